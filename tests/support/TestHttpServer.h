@@ -1,0 +1,36 @@
+// A real HTTP server on 127.0.0.1 for tests: routes are registered before start(),
+// the port is chosen by the system, and the destructor stops and joins the thread.
+#pragma once
+#include <httplib.h>
+#include <chrono>
+#include <string>
+#include <thread>
+
+class TestHttpServer {
+public:
+    httplib::Server &server() { return srv_; }
+
+    void start()
+    {
+        port_ = srv_.bind_to_any_port("127.0.0.1");
+        thread_ = std::thread([this] { srv_.listen_after_bind(); });
+        srv_.wait_until_ready();
+    }
+
+    ~TestHttpServer()
+    {
+        srv_.stop();
+        if (thread_.joinable()) thread_.join();
+    }
+
+    int port() const { return port_; }
+    std::string url(const std::string &path) const
+    {
+        return "http://127.0.0.1:" + std::to_string(port_) + path;
+    }
+
+private:
+    httplib::Server srv_;
+    std::thread thread_;
+    int port_ = 0;
+};
