@@ -1,0 +1,206 @@
+#include "platform/Controls.h"
+#include <QButtonGroup>
+#include <QPainter>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QStyledItemDelegate>
+#include <QVBoxLayout>
+
+TPanel::TPanel(QWidget *parent) : QWidget(parent) {}
+TTabSheet::TTabSheet(QWidget *parent) : QWidget(parent) {}
+
+TComboBox::TComboBox(QWidget *parent) : QComboBox(parent)
+{
+    setEditable(true);
+    setInsertPolicy(QComboBox::NoInsert);
+}
+
+TSpinEdit::TSpinEdit(QWidget *parent) : QSpinBox(parent)
+{
+    setRange(0, 999999);
+}
+
+namespace {
+class TabStopDelegate : public QStyledItemDelegate {
+public:
+    explicit TabStopDelegate(TListBox *box) : QStyledItemDelegate(box), box_(box) {}
+
+    void paint(QPainter *p, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (!text.contains(QLatin1Char('\t'))) {
+            QStyledItemDelegate::paint(p, option, index);
+            return;
+        }
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.text.clear();
+        opt.widget->style()->drawControl(QStyle::CE_ItemViewItem, &opt, p, opt.widget);
+        p->save();
+        p->setPen(opt.state & QStyle::State_Selected ? opt.palette.highlightedText().color()
+                                                     : opt.palette.text().color());
+        const QStringList cols = text.split(QLatin1Char('\t'));
+        const QVector<int> &stops = box_->tabStops();
+        int x = opt.rect.left() + 2;
+        for (int c = 0; c < cols.size(); ++c) {
+            if (c > 0) {
+                // The next stop right of the text so far, else a fixed step.
+                int next = -1;
+                for (int s : stops)
+                    if (opt.rect.left() + s > x) { next = opt.rect.left() + s; break; }
+                x = next >= 0 ? next : x + 16;
+            }
+            const int w = p->fontMetrics().horizontalAdvance(cols[c]);
+            p->drawText(QRect(x, opt.rect.top(), w + 4, opt.rect.height()), Qt::AlignVCenter | Qt::AlignLeft, cols[c]);
+            x += w + 8;
+        }
+        p->restore();
+    }
+
+private:
+    TListBox *box_;
+};
+} // namespace
+
+TListBox::TListBox(QWidget *parent) : QListWidget(parent)
+{
+    setItemDelegate(new TabStopDelegate(this));
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    setUniformItemSizes(true);
+}
+
+void TListBox::setHorizontalExtent(int px)
+{
+    extent_ = px;
+    // Long lines scroll sideways up to the extent.
+    setResizeMode(QListView::Fixed);
+    setGridSize(QSize());
+    horizontalScrollBar()->setRange(0, std::max(0, px - viewport()->width()));
+}
+
+QStringList TListBox::lines() const
+{
+    QStringList out;
+    for (int i = 0; i < count(); ++i) out << item(i)->text();
+    return out;
+}
+
+void TListBox::setLines(const QStringList &lines)
+{
+    clear();
+    addItems(lines);
+}
+
+QString listLineValue(const QString &line)
+{
+    const int tab = line.indexOf(QLatin1Char('\t'));
+    return tab < 0 ? line : line.mid(tab + 1);
+}
+
+TRadioGroup::TRadioGroup(QWidget *parent)
+    : QGroupBox(parent), group_(new QButtonGroup(this)), layout_(new QVBoxLayout(this))
+{
+    layout_->setContentsMargins(4, 2, 4, 2);
+    layout_->setSpacing(1);
+    connect(group_, &QButtonGroup::idToggled, this, [this](int id, bool on) {
+        if (!on || id == index_) return;
+        index_ = id;
+        emit itemIndexChanged(id);
+    });
+}
+
+void TRadioGroup::setItems(const QStringList &items)
+{
+    for (auto *b : group_->buttons()) {
+        group_->removeButton(b);
+        delete b;
+    }
+    for (int i = 0; i < items.size(); ++i) {
+        auto *rb = new QRadioButton(items[i], this);
+        group_->addButton(rb, i);
+        layout_->addWidget(rb);
+    }
+    const int keep = index_;
+    index_ = -2;
+    setItemIndex(keep);
+}
+
+int TRadioGroup::itemCount() const { return group_->buttons().size(); }
+
+int TRadioGroup::itemIndex() const { return index_; }
+
+void TRadioGroup::setItemIndex(int index)
+{
+    if (index == index_) return;
+    index_ = index;
+    if (auto *b = group_->button(index)) {
+        QSignalBlocker block(group_);
+        b->setChecked(true);
+    } else if (auto *c = group_->checkedButton()) {
+        QSignalBlocker block(group_);
+        group_->setExclusive(false);
+        c->setChecked(false);
+        group_->setExclusive(true);
+    }
+    emit itemIndexChanged(index);
+}
+
+TStatusBar::TStatusBar(QWidget *parent) : QStatusBar(parent)
+{
+    setSizeGripEnabled(false);
+}
+
+void TStatusBar::setPanelWidths(const QVector<int> &widths)
+{
+    for (auto *l : panels_) {
+        removeWidget(l);
+        delete l;
+    }
+    panels_.clear();
+    for (int w : widths) {
+        auto *l = new QLabel(this);
+        l->setMinimumWidth(std::min(w, 200));
+        l->setMaximumWidth(w);
+        l->setFrameShape(QFrame::StyledPanel);
+        addWidget(l, w);
+        panels_ << l;
+    }
+}
+
+QString TStatusBar::panelText(int i) const
+{
+    return (i >= 0 && i < panels_.size()) ? panels_[i]->text() : QString();
+}
+
+void TStatusBar::setPanelText(int i, const QString &text)
+{
+    if (i >= 0 && i < panels_.size()) panels_[i]->setText(text);
+}
+
+void TStatusBar::clearPanels()
+{
+    for (auto *l : panels_) l->clear();
+}
+
+TBtnEdit::TBtnEdit(QWidget *parent) : QLineEdit(parent), button_(new QToolButton(this))
+{
+    button_->setText(QStringLiteral("..."));
+    button_->setCursor(Qt::ArrowCursor);
+    button_->setFocusPolicy(Qt::NoFocus);
+    // QToolButton::clicked fires only when the release is on the button too.
+    connect(button_, &QToolButton::clicked, this, &TBtnEdit::buttonClicked);
+    setButtonWidth(19);
+}
+
+void TBtnEdit::setButtonWidth(int w)
+{
+    buttonWidth_ = w;
+    setTextMargins(0, 0, w, 0);
+    resizeEvent(nullptr);
+}
+
+void TBtnEdit::resizeEvent(QResizeEvent *e)
+{
+    if (e) QLineEdit::resizeEvent(e);
+    button_->setGeometry(width() - buttonWidth_ - 1, 1, buttonWidth_, height() - 2);
+}

@@ -1,0 +1,134 @@
+// The window's control kinds, thin Qt widgets that keep the behaviour the pages rely on:
+// a list box whose items are "text TAB value" shown in columns, a radio group with an
+// item index, a status bar with fixed-width panels, and the simple kinds as aliases.
+#pragma once
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QTimer>
+#include <QToolButton>
+#include <QVector>
+
+class QButtonGroup;
+class QVBoxLayout;
+
+using TButton = QPushButton;
+using TSpeedButton = QToolButton;
+using TEdit = QLineEdit;
+using TCheckBox = QCheckBox;
+using TLabel = QLabel;
+using TMemo = QPlainTextEdit;
+using TPageControl = QTabWidget;
+using TSplitter = QSplitter;
+using TTimer = QTimer;
+
+// A plain container; pages lay their controls out in it.
+class TPanel : public QWidget {
+    Q_OBJECT
+public:
+    explicit TPanel(QWidget *parent = nullptr);
+};
+
+// A page of a TPageControl; its caption is the tab text.
+class TTabSheet : public QWidget {
+    Q_OBJECT
+public:
+    explicit TTabSheet(QWidget *parent = nullptr);
+};
+
+class TComboBox : public QComboBox {
+    Q_OBJECT
+public:
+    explicit TComboBox(QWidget *parent = nullptr);
+};
+
+class TSpinEdit : public QSpinBox {
+    Q_OBJECT
+public:
+    explicit TSpinEdit(QWidget *parent = nullptr);
+};
+
+// Items are raw strings such as "title\turl"; they are drawn in columns at the tab stops
+// (pixels) while the raw string stays the item's text, so list logic stays string-based.
+class TListBox : public QListWidget {
+    Q_OBJECT
+public:
+    explicit TListBox(QWidget *parent = nullptr);
+    void setTabStops(const QVector<int> &stops) { tabStops_ = stops; viewport()->update(); }
+    const QVector<int> &tabStops() const { return tabStops_; }
+    void setHorizontalExtent(int px);
+    int horizontalExtent() const { return extent_; }
+    void addLine(const QString &line) { addItem(line); }
+    QStringList lines() const;
+    void setLines(const QStringList &lines);
+
+private:
+    QVector<int> tabStops_;
+    int extent_ = 0;
+};
+
+// The part after the first TAB of a two-column line; the whole line when it has none.
+QString listLineValue(const QString &line);
+
+class TRadioGroup : public QGroupBox {
+    Q_OBJECT
+public:
+    explicit TRadioGroup(QWidget *parent = nullptr);
+    void setItems(const QStringList &items);
+    int itemCount() const;
+    int itemIndex() const;
+    void setItemIndex(int index);
+signals:
+    void itemIndexChanged(int index);
+
+private:
+    QButtonGroup *group_;
+    QVBoxLayout *layout_;
+    int index_ = -1;  // kept also while the group has no items yet
+};
+
+// A status bar of fixed-width text panels, addressed by index.
+class TStatusBar : public QStatusBar {
+    Q_OBJECT
+public:
+    explicit TStatusBar(QWidget *parent = nullptr);
+    void setPanelWidths(const QVector<int> &widths);
+    int panelCount() const { return panels_.size(); }
+    QString panelText(int i) const;
+    void setPanelText(int i, const QString &text);
+    void clearPanels();
+
+private:
+    QVector<QLabel *> panels_;
+};
+
+// A one-line edit with a push button inside its right edge; the button reports a click
+// only when press and release both land on it, and text never runs under it.
+class TBtnEdit : public QLineEdit {
+    Q_OBJECT
+public:
+    explicit TBtnEdit(QWidget *parent = nullptr);
+    QToolButton *button() const { return button_; }
+    void setBtnCaption(const QString &caption) { button_->setText(caption); }
+    QString btnCaption() const { return button_->text(); }
+    void setButtonWidth(int w);
+    int buttonWidth() const { return buttonWidth_; }
+signals:
+    void buttonClicked();
+
+protected:
+    void resizeEvent(QResizeEvent *e) override;
+
+private:
+    QToolButton *button_;
+    int buttonWidth_ = 19;
+};

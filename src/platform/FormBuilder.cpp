@@ -1,0 +1,69 @@
+#include "platform/FormBuilder.h"
+#include <QBoxLayout>
+#include <QGroupBox>
+
+QWidget *FormBuilder::parentWidget(const char *parent) const
+{
+    if (!parent || !*parent) return root_;
+    QWidget *p = widgets_.value(QString::fromLatin1(parent));
+    Q_ASSERT_X(p, "FormBuilder", parent);
+    return p ? p : root_;
+}
+
+void FormBuilder::setCaption(QWidget *w, const QString &c)
+{
+    if (c.isEmpty()) return;
+    if (auto *b = qobject_cast<QAbstractButton *>(w)) b->setText(c);
+    else if (auto *l = qobject_cast<QLabel *>(w)) l->setText(c);
+    else if (auto *g = qobject_cast<QGroupBox *>(w)) g->setTitle(c);
+    else if (auto *e = qobject_cast<TBtnEdit *>(w)) e->setPlaceholderText(c);
+    else if (auto *e2 = qobject_cast<QLineEdit *>(w)) e2->setPlaceholderText(c);
+    else w->setToolTip(c);
+}
+
+static bool isLarge(QWidget *w)
+{
+    return qobject_cast<QListWidget *>(w) || qobject_cast<QPlainTextEdit *>(w) || qobject_cast<QTextEdit *>(w) ||
+           qobject_cast<TWebbrowser *>(w) || qobject_cast<QTabWidget *>(w) || qobject_cast<TPanel *>(w) ||
+           qobject_cast<QSplitter *>(w) || qobject_cast<TStatusBar *>(w);
+}
+
+void FormBuilder::place(QWidget *parent, QWidget *child, const QString &caption)
+{
+    if (auto *tabs = qobject_cast<QTabWidget *>(parent)) {
+        tabs->addTab(child, caption);
+        return;
+    }
+    if (auto *split = qobject_cast<QSplitter *>(parent)) {
+        split->addWidget(child);
+        return;
+    }
+    auto *box = qobject_cast<QBoxLayout *>(parent->layout());
+    if (!box) {
+        if (parent->layout()) {
+            parent->layout()->addWidget(child);
+            return;
+        }
+        box = new QVBoxLayout(parent);
+        box->setContentsMargins(2, 2, 2, 2);
+        box->setSpacing(2);
+    }
+    if (box->direction() != QBoxLayout::TopToBottom) {
+        box->addWidget(child, isLarge(child) ? 1 : 0);
+        return;
+    }
+    if (isLarge(child)) {
+        box->addWidget(child, 1);
+        return;
+    }
+    // Small controls flow in rows of up to six.
+    QHBoxLayout *row = nullptr;
+    if (box->count() > 0) row = qobject_cast<QHBoxLayout *>(box->itemAt(box->count() - 1)->layout());
+    if (!row || row->count() >= 7) {
+        row = new QHBoxLayout;
+        row->setSpacing(4);
+        row->addStretch(1);
+        box->addLayout(row);
+    }
+    row->insertWidget(row->count() - 1, child);
+}

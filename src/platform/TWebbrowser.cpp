@@ -1,0 +1,205 @@
+#include "platform/TWebbrowser.h"
+#include <QDesktopServices>
+#include <QEventLoop>
+#include <memory>
+#include <QFileInfo>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWebEngineDownloadRequest>
+#include <QWebEngineHistory>
+#include <QWebEngineNewWindowRequest>
+#include <QWebEngineProfile>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+
+namespace {
+bool g_terminating = false;
+const QString kAboutBlank = QStringLiteral("about:blank");
+
+QWebEngineProfile *sharedProfile()
+{
+    static QWebEngineProfile *profile = [] {
+        auto *p = QWebEngineProfile::defaultProfile();
+        // Document links go to the desktop's browser; the engine neither shows PDFs itself
+        // nor saves files behind the user's back.
+        p->settings()->setAttribute(QWebEngineSettings::PdfViewerEnabled, false);
+        p->settings()->setAttribute(QWebEngineSettings::PluginsEnabled, false);
+        QObject::connect(p, &QWebEngineProfile::downloadRequested,
+                         [](QWebEngineDownloadRequest *d) { d->cancel(); });
+        return p;
+    }();
+    return profile;
+}
+
+QUrl toUrl(const QString &text)
+{
+    if (text.startsWith(QLatin1Char('/'))) return QUrl::fromLocalFile(text);
+    return QUrl::fromUserInput(text);
+}
+} // namespace
+
+TWebPage::TWebPage(QWebEngineProfile *profile, TWebbrowser *owner) : QWebEnginePage(profile, owner), owner_(owner) {}
+
+bool TWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
+{
+    if (!isMainFrame) return true;
+    bool cancel = false;
+    emit owner_->BeforeNavigate2(url.toString(), &cancel);
+    if (cancel) return false;
+    owner_->busy_ = true;
+    return true;
+}
+
+void TWebPage::javaScriptAlert(const QUrl &u, const QString &msg)
+{
+    if (!silent) QWebEnginePage::javaScriptAlert(u, msg);
+}
+
+bool TWebPage::javaScriptConfirm(const QUrl &u, const QString &msg)
+{
+    return silent ? false : QWebEnginePage::javaScriptConfirm(u, msg);
+}
+
+bool TWebPage::javaScriptPrompt(const QUrl &u, const QString &msg, const QString &def, QString *result)
+{
+    return silent ? false : QWebEnginePage::javaScriptPrompt(u, msg, def, result);
+}
+
+TWebbrowser::TWebbrowser(QWidget *parent) : QWidget(parent)
+{
+    auto *lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+}
+
+TWebbrowser::~TWebbrowser() = default;
+
+void TWebbrowser::setTerminating(bool t) { g_terminating = t; }
+bool TWebbrowser::terminating() { return g_terminating; }
+
+void TWebbrowser::ensureView()
+{
+    if (view_) return;
+    view_ = new QWebEngineView(this);
+    page_ = new TWebPage(sharedProfile(), this);
+    page_->silent = silent_;
+    view_->setPage(page_);
+    layout()->addWidget(view_);
+    connect(page_, &QWebEnginePage::loadStarted, this, &TWebbrowser::onLoadStarted);
+    connect(page_, &QWebEnginePage::loadFinished, this, &TWebbrowser::onLoadFinished);
+    connect(page_, &QWebEnginePage::linkHovered, this, &TWebbrowser::StatusTextChange);
+    connect(page_, &QWebEnginePage::titleChanged, this, &TWebbrowser::TitleChange);
+    connect(page_, &QWebEnginePage::newWindowRequested, this, &TWebbrowser::onNewWindow);
+    // A page may not close the pane: it goes blank and stays.
+    connect(page_, &QWebEnginePage::windowCloseRequested, this, [this] { Navigate(kAboutBlank); });
+}
+
+TWebPage *TWebbrowser::page()
+{
+    ensureView();
+    return page_;
+}
+
+void TWebbrowser::setSilent(bool s)
+{
+    silent_ = s;
+    if (page_) page_->silent = s;
+}
+
+void TWebbrowser::Navigate(const QString &url)
+{
+    if (!view_ && (url.isEmpty() || url == kAboutBlank)) return;  // already blank, nothing to load
+    ensureView();
+    ++generation_;
+    busy_ = true;
+    page_->load(url.isEmpty() ? QUrl(kAboutBlank) : toUrl(url));
+}
+
+QString TWebbrowser::LocationURL() const
+{
+    if (!page_) return kAboutBlank;
+    const QUrl u = page_->url();
+    return u.isEmpty() ? kAboutBlank : u.toString();
+}
+
+QString TWebbrowser::LocationName() const
+{
+    return page_ ? page_->title() : QString();
+}
+
+void TWebbrowser::Stop()
+{
+    if (page_) page_->triggerAction(QWebEnginePage::Stop);
+}
+
+bool TWebbrowser::canGoBack() const { return page_ && page_->history()->canGoBack(); }
+bool TWebbrowser::canGoForward() const { return page_ && page_->history()->canGoForward(); }
+
+bool TWebbrowser::GoBack()
+{
+    if (!canGoBack()) return false;
+    page_->triggerAction(QWebEnginePage::Back);
+    return true;
+}
+
+bool TWebbrowser::GoForward()
+{
+    if (!canGoForward()) return false;
+    page_->triggerAction(QWebEnginePage::Forward);
+    return true;
+}
+
+void TWebbrowser::onLoadStarted()
+{
+    ++generation_;
+    busy_ = true;
+    emit NavigateComplete2(LocationURL());
+}
+
+void TWebbrowser::onLoadFinished(bool ok)
+{
+    busy_ = false;
+    lastLoadOk_ = ok;
+    const QString url = LocationURL();
+    emit DownloadComplete();
+    emit DocumentComplete(url);
+}
+
+void TWebbrowser::onNewWindow(QWebEngineNewWindowRequest &request)
+{
+    TWebbrowser *target = nullptr;
+    bool cancel = false;
+    emit NewWindow2(request.requestedUrl().toString(), &target, &cancel);
+    if (!cancel && target) {
+        target->ensureView();
+        ++target->generation_;
+        target->busy_ = true;
+        request.openIn(target->page());
+    }
+}
+
+QVariant TWebbrowser::evalSync(const QString &script, int timeoutMs)
+{
+    if (!view_ || g_terminating) return {};
+    struct Reply {
+        QVariant value;
+        bool done = false;
+        QEventLoop *loop = nullptr;
+    };
+    // Shared, because an answer that comes after the time-out must find live memory.
+    auto reply = std::make_shared<Reply>();
+    const quint64 gen = generation_;
+    QPointer<TWebbrowser> self(this);
+    page_->runJavaScript(script, [reply, self, gen](const QVariant &v) {
+        if (self && self->generation_ == gen) reply->value = v;
+        reply->done = true;
+        if (reply->loop) reply->loop->quit();
+    });
+    if (!reply->done) {
+        QEventLoop loop;
+        reply->loop = &loop;
+        QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+        loop.exec();
+        reply->loop = nullptr;
+    }
+    return reply->done ? reply->value : QVariant();
+}
