@@ -1,0 +1,834 @@
+#include "text/JCode.h"
+
+#include "text/SjisBytes.h"
+
+#include <cerrno>
+#include <cstring>
+#include <iconv.h>
+#include <string_view>
+
+const char* const kUtf8ConvertFailedMsg =
+    "UTF8\x82\xCC\x95\xB6\x8E\x9A\x97\xF1\x95\xCF\x8A\xB7\x82\xC9\x8E\xB8\x94s\x82\xB5\x82\xDC\x82\xB5\x82\xBD.";
+
+namespace {
+
+using u8 = unsigned char;
+
+constexpr char ESC = '\x1B';
+constexpr char kNakaguro[2] = {'\x81', '\x45'}; // "・": what an undecodable unit becomes
+
+// Growable output buffer written through a raw pointer; one allocation for typical input.
+class ByteSink {
+public:
+    explicit ByteSink(std::size_t capacity)
+    {
+        buf_.resize(capacity < 16 ? 16 : capacity);
+        p_ = buf_.data();
+        end_ = p_ + buf_.size();
+    }
+    void need(std::size_t k)
+    {
+        if (static_cast<std::size_t>(end_ - p_) < k)
+            grow(k);
+    }
+    void put(char c)
+    {
+        need(1);
+        *p_++ = c;
+    }
+    void put2(char a, char b)
+    {
+        need(2);
+        p_[0] = a;
+        p_[1] = b;
+        p_ += 2;
+    }
+    void put3(char a, char b, char c)
+    {
+        need(3);
+        p_[0] = a;
+        p_[1] = b;
+        p_[2] = c;
+        p_ += 3;
+    }
+    void append(const char* s, std::size_t n)
+    {
+        need(n);
+        std::memcpy(p_, s, n);
+        p_ += n;
+    }
+    char*& cursor() { return p_; }
+    std::size_t room() const { return static_cast<std::size_t>(end_ - p_); }
+    std::string take()
+    {
+        buf_.resize(static_cast<std::size_t>(p_ - buf_.data()));
+        return std::move(buf_);
+    }
+
+private:
+    void grow(std::size_t k)
+    {
+        const std::size_t used = static_cast<std::size_t>(p_ - buf_.data());
+        std::size_t cap = buf_.size() * 2;
+        if (cap < used + k)
+            cap = used + k;
+        buf_.resize(cap);
+        p_ = buf_.data() + used;
+        end_ = buf_.data() + buf_.size();
+    }
+    std::string buf_;
+    char* p_;
+    char* end_;
+};
+
+// --- pair arithmetic -----------------------------------------------------------------------
+
+inline void jisPairToSjis(unsigned c1, unsigned c2, char& s1, char& s2)
+{
+    if (c1 & 1)
+        c2 += (c2 < 0x60) ? 0x1F : 0x20;
+    else
+        c2 += 0x7E;
+    c1 = ((c1 + 1) >> 1) + (c1 < 0x5F ? 0x70 : 0xB0);
+    s1 = static_cast<char>(c1 & 0xFF);
+    s2 = static_cast<char>(c2 & 0xFF);
+}
+
+inline void sjisPairToJis(unsigned s1, unsigned s2, unsigned trailSplit, char& c1, char& c2)
+{
+    unsigned a = ((s1 - (s1 < 0xA0 ? 0x70u : 0xB0u)) & 0xFF) * 2;
+    if (s2 < 0x9F)
+        a -= 1;
+    unsigned b;
+    if (s2 < trailSplit)
+        b = s2 - 0x1F;
+    else if (s2 < 0x9F)
+        b = s2 - 0x20;
+    else
+        b = s2 - 0x7E;
+    c1 = static_cast<char>(a & 0xFF);
+    c2 = static_cast<char>(b & 0xFF);
+}
+
+inline bool isJisByte(unsigned c)
+{
+    return c >= 0x21 && c <= 0x7E;
+}
+
+inline bool isEucByte(unsigned c)
+{
+    return c >= 0xA1 && c <= 0xFE;
+}
+
+// A double-byte Shift_JIS character maps into the 94 JIS X 0208 rows only for leads up to
+// 0xEF; 0xF0-0xFC (user-defined area, IBM extensions) have no JIS code.
+inline bool hasJisCode(u8 lead)
+{
+    return lead <= 0xEF;
+}
+
+// --- half-width katakana ---------------------------------------------------------------------
+
+// Full-width Shift_JIS of the half-width katakana 0xA1-0xDF, in byte order.
+constexpr u8 kFullKana[63][2] = {
+    {0x81, 0x42}, {0x81, 0x75}, {0x81, 0x76}, {0x81, 0x41}, {0x81, 0x45}, {0x83, 0x92}, {0x83, 0x40},
+    {0x83, 0x42}, {0x83, 0x44}, {0x83, 0x46}, {0x83, 0x48}, {0x83, 0x83}, {0x83, 0x85}, {0x83, 0x87},
+    {0x83, 0x62}, {0x81, 0x5B}, {0x83, 0x41}, {0x83, 0x43}, {0x83, 0x45}, {0x83, 0x47}, {0x83, 0x49},
+    {0x83, 0x4A}, {0x83, 0x4C}, {0x83, 0x4E}, {0x83, 0x50}, {0x83, 0x52}, {0x83, 0x54}, {0x83, 0x56},
+    {0x83, 0x58}, {0x83, 0x5A}, {0x83, 0x5C}, {0x83, 0x5E}, {0x83, 0x60}, {0x83, 0x63}, {0x83, 0x65},
+    {0x83, 0x67}, {0x83, 0x69}, {0x83, 0x6A}, {0x83, 0x6B}, {0x83, 0x6C}, {0x83, 0x6D}, {0x83, 0x6E},
+    {0x83, 0x71}, {0x83, 0x74}, {0x83, 0x77}, {0x83, 0x7A}, {0x83, 0x7D}, {0x83, 0x7E}, {0x83, 0x80},
+    {0x83, 0x81}, {0x83, 0x82}, {0x83, 0x84}, {0x83, 0x86}, {0x83, 0x88}, {0x83, 0x89}, {0x83, 0x8A},
+    {0x83, 0x8B}, {0x83, 0x8C}, {0x83, 0x8D}, {0x83, 0x8F}, {0x83, 0x93}, {0x81, 0x4A}, {0x81, 0x4B},
+};
+
+// Full-width form of the half-width kana at s[i]; with merge, a following voiced or
+// semi-voiced mark that combines is taken along. Returns the bytes consumed (1 or 2).
+std::size_t fullKanaAt(std::string_view s, std::size_t i, bool merge, char& f1, char& f2)
+{
+    const u8 k = sjisByte(s, i);
+    u8 lead = kFullKana[k - 0xA1][0];
+    u8 trail = kFullKana[k - 0xA1][1];
+    std::size_t used = 1;
+    if (merge && i + 1 < s.size()) {
+        const u8 mark = sjisByte(s, i + 1);
+        const bool haGyo = k >= 0xCA && k <= 0xCE;
+        if (mark == 0xDE && (k == 0xB3 || (k >= 0xB6 && k <= 0xC4) || haGyo)) {
+            if (k == 0xB3)
+                trail = 0x94; // ヴ
+            else
+                trail += 1;
+            used = 2;
+        } else if (mark == 0xDF && haGyo) {
+            trail += 2;
+            used = 2;
+        }
+    }
+    f1 = static_cast<char>(lead);
+    f2 = static_cast<char>(trail);
+    return used;
+}
+
+std::string halfKanaToFull(const std::string& S, bool merge)
+{
+    ByteSink out(S.size() + S.size() / 2 + 16);
+    std::size_t i = 0;
+    while (i < S.size()) {
+        const std::size_t len = sjisCharLen(S, i);
+        if (len == 1 && isSjisHalfKana(sjisByte(S, i))) {
+            char a, b;
+            i += fullKanaAt(S, i, merge, a, b);
+            out.put2(a, b);
+        } else {
+            out.append(S.data() + i, len);
+            i += len;
+        }
+    }
+    return out.take();
+}
+
+// --- iconv -----------------------------------------------------------------------------------
+
+// One cached conversion descriptor per direction and thread; reset before every use.
+class IconvHandle {
+public:
+    IconvHandle(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
+    ~IconvHandle()
+    {
+        if (ok())
+            iconv_close(cd_);
+    }
+    IconvHandle(const IconvHandle&) = delete;
+    IconvHandle& operator=(const IconvHandle&) = delete;
+    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
+    iconv_t reset()
+    {
+        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
+        return cd_;
+    }
+
+private:
+    iconv_t cd_;
+};
+
+enum class Dir { Utf8ToSjis, SjisToUtf8, Utf16ToSjis, SjisToUtf16 };
+
+IconvHandle& handleFor(Dir d)
+{
+    thread_local IconvHandle u8ToSjis("CP932", "UTF-8");
+    thread_local IconvHandle sjisToU8("UTF-8", "CP932");
+    thread_local IconvHandle u16ToSjis("CP932", "UTF-16LE");
+    thread_local IconvHandle sjisToU16("UTF-16LE", "CP932");
+    switch (d) {
+    case Dir::Utf8ToSjis: return u8ToSjis;
+    case Dir::SjisToUtf8: return sjisToU8;
+    case Dir::Utf16ToSjis: return u16ToSjis;
+    case Dir::SjisToUtf16: return sjisToU16;
+    }
+    return u8ToSjis;
+}
+
+// Length of the well-formed UTF-8 sequence at p (1-4), 0 when it is not one.
+std::size_t utf8SeqLen(const u8* p, std::size_t left)
+{
+    const u8 b = p[0];
+    std::size_t n;
+    unsigned lo = 0x80, hi = 0xBF; // bounds of the second byte
+    if (b < 0x80)
+        return 1;
+    if (b >= 0xC2 && b <= 0xDF)
+        n = 2;
+    else if (b >= 0xE0 && b <= 0xEF) {
+        n = 3;
+        if (b == 0xE0)
+            lo = 0xA0;
+        else if (b == 0xED)
+            hi = 0x9F;
+    } else if (b >= 0xF0 && b <= 0xF4) {
+        n = 4;
+        if (b == 0xF0)
+            lo = 0x90;
+        else if (b == 0xF4)
+            hi = 0x8F;
+    } else
+        return 0;
+    if (left < n || p[1] < lo || p[1] > hi)
+        return 0;
+    for (std::size_t k = 2; k < n; ++k)
+        if (p[k] < 0x80 || p[k] > 0xBF)
+            return 0;
+    return n;
+}
+
+// Runs iconv over the whole input; at a unit it cannot convert, onError appends the
+// replacement and returns how many input bytes that unit takes.
+template <typename OnError>
+std::string runIconv(Dir d, std::string_view in, std::size_t capacity, OnError onError)
+{
+    IconvHandle& h = handleFor(d);
+    if (!h.ok())
+        throw ETextConvertError(kUtf8ConvertFailedMsg);
+    iconv_t cd = h.reset();
+    ByteSink out(capacity);
+    char* inp = const_cast<char*>(in.data());
+    std::size_t inLeft = in.size();
+    while (inLeft > 0) {
+        std::size_t room = out.room();
+        const std::size_t r = iconv(cd, &inp, &inLeft, &out.cursor(), &room);
+        if (r != static_cast<std::size_t>(-1))
+            break;
+        if (errno == E2BIG) {
+            out.need(inLeft + 64);
+            continue;
+        }
+        // EILSEQ or EINVAL (truncated at the end): replace one unit and go on.
+        const std::size_t skip = onError(reinterpret_cast<const u8*>(inp), inLeft, out);
+        inp += skip;
+        inLeft -= skip;
+        cd = h.reset();
+    }
+    return out.take();
+}
+
+std::size_t sjisUnitLen(const u8* p, std::size_t left)
+{
+    return (left >= 2 && isSjisLead(p[0]) && isSjisTrail(p[1])) ? 2 : 1;
+}
+
+} // namespace
+
+// --- pair routines -----------------------------------------------------------------------------
+
+std::string JisToSjisPair(unsigned char c1, unsigned char c2)
+{
+    if (!isJisByte(c1))
+        return {};
+    return JisToSjisPairB(c1, c2);
+}
+
+std::string JisToSjisPairB(unsigned char c1, unsigned char c2)
+{
+    std::string r(2, '\0');
+    jisPairToSjis(c1, c2, r[0], r[1]);
+    return r;
+}
+
+std::string SjisToJisPair(unsigned char s1, unsigned char s2)
+{
+    std::string r(2, '\0');
+    sjisPairToJis(s1, s2, 0x7F, r[0], r[1]);
+    return r;
+}
+
+std::string SjisToJisPairB(unsigned char s1, unsigned char s2)
+{
+    std::string r(2, '\0');
+    sjisPairToJis(s1, s2, 0x80, r[0], r[1]);
+    return r;
+}
+
+std::string HalfKanaToFullKana(const std::string& S)
+{
+    return halfKanaToFull(S, true);
+}
+
+std::string HalfKanaToFullKanaEach(const std::string& S)
+{
+    return halfKanaToFull(S, false);
+}
+
+// --- ISO-2022-JP -------------------------------------------------------------------------------
+
+namespace {
+
+// In two-byte mode: decodes the unit at s[i] and returns the bytes it takes. Control bytes
+// (line ends above all) are never swallowed as half of a pair.
+std::size_t decodeJisUnit(std::string_view s, std::size_t i, ByteSink& out)
+{
+    const u8 c1 = sjisByte(s, i);
+    if (c1 < 0x21) {
+        out.put(static_cast<char>(c1));
+        return 1;
+    }
+    if (isJisByte(c1) && i + 1 < s.size() && isJisByte(sjisByte(s, i + 1))) {
+        char a, b;
+        jisPairToSjis(c1, sjisByte(s, i + 1), a, b);
+        out.put2(a, b);
+        return 2;
+    }
+    out.put2(kNakaguro[0], kNakaguro[1]);
+    return 1;
+}
+
+} // namespace
+
+std::string JisToSjis(const std::string& S)
+{
+    ByteSink out(S.size() + 16);
+    const std::size_t n = S.size();
+    bool twoByte = false;
+    std::size_t i = 0;
+    while (i < n) {
+        if (S[i] == ESC && i + 2 < n) {
+            const char a = S[i + 1], b = S[i + 2];
+            if (a == '$' && (b == 'B' || b == '@')) {
+                twoByte = true;
+                i += 3;
+                continue;
+            }
+            if (a == '(' && (b == 'B' || b == 'J')) {
+                twoByte = false;
+                i += 3;
+                continue;
+            }
+        }
+        if (twoByte) {
+            i += decodeJisUnit(S, i, out);
+        } else {
+            out.put(S[i]);
+            ++i;
+        }
+    }
+    return out.take();
+}
+
+std::string JisToSjisB(const std::string& S)
+{
+    ByteSink out(S.size() + 16);
+    const std::size_t n = S.size();
+    bool twoByte = false;
+    std::size_t i = 0;
+    while (i < n) {
+        if (S[i] == ESC) {
+            if (i + 1 < n) {
+                if (S[i + 1] == '$')
+                    twoByte = true;
+                else if (S[i + 1] == '(')
+                    twoByte = false;
+            }
+            i += (n - i < 3) ? n - i : 3;
+            continue;
+        }
+        if (twoByte) {
+            i += decodeJisUnit(S, i, out);
+        } else {
+            out.put(S[i]);
+            ++i;
+        }
+    }
+    return out.take();
+}
+
+std::string SjisToJis(const std::string& S, int KanaMode)
+{
+    // ISO-2022-JP is 7-bit and has no half-width katakana: they always go full-width.
+    const std::string t = KanaMode == kmFullWidth ? HalfKanaToFullKanaEach(S) : HalfKanaToFullKana(S);
+    const char closing = KanaMode == kmKeep ? 'B' : 'J';
+    ByteSink out(t.size() + t.size() / 4 + 16);
+    bool twoByte = false;
+    auto leave = [&] {
+        if (twoByte)
+            out.put3(ESC, '(', closing);
+        twoByte = false;
+    };
+    std::size_t i = 0;
+    while (i < t.size()) {
+        const std::size_t len = sjisCharLen(t, i);
+        const u8 b = sjisByte(t, i);
+        if (len == 2 && hasJisCode(b)) {
+            if (!twoByte)
+                out.put3(ESC, '$', 'B');
+            twoByte = true;
+            char c1, c2;
+            sjisPairToJis(b, sjisByte(t, i + 1), 0x7F, c1, c2);
+            out.put2(c1, c2);
+        } else {
+            leave();
+            out.put(b >= 0x80 ? '?' : static_cast<char>(b));
+        }
+        i += len;
+    }
+    leave();
+    return out.take();
+}
+
+std::string SjisToJisB(const std::string& S)
+{
+    ByteSink out(S.size() + S.size() / 4 + 16);
+    bool twoByte = false;
+    auto enter = [&] {
+        if (!twoByte)
+            out.put3(ESC, '$', 'B');
+        twoByte = true;
+    };
+    auto leave = [&] {
+        if (twoByte)
+            out.put3(ESC, '(', 'J');
+        twoByte = false;
+    };
+    std::size_t i = 0;
+    while (i < S.size()) {
+        const u8 b = sjisByte(S, i);
+        if (b < 0x80) {
+            leave();
+            out.put(static_cast<char>(b));
+            ++i;
+        } else if (isSjisHalfKana(b)) {
+            enter();
+            char f1, f2, c1, c2;
+            i += fullKanaAt(S, i, true, f1, f2);
+            sjisPairToJis(static_cast<u8>(f1), static_cast<u8>(f2), 0x80, c1, c2);
+            out.put2(c1, c2);
+        } else if (sjisCharLen(S, i) == 2 && hasJisCode(b)) {
+            enter();
+            char c1, c2;
+            sjisPairToJis(b, sjisByte(S, i + 1), 0x80, c1, c2);
+            out.put2(c1, c2);
+            i += 2;
+        } else {
+            leave();
+            out.put('?');
+            i += sjisCharLen(S, i);
+        }
+    }
+    // A valid ISO-2022-JP text ends in ASCII.
+    if (twoByte)
+        out.put3(ESC, '(', 'B');
+    return out.take();
+}
+
+// --- EUC-JP ------------------------------------------------------------------------------------
+
+namespace {
+
+// EUC-JP 0x8F + two bytes: a JIS X 0212 character, which Shift_JIS cannot hold.
+inline bool isEuc3At(std::string_view s, std::size_t i)
+{
+    return sjisByte(s, i) == 0x8F && i + 2 < s.size() && isEucByte(sjisByte(s, i + 1)) &&
+           isEucByte(sjisByte(s, i + 2));
+}
+
+std::string sjisToEucImpl(const std::string& t)
+{
+    ByteSink out(t.size() + t.size() / 4 + 16);
+    std::size_t i = 0;
+    const std::size_t n = t.size();
+    const u8* p = reinterpret_cast<const u8*>(t.data());
+    while (i < n) {
+        const u8 b = p[i];
+        if (b < 0x80) {
+            out.put(static_cast<char>(b));
+            ++i;
+        } else if (isSjisHalfKana(b)) {
+            out.put2('\x8E', static_cast<char>(b));
+            ++i;
+        } else if (i + 1 < n && isSjisLead(b) && isSjisTrail(p[i + 1])) {
+            if (hasJisCode(b)) {
+                char c1, c2;
+                sjisPairToJis(b, p[i + 1], 0x7F, c1, c2);
+                out.put2(static_cast<char>(c1 | 0x80), static_cast<char>(c2 | 0x80));
+            } else {
+                out.put('?');
+            }
+            i += 2;
+        } else {
+            out.put('?');
+            ++i;
+        }
+    }
+    return out.take();
+}
+
+} // namespace
+
+std::string EucToSjis(const std::string& S)
+{
+    ByteSink out(S.size() + 16);
+    const std::size_t n = S.size();
+    const u8* p = reinterpret_cast<const u8*>(S.data());
+    std::size_t i = 0;
+    while (i < n) {
+        const u8 b = p[i];
+        if (b < 0x80) {
+            out.put(static_cast<char>(b));
+            ++i;
+        } else if (isEucByte(b)) {
+            if (i + 1 < n && isEucByte(p[i + 1])) {
+                char a, c;
+                jisPairToSjis(b & 0x7F, p[i + 1] & 0x7F, a, c);
+                out.put2(a, c);
+                i += 2;
+            } else {
+                out.put2(kNakaguro[0], kNakaguro[1]);
+                ++i;
+            }
+        } else if (b == 0x8E && i + 1 < n && isSjisHalfKana(p[i + 1])) {
+            out.put(static_cast<char>(p[i + 1]));
+            i += 2;
+        } else if (isEuc3At(S, i)) {
+            out.put('?');
+            i += 3;
+        } else {
+            out.put(static_cast<char>(b));
+            ++i;
+        }
+    }
+    return out.take();
+}
+
+std::string EucToSjisB(const std::string& S)
+{
+    ByteSink out(S.size() + 16);
+    const std::size_t n = S.size();
+    const u8* p = reinterpret_cast<const u8*>(S.data());
+    std::size_t i = 0;
+    while (i < n) {
+        const u8 b = p[i];
+        if (b < 0x81 || b == 0xFF) {
+            out.put(static_cast<char>(b));
+            ++i;
+        } else if (i + 1 >= n) {
+            out.put2(kNakaguro[0], kNakaguro[1]); // a unit cut off by the end of the text
+            ++i;
+        } else if (b == 0x8E) {
+            out.put(static_cast<char>(p[i + 1]));
+            i += 2;
+        } else if (isEuc3At(S, i)) {
+            out.put('?');
+            i += 3;
+        } else {
+            const unsigned c1 = b & 0x7F, c2 = p[i + 1] & 0x7F;
+            if (isJisByte(c1) && isJisByte(c2)) {
+                char a, c;
+                jisPairToSjis(c1, c2, a, c);
+                out.put2(a, c);
+                i += 2;
+            } else {
+                out.put2(kNakaguro[0], kNakaguro[1]);
+                ++i;
+            }
+        }
+    }
+    return out.take();
+}
+
+std::string SjisToEuc(const std::string& S, int KanaMode)
+{
+    if (KanaMode == kmFullWidthMerge)
+        return sjisToEucImpl(HalfKanaToFullKana(S));
+    if (KanaMode == kmFullWidth)
+        return sjisToEucImpl(HalfKanaToFullKanaEach(S));
+    return sjisToEucImpl(S);
+}
+
+std::string SjisToEucB(const std::string& S)
+{
+    return sjisToEucImpl(S);
+}
+
+// --- UTF-8 and UTF-16 ----------------------------------------------------------------------------
+
+std::string Utf8ToAnsi(const std::string& S)
+{
+    if (S.empty())
+        return {};
+    // Shift_JIS never needs more bytes than UTF-8 for the same text.
+    return runIconv(Dir::Utf8ToSjis, S, S.size() + 16, [](const u8* p, std::size_t left, ByteSink& out) {
+        out.put('?');
+        const std::size_t n = utf8SeqLen(p, left);
+        return n == 0 ? std::size_t{1} : n;
+    });
+}
+
+std::string SjisToUtf8(const std::string& S)
+{
+    if (S.empty())
+        return {};
+    return runIconv(Dir::SjisToUtf8, S, S.size() + S.size() / 2 + 16,
+                    [](const u8* p, std::size_t left, ByteSink& out) {
+                        out.put3('\xE3', '\x83', '\xBB'); // U+30FB
+                        return sjisUnitLen(p, left);
+                    });
+}
+
+std::string AnsiToUtf8(const std::string& S)
+{
+    return SjisToUtf8(S);
+}
+
+std::string WideToAnsi(const std::u16string& W)
+{
+    if (W.empty())
+        return {};
+    const std::string_view bytes(reinterpret_cast<const char*>(W.data()), W.size() * 2);
+    return runIconv(Dir::Utf16ToSjis, bytes, W.size() * 2 + 16, [](const u8* p, std::size_t left, ByteSink& out) {
+        out.put('?');
+        // A surrogate pair is one character.
+        if (left >= 4 && (p[1] & 0xFC) == 0xD8 && (p[3] & 0xFC) == 0xDC)
+            return std::size_t{4};
+        return left >= 2 ? std::size_t{2} : left;
+    });
+}
+
+std::u16string AnsiToWide(const std::string& S)
+{
+    if (S.empty())
+        return {};
+    const std::string bytes =
+        runIconv(Dir::SjisToUtf16, S, S.size() * 2 + 16, [](const u8* p, std::size_t left, ByteSink& out) {
+            out.put2('\xFB', '\x30'); // U+30FB, little-endian
+            return sjisUnitLen(p, left);
+        });
+    std::u16string w(bytes.size() / 2, u'\0');
+    std::memcpy(w.data(), bytes.data(), w.size() * 2);
+    return w;
+}
+
+// --- percent-encoding ----------------------------------------------------------------------------
+
+namespace {
+
+constexpr char kHexLower[] = "0123456789abcdef";
+
+inline bool isUnreserved(u8 c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.' ||
+           c == '_' || c == '~';
+}
+
+inline int hexValue(char c)
+{
+    if (c >= '0' && c <= '9')
+        return c - '0';
+    if (c >= 'a' && c <= 'f')
+        return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F')
+        return c - 'A' + 10;
+    return -1;
+}
+
+} // namespace
+
+std::string UrlEncodeSjis(const std::string& S)
+{
+    ByteSink out(S.size() * 3 + 16);
+    auto escape = [&](u8 c) { out.put3('%', kHexLower[c >> 4], kHexLower[c & 0x0F]); };
+    std::size_t i = 0;
+    while (i < S.size()) {
+        const u8 c = sjisByte(S, i);
+        if (sjisCharLen(S, i) == 2) {
+            escape(c);
+            escape(sjisByte(S, i + 1));
+            i += 2;
+            continue;
+        }
+        if (isUnreserved(c))
+            out.put(static_cast<char>(c));
+        else if (c == ' ')
+            out.put('+');
+        else
+            escape(c);
+        ++i;
+    }
+    return out.take();
+}
+
+std::string UrlDecode(const std::string& S)
+{
+    ByteSink out(S.size() + 16);
+    const std::size_t n = S.size();
+    std::size_t i = 0;
+    while (i < n) {
+        const char c = S[i];
+        if (c == '%' && i + 2 < n) {
+            const int hi = hexValue(S[i + 1]);
+            const int lo = hexValue(S[i + 2]);
+            if (hi >= 0 && lo >= 0) {
+                out.put(static_cast<char>(hi * 16 + lo));
+                i += 3;
+                continue;
+            }
+        }
+        out.put(c == '+' ? ' ' : c);
+        ++i;
+    }
+    return out.take();
+}
+
+// --- Base64 --------------------------------------------------------------------------------------
+
+namespace {
+
+constexpr char kB64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+
+struct B64Table {
+    signed char v[256];
+    constexpr B64Table() : v()
+    {
+        for (int i = 0; i < 256; ++i)
+            v[i] = -1;
+        for (int i = 0; i < 64; ++i)
+            v[static_cast<u8>(kB64[i])] = static_cast<signed char>(i);
+    }
+};
+constexpr B64Table kB64Decode;
+
+} // namespace
+
+std::string Base64Encode(const std::string& S)
+{
+    const std::size_t n = S.size();
+    std::string out;
+    out.reserve((n + 2) / 3 * 4);
+    const u8* p = reinterpret_cast<const u8*>(S.data());
+    std::size_t i = 0;
+    for (; i + 3 <= n; i += 3) {
+        const unsigned v = (p[i] << 16) | (p[i + 1] << 8) | p[i + 2];
+        out += kB64[(v >> 18) & 63];
+        out += kB64[(v >> 12) & 63];
+        out += kB64[(v >> 6) & 63];
+        out += kB64[v & 63];
+    }
+    if (n - i == 1) {
+        const unsigned v = p[i] << 16;
+        out += kB64[(v >> 18) & 63];
+        out += kB64[(v >> 12) & 63];
+        out += "==";
+    } else if (n - i == 2) {
+        const unsigned v = (p[i] << 16) | (p[i + 1] << 8);
+        out += kB64[(v >> 18) & 63];
+        out += kB64[(v >> 12) & 63];
+        out += kB64[(v >> 6) & 63];
+        out += '=';
+    }
+    return out;
+}
+
+std::string Base64Decode(const std::string& S)
+{
+    std::string out;
+    out.reserve(S.size() / 4 * 3 + 3);
+    unsigned acc = 0;
+    int have = 0;
+    for (const char ch : S) {
+        const int d = kB64Decode.v[static_cast<u8>(ch)];
+        if (d < 0)
+            continue;
+        acc = (acc << 6) | static_cast<unsigned>(d);
+        if (++have == 4) {
+            out += static_cast<char>((acc >> 16) & 0xFF);
+            out += static_cast<char>((acc >> 8) & 0xFF);
+            out += static_cast<char>(acc & 0xFF);
+            acc = 0;
+            have = 0;
+        }
+    }
+    // A final group of two or three characters carries one or two bytes; one alone carries none.
+    if (have == 2) {
+        out += static_cast<char>((acc >> 4) & 0xFF);
+    } else if (have == 3) {
+        out += static_cast<char>((acc >> 10) & 0xFF);
+        out += static_cast<char>((acc >> 2) & 0xFF);
+    }
+    return out;
+}
