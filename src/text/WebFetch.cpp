@@ -1,0 +1,437 @@
+#include "text/WebFetch.h"
+
+#include "text/FileUtils.h"
+#include "text/StrUtils.h"
+
+#include <curl/curl.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <mutex>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::mutex &settingsMutex()
+{
+    static std::mutex m;
+    return m;
+}
+
+HttpTimeouts &timeoutsRef()
+{
+    static HttpTimeouts t;
+    return t;
+}
+
+BrowserLauncher &launcherRef()
+{
+    static BrowserLauncher l;
+    return l;
+}
+
+// --- launching without a shell ------------------------------------------------------------
+
+std::string findInPath(const std::string &prog)
+{
+    const char *path = std::getenv("PATH");
+    std::string dirs = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    size_t b = 0;
+    while (b <= dirs.size()) {
+        size_t e = dirs.find(':', b);
+        if (e == std::string::npos) e = dirs.size();
+        const std::string dir = e > b ? dirs.substr(b, e - b) : ".";
+        const std::string full = dir + "/" + prog;
+        if (::access(full.c_str(), X_OK) == 0) return full;
+        b = e + 1;
+    }
+    return {};
+}
+
+// Runs the program detached (a grandchild adopted by init, so no zombie is left behind).
+// Everything the children need is prepared before fork: after it only async-signal-safe
+// calls are made.
+bool spawnDetached(const std::vector<std::string> &argv)
+{
+    if (argv.empty()) return false;
+    const std::string prog = argv[0].find('/') == std::string::npos ? findInPath(argv[0]) : argv[0];
+    if (prog.empty()) return false;
+    std::vector<char *> args;
+    for (const std::string &a : argv) args.push_back(const_cast<char *>(a.c_str()));
+    args.push_back(nullptr);
+
+    const pid_t child = ::fork();
+    if (child < 0) return false;
+    if (child == 0) {
+        ::setsid();
+        const pid_t grandchild = ::fork();
+        if (grandchild == 0) {
+            ::execv(prog.c_str(), args.data());
+            ::_exit(127);
+        }
+        ::_exit(grandchild < 0 ? 1 : 0);
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
+}
+
+// --- HTTP -------------------------------------------------------------------------------
+
+void curlGlobalInit()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// Bytes that may not stand in a URL on the wire (blanks, controls, 8-bit bytes of a
+// Shift_JIS URL) are percent-encoded; escapes already there are kept.
+std::string wireUrl(const std::string &url)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    for (unsigned char c : Trim(url)) {
+        if (c <= 0x20 || c >= 0x7F) {
+            out += '%';
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+using Sink = std::function<bool(const char *, size_t)>;
+
+size_t writeToSink(char *data, size_t size, size_t n, void *user)
+{
+    Sink &sink = *static_cast<Sink *>(user);
+    const size_t bytes = size * n;
+    return sink(data, bytes) ? bytes : 0; // a short count makes curl abort the transfer
+}
+
+// One GET; the body goes to the sink. True only when the whole body arrived with a status
+// below 400.
+bool httpGet(const std::string &url, Sink sink)
+{
+    curlGlobalInit();
+    const HttpTimeouts t = GetHttpTimeouts();
+    CURL *c = curl_easy_init();
+    if (!c) return false;
+    const std::string wire = wireUrl(url);
+    curl_easy_setopt(c, CURLOPT_URL, wire.c_str());
+    curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_MAXREDIRS, 20L);
+    curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(c, CURLOPT_USERAGENT, "MyApp");
+    curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
+    curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, t.ConnectMs);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, t.StallSeconds);
+    curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, writeToSink);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+    const CURLcode rc = curl_easy_perform(c);
+    long status = 0;
+    curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    curl_easy_cleanup(c);
+    return rc == CURLE_OK && status < 400;
+}
+
+std::vector<std::string> splitLines(const std::string &body)
+{
+    std::vector<std::string> lines;
+    size_t b = 0;
+    for (size_t i = 0; i < body.size(); ++i) {
+        if (body[i] == '\r' || body[i] == '\n') {
+            lines.push_back(body.substr(b, i - b));
+            if (body[i] == '\r' && i + 1 < body.size() && body[i + 1] == '\n') ++i;
+            b = i + 1;
+        }
+    }
+    if (b < body.size()) lines.push_back(body.substr(b));
+    return lines;
+}
+
+std::string folderPart(const std::string &p)
+{
+    const size_t s = p.rfind('/');
+    return s == std::string::npos ? std::string() : p.substr(0, s + 1);
+}
+
+std::string filePart(const std::string &p)
+{
+    const size_t s = p.rfind('/');
+    return s == std::string::npos ? p : p.substr(s + 1);
+}
+
+bool startsWithBytes(const std::string &s, std::initializer_list<unsigned char> magic)
+{
+    if (s.size() < magic.size()) return false;
+    size_t i = 0;
+    for (unsigned char m : magic)
+        if (static_cast<unsigned char>(s[i++]) != m) return false;
+    return true;
+}
+
+std::string readRaw(const std::string &sysPath)
+{
+    std::string data;
+    const int fd = ::open(sysPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return data;
+    char buf[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buf, sizeof buf);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        data.append(buf, static_cast<size_t>(n));
+    }
+    ::close(fd);
+    return data;
+}
+
+} // namespace
+
+// --- URLs and the desktop's browser ----------------------------------------------------
+
+bool IsHttpUrl(const std::string &S)
+{
+    const std::string t = Trim(S);
+    return t.compare(0, 7, "http://") == 0 || t.compare(0, 8, "https://") == 0;
+}
+
+BrowserLauncher SetBrowserLauncher(BrowserLauncher Launcher)
+{
+    std::lock_guard<std::mutex> lock(settingsMutex());
+    BrowserLauncher previous = std::move(launcherRef());
+    launcherRef() = std::move(Launcher);
+    return previous;
+}
+
+bool OpenUrlInBrowser(const std::string &Url)
+{
+    if (Url.empty() || Url[0] == '-') return false;
+    const std::vector<std::string> argv{"xdg-open", ToSystemPath(Url)};
+    BrowserLauncher launcher;
+    {
+        std::lock_guard<std::mutex> lock(settingsMutex());
+        launcher = launcherRef();
+    }
+    return launcher ? launcher(argv) : spawnDetached(argv);
+}
+
+// --- fetch and download ------------------------------------------------------------------
+
+void SetHttpTimeouts(const HttpTimeouts &Timeouts)
+{
+    std::lock_guard<std::mutex> lock(settingsMutex());
+    timeoutsRef() = Timeouts;
+}
+
+HttpTimeouts GetHttpTimeouts()
+{
+    std::lock_guard<std::mutex> lock(settingsMutex());
+    return timeoutsRef();
+}
+
+std::string HttpGetText(const std::string &Url)
+{
+    std::string body;
+    const bool ok = httpGet(Url, [&body](const char *d, size_t n) {
+        body.append(d, n);
+        return true;
+    });
+    return ok ? body : std::string();
+}
+
+std::optional<std::vector<std::string>> HttpGetToStrings(const std::string &Url)
+{
+    std::string body;
+    const bool ok = httpGet(Url, [&body](const char *d, size_t n) {
+        body.append(d, n);
+        return true;
+    });
+    if (!ok) return std::nullopt;
+    return splitLines(body);
+}
+
+bool HttpGetToMemo(const std::string &Url, const std::function<void(const std::string &)> &AddLine)
+{
+    const auto lines = HttpGetToStrings(Url);
+    if (!lines) return false;
+    for (const std::string &line : *lines) AddLine(line);
+    return true;
+}
+
+bool DownloadUrlToFile(const std::string &Url, const std::string &FileName)
+{
+    if (Url == FileName || Trim(FileName).empty() || filePart(FileName).empty()) return false;
+    if (HasUnsafeSegment(FileName)) return false;
+    const std::string target = ToSystemPath(FileName);
+    std::string tmp;
+    const int fd = OpenTempFileBeside(target, tmp);
+    if (fd < 0) return false;
+    const bool got = httpGet(Url, [fd](const char *d, size_t n) {
+        while (n > 0) {
+            const ssize_t w = ::write(fd, d, n);
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            d += w;
+            n -= static_cast<size_t>(w);
+        }
+        return true;
+    });
+    const bool closed = ::close(fd) == 0;
+    if (!got || !closed || ::rename(tmp.c_str(), target.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
+
+bool DownloadAndCheckFile(const std::string &Url, const std::string &FileName)
+{
+    if (PosEx("http://", Url) == 0 && PosEx("https://", Url) == 0) return false;
+    const std::string probe = folderPart(FileName) + "ww" + filePart(FileName);
+    if (!DownloadUrlToFile(Url, probe)) return false;
+    const std::string sysProbe = ToSystemPath(probe);
+    const std::string sample = readRaw(sysProbe);
+
+    std::string finalName;
+    if (startsWithBytes(sample, {'G', 'I', 'F', '8', '7', 'a'}) || startsWithBytes(sample, {'G', 'I', 'F', '8', '9', 'a'}))
+        finalName = ChangeFileExtension(FileName, ".gif");
+    else if (startsWithBytes(sample, {0xFF, 0xD8, 0xFF}))
+        finalName = ChangeFileExtension(FileName, ".jpg");
+    else if (startsWithBytes(sample, {0x89, 0x50, 0x4E, 0x47}))
+        finalName = ChangeFileExtension(FileName, ".png");
+    else if (PosText("<html", sample) > 0) {
+        ::unlink(sysProbe.c_str()); // an error or login page, not the file asked for
+        return false;
+    } else
+        finalName = FileName;
+
+    if (::rename(sysProbe.c_str(), ToSystemPath(finalName).c_str()) != 0) {
+        ::unlink(sysProbe.c_str());
+        return false;
+    }
+    return true;
+}
+
+// --- search pages and the editing page's HTML fix-ups ---------------------------------
+
+std::optional<std::vector<std::string>> ExtractResultLinks(const std::string &Html, const std::string &Left,
+                                                           const std::string &Right, const std::string &Prefix)
+{
+    if (Left.empty() || Right.empty() || PosEx(Left, Html) == 0) return std::nullopt;
+    std::vector<std::string> list;
+    std::string w = Html;
+    int p = PosEx(Left, w);
+    while (p > 0) {
+        if (PosEx(Right, w, p + static_cast<int>(Left.size()) - 1) == 0) break;
+        const std::string item = TextBetween(w, Left, Right);
+        w.erase(0, static_cast<size_t>(p - 1) + Left.size());
+        if (item.compare(0, Prefix.size(), Prefix) == 0 && PosEx("google", item) == 0 && PosEx("yahoo", item) == 0 &&
+            PosEx("search?q=", item) == 0)
+            list.push_back(item);
+        p = PosEx(Left, w);
+    }
+    return list;
+}
+
+std::string NormalizeHtmlForSjis(const std::string &Html)
+{
+    std::string s = Html;
+    for (const char *cs : {"charset=EUC-JP", "charset=euc-jp", "charset=UTF-8", "charset=utf-8"})
+        s = ReplaceFirst(s, cs, "charset=Shift_JIS");
+    s = ReplaceAllIgnoreCase(s, "&amp;nbsp;", "&nbsp;");
+    s = ReplaceAllIgnoreCase(s, "<META ", "<meta ");
+    s = ReplaceAllIgnoreCase(s, "<SCRIPT", "<script");
+    s = ReplaceAllIgnoreCase(s, "<HTML", "<html");
+    s = ReplaceAllIgnoreCase(s, "</HTML", "</html");
+    s = ReplaceAllIgnoreCase(s, "</TITLE", "</title");
+    s = ReplaceFirst(s, "charset=Shift-JIS", "charset=Shift_JIS");
+    s = ReplaceAllIgnoreCase(s, "HTTP-EQUIV=\"CONTENT-TYPE\"", "http-equiv=\"Content-Type\"");
+    s = ReplaceAllIgnoreCase(s, "HTTP-EQUIV=\"CONTENT-SCRIPT-TYPE\"", "http-equiv=\"Content-Script-Type\"");
+    s = ReplaceAllIgnoreCase(s, "HTTP-EQUIV=\"CONTENT-STYLE-TYPE\"", "http-equiv=\"Content-Style-Type\"");
+    s = ReplaceAllIgnoreCase(s, "NAME=\"", "name=\"");
+    // The editor's placeholders back to tags.
+    s = ReplaceAllIgnoreCase(s, "<^^>", "<br />");
+    s = ReplaceAllIgnoreCase(s, "{!-- =={iframe", "<iframe");
+    s = ReplaceAllIgnoreCase(s, "}{/iframe}== --}", "></iframe>");
+    s = ReplaceAll(s, kCommentOpenPlaceholder, "<!--");
+    s = ReplaceAll(s, kCommentClosePlaceholder, "-->");
+    s = ReplaceAllIgnoreCase(s, "<!--==<!-- ==", "");
+    s = ReplaceAllIgnoreCase(s, "== -->==-->", "");
+    s = ReplaceAllIgnoreCase(s, "<!-- ==<iframe", "<iframe");
+    return s;
+}
+
+std::string CheckLocalFolderInTags(const std::string &Html)
+{
+    if (Html.empty()) return {};
+    const std::string lower = LowerCase(Html);
+    std::string drive;
+    for (const char *d : {"c:/", "d:/", "e:/", "f:/", "g:/", "h:/"})
+        if (PosEx(d, lower) > 0) drive = std::string(d, 2);
+    if (drive.empty()) return {};
+    // "<img・・>等のTag内に、【 ﾛｰｶﾙ・ﾌｧｲﾙのﾌｫﾙﾀﾞｰ 】が、含まれています  - 【 " + drive + " 】"
+    static const char head[] =
+        "<img\x81" "E\x81" "E>\x93\x99\x82\xCCTag\x93\xE0\x82\xC9\x81" "A\x81y \xDB\xB0\xB6\xD9\x81"
+        "E\xCC\xA7\xB2\xD9\x82\xCC\xCC\xAB\xD9\xC0\xDE\xB0 \x81z\x82\xAA\x81"
+        "A\x8A\xDC\x82\xDC\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7  - \x81y ";
+    return std::string(head) + drive + " \x81z";
+}
+
+std::string ToXhtml(const std::string &Line)
+{
+    if (Line.compare(0, 9, "<!DOCTYPE") == 0)
+        return "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" "
+               "\"http://www.w3.org/TR/html4/loose.dtd\">";
+    const std::string l = LowerCase(Line);
+    if (l.compare(0, 5, "<html") == 0) return "<html lang=\"ja\">";
+
+    std::string w = Line;
+    if (l == "<style>" || l == "</style>" || l == "</script>")
+        w = ReplaceAllIgnoreCase(w, l, l);
+    if (l == "<script>" || l == "<script language=\"javascript\">")
+        w = ReplaceAllIgnoreCase(w, l, "<script type=\"text/javascript\">");
+
+    if (l.compare(0, 5, "<meta") == 0 && l.find("/>") == std::string::npos) {
+        w = ReplaceFirst(w, "<META ", "<meta ");
+        return ReplaceFirst(w, ">", " />");
+    }
+    if (l == "</head>") w = ReplaceAllIgnoreCase(w, "</HEAD>", "</head>");
+    if (l.compare(0, 5, "<link") == 0 && l.find("/>") == std::string::npos) {
+        w = ReplaceFirst(w, "<LINK ", "<link ");
+        return ReplaceFirst(w, ">", " />");
+    }
+    if (l.find("<br") != std::string::npos) return ReplaceAllIgnoreCase(w, "<br>", "<br />");
+    return w;
+}
+
+std::string NormalizeLineBreaks(const std::string &S)
+{
+    std::string out;
+    out.reserve(S.size() + S.size() / 16);
+    for (size_t i = 0; i < S.size(); ++i) {
+        const char c = S[i];
+        if (c == '\r' || c == '\n') {
+            out += "\r\n";
+            if (c == '\r' && i + 1 < S.size() && S[i + 1] == '\n') ++i;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
