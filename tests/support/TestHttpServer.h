@@ -13,8 +13,8 @@ public:
     void start()
     {
         port_ = srv_.bind_to_any_port("127.0.0.1");
+        // The socket listens once bound: early connections wait in its backlog.
         thread_ = std::thread([this] { srv_.listen_after_bind(); });
-        srv_.wait_until_ready();
     }
 
     ~TestHttpServer()
