@@ -228,8 +228,9 @@ IconvHandle& handleFor(Dir d)
     return u8ToSjis;
 }
 
-// Length of the well-formed UTF-8 sequence at p (1-4), 0 when it is not one.
-std::size_t utf8SeqLen(const u8* p, std::size_t left)
+// Bytes of the UTF-8 unit at p: the whole sequence when it is well-formed, else its longest
+// well-formed beginning (at least one byte), so that a cut or broken sequence is one unit.
+std::size_t utf8UnitLen(const u8* p, std::size_t left)
 {
     const u8 b = p[0];
     std::size_t n;
@@ -251,13 +252,14 @@ std::size_t utf8SeqLen(const u8* p, std::size_t left)
         else if (b == 0xF4)
             hi = 0x8F;
     } else
-        return 0;
-    if (left < n || p[1] < lo || p[1] > hi)
-        return 0;
-    for (std::size_t k = 2; k < n; ++k)
-        if (p[k] < 0x80 || p[k] > 0xBF)
-            return 0;
-    return n;
+        return 1;
+    std::size_t k = 1;
+    for (; k < n && k < left; ++k) {
+        const unsigned c = p[k];
+        if (k == 1 ? (c < lo || c > hi) : (c < 0x80 || c > 0xBF))
+            break;
+    }
+    return k;
 }
 
 // Runs iconv over the whole input; at a unit it cannot convert, onError appends the
@@ -635,8 +637,7 @@ std::string Utf8ToAnsi(const std::string& S)
     // Shift_JIS never needs more bytes than UTF-8 for the same text.
     return runIconv(Dir::Utf8ToSjis, S, S.size() + 16, [](const u8* p, std::size_t left, ByteSink& out) {
         out.put('?');
-        const std::size_t n = utf8SeqLen(p, left);
-        return n == 0 ? std::size_t{1} : n;
+        return utf8UnitLen(p, left);
     });
 }
 

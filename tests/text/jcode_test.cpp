@@ -1,0 +1,379 @@
+#include "text/JCode.h"
+#include "text/SjisBytes.h"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+#include <iconv.h>
+#include <map>
+#include <optional>
+#include <random>
+
+namespace {
+
+// The reference: glibc iconv on exactly the given bytes; nullopt when it refuses them.
+// Descriptors are opened once per direction (opening one costs far more than converting).
+std::optional<std::string> refIconv(const char* to, const char* from, const std::string& in)
+{
+    static std::map<std::pair<std::string, std::string>, iconv_t> open;
+    iconv_t& cd = open[{to, from}];
+    if (cd == nullptr)
+        cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    std::string out(in.size() * 4 + 16, '\0');
+    char* ip = const_cast<char*>(in.data());
+    std::size_t il = in.size();
+    char* op = out.data();
+    std::size_t ol = out.size();
+    std::size_t r = iconv(cd, &ip, &il, &op, &ol);
+    if (r != static_cast<std::size_t>(-1))
+        r = iconv(cd, nullptr, nullptr, &op, &ol); // flush the closing escape of stateful encodings
+    if (r == static_cast<std::size_t>(-1))
+        return std::nullopt;
+    out.resize(out.size() - ol);
+    return out;
+}
+
+std::string hex(const std::string& s)
+{
+    static const char* d = "0123456789ABCDEF";
+    std::string r;
+    for (unsigned char c : s) {
+        r += d[c >> 4];
+        r += d[c & 15];
+        r += ' ';
+    }
+    return r;
+}
+
+#define EXPECT_BYTES(got, want) EXPECT_EQ(hex(got), hex(want))
+
+const std::string ESC = "\x1B";
+
+TEST(JCode, EveryJisX0208CellAgainstIconv)
+{
+    int cells = 0;
+    for (int r = 0x21; r <= 0x7E; ++r) {
+        for (int c = 0x21; c <= 0x7E; ++c) {
+            const std::string euc{static_cast<char>(r | 0x80), static_cast<char>(c | 0x80)};
+            const auto utf8 = refIconv("UTF-8", "EUC-JP", euc);
+            if (!utf8)
+                continue; // unassigned cell
+            const auto sjis = refIconv("CP932", "UTF-8", *utf8);
+            const auto jis = refIconv("ISO-2022-JP", "EUC-JP", euc);
+            ASSERT_TRUE(sjis && jis) << hex(euc);
+            ++cells;
+            SCOPED_TRACE(hex(euc));
+            EXPECT_BYTES(EucToSjis(euc), *sjis);
+            EXPECT_BYTES(EucToSjisB(euc), *sjis);
+            EXPECT_BYTES(SjisToEuc(*sjis, kmKeep), euc);
+            EXPECT_BYTES(SjisToEucB(*sjis), euc);
+            EXPECT_BYTES(SjisToJis(*sjis, kmKeep), *jis);
+            EXPECT_BYTES(SjisToJisB(*sjis), *jis);
+            EXPECT_BYTES(JisToSjis(*jis), *sjis);
+            EXPECT_BYTES(JisToSjisB(*jis), *sjis);
+        }
+    }
+    EXPECT_EQ(cells, 6879); // every character of JIS X 0208 was compared
+}
+
+// Beyond the standard's cells (NEC row 13, NEC-selected IBM rows), every double-byte code
+// with a JIS row survives both round trips in both families.
+TEST(JCode, EveryDoubleByteCodeRoundTrips)
+{
+    for (int lead = 0x81; lead <= 0xEF; ++lead) {
+        if (!isSjisLead(static_cast<unsigned char>(lead)))
+            continue;
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            if (!isSjisTrail(static_cast<unsigned char>(trail)))
+                continue;
+            const std::string s{static_cast<char>(lead), static_cast<char>(trail)};
+            SCOPED_TRACE(hex(s));
+            ASSERT_EQ(EucToSjis(SjisToEuc(s, kmKeep)), s);
+            ASSERT_EQ(EucToSjisB(SjisToEucB(s)), s);
+            ASSERT_EQ(JisToSjis(SjisToJis(s, kmKeep)), s);
+            ASSERT_EQ(JisToSjisB(SjisToJisB(s)), s);
+        }
+    }
+}
+
+TEST(JCode, EscapePlacement)
+{
+    const std::string A = "\x82\xA0"; // あ
+    struct Case {
+        const char* what;
+        std::string got;
+        std::string want;
+    };
+    const Case cases[] = {
+        {"A mode 0 closes with (B", SjisToJis("a" + A + "b", kmKeep), "a" + ESC + "$B\x24\x22" + ESC + "(Bb"},
+        {"A mode 1 closes with (J", SjisToJis("a" + A + "b", kmFullWidthMerge), "a" + ESC + "$B\x24\x22" + ESC + "(Jb"},
+        {"A closes at the end", SjisToJis(A, kmKeep), ESC + "$B\x24\x22" + ESC + "(B"},
+        {"B ends in ASCII", SjisToJisB(A), ESC + "$B\x24\x22" + ESC + "(B"},
+        {"B closes before CR LF", SjisToJisB(A + "\r\n"), ESC + "$B\x24\x22" + ESC + "(J\r\n"},
+        {"B one run for kanji and kana", SjisToJisB(A + "\xB1"), ESC + "$B\x24\x22\x25\x22" + ESC + "(B"},
+        {"A accepts ESC $@", JisToSjis(ESC + "$@\x24\x22" + ESC + "(Bx"), A + "x"},
+        {"A keeps line ends inside two-byte mode", JisToSjis(ESC + "$B\x24\x22\r\n\x24\x22"), A + "\r\n" + A},
+        {"B keeps line ends inside two-byte mode", JisToSjisB(ESC + "$B\x24\x22\r\n\x24\x22"), A + "\r\n" + A},
+        {"B escape at the very end", JisToSjisB("x" + ESC + "$"), "x"},
+    };
+    for (const auto& c : cases)
+        EXPECT_BYTES(c.got, c.want) << c.what;
+}
+
+TEST(JCode, HalfWidthKana)
+{
+    // ｶﾞ ﾊﾟ ｳﾞ ｱﾞ ﾟ, and the full-width results ガ パ ヴ ア゛ ゜.
+    struct Case {
+        std::string half, merged, each;
+    };
+    const Case cases[] = {
+        {"\xB6\xDE", "\x83\x4B", "\x83\x4A\x81\x4A"},
+        {"\xCA\xDF", "\x83\x70", "\x83\x6E\x81\x4B"},
+        {"\xB3\xDE", "\x83\x94", "\x83\x45\x81\x4A"},
+        {"\xB1\xDE", "\x83\x41\x81\x4A", "\x83\x41\x81\x4A"},
+        {"\xDF", "\x81\x4B", "\x81\x4B"},
+        {"\xC4\xDE", "\x83\x68", "\x83\x67\x81\x4A"}, // ﾄﾞ: last of the voiced range
+        {"\xB6", "\x83\x4A", "\x83\x4A"},             // a kana at the very end: no look-ahead past it
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(hex(c.half));
+        EXPECT_BYTES(HalfKanaToFullKana(c.half), c.merged);
+        EXPECT_BYTES(HalfKanaToFullKanaEach(c.half), c.each);
+        // Family B merges the same way on its way to ISO-2022-JP.
+        EXPECT_BYTES(JisToSjisB(SjisToJisB(c.half)), c.merged);
+        EXPECT_BYTES(JisToSjis(SjisToJis(c.half, kmFullWidth)), c.each);
+    }
+    // A kana byte that is the trail of a double-byte character is not a kana: 0x82 0xB1 is こ.
+    EXPECT_BYTES(HalfKanaToFullKana("\x82\xB1"), "\x82\xB1");
+    // ISO-2022-JP is 7-bit: with kmKeep half-width kana still leave as full-width.
+    EXPECT_BYTES(SjisToJis("\xB6\xDE", kmKeep), ESC + "$B\x25\x2C" + ESC + "(B");
+    // EUC-JP can carry them: SS2 and the byte.
+    EXPECT_BYTES(SjisToEuc("\xB1", kmKeep), "\x8E\xB1");
+    EXPECT_BYTES(SjisToEuc("\xB6\xDE", kmFullWidthMerge), "\xA5\xAC");
+    EXPECT_BYTES(EucToSjis("\xA4\xA2"), "\x82\xA0");
+    EXPECT_BYTES(EucToSjis("\x8E\xB1"), "\xB1");
+}
+
+// Characters without a JIS code, and bytes that are no character at all, become one "?"
+// instead of bytes out of range (the IBM extension 0xFA 0x40 once came out with a 0x14).
+TEST(JCode, InexpressibleCharactersBecomeQuestionMarks)
+{
+    struct Case {
+        std::string in, euc, jis;
+    };
+    const Case cases[] = {
+        {"\xF0\x9F", "?", "?"},           // user-defined area
+        {"\xFA\x40", "?", "?"},           // IBM extension
+        {"a\x80" "b", "a?b", "a?b"},      // not a character
+        {"\xA0\xFD\xFF", "???", "???"},
+        {"\x82\x0D\x0A", "?\r\n", "?\r\n"}, // a lead byte whose partner is a line end
+        {"\x82\xA0\xFA\x40\x82\xA0", "\xA4\xA2?\xA4\xA2", ESC + "$B\x24\x22" + ESC + "(B?" + ESC + "$B\x24\x22" + ESC + "(B"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(hex(c.in));
+        EXPECT_BYTES(SjisToEuc(c.in, kmKeep), c.euc);
+        EXPECT_BYTES(SjisToEucB(c.in), c.euc);
+        EXPECT_BYTES(SjisToJis(c.in, kmKeep), c.jis);
+    }
+    EXPECT_BYTES(SjisToJisB("\x82\xA0\xFA\x40"), ESC + "$B\x24\x22" + ESC + "(J?");
+}
+
+// A text cut inside a character: nothing is read past the end (the ASan build checks the
+// reads), and the stub comes out as one replacement.
+TEST(JCode, TruncatedInput)
+{
+    const std::string N = "\x81\x45"; // ・
+    struct Case {
+        const char* what;
+        std::string got;
+        std::string want;
+    };
+    const Case cases[] = {
+        {"EucToSjis lead", EucToSjis("a\xA4"), "a" + N},
+        {"EucToSjis SS2", EucToSjis("a\x8E"), "a\x8E"},
+        {"EucToSjis SS3", EucToSjis("a\x8F\xA1"), "a\x8F" + N},
+        {"EucToSjisB lead", EucToSjisB("a\xA4"), "a" + N},
+        {"EucToSjisB SS2", EucToSjisB("a\x8E"), "a" + N},
+        {"EucToSjisB bad pair keeps the line end", EucToSjisB("\xA4\r\n"), N + "\r\n"},
+        {"SjisToEuc", SjisToEuc("a\x82", kmKeep), "a?"},
+        {"SjisToEucB", SjisToEucB("a\x82"), "a?"},
+        {"SjisToJis", SjisToJis("a\x82", kmKeep), "a?"},
+        {"SjisToJisB", SjisToJisB("a\x82"), "a?"},
+        {"SjisToJisB kana at the end", SjisToJisB("\xB3"), ESC + "$B\x25\x26" + ESC + "(B"},
+        {"JisToSjis half pair", JisToSjis(ESC + "$B\x24"), N},
+        {"JisToSjis escape cut", JisToSjis("a" + ESC + "$"), "a" + ESC + "$"},
+        {"JisToSjisB half pair", JisToSjisB(ESC + "$B\x24"), N},
+        {"HalfKanaToFullKana", HalfKanaToFullKana("\xCA"), "\x83\x6E"},
+        {"SjisToUtf8", SjisToUtf8("a\x82"), "a\xE3\x83\xBB"},
+        {"Utf8ToAnsi", Utf8ToAnsi("a\xE3\x81"), "a?"},
+        {"UrlEncodeSjis", UrlEncodeSjis("a\x82"), "a%82"},
+        {"UrlDecode", UrlDecode("a%4"), "a%4"},
+        {"Base64Decode", Base64Decode("YWJjZ"), "abc"},
+    };
+    for (const auto& c : cases)
+        EXPECT_BYTES(c.got, c.want) << c.what;
+}
+
+TEST(JCode, DecodersReplaceWhatTheyCannotRead)
+{
+    const std::string N = "\x81\x45";
+    EXPECT_BYTES(EucToSjis("\x8F\xB0\xA1x"), "?x");  // JIS X 0212: no Shift_JIS form
+    EXPECT_BYTES(EucToSjisB("\x8F\xB0\xA1x"), "?x");
+    EXPECT_BYTES(EucToSjisB("\x81\xA1"), N + N);       // family B: mod 128 gives no JIS byte
+    EXPECT_BYTES(EucToSjisB("\xA4\x22"), "\x82\xA0"); // family B reads the partner mod 128
+    EXPECT_BYTES(JisToSjis(ESC + "$B\x24\x22\x80\x24\x22"), "\x82\xA0" + N + "\x82\xA0");
+}
+
+// Random bytes: the encoders still write well-formed EUC-JP and 7-bit ISO-2022-JP.
+TEST(JCode, RandomInputStaysWellFormed)
+{
+    std::mt19937 rng(12345);
+    std::uniform_int_distribution<int> byte(0, 255);
+    for (int round = 0; round < 300; ++round) {
+        std::string s(static_cast<std::size_t>(round % 40), '\0');
+        for (auto& c : s)
+            c = static_cast<char>(byte(rng));
+        SCOPED_TRACE(hex(s));
+        for (const std::string& euc : {SjisToEuc(s, kmKeep), SjisToEucB(s), SjisToEuc(s, kmFullWidthMerge)}) {
+            for (std::size_t i = 0; i < euc.size(); ++i) {
+                const auto b = static_cast<unsigned char>(euc[i]);
+                if (b < 0x80)
+                    continue;
+                ASSERT_LT(i + 1, euc.size());
+                const auto b2 = static_cast<unsigned char>(euc[i + 1]);
+                if (b == 0x8E)
+                    ASSERT_TRUE(isSjisHalfKana(b2));
+                else
+                    ASSERT_TRUE(b >= 0xA1 && b <= 0xFE && b2 >= 0xA1 && b2 <= 0xFE);
+                ++i;
+            }
+        }
+        for (const std::string& jis : {SjisToJis(s, kmKeep), SjisToJisB(s), SjisToJis(s, kmFullWidth)}) {
+            bool twoByte = false;
+            for (std::size_t i = 0; i < jis.size(); ++i) {
+                const auto b = static_cast<unsigned char>(jis[i]);
+                ASSERT_LT(b, 0x80);
+                if (b == 0x1B && i + 2 < jis.size() && jis.compare(i, 3, "\x1B$B") == 0) {
+                    twoByte = true;
+                    i += 2;
+                } else if (b == 0x1B && i + 2 < jis.size() && jis[i + 1] == '(') {
+                    twoByte = false;
+                    i += 2;
+                } else if (twoByte) {
+                    ASSERT_LT(i + 1, jis.size());
+                    ASSERT_TRUE(b >= 0x21 && b <= 0x7E);
+                    ++i;
+                }
+            }
+            ASSERT_FALSE(twoByte) << "ends in two-byte mode";
+        }
+        // Decoders and the rest only need to survive (the ASan build checks the reads).
+        (void)EucToSjis(s);
+        (void)EucToSjisB(s);
+        (void)JisToSjis(s);
+        (void)JisToSjisB(s);
+        (void)SjisToUtf8(s);
+        (void)Utf8ToAnsi(s);
+        (void)UrlDecode(s);
+        (void)Base64Decode(s);
+        EXPECT_EQ(UrlDecode(UrlEncodeSjis(s)), s);
+        EXPECT_EQ(Base64Decode(Base64Encode(s)), s);
+    }
+}
+
+TEST(JCode, UrlEncodeAndDecode)
+{
+    struct Case {
+        std::string in, want;
+    };
+    const Case enc[] = {
+        {"a b", "a+b"},
+        {"\x82\xA0 a", "%82%a0+a"},
+        {"\x83\x5C", "%83%5c"},       // ソ: the "\" trail byte is encoded with it
+        {"\x83\x41", "%83%41"},       // ア: a letter trail byte too
+        {"C++", "C%2b%2b"},
+        {"A&B=c?d#e%f/", "A%26B%3dc%3fd%23e%25f%2f"},
+        {"a%00b", "a%2500b"},         // a literal "%00" is text, not deleted
+        {std::string("a\0b", 3), "a%00b"},
+        {"-._~", "-._~"},
+        {"\xE3\x81\x82", "%e3%81%82"}, // UTF-8 bytes from a search keyword
+    };
+    for (const auto& c : enc) {
+        EXPECT_EQ(UrlEncodeSjis(c.in), c.want) << hex(c.in);
+        EXPECT_EQ(UrlDecode(c.want), c.in) << c.want;
+    }
+    const Case dec[] = {
+        {"%E3%81%82", "\xE3\x81\x82"},
+        {"a+b%2Bc", "a b+c"}, // only a literal "+" is a blank
+        {"%zz%", "%zz%"},     // malformed escapes stay as they are, no NUL appears
+        {"%4", "%4"},
+        {"%41%4a%4A", "AJJ"},
+    };
+    for (const auto& c : dec)
+        EXPECT_EQ(UrlDecode(c.in), c.want) << c.in;
+}
+
+TEST(JCode, Base64)
+{
+    struct Case {
+        std::string plain, coded;
+    };
+    const Case rfc4648[] = {
+        {"", ""},           {"f", "Zg=="},         {"fo", "Zm8="},         {"foo", "Zm9v"},
+        {"foob", "Zm9vYg=="}, {"fooba", "Zm9vYmE="}, {"foobar", "Zm9vYmFy"}, {"abc", "YWJj"},
+        {"ab", "YWI="},     {"a", "YQ=="},
+        {std::string(3, '\0'), "AAAA"},
+        {std::string("\0a\0", 3), "AGEA"},
+        {std::string("\xFF\0\0\0\xFE", 5), "/wAAAP4="},
+    };
+    for (const auto& c : rfc4648) {
+        EXPECT_EQ(Base64Encode(c.plain), c.coded);
+        EXPECT_BYTES(Base64Decode(c.coded), c.plain);
+    }
+    EXPECT_EQ(Base64Decode("Zm9v\r\nYmFy"), "foobar"); // line breaks are skipped
+    EXPECT_EQ(Base64Decode("Zm8"), "fo");              // padding left off
+    std::string all;
+    for (int i = 0; i < 256; ++i)
+        all += static_cast<char>(i);
+    EXPECT_EQ(Base64Decode(Base64Encode(all)), all);
+}
+
+TEST(JCode, Utf8AndWide)
+{
+    struct Case {
+        const char* what;
+        std::string got;
+        std::string want;
+    };
+    const Case cases[] = {
+        {"empty", Utf8ToAnsi(""), ""},
+        {"kana and kanji", Utf8ToAnsi("\xE3\x81\x82\xE6\xBC\xA2 \xEF\xBD\xB1"), "\x82\xA0\x8A\xBF \xB1"},
+        {"0x5C and 0x7E stay ASCII", Utf8ToAnsi("\\~"), "\\~"},
+        {"unmappable: one ? each", Utf8ToAnsi("a\xF0\x9F\x98\x80\xC3\xA9z"), "a??z"},
+        {"invalid bytes", Utf8ToAnsi("a\xFF\xC0\xAFz"), "a???z"},
+        {"NUL does not end the text", Utf8ToAnsi(std::string("a\0b", 3)), std::string("a\0b", 3)},
+        {"byte-order mark shows as ?", Utf8ToAnsi("\xEF\xBB\xBF" "a"), "?a"},
+        {"Sjis to UTF-8", SjisToUtf8("\x82\xA0\xB1\\~"), "\xE3\x81\x82\xEF\xBD\xB1\\~"},
+        {"undecodable bytes", SjisToUtf8("\x80\x85\x40x"), "\xE3\x83\xBB\xE3\x83\xBBx"},
+        {"AnsiToUtf8", AnsiToUtf8("\x82\xA0"), "\xE3\x81\x82"},
+        {"wide round trip", WideToAnsi(AnsiToWide("\x82\xA0z\xB1")), "\x82\xA0z\xB1"},
+        {"wide unmappable", WideToAnsi(u"a\U0001F600\u00E9"), "a??"},
+    };
+    for (const auto& c : cases)
+        EXPECT_BYTES(c.got, c.want) << c.what;
+    EXPECT_EQ(AnsiToWide("\x80"), std::u16string(u"\u30FB"));
+}
+
+TEST(JCode, PairRoutines)
+{
+    EXPECT_BYTES(JisToSjisPair(0x24, 0x22), "\x82\xA0");
+    EXPECT_BYTES(JisToSjisPair(0x7F, 0x22), "");
+    EXPECT_BYTES(JisToSjisPairB(0x30, 0x21), "\x88\x9F");
+    EXPECT_BYTES(SjisToJisPair(0x88, 0x9F), "\x30\x21");
+    EXPECT_BYTES(SjisToJisPairB(0x82, 0xA0), "\x24\x22");
+}
+
+} // namespace
