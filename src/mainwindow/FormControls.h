@@ -1,0 +1,118 @@
+// The controls of each page of the main window, as typed members built from the pages'
+// declaration lists (see FormBuilder.h). Pages reach each other's controls through the form.
+#pragma once
+#include "platform/FormBuilder.h"
+#if __has_include("platform/TRichEdit.h")
+#include "platform/TRichEdit.h"
+#else
+#include <QTextEdit>
+using TRichEdit = QTextEdit;
+#endif
+
+struct MainFrameControls {
+#define VK_CONTROL VK_DECLARE_CONTROL
+#include "mainwindow/MainFrameControls.def"
+#undef VK_CONTROL
+    void build(FormBuilder &b)
+    {
+#define VK_CONTROL VK_BUILD_CONTROL
+#include "mainwindow/MainFrameControls.def"
+#undef VK_CONTROL
+    }
+};
+
+struct NetSearchControls {
+#define VK_CONTROL VK_DECLARE_CONTROL
+#include "mainwindow/NetSearchControls.def"
+#undef VK_CONTROL
+    void build(FormBuilder &b)
+    {
+#define VK_CONTROL VK_BUILD_CONTROL
+#include "mainwindow/NetSearchControls.def"
+#undef VK_CONTROL
+    }
+};
+
+struct DownloadControls {
+#define VK_CONTROL VK_DECLARE_CONTROL
+#include "download/DownloadControls.def"
+#undef VK_CONTROL
+    void build(FormBuilder &b)
+    {
+#define VK_CONTROL VK_BUILD_CONTROL
+#include "download/DownloadControls.def"
+#undef VK_CONTROL
+    }
+};
+
+struct FavBrowseControls {
+#define VK_CONTROL VK_DECLARE_CONTROL
+#include "mainwindow/FavBrowseControls.def"
+#undef VK_CONTROL
+    void build(FormBuilder &b)
+    {
+#define VK_CONTROL VK_BUILD_CONTROL
+#include "mainwindow/FavBrowseControls.def"
+#undef VK_CONTROL
+    }
+};
+
+struct ConviControls {
+#define VK_CONTROL VK_DECLARE_CONTROL
+#include "mainwindow/ConviControls.def"
+#undef VK_CONTROL
+    void build(FormBuilder &b)
+    {
+#define VK_CONTROL VK_BUILD_CONTROL
+#include "mainwindow/ConviControls.def"
+#undef VK_CONTROL
+    }
+};
+
+struct BatchViewControls {
+#define VK_CONTROL VK_DECLARE_CONTROL
+#include "mainwindow/BatchViewControls.def"
+#undef VK_CONTROL
+    void build(FormBuilder &b)
+    {
+#define VK_CONTROL VK_BUILD_CONTROL
+#include "mainwindow/BatchViewControls.def"
+#undef VK_CONTROL
+    }
+};
+
+struct WebGuiControls {
+#define VK_CONTROL VK_DECLARE_CONTROL
+#include "webgui/WebGuiControls.def"
+#undef VK_CONTROL
+    void build(FormBuilder &b)
+    {
+#define VK_CONTROL VK_BUILD_CONTROL
+#include "webgui/WebGuiControls.def"
+#undef VK_CONTROL
+    }
+};
+
+struct CodeConvertControls {
+#define VK_CONTROL VK_DECLARE_CONTROL
+#include "nettools/CodeConvertControls.def"
+#undef VK_CONTROL
+    void build(FormBuilder &b)
+    {
+#define VK_CONTROL VK_BUILD_CONTROL
+#include "nettools/CodeConvertControls.def"
+#undef VK_CONTROL
+    }
+};
+
+struct IpToolsControls {
+#define VK_CONTROL VK_DECLARE_CONTROL
+#include "nettools/IpToolsControls.def"
+#undef VK_CONTROL
+    void build(FormBuilder &b)
+    {
+#define VK_CONTROL VK_BUILD_CONTROL
+#include "nettools/IpToolsControls.def"
+#undef VK_CONTROL
+    }
+};

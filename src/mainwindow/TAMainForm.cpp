@@ -1,0 +1,325 @@
+#include "mainwindow/TAMainForm.h"
+#include "platform/QtSjis.h"
+#include <QAction>
+#include <QCloseEvent>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHostAddress>
+#include <QMenuBar>
+#include <QNetworkInterface>
+#include <QTextStream>
+#include <QVBoxLayout>
+
+TAMainForm::TAMainForm(const QString &programPath, QWidget *parent) : QMainWindow(parent), programPath_(programPath)
+{
+    FormCreate();
+}
+
+TAMainForm::~TAMainForm()
+{
+    // FormDestroy
+    state_.FreeStringList();
+}
+
+QString TAMainForm::longTitle()
+{
+    return QStringLiteral("VORN-KYM  【 二画面ブラウザ：左に一覧、右に閲覧 】");
+}
+
+void TAMainForm::FormCreate()
+{
+    setObjectName(QStringLiteral("AMainForm"));
+    resize(1557, 864);
+    QFont f = font();
+    f.setPointSize(9);
+    setFont(f);
+
+    auto *central = new QWidget(this);
+    central->setObjectName(QStringLiteral("AMainFormClient"));
+    auto *lay = new QVBoxLayout(central);
+    lay->setContentsMargins(0, 0, 0, 0);
+    setCentralWidget(central);
+    FormBuilder b(central);
+    frame.build(b);
+    frame.Splitter1->setOrientation(Qt::Vertical);
+    frame.Splitter1->setHandleWidth(6);
+    frame.Splitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background: teal; }"));
+    net.build(b);
+    dl.build(b);
+    fav.build(b);
+    convi.build(b);
+    batch.build(b);
+    gui.build(b);
+    conv.build(b);
+    ip.build(b);
+    layoutNetSearchPage();
+
+    StatusBar1 = new TStatusBar(this);
+    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
+    StatusBar1->setPanelWidths({160, 1200, 300, 300, 450, 100});
+    setStatusBar(StatusBar1);
+    net.StatusBarGoogle->setPanelWidths({200, 600, 300});
+    ip.StatusBarTraceRoute->setPanelWidths({200, 300});
+
+    auto timer = [this](TTimer *&t, const char *name, int ms) {
+        t = new TTimer(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setInterval(ms);
+        t->setSingleShot(true);
+    };
+    timer(TimerWaitforReady, "TimerWaitforReady", 1000);
+    timer(TimerWhoisServer, "TimerWhoisServer", 5000);
+    timer(TimerGUIIndent, "TimerGUIIndent", 10000);
+    timer(TimerGUILocalIndent, "TimerGUILocalIndent", 3000);
+    TimerWaitforReady->setSingleShot(false);  // polls the right pane until its page is complete
+
+    buildMenus();
+
+    // Settings path: a default until FormShow finds the file.
+    const QFileInfo prog(programPath_);
+    state_.GProgramFolder = toSjis(prog.absolutePath() + QLatin1Char('/'));
+    state_.GSettingsFile = toSjis(settingsFolder(prog.absolutePath()) + QStringLiteral("VORNKYMB.inf"));
+    setWindowTitle(longTitle());
+
+    Initialize();
+    state_.CreateStringList();
+    state_.TextInitialize();
+    ListboxInitialize();
+    IndividualInitialize();
+    BrowserSetup();
+    net.PageControlBaseBrowser->setCurrentWidget(net.PageControlBaseBrowserTab01Browser);
+    setLocalAddress();
+    setBrowserVersion();
+}
+
+void TAMainForm::layoutNetSearchPage()
+{
+    net.SplitterGoogleSearch->setOrientation(Qt::Horizontal);
+    net.SplitterGoogleSearch->setStretchFactor(1, 1);
+    net.PanelPageControlMainTopTab00GoogleSearchLeft->setMinimumWidth(120);
+    net.Splitter92->setOrientation(Qt::Horizontal);
+    net.ListBoxBaseBrowser->hide();
+    net.RadioGroupGooleSearchType->setItems({QStringLiteral("ｳｪﾌﾞ"), QStringLiteral("画像"), QStringLiteral("ﾆｭｰｽ")});
+    net.RadioGroupIME->setItems({QStringLiteral("IMEｵﾌ"), QStringLiteral("IMEｵﾝ")});
+    net.RadioGroupSearchNoList->setItems({QStringLiteral("一覧なし"), QStringLiteral("一覧あり")});
+    for (auto *combo : {net.edGoogleSearch, net.edGoogleURL, net.EditCurrentLinkURL}) combo->setMinimumWidth(260);
+}
+
+void TAMainForm::buildMenus()
+{
+    QMenuBar *bar = menuBar();
+    bar->setObjectName(QStringLiteral("MainMenu1"));
+    auto addMenu = [&](QMenu *&m, const char *name, const QString &caption) {
+        m = bar->addMenu(caption);
+        m->setObjectName(QString::fromLatin1(name));
+    };
+    auto addItem = [&](QMenu *m, QAction *&a, const char *name, const QString &caption, bool checkable = false) {
+        a = m->addAction(caption);
+        a->setObjectName(QString::fromLatin1(name));
+        a->setCheckable(checkable);
+    };
+    addMenu(menu.MenuFile, "MenuFile", QStringLiteral("ﾌｧｲﾙ"));
+    addItem(menu.MenuFile, menu.MenuFileClose, "MenuFileClose", QStringLiteral("終了"));
+    addMenu(menu.MenuView, "MenuView", QStringLiteral("表示"));
+    addItem(menu.MenuView, menu.MenuViewSearchInfoPanel, "MenuViewSearchInfoPanel",
+            QStringLiteral("検索情報ﾊﾟﾈﾙを表示しない"), true);
+    addItem(menu.MenuView, menu.MenuViewMaximized, "MenuViewMaximized", QStringLiteral("最大画面"), true);
+    addItem(menu.MenuView, menu.MenuViewStdTopHeight, "MenuViewStdTopHeight",
+            QStringLiteral("ﾄｯﾌﾟ画面の高さを「ｷｰﾜｰﾄﾞ」と「検索結果の一括表示」の「 ２行 」分にする"), true);
+    addItem(menu.MenuView, menu.MenuViewSearchList, "MenuViewSearchList", QStringLiteral("検索一覧ﾘｽﾄを表示する"), true);
+    addItem(menu.MenuView, menu.MenuViewStayOnTop, "MenuViewStayOnTop", QStringLiteral("常に手前に表示"), true);
+    addItem(menu.MenuView, menu.MenuViewSearchPaneSetting, "MenuViewSearchPaneSetting",
+            QStringLiteral("検索画面の高さ・幅を固定"));
+    addMenu(menu.MenuSettings, "MenuSettings", QStringLiteral("設定"));
+    addItem(menu.MenuSettings, menu.MenuSettingsSave, "MenuSettingsSave", QStringLiteral("設定を保存する"));
+    addItem(menu.MenuSettings, menu.MenuSettingsInitialyze, "MenuSettingsInitialyze", QStringLiteral("初期状態に戻す"));
+    addMenu(menu.MenuFavoriteTop, "MenuFavoriteTop", QStringLiteral("お気に入り"));
+    addMenu(menu.MenuFavoriteTradTop, "MenuFavoriteTradTop", QStringLiteral("お気に入り（従来）"));
+    addMenu(menu.MenuFavoriteteOneScreenTop, "MenuFavoriteteOneScreenTop", QStringLiteral("お気に入り（１画面）"));
+    addMenu(menu.MenuTopNewspaper, "MenuTopNewspaper", QStringLiteral("新聞"));
+    addMenu(menu.MenuCovinienceSameScreenSetting, "MenuCovinienceSameScreenSetting", QStringLiteral("便利"));
+    addItem(menu.MenuCovinienceSameScreenSetting, menu.MenuConviiTSameScreen, "MenuConviiTSameScreen",
+            QStringLiteral("同じ画面で開く"), true);
+    menu.MenuR2LTop = bar->addAction(QStringLiteral("左 ← 右"));
+    menu.MenuR2LTop->setObjectName(QStringLiteral("MenuR2LTop"));
+    addMenu(menu.MenuOther, "MenuOther", QStringLiteral("その他"));
+    menu.MenuOther->menuAction()->setVisible(false);
+
+    connect(menu.MenuFileClose, &QAction::triggered, this, &QWidget::close);
+}
+
+void TAMainForm::showEvent(QShowEvent *e)
+{
+    QMainWindow::showEvent(e);
+    if (!shownOnce_) {
+        shownOnce_ = true;
+        FormShow();
+    }
+}
+
+void TAMainForm::closeEvent(QCloseEvent *e)
+{
+    FormClose();
+    e->accept();
+}
+
+void TAMainForm::FormClose()
+{
+    BrowserStop();
+}
+
+void TAMainForm::BrowserStop()
+{
+    net.BaseBrowser->Stop();
+    net.TargetBrowser->Stop();
+    if (FCurrentTargetBrowser) FCurrentTargetBrowser->Stop();
+    TimerWaitforReady->stop();
+    net.btnGoogleSearch->setEnabled(true);
+    net.sbYahooSearch->setEnabled(true);
+    net.btnBatchKeyWordSearch->setEnabled(true);
+}
+
+void TAMainForm::FormShow()
+{
+    const QString folder = settingsFolder(QFileInfo(programPath_).absolutePath());
+    const QString found = GetInf(folder);
+    // Without a settings file the default path stays, so a later save makes one that the
+    // next start finds.
+    if (!found.isEmpty()) state_.GSettingsFile = toSjis(folder + found);
+    if (menu.MenuViewMaximized->isChecked()) showMaximized();
+    setWindowTitle(longTitle());
+    if (auto *t = gui.PageControlGUIRight) t->setCurrentWidget(gui.PageControlGUIRightTab02AllHTMLSrc);
+    convi.PageControlMainTopTab20ConviTop->setCurrentWidget(convi.PageControlMainTopTab20ConviTopTab01Yahoo);
+    net.PageControlBaseBrowser->setCurrentWidget(net.PageControlBaseBrowserTab11BrowserSideLink);
+    setPanelMainTopHeight(dl.SpinEditMainTopPanelHeight->value());
+    net.PanelPageControlMainTopTab00GoogleSearchTop->setFixedHeight(menu.MenuViewStdTopHeight->isChecked() ? 70 : 420);
+    frame.PageControlMainTop->setCurrentWidget(frame.PageControlMainTopTab01Main);
+    dl.PageControlMainBodyRight->setCurrentWidget(dl.PageControlmainBodyRightTab01HTMLSrc);
+    frame.PageControlMainTop->setCurrentWidget(frame.PageControlMainTopTab00GoogleSearch);
+    net.PageControlBaseBrowser->setCurrentWidget(net.PageControlBaseBrowserTab01Browser);
+    net.SplitterGoogleSearch->setSizes({400, std::max(400, width() - 400)});
+    loadListFiles();
+    state_.GFormShown = true;
+}
+
+void TAMainForm::loadListFiles()
+{
+    QString folder = dl.BtnEditHTMLPageSaveFolder->text().trimmed();
+    if (folder.isEmpty()) return;
+    // The folder joined with a separator, so a folder typed without one still finds its lists.
+    const QDir dir(folder);
+    const struct {
+        const char *file;
+        TListBox *box;
+    } lists[] = {{"YUrlPathFile.txt", dl.ListBoxAdjusttedCSS},
+                 {"YCSSFile.txt", dl.ListBoxDownloadedCSSFile},
+                 {"YContent.txt", dl.ListBoxAdjustCSSRoot}};
+    for (const auto &l : lists) {
+        QFile f(dir.filePath(QString::fromLatin1(l.file)));
+        if (!f.open(QIODevice::ReadOnly)) continue;
+        const QByteArray bytes = f.readAll();
+        StringList lines;
+        lines.setText(std::string(bytes.constData(), static_cast<size_t>(bytes.size())));
+        l.box->clear();
+        for (const auto &line : lines.items()) l.box->addItem(fromSjis(line));
+    }
+}
+
+void TAMainForm::setPanelMainTopHeight(int h)
+{
+    const int total = std::max(frame.Splitter1->height(), height());
+    frame.Splitter1->setSizes({h, std::max(0, total - h)});
+    frame.PanelMainTop->setProperty("vkHeight", h);
+}
+
+int TAMainForm::panelMainTopHeight() const
+{
+    const QVariant v = frame.PanelMainTop->property("vkHeight");
+    return v.isValid() ? v.toInt() : frame.PanelMainTop->height();
+}
+
+void TAMainForm::MainScreen()
+{
+    setPanelMainTopHeight(300);
+}
+
+void TAMainForm::IndividualInitialize()
+{
+    state_.GMainWordWrap = true;
+}
+
+QList<TWebbrowser *> TAMainForm::formBrowsers() const
+{
+    return {dl.WebBrowserMain, dl.WebBrowserDownload, dl.WebBrowserLink, net.BaseBrowser, net.TargetBrowser,
+            dl.WebBrowserIndividualDownloadImage, batch.WebBrowserEditPanelPanelPageControlMainTopTab07BatchPageView,
+            dl.WebBrowserImageView, dl.WebBrowserFoundWebImageFile, dl.WebBrowserFoundLocalImageFile,
+            gui.WebBrowserUGTop, net.WebBrowserPageControlBaseBrowserTab06HTML, net.WebBrowserSideLink,
+            net.WebBrowserTrad, convi.WebBrowserYahooMain, convi.WebBrowserYahooDic, convi.WebBrowserYahooMap,
+            convi.WebBrowserGoogleMap, convi.WebBrowserWikipedia, convi.WebBrowserNikoniko, convi.WebBrowserYoutube,
+            convi.WebBrowserUstream, convi.WebBrowserNHKDoga, convi.WebBrowserUstweet, fav.WebBrowserFavBase,
+            fav.WebBrowserFavTarget, fav.WebBrowserFavSideLink};
+}
+
+void TAMainForm::BrowserSetup()
+{
+    for (TWebbrowser *wb : formBrowsers()) {
+        wb->Navigate(QStringLiteral("about:blank"));
+        if (wb == net.TargetBrowser) FCurrentTargetBrowser = nullptr;
+    }
+    state_.GDefaultHomeUrl = "https://www.yahoo.co.jp/";
+}
+
+void TAMainForm::setLocalAddress()
+{
+    ip.StatusBarTraceRoute->setPanelText(0, QString());
+    state_.GLocalIP = toSjis(localIPv4Address());
+    ip.StatusBarTraceRoute->setPanelText(1, QStringLiteral(" 【 ") + fromSjis(state_.GLocalIP) + QStringLiteral(" 】"));
+}
+
+void TAMainForm::setBrowserVersion()
+{
+    const BrowserVersionInfo v = browserVersionInfo(ReadIEValue(QStringLiteral("Version")));
+    state_.GIE4To7 = v.ie4to7;
+    net.LabelIEVer->setText(v.label);
+}
+
+BrowserVersionInfo browserVersionInfo(const QString &version)
+{
+    BrowserVersionInfo info;
+    if (version.isEmpty()) return info;
+    const QChar first = version[0];
+    info.ie4to7 = first >= QLatin1Char('4') && first <= QLatin1Char('7');
+    info.label = first;
+    if (version.size() > 1 && version[1] != QLatin1Char('.')) info.label += version[1];
+    return info;
+}
+
+QString ReadIEValue(const QString &name)
+{
+    // The engine plays the part of the newer browser generation.
+    return name == QLatin1String("Version") ? QStringLiteral("8.0") : QString();
+}
+
+QString localIPv4Address()
+{
+    for (const QHostAddress &a : QNetworkInterface::allAddresses())
+        if (a.protocol() == QAbstractSocket::IPv4Protocol && !a.isLoopback()) return a.toString();
+    return QString();
+}
+
+QString GetInf(const QString &folder)
+{
+    const QDir dir(folder);
+    const QFileInfoList hits = dir.entryInfoList({QStringLiteral("VORNKYMB*.inf")}, QDir::Files | QDir::Hidden, QDir::Name);
+    return hits.isEmpty() ? QString() : hits.first().fileName();
+}
+
+QString settingsFolder(const QString &programFolder)
+{
+    QFileInfo fi(programFolder);
+    if (fi.isDir() && fi.isWritable()) return QDir(programFolder).absolutePath() + QLatin1Char('/');
+    const QString cfg = QDir::homePath() + QStringLiteral("/.config/VORN-KYM/");
+    QDir().mkpath(cfg);
+    return cfg;
+}

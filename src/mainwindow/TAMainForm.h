@@ -1,0 +1,116 @@
+// The one main window. It owns the shared state and the controls of every page; the pages'
+// handlers live in their own classes and reach the window through it.
+#pragma once
+#include "mainwindow/AppState.h"
+#include "mainwindow/FormControls.h"
+#include <QMainWindow>
+#include <QPointer>
+
+class QAction;
+class QMenu;
+class QMenuBar;
+class TFormSource;
+class TFormWaitForBrowser;
+class TShowMessageForm;
+class TWhoisForm;
+
+// The menu items of the main menu; objectName is each item's name.
+struct MainMenuItems {
+    QMenu *MenuFile = nullptr, *MenuView = nullptr, *MenuSettings = nullptr, *MenuOther = nullptr;
+    QMenu *MenuFavoriteTop = nullptr, *MenuFavoriteTradTop = nullptr, *MenuFavoriteteOneScreenTop = nullptr;
+    QMenu *MenuTopNewspaper = nullptr, *MenuCovinienceSameScreenSetting = nullptr;
+    QAction *MenuFileClose = nullptr;
+    QAction *MenuViewSearchInfoPanel = nullptr, *MenuViewMaximized = nullptr, *MenuViewStdTopHeight = nullptr,
+            *MenuViewSearchList = nullptr, *MenuViewStayOnTop = nullptr, *MenuViewSearchPaneSetting = nullptr;
+    QAction *MenuSettingsSave = nullptr, *MenuSettingsInitialyze = nullptr;
+    QAction *MenuR2LTop = nullptr, *MenuConviiTSameScreen = nullptr;
+};
+
+class TAMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // FormCreate. programPath is the program file; the settings file is looked for beside it.
+    explicit TAMainForm(const QString &programPath, QWidget *parent = nullptr);
+    ~TAMainForm() override;  // FormDestroy
+
+    AppState &state() { return state_; }
+
+    MainFrameControls frame;
+    NetSearchControls net;
+    DownloadControls dl;
+    FavBrowseControls fav;
+    ConviControls convi;
+    BatchViewControls batch;
+    WebGuiControls gui;
+    CodeConvertControls conv;
+    IpToolsControls ip;
+    MainMenuItems menu;
+    TStatusBar *StatusBar1 = nullptr;
+    TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
+           *TimerGUILocalIndent = nullptr;
+
+    // The right pane's browser in front; null until a run-time tab takes it.
+    TWebbrowser *FCurrentTargetBrowser = nullptr;
+
+    // The reset routines; also called by the pages.
+    void Initialize();
+    void FileReset();
+    void ReleaseInitialize();
+    void IndividualInitialize();
+    void BrowserSetup();
+    void MainScreen();
+    void ListboxInitialize();
+    void ListBoxAllClear();
+    void LocalListTextAllClear();
+    void StringListAllClear() { state_.StringListAllClear(); }
+    // Stops both search panes and gives the start buttons back.
+    void BrowserStop();
+
+    // Every browser of the form, in set-up order.
+    QList<TWebbrowser *> formBrowsers() const;
+    // Panel heights are splitter sizes or fixed heights; these keep one meaning for the pages.
+    void setPanelMainTopHeight(int h);
+    int panelMainTopHeight() const;
+
+    // The long application title.
+    static QString longTitle();
+
+protected:
+    void showEvent(QShowEvent *e) override;
+    void closeEvent(QCloseEvent *e) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    void FormClose();
+    void buildMenus();
+    void layoutNetSearchPage();
+    void setLocalAddress();
+    void setBrowserVersion();
+    void loadListFiles();
+
+    AppState state_;
+    QString programPath_;
+    bool shownOnce_ = false;
+};
+
+// The version label and the "4 to 7" flag from a browser version text such as "8.0";
+// an empty or short text gives "" and false.
+struct BrowserVersionInfo {
+    QString label;
+    bool ie4to7 = false;
+};
+BrowserVersionInfo browserVersionInfo(const QString &version);
+
+// The version this engine stands for where the window asks for the browser's version.
+QString ReadIEValue(const QString &name);
+
+// The first IPv4 address of this machine that is not a loopback address; "" when none.
+QString localIPv4Address();
+
+// The settings file: the first file (not folder) matching "VORNKYMB*.inf" in the folder, by
+// name order; "" when there is none.
+QString GetInf(const QString &folder);
+// Where the settings live: the program folder when it is writable, else the user's config
+// folder. Ends with "/".
+QString settingsFolder(const QString &programFolder);
