@@ -6,6 +6,7 @@
 #include <curl/curl.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <mutex>
@@ -107,12 +108,28 @@ std::string wireUrl(const std::string &url)
 }
 
 using Sink = std::function<bool(const char *, size_t)>;
+using Clock = std::chrono::steady_clock;
+
+struct Transfer {
+    Sink sink;
+    Clock::time_point lastData = Clock::now();
+    std::chrono::milliseconds stall{0};
+};
 
 size_t writeToSink(char *data, size_t size, size_t n, void *user)
 {
-    Sink &sink = *static_cast<Sink *>(user);
+    Transfer &t = *static_cast<Transfer *>(user);
     const size_t bytes = size * n;
-    return sink(data, bytes) ? bytes : 0; // a short count makes curl abort the transfer
+    t.lastData = Clock::now();
+    return t.sink(data, bytes) ? bytes : 0; // a short count makes curl abort the transfer
+}
+
+// curl's own low-speed check averages over several seconds; silence is measured here from
+// the last byte received (or the start), so a stalled server is dropped on time.
+int checkStall(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    const Transfer &t = *static_cast<const Transfer *>(user);
+    return Clock::now() - t.lastData > t.stall ? 1 : 0;
 }
 
 // One GET; the body goes to the sink. True only when the whole body arrived with a status
@@ -136,10 +153,12 @@ bool httpGet(const std::string &url, Sink sink)
     curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, t.ConnectMs);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(c, CURLOPT_LOW_SPEED_TIME, t.StallSeconds);
+    Transfer transfer{std::move(sink), Clock::now(), std::chrono::milliseconds(t.StallMs)};
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, writeToSink);
-    curl_easy_setopt(c, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, checkStall);
+    curl_easy_setopt(c, CURLOPT_XFERINFODATA, &transfer);
     const CURLcode rc = curl_easy_perform(c);
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);

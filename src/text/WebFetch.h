@@ -26,10 +26,11 @@ bool OpenUrlInBrowser(const std::string &Url);
 
 // Redirects are followed, HTTPS is verified against the system's certificates, the proxy of
 // the environment is used; only http and https are spoken. A connection that does not open
-// within ConnectMs, or a transfer that receives nothing for StallSeconds, fails.
+// within ConnectMs, or a transfer that receives nothing for StallMs, fails (checked about
+// once a second).
 struct HttpTimeouts {
     long ConnectMs = 15000;
-    long StallSeconds = 30;
+    long StallMs = 30000;
 };
 void SetHttpTimeouts(const HttpTimeouts &Timeouts);
 HttpTimeouts GetHttpTimeouts();
