@@ -2,12 +2,7 @@
 // declaration lists (see FormBuilder.h). Pages reach each other's controls through the form.
 #pragma once
 #include "platform/FormBuilder.h"
-#if __has_include("platform/TRichEdit.h")
 #include "platform/TRichEdit.h"
-#else
-#include <QTextEdit>
-using TRichEdit = QTextEdit;
-#endif
 
 struct MainFrameControls {
 #define VK_CONTROL VK_DECLARE_CONTROL

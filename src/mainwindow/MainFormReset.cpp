@@ -5,7 +5,7 @@
 #include <QTextCursor>
 
 // Paragraph first-line indent and default weight of a source view.
-static void setSourceViewFormat(QTextEdit *e, int indent, bool bold)
+static void setSourceViewFormat(QPlainTextEdit *e, int indent, bool bold)
 {
     QTextBlockFormat bf;
     bf.setTextIndent(indent);
