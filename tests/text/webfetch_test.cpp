@@ -11,10 +11,12 @@
 #include <unistd.h>
 
 #include <condition_variable>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
 #include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -286,6 +288,33 @@ TEST(WebFetchBrowser, OpenUrlInBrowserPassesOneArgument)
     ASSERT_EQ(calls.size(), 2u);
     EXPECT_EQ(calls[0], (std::vector<std::string>{"xdg-open", tricky}));
     EXPECT_EQ(calls[1], (std::vector<std::string>{"xdg-open", "/tmp/\xE8\xA1\xA8.html"}));
+}
+
+TEST(WebFetchBrowser, DefaultLauncherRunsXdgOpenWithoutAShell)
+{
+    // A stand-in "xdg-open" first in PATH records the arguments it was given, one per line.
+    char tmpl[] = "/tmp/vk-opener-XXXXXX";
+    ASSERT_NE(::mkdtemp(tmpl), nullptr);
+    const fs::path dir = tmpl;
+    const fs::path record = dir / "args.txt";
+    {
+        std::ofstream script(dir / "xdg-open");
+        script << "#!/bin/sh\nfor a in \"$@\"; do printf '%s\\n' \"$a\"; done > " << record << ".part\n"
+               << "mv " << record << ".part " << record << "\n";
+    }
+    fs::permissions(dir / "xdg-open", fs::perms::owner_all);
+    const std::string oldPath = std::getenv("PATH") ? std::getenv("PATH") : "";
+    ::setenv("PATH", (dir.string() + ":" + oldPath).c_str(), 1);
+
+    const std::string url = "http://x/a b;touch " + (dir / "pwned").string() + " $(id)";
+    EXPECT_TRUE(OpenUrlInBrowser(url));
+    ::setenv("PATH", oldPath.c_str(), 1);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!fs::exists(record) && std::chrono::steady_clock::now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(readFile(record), url + "\n");
+    EXPECT_FALSE(fs::exists(dir / "pwned"));
+    fs::remove_all(dir);
 }
 
 TEST(WebFetchHtml, ExtractResultLinks)
