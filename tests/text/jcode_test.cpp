@@ -15,8 +15,17 @@ namespace {
 // Descriptors are opened once per direction (opening one costs far more than converting).
 std::optional<std::string> refIconv(const char* to, const char* from, const std::string& in)
 {
-    static std::map<std::pair<std::string, std::string>, iconv_t> open;
-    iconv_t& cd = open[{to, from}];
+    struct Handles {
+        std::map<std::pair<std::string, std::string>, iconv_t> cds;
+        ~Handles()
+        {
+            for (auto& [key, cd] : cds)
+                if (cd != reinterpret_cast<iconv_t>(-1))
+                    iconv_close(cd);
+        }
+    };
+    static Handles open;
+    iconv_t& cd = open.cds[{to, from}];
     if (cd == nullptr)
         cd = iconv_open(to, from);
     if (cd == reinterpret_cast<iconv_t>(-1))
