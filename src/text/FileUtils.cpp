@@ -248,6 +248,9 @@ int OpenTempFileBeside(const std::string &SysTarget, std::string &SysTempPath)
                                  std::to_string(counter.fetch_add(1)) + "-" + std::to_string(rng() % 1000000);
         const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
+            // The replacement keeps the permissions of the file it replaces.
+            struct stat st;
+            if (::stat(SysTarget.c_str(), &st) == 0 && S_ISREG(st.st_mode)) ::fchmod(fd, st.st_mode & 07777);
             SysTempPath = name;
             return fd;
         }

@@ -15,7 +15,8 @@ std::string ToSystemPath(const std::string &SjisPath);
 std::string FromSystemName(const std::string &Utf8Name);
 
 // Creates a new empty file in the folder of SysTarget (a UTF-8 path) under a unique hidden
-// name, so that a finished write can replace the target with one rename. Returns the open
+// name, so that a finished write can replace the target with one rename; it takes the
+// permissions of an existing target. Returns the open
 // descriptor and sets SysTempPath, or returns -1.
 int OpenTempFileBeside(const std::string &SysTarget, std::string &SysTempPath);
 

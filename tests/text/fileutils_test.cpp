@@ -153,8 +153,10 @@ TEST_F(TempDir, SaveTextFileWritesBytesAndMapsNames)
         EXPECT_EQ(GCreatedDirList()[0], d + c.written.substr(0, c.written.rfind('/') + 1));
     }
     // Replacing keeps no temporary file beside the target.
+    fs::permissions(dir_ / "a_b.txt", fs::perms::owner_read | fs::perms::owner_write, fs::perm_options::replace);
     ASSERT_TRUE(SaveTextFile("second", d + "a_b.txt").ok());
     EXPECT_EQ(readFile(dir_ / "a_b.txt"), "second");
+    EXPECT_EQ(fs::status(dir_ / "a_b.txt").permissions(), fs::perms::owner_read | fs::perms::owner_write);
     for (const auto &e : listTree(dir_)) EXPECT_EQ(e.find(".vk-tmp"), std::string::npos) << e;
 }
 
