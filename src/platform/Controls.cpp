@@ -100,6 +100,7 @@ QString listLineValue(const QString &line)
 TRadioGroup::TRadioGroup(QWidget *parent)
     : QGroupBox(parent), group_(new QButtonGroup(this)), layout_(new QVBoxLayout(this))
 {
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     layout_->setContentsMargins(4, 2, 4, 2);
     layout_->setSpacing(1);
     connect(group_, &QButtonGroup::idToggled, this, [this](int id, bool on) {

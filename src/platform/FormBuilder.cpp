@@ -1,6 +1,7 @@
 #include "platform/FormBuilder.h"
 #include <QBoxLayout>
 #include <QGroupBox>
+#include <QScrollArea>
 
 QWidget *FormBuilder::parentWidget(const char *parent) const
 {
@@ -37,6 +38,23 @@ void FormBuilder::place(QWidget *parent, QWidget *child, const QString &caption)
     if (auto *split = qobject_cast<QSplitter *>(parent)) {
         split->addWidget(child);
         return;
+    }
+    if (qobject_cast<TTabSheet *>(parent)) {
+        // A page scrolls rather than forcing its size on the window.
+        auto *area = parent->findChild<QScrollArea *>(QString(), Qt::FindDirectChildrenOnly);
+        if (!area && !parent->layout()) {
+            auto *outer = new QVBoxLayout(parent);
+            outer->setContentsMargins(0, 0, 0, 0);
+            area = new QScrollArea(parent);
+            area->setWidgetResizable(true);
+            area->setFrameShape(QFrame::NoFrame);
+            area->setWidget(new QWidget(area));
+            outer->addWidget(area);
+        }
+        if (area) {
+            child->setParent(area->widget());
+            parent = area->widget();
+        }
     }
     auto *box = qobject_cast<QBoxLayout *>(parent->layout());
     if (!box) {
