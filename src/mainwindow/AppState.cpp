@@ -1,4 +1,5 @@
 #include "mainwindow/AppState.h"
+#include "text/FileUtils.h"
 #include "text/JCode.h"
 
 const std::array<SharedListInfo, static_cast<size_t>(SharedList::Count)> kSharedLists = {{
@@ -65,6 +66,8 @@ void AppState::StringListAllClear()
 {
     for (size_t i = 0; i < lists_.size(); ++i)
         if (kSharedLists[i].cleared) lists_[i].clear();
+    // The folders the save routine prepared are kept by the text library itself.
+    ::GCreatedDirList().clear();
 }
 
 void AppState::TextInitialize()
