@@ -40,14 +40,20 @@ QUrl toUrl(const QString &text)
 
 TWebPage::TWebPage(QWebEngineProfile *profile, TWebbrowser *owner) : QWebEnginePage(profile, owner), owner_(owner) {}
 
-bool TWebPage::acceptNavigationRequest(const QUrl &url, NavigationType, bool isMainFrame)
+bool TWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, bool isMainFrame)
 {
     if (!isMainFrame) return true;
+    if (type == NavigationTypeLinkClicked && owner_->refuseLinkClicks_) return false;
     bool cancel = false;
     emit owner_->BeforeNavigate2(url.toString(), &cancel);
     if (cancel) return false;
     owner_->busy_ = true;
     return true;
+}
+
+void TWebPage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &msg, int, const QString &)
+{
+    emit owner_->ConsoleMessage(msg);
 }
 
 void TWebPage::javaScriptAlert(const QUrl &u, const QString &msg)

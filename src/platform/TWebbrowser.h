@@ -23,7 +23,7 @@ protected:
     void javaScriptAlert(const QUrl &, const QString &msg) override;
     bool javaScriptConfirm(const QUrl &, const QString &msg) override;
     bool javaScriptPrompt(const QUrl &, const QString &msg, const QString &def, QString *result) override;
-    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &, int, const QString &) override {}
+    void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel, const QString &msg, int, const QString &) override;
 
 private:
     TWebbrowser *owner_;
@@ -53,6 +53,10 @@ public:
     bool hasDocument() const { return view_ != nullptr && lastLoadOk_; }
     bool Silent() const { return silent_; }
     void setSilent(bool s);
+    // While set, a link click in the main frame never navigates the pane (a connected
+    // document sink routes clicks itself; this catches any the sink's script missed).
+    void setRefuseLinkClicks(bool r) { refuseLinkClicks_ = r; }
+    bool refuseLinkClicks() const { return refuseLinkClicks_; }
     // Counts loads; a reply for an older document can be recognised and dropped.
     quint64 loadGeneration() const { return generation_; }
 
@@ -80,6 +84,8 @@ signals:
     void NewWindow2(const QString &url, TWebbrowser **target, bool *cancel);
     void StatusTextChange(const QString &text);
     void TitleChange(const QString &title);
+    // A message that a script of the page wrote to the console (the document sink's channel).
+    void ConsoleMessage(const QString &message);
 
 private:
     friend class TWebPage;
@@ -93,5 +99,6 @@ private:
     bool busy_ = false;
     bool lastLoadOk_ = false;
     bool silent_ = true;
+    bool refuseLinkClicks_ = false;
     quint64 generation_ = 0;
 };
