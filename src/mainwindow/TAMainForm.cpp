@@ -1,4 +1,6 @@
 #include "mainwindow/TAMainForm.h"
+#include "mainwindow/MainMenuHandlers.h"
+#include "mainwindow/Settings.h"
 #include "platform/QtSjis.h"
 #include <QAction>
 #include <QCloseEvent>
@@ -91,6 +93,7 @@ void TAMainForm::FormCreate()
     net.PageControlBaseBrowser->setCurrentWidget(net.PageControlBaseBrowserTab01Browser);
     setLocalAddress();
     setBrowserVersion();
+    mainMenuHandlers = new MainMenuHandlers(*this);
 }
 
 void TAMainForm::layoutNetSearchPage()
@@ -186,7 +189,10 @@ void TAMainForm::FormShow()
     const QString found = GetInf(folder);
     // Without a settings file the default path stays, so a later save makes one that the
     // next start finds.
-    if (!found.isEmpty()) state_.GSettingsFile = toSjis(folder + found);
+    if (!found.isEmpty()) {
+        state_.GSettingsFile = toSjis(folder + found);
+        LoadIniSettings(*this, state_.GSettingsFile);
+    }
     if (menu.MenuViewMaximized->isChecked()) showMaximized();
     setWindowTitle(longTitle());
     if (auto *t = gui.PageControlGUIRight) t->setCurrentWidget(gui.PageControlGUIRightTab02AllHTMLSrc);

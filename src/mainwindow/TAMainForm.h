@@ -13,6 +13,7 @@ class TFormSource;
 class TFormWaitForBrowser;
 class TShowMessageForm;
 class TWhoisForm;
+class MainMenuHandlers;
 
 // The menu items of the main menu; objectName is each item's name.
 struct MainMenuItems {
@@ -45,6 +46,7 @@ public:
     CodeConvertControls conv;
     IpToolsControls ip;
     MainMenuItems menu;
+    MainMenuHandlers *mainMenuHandlers = nullptr;  // menus, page changes, timers
     TStatusBar *StatusBar1 = nullptr;
     TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
            *TimerGUILocalIndent = nullptr;

@@ -1,0 +1,65 @@
+// Small routines of the main window that every page uses: folder creation with a status
+// text, the missing-folder message, captions, the process-state panel, the charset label
+// rename, number-only fields, and the download page's URL hand-over.
+#pragma once
+#include <QString>
+#include <functional>
+#include <string>
+
+class QListWidget;
+class QSpinBox;
+class QWidget;
+class TAMainForm;
+
+// Modal message boxes of the window go through here, so tests can see them without a
+// blocking dialog. An empty hook shows a real box.
+using MessageBoxHook = std::function<void(const QString &text)>;
+void setMessageBoxHook(MessageBoxHook hook);
+void ShowMessageBox(QWidget *parent, const QString &text);
+
+// Creates the folder Path with its missing parents. "?" becomes "_", "|" "~", "*" ";" and
+// "+" "_"; a path that names a file (".php", ".htm", ".css", ".js", ".gif", ".jpg", ".png",
+// ".jpeg" anywhere, letter case ignored) is refused. The result is the status text
+// "Folder Exist!! ", "Folder Create OK!! " or "Folder Create Exception!! " followed by Id,
+// or "InvaliFoldename!!    id=" + Id for a refused path. Never throws. Reserved is not read.
+std::string CreateFolder(const std::string &Path, const std::string &Reserved, int Id);
+void CreateFolder(const std::string &Path, const std::string &Reserved, int Id, std::string &Msg);
+
+// The text of the missing-folder message: "〔 Mark 〕" then "【 Text 】".
+QString MsgFolderNotExistsText(const std::string &Text, const std::string &Mark, int Id);
+// Shows it modally. The first form is (CallerText, Folder, Id); the second, used by the
+// download and WebGUI pages, (Path, Mark, Spare, Id). Reserved/Text is only emptied.
+void MsgFolderNotExists(const std::string &CallerText, const std::string &Folder, int Id, std::string &Reserved);
+void MsgFolderNotExists(const std::string &Path, const std::string &Mark, int Spare, int Id, std::string &Text);
+
+// Renames a declared UTF-8 or EUC-JP charset to Shift_JIS (no characters are converted):
+// only the values of charset= and encoding= declarations and of @charset change, so the
+// same words in the page's text stay as they are.
+std::string UTFEUC2ShiftJIS(const std::string &Html);
+
+void AppTitleCaption(TAMainForm &form, const std::string &Name, int Mode);
+void SetFormCaption(TAMainForm &form, const std::string &Url);
+// Panel 5 of the status bar := " [ State ]", then pending events are handled once so the
+// text shows during long work.
+void StatusbarProcessState(TAMainForm &form, const std::string &State);
+inline void StatusbarDefaltFolder(TAMainForm &) {}
+
+// Number fields take digits and keep their editing keys (Backspace, Delete, arrows, Home,
+// End, Tab, Enter and shortcuts); any other typed character is dropped.
+bool CommonkeyPressAccepts(int key, Qt::KeyboardModifiers mods, const QString &text);
+void CommonkeyPress(QSpinBox *spin);
+
+// The download page's current page: the URL box's text (unwrapped from a search engine's
+// redirect) is copied to the other URL boxes, and the base web folder and the local file
+// name are derived from Url.
+void SetMainBaseDir(TAMainForm &form, const std::string &Url);
+// The local names of a page URL by the download page's naming rules.
+std::string MainBaseDirOf(const std::string &Url);
+std::string MainLocalFileNameOf(const std::string &Url);
+void SetGUIUrl(TAMainForm &form, const std::string &Url);
+// The first selected item's text; "" when none is selected.
+std::string ListBoxSelected(QListWidget *ListBox);
+
+// The width of the search page's left panel (it lives in a splitter).
+void setSearchLeftWidth(TAMainForm &form, int w);
+int searchLeftWidth(TAMainForm &form);
