@@ -117,7 +117,11 @@ std::vector<SettingKey> settingKeys(TAMainForm &f)
         r.add("CSS", IniType::String, [e] { return toSjis(e->text()); },
               [e, memo](const std::string &s) {
                   e->setText(fromSjis(s));
-                  if (!s.empty()) memo->setPlainText(fromSjis(LoadTextFile(s)));
+                  if (s.empty()) return;
+                  // Loaded as lines: the last line end starts no empty line.
+                  std::string text = LoadTextFile(s);
+                  if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
+                  memo->setPlainText(fromSjis(text));
               },
               R::FileMustExist);
     }
