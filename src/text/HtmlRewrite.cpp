@@ -97,17 +97,38 @@ void rewriteNamesAfterKey(std::string_view text, std::size_t offset, std::string
 
 // --- reference lists -------------------------------------------------------------------------
 
-// The URL of the first " <[" URL "]>" marker at or after from; empty when there is none.
-std::string nextMarkerUrl(const std::string& s, std::size_t from)
-{
-    const std::size_t m = sjisFind(s, " <[", from);
-    if (m == npos)
-        return {};
-    const std::size_t e = sjisFind(s, "]>", m + 3);
-    if (e == npos)
-        return {};
-    return Trim(s.substr(m + 3, e - m - 3));
-}
+// The URL of the first " <[" URL "]>" marker at or after a position; empty when there is
+// none. Positions only grow during a scan, so each marker is searched for once.
+class MarkerCursor {
+public:
+    explicit MarkerCursor(const std::string& s) : s_(s) {}
+
+    std::string urlAfter(std::size_t from)
+    {
+        if (searched_ && (at_ == npos || at_ >= from) && from >= from_)
+            return url_;
+        searched_ = true;
+        from_ = from;
+        url_.clear();
+        at_ = sjisFind(s_, " <[", from);
+        if (at_ == npos)
+            return url_;
+        const std::size_t e = sjisFind(s_, "]>", at_ + 3);
+        if (e == npos) {
+            at_ = npos; // no complete marker is left
+            return url_;
+        }
+        url_ = Trim(s_.substr(at_ + 3, e - at_ - 3));
+        return url_;
+    }
+
+private:
+    const std::string& s_;
+    bool searched_ = false;
+    std::size_t from_ = 0;
+    std::size_t at_ = npos;
+    std::string url_;
+};
 
 // The value of an item that may be written url(...): what stands inside the parentheses.
 std::string unwrapUrl(const std::string& item)
@@ -451,6 +472,7 @@ bool ListPageRefUrls(const std::string& Text, const std::string& Left, const std
     w = ReplaceAll(w, "\"./", "\"");
     if (Left.empty() || sjisFind(w, Left) == npos)
         return false;
+    MarkerCursor markers(w);
     Found f;
     for (std::size_t from = 0; nextBetween(w, Left, Right, from, f); from = f.left + Left.size()) {
         std::string item = f.value;
@@ -462,7 +484,7 @@ bool ListPageRefUrls(const std::string& Text, const std::string& Left, const std
         if (item.empty())
             continue;
         // The banner after a block names the file the block came from; a page has none.
-        std::string base = nextMarkerUrl(w, f.after);
+        std::string base = markers.urlAfter(f.after);
         if (base.empty())
             base = PageFolder;
         List.push_back(MakeAbsoluteRef(base, item));
@@ -486,6 +508,7 @@ bool ListCssRefUrls(const std::string& Css, const std::string& Left, const std::
     if (Left.empty() || sjisFind(w, Left) == npos)
         return false;
     w = ReplaceAll(w, "/**/", " ");
+    MarkerCursor markers(w);
     Found f;
     for (std::size_t from = 0; nextBetween(w, Left, Right, from, f); from = f.left + Left.size()) {
         std::string item = Trim(f.value);
@@ -502,7 +525,7 @@ bool ListCssRefUrls(const std::string& Css, const std::string& Left, const std::
         item = Trim(removeQuotes(item));
         if (item.empty())
             continue;
-        std::string base = nextMarkerUrl(w, f.after);
+        std::string base = markers.urlAfter(f.after);
         if (base.empty())
             base = BaseUrl;
         std::string url = MakeAbsoluteRef(base, item);
@@ -544,6 +567,7 @@ bool ListMarkedCssUrls(const std::string& CssText, std::vector<std::string>& Lis
 {
     List.clear();
     std::string marker; // the last "[ URL ]" line seen
+    MarkerCursor banners(CssText);
     std::size_t lineStart = 0;
     for (const std::string& line : splitLines(CssText)) {
         const std::size_t next = lineStart + line.size() + 1;
@@ -563,7 +587,7 @@ bool ListMarkedCssUrls(const std::string& CssText, std::vector<std::string>& Lis
                 List.push_back(item);
                 continue;
             }
-            const std::string base = marker.empty() ? nextMarkerUrl(CssText, lineStart) : marker;
+            const std::string base = marker.empty() ? banners.urlAfter(lineStart) : marker;
             if (!base.empty())
                 List.push_back(MakeAbsoluteRef(base, item));
         }

@@ -1,0 +1,25 @@
+#!/bin/sh
+# Builds the URL-mapping / HTML-normalisation fuzz target with clang (libFuzzer and
+# AddressSanitizer) and runs it. Usage: tests/fuzz/run.sh [seconds] [build folder]
+set -eu
+here=$(cd "$(dirname "$0")" && pwd)
+src=$(cd "$here/../.." && pwd)/src
+seconds=${1:-60}
+out=${2:-${TMPDIR:-/tmp}/vk-fuzz}
+mkdir -p "$out/corpus"
+
+clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -I"$src" "$here/urlmap_fuzz.cpp" \
+    "$src/text/UrlMap.cpp" "$src/text/PathGuard.cpp" "$src/text/HtmlScan.cpp" \
+    "$src/text/HtmlRewrite.cpp" "$src/text/HtmlNormalize.cpp" "$src/text/StrUtils.cpp" \
+    -o "$out/urlmap_fuzz"
+
+# A few seeds so the run starts from real shapes rather than from nothing.
+printf 'http://www.host/a/../b?x=1\nhttps://h/c\n<HTML><HEAD><META charset=utf-8></HEAD><BODY><P><A HREF=../x>y</A><SCRIPT>a<b</SCRIPT>' \
+    > "$out/corpus/seed1"
+printf '../../..\\%%2e%%2e/x\n//cdn/x\n<td width=100 title="a b"><iframe src=x.html></iframe><!-- c -->' \
+    > "$out/corpus/seed2"
+printf 'a{background:url(i.png)}\n/* <[http://h/c/a.css]> */\n[ http://h/c/b.css ]\n@import "x.css";' \
+    > "$out/corpus/seed3"
+
+"$out/urlmap_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$out/corpus"
