@@ -65,8 +65,10 @@ std::string ParentRefUrlToLocalPath(const std::string& Url);
 // "?" to "_", "|" to "~", "*" to ";", ":" to "!" (but not in "http://" and "https://"),
 // doubled "/" made single, "index.html" appended to a path that ends in "/".
 std::string SanitizeLocalPath(const std::string& Path);
-// The local path of Ref next to the local file BaseFile (an absolute path); empty when
-// BaseFile is not absolute; Ref itself when either is empty.
+// The local path of Ref next to the local file BaseFile (an absolute path): the folder of
+// BaseFile + Ref, or + only the file name of Ref when the folder of Ref already ends that
+// folder ("css/a.css" next to ".../css/page.html"). Empty when BaseFile is not absolute; Ref
+// itself when either is empty.
 std::string CombineLocalPath(const std::string& BaseFile, const std::string& Ref);
 // Resolves the ".." segments of a path that holds "../", clamped at its root: ".." never
 // climbs above the leading "/" (or above the start of a relative path). Other paths come
