@@ -1,5 +1,6 @@
 #include "mainwindow/TAMainForm.h"
 #include "mainwindow/MainMenuHandlers.h"
+#include "mainwindow/NetSearchPage.h"
 #include "mainwindow/Settings.h"
 #include "platform/QtSjis.h"
 #include <QAction>
@@ -94,6 +95,7 @@ void TAMainForm::FormCreate()
     setLocalAddress();
     setBrowserVersion();
     mainMenuHandlers = new MainMenuHandlers(*this);
+    netSearchPage = new NetSearchPage(*this);
 }
 
 void TAMainForm::layoutNetSearchPage()

@@ -14,6 +14,7 @@ class TFormWaitForBrowser;
 class TShowMessageForm;
 class TWhoisForm;
 class MainMenuHandlers;
+class NetSearchPage;
 
 // The menu items of the main menu; objectName is each item's name.
 struct MainMenuItems {
@@ -47,6 +48,7 @@ public:
     IpToolsControls ip;
     MainMenuItems menu;
     MainMenuHandlers *mainMenuHandlers = nullptr;  // menus, page changes, timers
+    NetSearchPage *netSearchPage = nullptr;        // search, result lists, right-pane tabs, link routing
     TStatusBar *StatusBar1 = nullptr;
     TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
            *TimerGUILocalIndent = nullptr;

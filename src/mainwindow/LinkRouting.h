@@ -1,0 +1,48 @@
+// Where a link clicked in a pane goes: the pure decision, the hovered-link filter and the
+// link tests. Texts are Shift_JIS.
+#pragma once
+#include <string>
+
+// A search engine's redirect link unwrapped to its target; any other text unchanged.
+std::string RemoveGoogleUrl(const std::string &Url);
+// True for an http or https page link (not a document, mail or script link).
+bool CheckFileBrowserLink(const std::string &Url);
+// False for links to documents that the panes do not show (".pdf", ".xls", ".doc", ".zip", ".lzh").
+bool CheckPDF(const std::string &Url);
+// The documents that a left-pane click hands to the desktop's browser (CheckPDF's and ".nfs").
+bool IsRoutedDocumentLink(const std::string &Url);
+
+// Status texts of the browser that are not links (progress, selection, texts with blanks).
+bool StatusTextBlocked(const std::string &Text);
+// The hovered link after status text Text: kept for blocked and empty texts, Text itself for
+// an http(s) link, empty for anything else.
+std::string NextHoverUrl(const std::string &Text, const std::string &Current);
+
+enum class RouteAction {
+    None,          // the click is dropped
+    OpenExternal,  // the desktop's browser
+    EngineLink,    // the engine's own page: the left pane again
+    SamePane,      // one-shot "same screen": the left pane
+    FrontBrowser,  // the right pane's browser in front
+    NewTab,        // a new right-pane tab
+};
+
+struct RouteInput {
+    std::string hoverUrl;     // the last hovered link
+    std::string clickedHref;  // the link under the click, when the click was on one
+    bool ignoreClick = false;
+    bool sameScreenOnce = false;
+    int targetTabCount = 0;
+    bool dontCreateTab = false;
+    int searchType = 0;  // 0: unwrapped links; 1: the hovered link as it is
+};
+
+struct RouteDecision {
+    RouteAction action = RouteAction::None;
+    std::string url;          // what to show
+    std::string captionUrl;   // what names the tab
+    std::string sourceLink;   // the link as clicked (before unwrapping)
+};
+
+// The left pane's click. The clicked link wins over the hovered one.
+RouteDecision RouteLeftClick(const RouteInput &In);
