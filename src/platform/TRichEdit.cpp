@@ -555,8 +555,9 @@ int TRichEdit::firstVisibleLine() const
 
 void TRichEdit::setFirstVisibleLine(int line)
 {
-    // The view does not wrap: one scroll step is one line.
-    verticalScrollBar()->setValue(std::clamp(line, 0, std::max(0, lineCount() - 1)));
+    // A scroll step is one display line; with wrapping on, a text line may take several.
+    const QTextBlock b = document()->findBlockByNumber(std::clamp(line, 0, std::max(0, lineCount() - 1)));
+    verticalScrollBar()->setValue(b.firstLineNumber());
 }
 
 void TRichEdit::scrollCaret()

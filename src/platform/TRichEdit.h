@@ -11,8 +11,8 @@
 // counted once, and a byte offset found in text() is turned into a character index with
 // TSjisCharMap (never by "byte position - 1").
 //
-// Lines are the text's lines (paragraphs); the view does not wrap, so a visible line is a
-// text line.
+// Lines are the text's lines (paragraphs), whether or not the view wraps them (it does not
+// by default).
 #pragma once
 
 #include <QColor>

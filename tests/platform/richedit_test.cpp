@@ -221,6 +221,15 @@ TEST(FindAndColorText, FirstHitLineComesToTheTop)
     EXPECT_EQ(v.edit.selStart(), v.edit.lineIndex(3) + 2);
     ScrollLineToTop(&v.edit, 41);
     EXPECT_EQ(v.edit.firstVisibleLine(), 40);
+
+    // Wrapped lines take several display lines; scrolling still goes by text line.
+    v.edit.setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    v.edit.setText(lines(120, std::string(300, 'w') + " "));
+    QApplication::processEvents();
+    ScrollLineToTop(&v.edit, 31);
+    EXPECT_EQ(v.edit.firstVisibleLine(), 30);
+    ScrollLineToTop(&v.edit, 3);
+    EXPECT_EQ(v.edit.firstVisibleLine(), 2);
 }
 
 TEST(ColorHTMLRichEdit, SameTextColouredWithViewCaretAndHandlerKept)
