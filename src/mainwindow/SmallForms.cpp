@@ -16,6 +16,8 @@ TFormSource::TFormSource(QWidget *parent) : QWidget(parent, Qt::Window | Qt::Win
     resize(510, 411);
     auto *lay = new QVBoxLayout(this);
     lay->setContentsMargins(0, 0, 0, 0);
+    // The remembered size wins over the width of the button row.
+    lay->setSizeConstraint(QLayout::SetNoConstraint);
     auto *panel = new TPanel(this);
     panel->setObjectName(QStringLiteral("Panel1"));
     auto *row = new QHBoxLayout(panel);
