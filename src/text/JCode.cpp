@@ -2,7 +2,9 @@
 
 #include "text/SjisBytes.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <iconv.h>
 #include <string_view>
@@ -339,87 +341,229 @@ std::string HalfKanaToFullKanaEach(const std::string& S)
     return halfKanaToFull(S, false);
 }
 
-// --- ISO-2022-JP -------------------------------------------------------------------------------
+// --- decoders to Shift_JIS ---------------------------------------------------------------------
 
 namespace {
 
-// In two-byte mode: decodes the unit at s[i] and returns the bytes it takes. Control bytes
-// (line ends above all) are never swallowed as half of a pair.
-std::size_t decodeJisUnit(std::string_view s, std::size_t i, ByteSink& out)
+// Shift_JIS bytes of a JIS X 0208 row/cell pair by table: the lead depends on the row, the
+// trail on the cell and on whether the row is odd (the same arithmetic as JisToSjisPair).
+struct JisToSjisTables {
+    u8 lead[128];
+    u8 trail[2][128];
+    constexpr JisToSjisTables() : lead(), trail()
+    {
+        for (unsigned c = 0; c < 128; ++c) {
+            lead[c] = static_cast<u8>(((c + 1) >> 1) + (c < 0x5F ? 0x70 : 0xB0));
+            trail[0][c] = static_cast<u8>(c + 0x7E);
+            trail[1][c] = static_cast<u8>(c + (c < 0x60 ? 0x1F : 0x20));
+        }
+    }
+};
+constexpr JisToSjisTables kJis;
+
+// The decoders write at most two bytes per input byte; each chunk reserves that much up
+// front so the inner loops write through a bare pointer.
+constexpr std::size_t kChunk = 16384;
+
+inline void putJisPair(char*& o, unsigned c1, unsigned c2)
 {
-    const u8 c1 = sjisByte(s, i);
-    if (c1 < 0x21) {
-        out.put(static_cast<char>(c1));
-        return 1;
+    o[0] = static_cast<char>(kJis.lead[c1]);
+    o[1] = static_cast<char>(kJis.trail[c1 & 1][c2]);
+    o += 2;
+}
+
+inline void putNakaguro(char*& o)
+{
+    o[0] = kNakaguro[0];
+    o[1] = kNakaguro[1];
+    o += 2;
+}
+
+// Copies the run of ASCII bytes at p[i..end) and returns where it stopped.
+inline std::size_t copyAscii(const u8* p, std::size_t i, std::size_t end, char*& o)
+{
+    while (i + 8 <= end) {
+        std::uint64_t w;
+        std::memcpy(&w, p + i, 8);
+        if (w & 0x8080808080808080ULL)
+            break;
+        std::memcpy(o, &w, 8);
+        o += 8;
+        i += 8;
     }
-    if (isJisByte(c1) && i + 1 < s.size() && isJisByte(sjisByte(s, i + 1))) {
-        char a, b;
-        jisPairToSjis(c1, sjisByte(s, i + 1), a, b);
-        out.put2(a, b);
-        return 2;
+    while (i < end && p[i] < 0x80)
+        *o++ = static_cast<char>(p[i++]);
+    return i;
+}
+
+// ISO-2022-JP. Family A knows the escapes ESC $B, ESC $@, ESC (B and ESC (J and copies any
+// other; family B decides by the byte after ESC alone ("$" two-byte, "(" one-byte) and always
+// skips three bytes. In two-byte mode a control byte (a line end above all) is copied and
+// never taken as half of a pair; what forms no pair becomes "・".
+template <bool FamilyB>
+std::string jisToSjis(const std::string& S)
+{
+    const std::size_t n = S.size();
+    const u8* p = reinterpret_cast<const u8*>(S.data());
+    ByteSink out(n + std::min(n, kChunk) + 16); // room for the last chunk without growing
+    bool twoByte = false;
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t end = std::min(n, i + kChunk);
+        out.need(2 * (end - i) + 8);
+        char* o = out.cursor();
+        while (i < end) {
+            const u8 b = p[i];
+            if (b == 0x1B) {
+                if constexpr (FamilyB) {
+                    if (i + 1 < n) {
+                        if (p[i + 1] == '$')
+                            twoByte = true;
+                        else if (p[i + 1] == '(')
+                            twoByte = false;
+                    }
+                    i += std::min<std::size_t>(3, n - i);
+                    continue;
+                } else if (i + 2 < n) {
+                    const u8 a = p[i + 1], c = p[i + 2];
+                    if (a == '$' && (c == 'B' || c == '@')) {
+                        twoByte = true;
+                        i += 3;
+                        continue;
+                    }
+                    if (a == '(' && (c == 'B' || c == 'J')) {
+                        twoByte = false;
+                        i += 3;
+                        continue;
+                    }
+                }
+            }
+            if (!twoByte) {
+                *o++ = static_cast<char>(b);
+                ++i;
+            } else if (isJisByte(b) && i + 1 < n && isJisByte(p[i + 1])) {
+                putJisPair(o, b, p[i + 1]);
+                i += 2;
+            } else {
+                if (b < 0x21)
+                    *o++ = static_cast<char>(b);
+                else
+                    putNakaguro(o);
+                ++i;
+            }
+        }
+        out.cursor() = o;
     }
-    out.put2(kNakaguro[0], kNakaguro[1]);
-    return 1;
+    return out.take();
+}
+
+// EUC-JP, family A: a pair of bytes 0xA1-0xFE, SS2 with a kana byte, SS3 with two bytes
+// (JIS X 0212, no Shift_JIS form: "?"); a lead without its partner becomes "・"; any other
+// byte is copied.
+std::string eucToSjisA(const std::string& S)
+{
+    const std::size_t n = S.size();
+    const u8* p = reinterpret_cast<const u8*>(S.data());
+    ByteSink out(n + std::min(n, kChunk) + 16); // room for the last chunk without growing
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t end = std::min(n, i + kChunk);
+        out.need(2 * (end - i) + 8);
+        char* o = out.cursor();
+        while (i < end) {
+            const u8 b = p[i];
+            if (b < 0x80) {
+                i = copyAscii(p, i, end, o);
+            } else if (isEucByte(b)) {
+                if (i + 1 < n && isEucByte(p[i + 1])) {
+                    putJisPair(o, b & 0x7F, p[i + 1] & 0x7F);
+                    i += 2;
+                } else {
+                    putNakaguro(o);
+                    ++i;
+                }
+            } else if (b == 0x8E && i + 1 < n && isSjisHalfKana(p[i + 1])) {
+                *o++ = static_cast<char>(p[i + 1]);
+                i += 2;
+            } else if (b == 0x8F && i + 2 < n && isEucByte(p[i + 1]) && isEucByte(p[i + 2])) {
+                *o++ = '?';
+                i += 3;
+            } else {
+                *o++ = static_cast<char>(b);
+                ++i;
+            }
+        }
+        out.cursor() = o;
+    }
+    return out.take();
+}
+
+// EUC-JP, family B: any byte 0x81-0xFE starts a unit. SS2 copies the byte after it whatever
+// it is; other units go through the pair arithmetic with both bytes taken mod 128, and a
+// unit that gives no JIS pair (or is cut off by the end) becomes "・" without taking its
+// partner along.
+std::string eucToSjisB(const std::string& S)
+{
+    const std::size_t n = S.size();
+    const u8* p = reinterpret_cast<const u8*>(S.data());
+    ByteSink out(n + std::min(n, kChunk) + 16); // room for the last chunk without growing
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t end = std::min(n, i + kChunk);
+        out.need(2 * (end - i) + 8);
+        char* o = out.cursor();
+        while (i < end) {
+            const u8 b = p[i];
+            if (b < 0x80) {
+                i = copyAscii(p, i, end, o);
+            } else if (b == 0x80 || b == 0xFF) {
+                *o++ = static_cast<char>(b);
+                ++i;
+            } else if (i + 1 >= n) {
+                putNakaguro(o);
+                ++i;
+            } else if (b == 0x8E) {
+                *o++ = static_cast<char>(p[i + 1]);
+                i += 2;
+            } else if (b == 0x8F && i + 2 < n && isEucByte(p[i + 1]) && isEucByte(p[i + 2])) {
+                *o++ = '?';
+                i += 3;
+            } else if (isJisByte(b & 0x7F) && isJisByte(p[i + 1] & 0x7F)) {
+                putJisPair(o, b & 0x7F, p[i + 1] & 0x7F);
+                i += 2;
+            } else {
+                putNakaguro(o);
+                ++i;
+            }
+        }
+        out.cursor() = o;
+    }
+    return out.take();
 }
 
 } // namespace
 
 std::string JisToSjis(const std::string& S)
 {
-    ByteSink out(S.size() + 16);
-    const std::size_t n = S.size();
-    bool twoByte = false;
-    std::size_t i = 0;
-    while (i < n) {
-        if (S[i] == ESC && i + 2 < n) {
-            const char a = S[i + 1], b = S[i + 2];
-            if (a == '$' && (b == 'B' || b == '@')) {
-                twoByte = true;
-                i += 3;
-                continue;
-            }
-            if (a == '(' && (b == 'B' || b == 'J')) {
-                twoByte = false;
-                i += 3;
-                continue;
-            }
-        }
-        if (twoByte) {
-            i += decodeJisUnit(S, i, out);
-        } else {
-            out.put(S[i]);
-            ++i;
-        }
-    }
-    return out.take();
+    return jisToSjis<false>(S);
 }
 
 std::string JisToSjisB(const std::string& S)
 {
-    ByteSink out(S.size() + 16);
-    const std::size_t n = S.size();
-    bool twoByte = false;
-    std::size_t i = 0;
-    while (i < n) {
-        if (S[i] == ESC) {
-            if (i + 1 < n) {
-                if (S[i + 1] == '$')
-                    twoByte = true;
-                else if (S[i + 1] == '(')
-                    twoByte = false;
-            }
-            i += (n - i < 3) ? n - i : 3;
-            continue;
-        }
-        if (twoByte) {
-            i += decodeJisUnit(S, i, out);
-        } else {
-            out.put(S[i]);
-            ++i;
-        }
-    }
-    return out.take();
+    return jisToSjis<true>(S);
 }
+
+std::string EucToSjis(const std::string& S)
+{
+    return eucToSjisA(S);
+}
+
+std::string EucToSjisB(const std::string& S)
+{
+    return eucToSjisB(S);
+}
+
+// --- encoders from Shift_JIS -------------------------------------------------------------------
 
 std::string SjisToJis(const std::string& S, int KanaMode)
 {
@@ -499,16 +643,9 @@ std::string SjisToJisB(const std::string& S)
     return out.take();
 }
 
-// --- EUC-JP ------------------------------------------------------------------------------------
+// --- EUC-JP encoders ------------------------------------------------------------------------------------
 
 namespace {
-
-// EUC-JP 0x8F + two bytes: a JIS X 0212 character, which Shift_JIS cannot hold.
-inline bool isEuc3At(std::string_view s, std::size_t i)
-{
-    return sjisByte(s, i) == 0x8F && i + 2 < s.size() && isEucByte(sjisByte(s, i + 1)) &&
-           isEucByte(sjisByte(s, i + 2));
-}
 
 std::string sjisToEucImpl(const std::string& t)
 {
@@ -542,77 +679,6 @@ std::string sjisToEucImpl(const std::string& t)
 }
 
 } // namespace
-
-std::string EucToSjis(const std::string& S)
-{
-    ByteSink out(S.size() + 16);
-    const std::size_t n = S.size();
-    const u8* p = reinterpret_cast<const u8*>(S.data());
-    std::size_t i = 0;
-    while (i < n) {
-        const u8 b = p[i];
-        if (b < 0x80) {
-            out.put(static_cast<char>(b));
-            ++i;
-        } else if (isEucByte(b)) {
-            if (i + 1 < n && isEucByte(p[i + 1])) {
-                char a, c;
-                jisPairToSjis(b & 0x7F, p[i + 1] & 0x7F, a, c);
-                out.put2(a, c);
-                i += 2;
-            } else {
-                out.put2(kNakaguro[0], kNakaguro[1]);
-                ++i;
-            }
-        } else if (b == 0x8E && i + 1 < n && isSjisHalfKana(p[i + 1])) {
-            out.put(static_cast<char>(p[i + 1]));
-            i += 2;
-        } else if (isEuc3At(S, i)) {
-            out.put('?');
-            i += 3;
-        } else {
-            out.put(static_cast<char>(b));
-            ++i;
-        }
-    }
-    return out.take();
-}
-
-std::string EucToSjisB(const std::string& S)
-{
-    ByteSink out(S.size() + 16);
-    const std::size_t n = S.size();
-    const u8* p = reinterpret_cast<const u8*>(S.data());
-    std::size_t i = 0;
-    while (i < n) {
-        const u8 b = p[i];
-        if (b < 0x81 || b == 0xFF) {
-            out.put(static_cast<char>(b));
-            ++i;
-        } else if (i + 1 >= n) {
-            out.put2(kNakaguro[0], kNakaguro[1]); // a unit cut off by the end of the text
-            ++i;
-        } else if (b == 0x8E) {
-            out.put(static_cast<char>(p[i + 1]));
-            i += 2;
-        } else if (isEuc3At(S, i)) {
-            out.put('?');
-            i += 3;
-        } else {
-            const unsigned c1 = b & 0x7F, c2 = p[i + 1] & 0x7F;
-            if (isJisByte(c1) && isJisByte(c2)) {
-                char a, c;
-                jisPairToSjis(c1, c2, a, c);
-                out.put2(a, c);
-                i += 2;
-            } else {
-                out.put2(kNakaguro[0], kNakaguro[1]);
-                ++i;
-            }
-        }
-    }
-    return out.take();
-}
 
 std::string SjisToEuc(const std::string& S, int KanaMode)
 {

@@ -32,6 +32,8 @@ std::string replaceEach(const std::string& S, const std::string& From, const std
         const std::size_t c = find(S, From, pos);
         if (c == npos)
             break;
+        if (done == 0)
+            out.reserve(S.size() + (To.size() > From.size() ? 64 : 0));
         out.append(S, done, c - done);
         out += To;
         done = c + From.size();

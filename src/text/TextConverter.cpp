@@ -3,9 +3,11 @@
 #include "text/JCode.h"
 #include "text/SjisBytes.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 namespace {
 
@@ -18,18 +20,27 @@ constexpr auto npos = std::string_view::npos;
 std::string normalizeLineEnds(std::string_view s)
 {
     const std::size_t n = s.size();
-    const std::size_t first = s.find_first_of("\r\n");
+    auto next = [&](char c, std::size_t from) {
+        const void* hit = from < n ? std::memchr(s.data() + from, c, n - from) : nullptr;
+        return hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - s.data()) : npos;
+    };
+    std::size_t cr = next('\r', 0), lf = next('\n', 0);
+    const std::size_t first = cr < lf ? cr : lf;
     const bool crCrLf = first != npos && s.compare(first, 3, "\r\r\n") == 0;
     std::string out;
     out.reserve(n + n / 32 + 16);
     std::size_t i = 0;
-    while (i < n) {
-        std::size_t j = i;
-        while (j < n && s[j] != '\r' && s[j] != '\n')
-            ++j;
-        out.append(s.data() + i, j - i);
-        if (j >= n)
+    for (;;) {
+        if (cr < i)
+            cr = next('\r', i);
+        if (lf < i)
+            lf = next('\n', i);
+        std::size_t j = cr < lf ? cr : lf;
+        if (j == npos) {
+            out.append(s.data() + i, n - i);
             break;
+        }
+        out.append(s.data() + i, j - i);
         if (s[j] == '\r') {
             if (crCrLf && s.compare(j, 3, "\r\r\n") == 0)
                 j += 3;
@@ -46,34 +57,85 @@ std::string normalizeLineEnds(std::string_view s)
     return out;
 }
 
-// The text is not Shift_JIS yet, so case folding and searching go byte by byte here.
-std::string lowerBytes(std::string_view s)
+// The text is not Shift_JIS yet, so words are matched byte by byte, ASCII case ignored,
+// without a lower-case copy of a text that may be many megabytes long.
+bool equalsNoCase(const char* p, std::string_view lowerWord)
 {
-    std::string r(s);
-    for (char& c : r)
-        c = asciiLower(c);
-    return r;
+    for (std::size_t k = 0; k < lowerWord.size(); ++k)
+        if (asciiLower(p[k]) != lowerWord[k])
+            return false;
+    return true;
 }
 
-std::string replaceBytesIgnoreCase(const std::string& s, const std::string& lower, std::string_view pat,
-                                   std::string_view to)
+std::size_t findNoCase(std::string_view s, std::string_view lowerWord, std::size_t from = 0)
+{
+    const std::size_t m = lowerWord.size();
+    if (m == 0 || s.size() < m)
+        return npos;
+    const char lo = lowerWord[0], up = asciiUpper(lo);
+    for (std::size_t i = from; i + m <= s.size(); ++i) {
+        const char c = s[i];
+        if ((c == lo || c == up) && equalsNoCase(s.data() + i, lowerWord))
+            return i;
+    }
+    return npos;
+}
+
+// The charset words that steer the conversion; which of them occur is found in one pass.
+enum Word : unsigned {
+    wXSjis,
+    wShiftHyphen,
+    wShiftJis,
+    wEucJp,
+    wUtf8,
+    wIso2022,
+    wIso2022Jp,
+    wDeclSjis,
+    wDeclEuc,
+    wDeclJis,
+    wDeclUtf8,
+    wCount
+};
+constexpr std::string_view kWords[wCount] = {
+    "x-sjis",          "shift-jis",          "shift_jis",     "euc-jp",          "utf-8",          "iso-2022",
+    "iso-2022-jp",     "charset=shift_jis\"", "charset=euc-jp\"", "charset=jis\"", "charset=utf-8\"",
+};
+
+// Every word holds one of "-", "_" or "="; those are rare in Japanese text, so the scan
+// jumps from one of them to the next and checks only the words around it.
+unsigned scanWords(std::string_view s)
+{
+    unsigned found = 0;
+    for (const char anchor : {'-', '_', '='}) {
+        for (const char* hit = static_cast<const char*>(std::memchr(s.data(), anchor, s.size())); hit;) {
+            const std::size_t p = static_cast<std::size_t>(hit - s.data());
+            for (unsigned w = 0; w < wCount; ++w) {
+                const std::string_view word = kWords[w];
+                const std::size_t k = word.find(anchor);
+                if ((found >> w & 1) || k == npos || p < k || s.size() - (p - k) < word.size())
+                    continue;
+                if (equalsNoCase(s.data() + p - k, word))
+                    found |= 1u << w;
+            }
+            hit = static_cast<const char*>(std::memchr(hit + 1, anchor, s.size() - p - 1));
+        }
+    }
+    return found;
+}
+
+std::string replaceNoCase(const std::string& s, std::string_view lowerWord, std::string_view to)
 {
     std::string out;
     std::size_t done = 0;
-    for (std::size_t p = lower.find(pat); p != npos; p = lower.find(pat, done)) {
+    for (std::size_t p = findNoCase(s, lowerWord); p != npos; p = findNoCase(s, lowerWord, done)) {
         out.append(s, done, p - done);
         out += to;
-        done = p + pat.size();
+        done = p + lowerWord.size();
     }
     if (done == 0)
         return s;
     out.append(s, done, npos);
     return out;
-}
-
-bool contains(const std::string& hay, std::string_view needle)
-{
-    return hay.find(needle) != npos;
 }
 
 // Strict: one- to three-byte sequences only, no overlong forms, no surrogates.
@@ -127,59 +189,74 @@ bool isStrictUtf8(std::string_view s, bool allowFourByte = false)
 }
 
 // Declarations of the encodings the text was converted from now say Shift_JIS:
-// charset=X, charset="X, encoding="X (either quote) and @charset "X.
-std::string rewriteDeclsToSjis(const std::string& t)
+// charset=X, charset="X, encoding="X (either quote) and @charset "X. Each form holds "=" or
+// "@", so only the places around those bytes are looked at.
+std::string rewriteDeclsToSjis(std::string t)
 {
     static constexpr std::string_view kNames[] = {"x-euc-jp", "euc-jp", "utf-8", "iso-2022-jp", "jis"};
-    const std::string lower = lowerBytes(t);
-    std::string out;
-    std::size_t done = 0;
-    std::size_t known = 0; // a character boundary at or before the current hit
-    std::size_t pos = 0;
-    for (;;) {
-        const std::size_t hc = lower.find("charset", pos);
-        const std::size_t he = lower.find("encoding", pos);
-        const std::size_t h = hc < he ? hc : he;
-        if (h == npos)
-            break;
-        const bool isCharset = h == hc;
-        pos = h + 1;
+    auto at = [&](std::size_t k) { return k < t.size() ? asciiLower(t[k]) : '\0'; };
+    auto isQuote = [](char c) { return c == '"' || c == '\''; };
+
+    // (start of the keyword, start of the encoding name) for every declaration-like place.
+    std::vector<std::pair<std::size_t, std::size_t>> places;
+    for (const char* hit = static_cast<const char*>(std::memchr(t.data(), '=', t.size())); hit;) {
+        const std::size_t p = static_cast<std::size_t>(hit - t.data());
+        std::size_t q = p + 1;
+        if (p >= 7 && equalsNoCase(t.data() + p - 7, "charset")) {
+            if (isQuote(at(q)))
+                ++q;
+            places.emplace_back(p - 7, q);
+        } else if (p >= 8 && equalsNoCase(t.data() + p - 8, "encoding") && isQuote(at(q))) {
+            places.emplace_back(p - 8, q + 1);
+        }
+        hit = static_cast<const char*>(std::memchr(hit + 1, '=', t.size() - p - 1));
+    }
+    for (const char* hit = static_cast<const char*>(std::memchr(t.data(), '@', t.size())); hit;) {
+        const std::size_t p = static_cast<std::size_t>(hit - t.data());
+        if (t.size() - p >= 10 && equalsNoCase(t.data() + p + 1, "charset ") && isQuote(t[p + 9]))
+            places.emplace_back(p + 1, p + 10);
+        hit = static_cast<const char*>(std::memchr(hit + 1, '@', t.size() - p - 1));
+    }
+    std::sort(places.begin(), places.end());
+
+    struct Hit {
+        std::size_t at, len;
+    };
+    std::vector<Hit> hits;
+    std::size_t known = 0; // a character boundary at or before the current place
+    for (const auto& [h, q] : places) {
         if (sjisIsTrailFrom(t, known, h)) {
             known = h + 1;
             continue;
         }
         known = h;
-        std::size_t q = h + (isCharset ? 7 : 8);
-        auto at = [&](std::size_t k) { return k < lower.size() ? lower[k] : '\0'; };
-        auto isQuote = [](char c) { return c == '"' || c == '\''; };
-        if (at(q) == '=') {
-            ++q;
-            if (isQuote(at(q)))
-                ++q;
-            else if (!isCharset)
-                continue;
-        } else if (isCharset && at(q) == ' ' && h > 0 && t[h - 1] == '@' && isQuote(at(q + 1))) {
-            q += 2;
-        } else {
-            continue;
-        }
         for (const std::string_view name : kNames) {
-            if (lower.compare(q, name.size(), name) != 0)
+            if (t.size() - q < name.size() || !equalsNoCase(t.data() + q, name))
                 continue;
             const char next = at(q + name.size());
             const bool endsName = !((next >= 'a' && next <= 'z') || (next >= '0' && next <= '9') || next == '-' ||
                                     next == '_');
-            if (!endsName)
-                break;
-            out.append(t, done, q - done);
-            out += "Shift_JIS";
-            done = q + name.size();
-            pos = done;
+            if (endsName)
+                hits.push_back({q, name.size()});
             break;
         }
     }
-    if (done == 0)
+
+    // A page declares its charset a few times at most: replacing in place from the back
+    // keeps the earlier positions valid and needs no second copy of a large text.
+    if (hits.size() <= 16) {
+        for (auto h = hits.rbegin(); h != hits.rend(); ++h)
+            t.replace(h->at, h->len, "Shift_JIS");
         return t;
+    }
+    std::string out;
+    out.reserve(t.size() + hits.size() * 4);
+    std::size_t done = 0;
+    for (const Hit& h : hits) {
+        out.append(t, done, h.at - done);
+        out += "Shift_JIS";
+        done = h.at + h.len;
+    }
     out.append(t, done, npos);
     return out;
 }
@@ -227,33 +304,33 @@ std::string ConvertTextToSjis(const std::string& Text, int Mode)
     if (T.empty())
         return T;
 
-    std::string L = lowerBytes(T);
-    if (contains(L, "x-sjis") || contains(L, "shift-jis")) {
-        T = replaceBytesIgnoreCase(T, L, "x-sjis", "Shift_JIS");
-        T = replaceBytesIgnoreCase(T, lowerBytes(T), "shift-jis", "Shift_JIS");
-        L = lowerBytes(T);
+    unsigned words = scanWords(T);
+    auto has = [&](Word w) { return (words & (1u << w)) != 0; };
+    if (has(wXSjis) || has(wShiftHyphen)) {
+        T = replaceNoCase(replaceNoCase(T, "x-sjis", "Shift_JIS"), "shift-jis", "Shift_JIS");
+        words = scanWords(T);
     }
 
     // A byte-order mark settles the encoding whatever the text or the caller says.
     if (T.size() >= 3 && T.compare(0, 3, "\xEF\xBB\xBF") == 0)
         return decodeUtf8Lenient(T.substr(3));
 
-    const bool namesSjis = contains(L, "shift_jis");
-    const bool namesEuc = contains(L, "euc-jp");
-    const bool namesUtf8 = contains(L, "utf-8");
-    const bool namesIso2022 = contains(L, "iso-2022");
-    const bool declaresJis = contains(L, "charset=jis\"");
+    const bool namesSjis = has(wShiftJis);
+    const bool namesEuc = has(wEucJp);
+    const bool namesUtf8 = has(wUtf8);
+    const bool namesIso2022 = has(wIso2022);
+    const bool declaresJis = has(wDeclJis);
     if (Mode == ccmAuto && !namesSjis && !namesEuc && !namesUtf8 && !namesIso2022 && !declaresJis)
         return T;
 
     const bool bomHint = static_cast<u8>(T[0]) == 0xEF;
-    const bool declaresUtf8 = contains(L, "charset=utf-8\"");
+    const bool declaresUtf8 = has(wDeclUtf8);
 
     if (Mode == ccmAuto) {
         // The declarations are tried in this order, wherever they stand in the text.
-        if (contains(L, "charset=shift_jis\""))
+        if (has(wDeclSjis))
             return T;
-        if (contains(L, "charset=euc-jp\""))
+        if (has(wDeclEuc))
             return rewriteDeclsToSjis(EucToSjis(T));
         if (declaresJis || namesIso2022)
             return rewriteDeclsToSjis(JisToSjisB(T));
@@ -295,7 +372,7 @@ std::string ConvertTextToSjis(const std::string& Text, int Mode)
             A.erase(0, 1);
         return rewriteDeclsToSjis(A);
     }
-    if (namesSjis || contains(L, "iso-2022-jp"))
+    if (namesSjis || has(wIso2022Jp))
         return T;
     if (namesEuc || Mode == ccmEucJp)
         return rewriteDeclsToSjis(EucToSjis(T));
