@@ -81,7 +81,7 @@ std::size_t findNoCase(std::string_view s, std::string_view lowerWord, std::size
     return npos;
 }
 
-// The charset words that steer the conversion; which of them occur is found in one pass.
+// The charset words that steer the conversion.
 enum Word : unsigned {
     wXSjis,
     wShiftHyphen,
