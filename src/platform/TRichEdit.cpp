@@ -273,9 +273,9 @@ QString normalizeLineEnds(QString s)
 bool readRtf(std::string_view data, TRtfContent& out)
 {
     out = TRtfContent{};
-    // The text is never longer than its document; runs are a few per line of source.
-    out.text.reserve(data.size());
-    out.runs.reserve(data.size() / 16);
+    // Escapes make a document two to four times its text; runs come every few dozen bytes.
+    out.text.reserve(data.size() / 2);
+    out.runs.reserve(data.size() / 32);
     RtfParser parser(data, out);
     if (parser.run())
         return true;

@@ -9,7 +9,9 @@
 //   ONE character, every other byte is one character.
 // So SelStart, SelLength, LineIndex and LineFromChar speak characters with line breaks
 // counted once, and a byte offset found in text() is turned into a character index with
-// TSjisCharMap (never by "byte position - 1").
+// TSjisCharMap (never by "byte position - 1"). The one exception: a character outside
+// Unicode's basic plane (only SetRichText can bring one in; Shift_JIS has none) is two
+// characters in the view and one "?" in text().
 //
 // Lines are the text's lines (paragraphs), whether or not the view wraps them (it does not
 // by default).
