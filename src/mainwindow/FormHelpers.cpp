@@ -1,4 +1,5 @@
 #include "mainwindow/FormHelpers.h"
+#include "mainwindow/LinkRouting.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
 #include "text/FileUtils.h"
@@ -240,9 +241,7 @@ std::string MainLocalFileNameOf(const std::string &Url)
 
 void SetMainBaseDir(TAMainForm &form, const std::string &Url)
 {
-    // The search engine's redirect wrapper is taken off by the net-search page before the
-    // URL reaches the URL box; what stands there is the page's address.
-    const QString page = form.dl.ComboBoxUrl->currentText();
+    const QString page = fromSjis(RemoveGoogleUrl(toSjis(form.dl.ComboBoxUrl->currentText())));
     form.dl.EditPageUrl->setText(page);
     form.dl.ComboBoxDirectUrl->setEditText(page);
     form.dl.ComboBoxBatchDownloadURL->setEditText(page);
