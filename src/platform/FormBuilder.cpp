@@ -65,23 +65,30 @@ void FormBuilder::place(QWidget *parent, QWidget *child, const QString &caption)
         box = new QVBoxLayout(parent);
         box->setContentsMargins(2, 2, 2, 2);
         box->setSpacing(2);
+        // Rows of small controls pack at the top; large controls take the rest.
+        box->addStretch(1);
+        parent->setProperty("vkTrailingStretch", true);
     }
     if (box->direction() != QBoxLayout::TopToBottom) {
         box->addWidget(child, isLarge(child) ? 1 : 0);
         return;
     }
+    const bool trailing = parent->property("vkTrailingStretch").toBool();
+    const int end = trailing ? box->count() - 1 : box->count();
     if (isLarge(child)) {
-        box->addWidget(child, 1);
+        box->insertWidget(end, child, 1);
+        // The spacer yields to large controls but still takes the room of hidden ones.
+        if (trailing) box->setStretch(box->count() - 1, 0);
         return;
     }
     // Small controls flow in rows of up to six.
     QHBoxLayout *row = nullptr;
-    if (box->count() > 0) row = qobject_cast<QHBoxLayout *>(box->itemAt(box->count() - 1)->layout());
+    if (end > 0) row = qobject_cast<QHBoxLayout *>(box->itemAt(end - 1)->layout());
     if (!row || row->count() >= 7) {
         row = new QHBoxLayout;
         row->setSpacing(4);
         row->addStretch(1);
-        box->addLayout(row);
+        box->insertLayout(end, row);
     }
     row->insertWidget(row->count() - 1, child);
 }
