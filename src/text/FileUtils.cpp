@@ -21,18 +21,6 @@
 
 namespace {
 
-// The folder part keeps its trailing "/"; the file part is what follows the last "/".
-std::string folderPart(const std::string &p)
-{
-    const size_t s = p.rfind('/');
-    return s == std::string::npos ? std::string() : p.substr(0, s + 1);
-}
-
-std::string filePart(const std::string &p)
-{
-    const size_t s = p.rfind('/');
-    return s == std::string::npos ? p : p.substr(s + 1);
-}
 
 std::vector<std::string> splitSegments(const std::string &p)
 {
@@ -564,4 +552,16 @@ int GetOSMinorVersion()
 bool IsWinXPOrLater()
 {
     return true;
+}
+
+std::string folderPart(const std::string &p)
+{
+    const size_t s = p.rfind('/');
+    return s == std::string::npos ? std::string() : p.substr(0, s + 1);
+}
+
+std::string filePart(const std::string &p)
+{
+    const size_t s = p.rfind('/');
+    return s == std::string::npos ? p : p.substr(s + 1);
 }

@@ -30,6 +30,10 @@ bool HasUnsafeSegment(const std::string &Path);
 // other shared lists.
 StringList &GCreatedDirList();
 
+// The folder part of a "/" path with its trailing "/" ("" when none), and the name after it.
+std::string folderPart(const std::string &p);
+std::string filePart(const std::string &p);
+
 // --- text files ------------------------------------------------------------------------
 
 // The whole file with every line end (CR LF, lone CR, lone LF) made CR LF. Empty when the

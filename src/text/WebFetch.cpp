@@ -181,17 +181,6 @@ std::vector<std::string> splitLines(const std::string &body)
     return lines;
 }
 
-std::string folderPart(const std::string &p)
-{
-    const size_t s = p.rfind('/');
-    return s == std::string::npos ? std::string() : p.substr(0, s + 1);
-}
-
-std::string filePart(const std::string &p)
-{
-    const size_t s = p.rfind('/');
-    return s == std::string::npos ? p : p.substr(s + 1);
-}
 
 bool startsWithBytes(const std::string &s, std::initializer_list<unsigned char> magic)
 {
