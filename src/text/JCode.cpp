@@ -1,6 +1,7 @@
 #include "text/JCode.h"
 
 #include "text/SjisBytes.h"
+#include "text/StrUtils.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -763,16 +764,6 @@ inline bool isUnreserved(u8 c)
            c == '_' || c == '~';
 }
 
-inline int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 } // namespace
 

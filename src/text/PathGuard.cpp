@@ -1,4 +1,5 @@
 #include "text/PathGuard.h"
+#include "text/StrUtils.h"
 
 #include <string_view>
 #include <vector>
@@ -39,16 +40,6 @@ std::string join(const Segments& segs)
     return s;
 }
 
-int hexValue(char c)
-{
-    if (c >= '0' && c <= '9')
-        return c - '0';
-    if (c >= 'a' && c <= 'f')
-        return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
-        return c - 'A' + 10;
-    return -1;
-}
 
 // Decodes only the escapes that can build a traversal: "%2e" (.), "%2f" (/), "%5c" (\) and
 // "%25" (%), until nothing changes, so "%252e%252e" is seen as "..".

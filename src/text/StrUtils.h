@@ -76,3 +76,12 @@ int CountSlashes(const std::string& S);
 int CountTagStarts(const std::string& S);
 // Position of the last "/", 0 when none.
 int LastSlashPosB(const std::string& S);
+
+// The value of one hexadecimal digit, -1 for any other byte.
+inline int hexValue(char c)
+{
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    return -1;
+}

@@ -1,6 +1,7 @@
 #include "text/JCode.h"
 #include "text/SjisBytes.h"
 
+#include "support/ByteHex.h"
 #include <gtest/gtest.h>
 
 #include <cerrno>
@@ -45,17 +46,6 @@ std::optional<std::string> refIconv(const char* to, const char* from, const std:
     return out;
 }
 
-std::string hex(const std::string& s)
-{
-    static const char* d = "0123456789ABCDEF";
-    std::string r;
-    for (unsigned char c : s) {
-        r += d[c >> 4];
-        r += d[c & 15];
-        r += ' ';
-    }
-    return r;
-}
 
 #define EXPECT_BYTES(got, want) EXPECT_EQ(hex(got), hex(want))
 

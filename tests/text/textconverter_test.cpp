@@ -1,20 +1,9 @@
 #include "text/TextConverter.h"
 
+#include "support/ByteHex.h"
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string hex(const std::string& s)
-{
-    static const char* d = "0123456789ABCDEF";
-    std::string r;
-    for (unsigned char c : s) {
-        r += d[c >> 4];
-        r += d[c & 15];
-        r += ' ';
-    }
-    return r;
-}
 
 // あ in each encoding.
 const std::string SJIS = "\x82\xA0";
