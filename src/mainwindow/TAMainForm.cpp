@@ -1,5 +1,6 @@
 #include "mainwindow/TAMainForm.h"
 #include "mainwindow/MainMenuHandlers.h"
+#include "mainwindow/NetSearchButtons.h"
 #include "mainwindow/NetSearchPage.h"
 #include "mainwindow/Settings.h"
 #include "platform/QtSjis.h"
@@ -57,6 +58,8 @@ void TAMainForm::FormCreate()
     conv.build(b);
     ip.build(b);
     layoutNetSearchPage();
+    // The window's initial state is what "初期状態に戻す" returns to.
+    for (TCheckBox *c : {net.CheckBoxBatchSearchBrowse, dl.CheckBoxSaveLocalFile, dl.CheckBoxOpenIE}) c->setChecked(true);
 
     StatusBar1 = new TStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
@@ -96,6 +99,7 @@ void TAMainForm::FormCreate()
     setBrowserVersion();
     mainMenuHandlers = new MainMenuHandlers(*this);
     netSearchPage = new NetSearchPage(*this);
+    netSearchButtons = new NetSearchButtons(*this);
 }
 
 void TAMainForm::layoutNetSearchPage()
@@ -105,9 +109,9 @@ void TAMainForm::layoutNetSearchPage()
     net.PanelPageControlMainTopTab00GoogleSearchLeft->setMinimumWidth(120);
     net.Splitter92->setOrientation(Qt::Horizontal);
     net.ListBoxBaseBrowser->hide();
-    net.RadioGroupGooleSearchType->setItems({QStringLiteral("ｳｪﾌﾞ"), QStringLiteral("画像"), QStringLiteral("ﾆｭｰｽ")});
-    net.RadioGroupIME->setItems({QStringLiteral("IMEｵﾌ"), QStringLiteral("IMEｵﾝ")});
-    net.RadioGroupSearchNoList->setItems({QStringLiteral("一覧なし"), QStringLiteral("一覧あり")});
+    net.RadioGroupGooleSearchType->setItems({QStringLiteral("一般"), QStringLiteral("GoogleBoooks")});
+    net.RadioGroupIME->setItems({QStringLiteral("英語"), QStringLiteral("日本語")});
+    net.RadioGroupSearchNoList->setItems({QStringLiteral("非表示"), QStringLiteral("表示")});
     for (auto *combo : {net.edGoogleSearch, net.edGoogleURL, net.EditCurrentLinkURL}) combo->setMinimumWidth(260);
 }
 
