@@ -77,9 +77,11 @@ std::string EncloseQuotation(const std::string &Keyword)
     std::string out;
     size_t i = 0;
     while (i < k.size()) {
-        while (i < k.size() && k[i] == ' ') ++i;
+        // Blanks become commas and commas separate the words, so a comma typed in the
+        // keyword separates too.
+        while (i < k.size() && (k[i] == ' ' || k[i] == ',')) ++i;
         size_t j = i;
-        while (j < k.size() && k[j] != ' ') ++j;
+        while (j < k.size() && k[j] != ' ' && k[j] != ',') ++j;
         if (j > i) out += "\"" + k.substr(i, j - i) + "\" ";
         i = j;
     }

@@ -15,6 +15,7 @@ class TShowMessageForm;
 class TWhoisForm;
 class MainMenuHandlers;
 class NetSearchPage;
+class NetSearchButtons;
 
 // The menu items of the main menu; objectName is each item's name.
 struct MainMenuItems {
@@ -49,6 +50,7 @@ public:
     MainMenuItems menu;
     MainMenuHandlers *mainMenuHandlers = nullptr;  // menus, page changes, timers
     NetSearchPage *netSearchPage = nullptr;        // search, result lists, right-pane tabs, link routing
+    NetSearchButtons *netSearchButtons = nullptr;  // keyword buttons, side and auxiliary browsers
     TStatusBar *StatusBar1 = nullptr;
     TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
            *TimerGUILocalIndent = nullptr;

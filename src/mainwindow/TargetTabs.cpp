@@ -4,6 +4,9 @@
 #include "mainwindow/TAMainForm.h"
 #include "platform/BrowserWaits.h"
 #include "platform/QtSjis.h"
+#include "platform/RichEditTools.h"
+#include "platform/TRichEdit.h"
+#include "text/HtmlNormalize.h"
 #include "text/StrUtils.h"
 #include "text/UrlMap.h"
 #include "text/WebFetch.h"
@@ -29,6 +32,18 @@ std::string DeclaredCharsetLabel(const std::string &Html)
     std::string cs = TextBetween(LowerCase(Html), "charset=", "\"");
     if (cs.find("iso-") != std::string::npos) cs = "charset=iso-2022-jp";
     return cs;
+}
+
+std::string ForwardTabCaptionSource(const std::string &Url)
+{
+    std::string name = Url;
+    const size_t http = name.find("http://"), https = name.find("https://");
+    if (http != std::string::npos && (https == std::string::npos || http < https)) name.erase(http, 7);
+    else if (https != std::string::npos) name.erase(https, 8);
+    if (auto p = name.find(".htm"); p != std::string::npos) name.resize(p);
+    if (name.size() >= 8) name = name.substr(name.size() - 8);
+    if (auto p = name.find('.'); p != std::string::npos) name.erase(p, 1);
+    return name;
 }
 
 TargetTabs::TargetTabs(TAMainForm &form) : f_(form)
@@ -209,14 +224,16 @@ void TargetTabs::TargetBrowserDocumentComplete(TWebbrowser *Browser)
     auto &st = f_.state();
     if (!Browser || IsRoutedDocumentLink(st.GTargetHoverUrl) && !st.GTargetHoverUrl.empty()) return;
     const QString url = Browser->LocationURL();
-    if (url == QLatin1String("about:blank")) return;
-    auto *hist = f_.net.EditCurrentLinkURL;
-    hist->setEditText(url);
-    if (hist->findText(url) < 0) {
-        hist->addItem(url);
-        f_.net.edGoogleURL->setEditText(url);
-        st.GTargetDocUrl = sjis(url);
+    if (url != QLatin1String("about:blank")) {
+        auto *hist = f_.net.EditCurrentLinkURL;
+        hist->setEditText(url);
+        if (hist->findText(url) < 0) {
+            hist->addItem(url);
+            f_.net.edGoogleURL->setEditText(url);
+            st.GTargetDocUrl = sjis(url);
+        }
     }
+    // Read from the browser that completed: a background tab must not report the front one.
     const QVariant html = Browser->evalSync(QStringLiteral("document.documentElement.outerHTML"));
     if (!html.isValid()) return;
     st.GTargetHtml = sjis(html.toString());
@@ -225,7 +242,10 @@ void TargetTabs::TargetBrowserDocumentComplete(TWebbrowser *Browser)
         f_.StatusBar1->setPanelText(0, cs.empty() ? QString() : QStringLiteral(" 【 ") + qs(cs) + QStringLiteral(" 】"));
     };
     showCharset(st.GTargetHtml);
-    st.GTargetHtml = NormalizeHtmlForSjis(st.GTargetHtml);
+    st.GTargetHtml = OpenAttributeQuotes(NormalizeHtmlSource(st.GTargetHtml));
+    TRichEdit *view = f_.dl.RichEditpageHTML;
+    SetRichText(view, qs(st.GTargetHtml));
+    ColorHTMLRichEdit(view);
     if (f_.net.CheckBoxTextFromBrowser->isChecked()) QApplication::clipboard()->setText(qs(st.GTargetHtml));
     showCharset(st.GTargetHtml);
 }

@@ -17,6 +17,9 @@ int TargetTabNumber(int Number, bool BatchMode, int BatchStart, int PageCount);
 // The charset shown for a document: the text after "charset=" up to the next double quote
 // of the lower-cased HTML, "charset=iso-2022-jp" for any "iso-"; empty when none.
 std::string DeclaredCharsetLabel(const std::string &Html);
+// What names a tab opened from the link history: the URL without its scheme, cut before
+// ".htm", its last eight characters at most, the first "." removed.
+std::string ForwardTabCaptionSource(const std::string &Url);
 
 class TargetTabs : public QObject {
     Q_OBJECT

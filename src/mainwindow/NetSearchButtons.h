@@ -1,0 +1,53 @@
+// The net-search page's smaller handlers: keyword buttons, the keyword box's input mode,
+// the auxiliary and side browsers, the right pane's back/forward buttons, the title list
+// beside the left pane, and the buttons that hand the URL to other pages.
+#pragma once
+#include <QObject>
+#include <string>
+
+class TAMainForm;
+
+// The input method the keyword box asks for on entering it (RadioGroupIME 0: off, 1: on in
+// Japanese input) and on a click in it (0: as it is, 1: on).
+enum class KeywordImeMode { Off, Japanese, Unchanged };
+KeywordImeMode KeywordImeOnEnter(int RadioGroupIme);
+KeywordImeMode KeywordImeOnClick(int RadioGroupIme);
+
+class NetSearchButtons : public QObject {
+    Q_OBJECT
+public:
+    explicit NetSearchButtons(TAMainForm &form);
+
+    void EncloseQuatationClick();
+    void btnSearchiAddInsiteClick();
+    void edGoogleSearchEnter();
+    void edGoogleSearchClick();
+    void sbShrinkTopPanelClick();
+    void RadioGroupSearchNoListClick();
+    void btnR2SClick();
+    void btnR2SPasteClick();
+    void sbAuxGoClick();
+    void sbAuxBwdClick();
+    void WebBrowserTradDocumentComplete();
+    void sbTargetBrowserBackClick();
+    void sbTargetBrowserForwardClick();
+    void sbEditBrowsedSearchClick();
+    void btnCOPY2DownloadUrlClick();
+    void btnChangemainPageClick();
+    void sbOpenTargetBwowserClick();
+    void sbGoogleExitClick();
+    void sbGoogleSearchOpenIEClick();
+    void btnSearchSideTopOpenIEClick();
+    void btnBrowseSideTopOpeIEClick();
+    void btnSearchSideTopClick();
+    void btnBrowseSideTopClick();
+    void btnOnceBaseBrowseClick();
+    void btnGetTextFromWebBrowserClick();
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void applyIme(KeywordImeMode mode);
+    TAMainForm &f_;
+};
