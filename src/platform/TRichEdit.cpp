@@ -8,6 +8,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 
 #include <algorithm>
 
@@ -285,6 +286,10 @@ bool readRtf(std::string_view data, TRtfContent& out)
 
 // --- the control -------------------------------------------------------------------------
 
+// A line's user state says whether it holds loaded colours, so that clearing them never has
+// to create a layout for a line that has none.
+static constexpr int kLoadedColours = 0x4b43;
+
 TRichEdit::TRichEdit(QWidget* parent) : QPlainTextEdit(parent)
 {
     setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -295,6 +300,56 @@ TRichEdit::TRichEdit(QWidget* parent) : QPlainTextEdit(parent)
         if (onChange_ && !loading_)
             onChange_();
     });
+    // Loaded colours sit on positions within a line, so an edit that moves characters would
+    // leave them on the wrong ones: the edited lines drop them. A change that keeps the
+    // length (a format change, or text typed over as much) drops them only where it applies.
+    connect(document(), &QTextDocument::contentsChange, this, [this](int from, int removed, int added) {
+        if (!settingColours_)
+            clearLoadedColours(from, from + added, removed != added);
+    });
+}
+
+void TRichEdit::clearLoadedColours(int from, int to, bool wholeLines)
+{
+    QTextDocument* doc = document();
+    const bool wasSetting = settingColours_;
+    settingColours_ = true;
+    for (QTextBlock b = doc->findBlock(from); b.isValid(); b = b.next()) {
+        const int pos = b.position();
+        if (pos > to || (pos == to && !wholeLines))
+            break;
+        if (b.userState() != kLoadedColours)
+            continue;
+        QList<QTextLayout::FormatRange> kept;
+        if (!wholeLines) {
+            const int cutFrom = from - pos, cutTo = to - pos;
+            for (const QTextLayout::FormatRange& r : b.layout()->formats()) {
+                const int rEnd = r.start + r.length;
+                if (r.start < cutFrom)
+                    kept.append({r.start, std::min(rEnd, cutFrom) - r.start, r.format});
+                if (rEnd > cutTo)
+                    kept.append({std::max(r.start, cutTo), rEnd - std::max(r.start, cutTo), r.format});
+            }
+        }
+        b.layout()->setFormats(kept);
+        if (kept.isEmpty())
+            b.setUserState(-1);
+        doc->markContentsDirty(pos, b.length());
+    }
+    settingColours_ = wasSetting;
+}
+
+std::optional<QTextCharFormat> TRichEdit::loadedFormatAt(int charIndex) const
+{
+    const int p = std::clamp(charIndex, 0, maxPosition());
+    const QTextBlock b = document()->findBlock(p);
+    if (!b.isValid() || b.userState() != kLoadedColours)
+        return std::nullopt;
+    const int offset = p - b.position();
+    for (const QTextLayout::FormatRange& r : b.layout()->formats())
+        if (offset >= r.start && offset < r.start + r.length)
+            return r.format;
+    return std::nullopt;
 }
 
 std::string TRichEdit::text() const
@@ -392,6 +447,7 @@ void TRichEdit::loadContent(const TRtfContent& content)
     }
     std::vector<QTextCharFormat> formats(content.colors.size() * 2 + 2);
     std::vector<bool> made(formats.size(), false);
+    std::vector<bool> shows(formats.size(), false);
     auto formatKey = [&](const TRtfRun& r) {
         const std::size_t color =
             static_cast<std::size_t>(r.color) < content.colors.size() ? canonical[static_cast<std::size_t>(r.color)] : 0;
@@ -402,6 +458,7 @@ void TRichEdit::loadContent(const TRtfContent& content)
                 f.setForeground(content.colors[color]);
             f.setFontWeight(r.bold ? QFont::Bold : QFont::Normal);
             formats[key] = f;
+            shows[key] = r.bold || f.hasProperty(QTextFormat::ForegroundBrush);
             made[key] = true;
         }
         return key;
@@ -417,27 +474,56 @@ void TRichEdit::loadContent(const TRtfContent& content)
         return true;
     };
 
+    // The text goes in plain; each line then gets its coloured runs as layout formats.
     QTextDocument* doc = document();
-    // One load is one change for the change event, not one per inserted run.
     loading_ = true;
-    doc->setUndoRedoEnabled(false);
-    doc->clear();
-    {
-        QTextCursor c(doc);
-        c.beginEditBlock();
-        std::size_t k = 0;
-        const std::size_t n = content.runs.size();
-        while (k < n) {
-            const std::size_t key = formatKey(content.runs[k]);
-            std::size_t e = k + 1;
-            while (e < n && (isBlankRun(e) || formatKey(content.runs[e]) == key))
-                ++e;
-            c.insertText(QString::fromRawData(all.constData() + starts[k], starts[e] - starts[k]), formats[key]);
-            k = e;
+    QPlainTextEdit::setPlainText(all);
+    settingColours_ = true;
+    QTextBlock block = doc->begin();
+    int blockPos = 0;
+    int blockEnd = block.length() - 1; // the line break is no part of a run
+    QList<QTextLayout::FormatRange> ranges;
+    auto flush = [&] {
+        if (!ranges.isEmpty()) {
+            block.layout()->setFormats(ranges);
+            block.setUserState(kLoadedColours);
+            ranges.clear();
         }
-        c.endEditBlock();
+    };
+    std::size_t k = 0;
+    const std::size_t n = content.runs.size();
+    while (k < n && block.isValid()) {
+        const std::size_t key = formatKey(content.runs[k]);
+        std::size_t e = k + 1;
+        while (e < n && (isBlankRun(e) || formatKey(content.runs[e]) == key))
+            ++e;
+        int from = starts[k];
+        const int to = starts[e];
+        k = e;
+        if (!shows[key])
+            continue; // the text's own attributes already look like this
+        while (from < to) {
+            while (from > blockEnd) {
+                flush();
+                block = block.next();
+                if (!block.isValid())
+                    break;
+                blockPos = block.position();
+                blockEnd = blockPos + block.length() - 1;
+            }
+            if (!block.isValid())
+                break;
+            const int end = std::min(to, blockEnd);
+            if (end > from)
+                ranges.append(QTextLayout::FormatRange{from - blockPos, end - from, formats[key]});
+            from = blockEnd + 1;
+        }
     }
-    doc->setUndoRedoEnabled(true);
+    if (block.isValid())
+        flush();
+    // Lets the layout take the new formats in without reporting a change of the text.
+    doc->markContentsDirty(0, doc->characterCount());
+    settingColours_ = false;
     loading_ = false;
     if (onChange_)
         onChange_();
@@ -512,10 +598,14 @@ static QTextCharFormat attributes(const QColor& color, bool bold)
 void TRichEdit::setSelAttributes(const QColor& color, bool bold)
 {
     QTextCursor c = textCursor();
-    if (c.hasSelection())
+    if (c.hasSelection()) {
+        clearLoadedColours(c.selectionStart(), c.selectionEnd(), false);
+        settingColours_ = true;
         c.mergeCharFormat(attributes(color, bold));
-    else
+        settingColours_ = false;
+    } else {
         mergeCurrentCharFormat(attributes(color, bold));
+    }
 }
 
 void TRichEdit::setDefAttributes(const QColor& color, bool bold)
@@ -526,6 +616,8 @@ void TRichEdit::setDefAttributes(const QColor& color, bool bold)
 
 QColor TRichEdit::colorAt(int charIndex) const
 {
+    if (const auto loaded = loadedFormatAt(charIndex); loaded && loaded->foreground().style() != Qt::NoBrush)
+        return loaded->foreground().color();
     const QTextCharFormat f = cursorAt(charIndex, charIndex + 1).charFormat();
     if (f.foreground().style() == Qt::NoBrush)
         return palette().color(QPalette::Text);
@@ -534,6 +626,8 @@ QColor TRichEdit::colorAt(int charIndex) const
 
 bool TRichEdit::boldAt(int charIndex) const
 {
+    if (const auto loaded = loadedFormatAt(charIndex))
+        return loaded->fontWeight() >= QFont::Bold;
     return cursorAt(charIndex, charIndex + 1).charFormat().fontWeight() >= QFont::Bold;
 }
 

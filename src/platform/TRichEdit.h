@@ -15,6 +15,13 @@
 //
 // Lines are the text's lines (paragraphs), whether or not the view wraps them (it does not
 // by default).
+//
+// Colours of a loaded document. Inserting a large page as hundreds of thousands of formatted
+// fragments is many times slower than setting its text, so loadFromStream sets the text and
+// lays each line's coloured runs over it (QTextLayout formats, as a syntax highlighter does).
+// Such a colour shows and answers colorAt/boldAt like one held in the text. Attributes set on
+// a selection, or any other change of format, replace it where they apply; a line whose text
+// is edited loses the loaded colours of that line (it shows its text's own attributes).
 #pragma once
 
 #include <QColor>
@@ -23,6 +30,7 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -122,11 +130,15 @@ public:
 
 private:
     void loadContent(const TRtfContent& content);
+    // Removes loaded colours from the character range [from, to); whole lines when wholeLines.
+    void clearLoadedColours(int from, int to, bool wholeLines);
+    std::optional<QTextCharFormat> loadedFormatAt(int charIndex) const;
     QTextCursor cursorAt(int anchor, int position) const;
     int maxPosition() const;
 
     bool plainTextMode_ = false;
     bool loading_ = false;
+    bool settingColours_ = false; // our own format changes, which keep the loaded colours
     QTextCharFormat defFormat_;
     TNotifyEvent onChange_;
 };

@@ -11,8 +11,10 @@
 #include <QFileDialog>
 #include <QListWidget>
 #include <QTemporaryDir>
+#include <QTextCursor>
 #include <QTimer>
 
+#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -265,6 +267,80 @@ TEST(ColorHTMLRichEdit, SameTextColouredWithViewCaretAndHandlerKept)
     ColorHTMLRichEdit(&empty);
     EXPECT_FALSE(empty.plainTextMode());
     EXPECT_EQ(changes, 1);
+}
+
+namespace {
+
+// How many pixels of the view come close to colour c (glyph strokes of that colour).
+int pixelsOf(TRichEdit& edit, const QColor& c)
+{
+    const QImage img = edit.viewport()->grab().toImage();
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) {
+            const QColor p = img.pixelColor(x, y);
+            if (std::abs(p.red() - c.red()) < 40 && std::abs(p.green() - c.green()) < 40 &&
+                std::abs(p.blue() - c.blue()) < 40)
+                ++n;
+        }
+    return n;
+}
+
+} // namespace
+
+// The loaded colours are drawn, answer colorAt, give way to attributes set on top, and an
+// edit never leaves them on characters they did not belong to.
+TEST(ColorHTMLRichEdit, ColoursShowAndGiveWayToKeywordsAndEdits)
+{
+    View v;
+    v.edit.setText(lines(5, "<p class=\"c\">x ") + "end");
+    ColorHTMLRichEdit(&v.edit);
+    EXPECT_GT(pixelsOf(v.edit, kFuchsia), 0);
+    EXPECT_GT(pixelsOf(v.edit, kRed), 0);
+
+    // A keyword coloured on top (Mode 1 adds): its characters take its colour and bold, the
+    // rest of the line keeps the page's colours.
+    EXPECT_EQ(FindAndColorText(&v.edit, "class", &v.list, 1), 5);
+    const int line2 = v.edit.lineIndex(1);
+    EXPECT_EQ(v.edit.colorAt(line2 + 3), kFuchsia);
+    EXPECT_TRUE(v.edit.boldAt(line2 + 3));
+    EXPECT_EQ(v.edit.colorAt(line2), kFuchsia) << "<";
+    EXPECT_EQ(v.edit.colorAt(line2 + 1), kRed) << "p";
+    EXPECT_FALSE(v.edit.boldAt(line2 + 1));
+    EXPECT_EQ(v.edit.colorAt(line2 + 9), QColor(0, 128, 0)) << "the quoted value";
+
+    // Typing over one character drops its colour only; an insert drops the colours of its
+    // line only; so does joining two lines.
+    QTextCursor c(v.edit.document());
+    c.setPosition(line2 + 1);
+    c.setPosition(line2 + 2, QTextCursor::KeepAnchor);
+    c.insertText(QStringLiteral("q"));
+    EXPECT_EQ(v.edit.colorAt(line2 + 1), kBlack);
+    EXPECT_EQ(v.edit.colorAt(line2), kFuchsia);
+    EXPECT_EQ(v.edit.colorAt(line2 + 9), QColor(0, 128, 0));
+    c.setPosition(line2);
+    c.insertText(QStringLiteral("zz"));
+    for (int i : {0, 2, 3, 11})
+        EXPECT_EQ(v.edit.colorAt(line2 + i), kBlack) << i;
+    EXPECT_EQ(v.edit.colorAt(0), kFuchsia) << "the line above keeps its colours";
+    EXPECT_EQ(v.edit.colorAt(v.edit.lineIndex(2) + 1), kRed) << "the line below too";
+    c.setPosition(v.edit.lineIndex(3) - 1);
+    c.deleteChar();
+    EXPECT_EQ(v.edit.colorAt(v.edit.lineIndex(2) + 1), kBlack);
+    EXPECT_EQ(v.edit.colorAt(v.edit.lineIndex(3) + 1), kRed);
+
+    // A new search (Mode 0) makes everything black, on screen as well.
+    EXPECT_EQ(FindAndColorText(&v.edit, "end", &v.list, 0), 1);
+    EXPECT_EQ(v.edit.colorAt(0), kBlack);
+    EXPECT_EQ(pixelsOf(v.edit, kFuchsia), 0);
+    EXPECT_GT(pixelsOf(v.edit, kRed), 0) << "the hit";
+
+    // Loading plain text over a coloured page leaves no colour behind.
+    ColorHTMLRichEdit(&v.edit);
+    ASSERT_EQ(v.edit.colorAt(0), kFuchsia);
+    v.edit.setText("plain\r\ntext");
+    EXPECT_EQ(v.edit.colorAt(0), kBlack);
+    EXPECT_EQ(pixelsOf(v.edit, kFuchsia), 0);
 }
 
 namespace {
