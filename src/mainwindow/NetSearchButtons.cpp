@@ -94,9 +94,11 @@ void NetSearchButtons::applyIme(KeywordImeMode mode)
     if (!le) return;
     const bool on = mode == KeywordImeMode::Japanese;
     le->setAttribute(Qt::WA_InputMethodEnabled, on);
-    Qt::InputMethodHints h = le->inputMethodHints() & ~(Qt::ImhLatinOnly | Qt::ImhPreferLatin);
+    // The combo's line edit takes its hints from the combo.
+    QComboBox *box = f_.net.edGoogleSearch;
+    Qt::InputMethodHints h = box->inputMethodHints() & ~(Qt::ImhLatinOnly | Qt::ImhPreferLatin);
     if (!on) h |= Qt::ImhLatinOnly | Qt::ImhPreferLatin;
-    le->setInputMethodHints(h);
+    box->setInputMethodHints(h);
     if (le->hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImHints);
 }
 
