@@ -38,7 +38,7 @@ LinkRouter::LinkRouter(TAMainForm &form, TargetTabs &tabs) : f_(form), tabs_(tab
             *cancel = true;
             return;
         }
-        if (tabs_.CreateTargetTab("", sjis(url), 0)) *target = tabs_.TargetBrowser();
+        if (tabs_.CreateTargetTab("", sjis(url), 0)) takeNewWindow(url, target);
     });
     FBaseDocSink.setOnClick([this](const DocEvent &e) { return BaseBrowserDocumentClick(e); });
     FBaseDocSink.setOnDblClick([this](const DocEvent &e) { return BaseBrowserDocumentDblClick(e); });
@@ -79,8 +79,17 @@ void LinkRouter::wireTarget(TWebbrowser *wb)
             *cancel = true;
             return;
         }
-        if (tabs_.CreateTargetTab("", link, 0)) *target = tabs_.TargetBrowser();
+        if (tabs_.CreateTargetTab("", link, 0)) takeNewWindow(url, target);
     });
+}
+
+// The new tab takes the page that asked for a window; the page loads it there, so the tab
+// is not navigated itself. Its hint is the address it shows.
+void LinkRouter::takeNewWindow(const QString &url, TWebbrowser **target)
+{
+    auto *pc = f_.net.TargetPageControl;
+    pc->setTabToolTip(pc->currentIndex(), url);
+    *target = tabs_.TargetBrowser();
 }
 
 TFormWaitForBrowser *LinkRouter::waitWindow()

@@ -37,6 +37,7 @@ public:
 private:
     void routeToRight(const RouteDecision &d);
     void wireTarget(TWebbrowser *wb);
+    void takeNewWindow(const QString &url, TWebbrowser **target);
     TAMainForm &f_;
     TargetTabs &tabs_;
     DocEventSink FBaseDocSink{QStringLiteral("FBaseDocSink")};

@@ -68,6 +68,7 @@ NetSearchButtons::NetSearchButtons(TAMainForm &form) : QObject(&form), f_(form)
     if (QLineEdit *le = n.EditPageControlBaseBrowserTab12BrowserTrad->lineEdit())
         connect(le, &QLineEdit::returnPressed, this, [this] { sbAuxGoClick(); });
     connect(n.EditPageControlBaseBrowserTab12BrowserTrad, &QComboBox::textActivated, this, [this] { sbAuxGoClick(); });
+    connect(n.WebBrowserTrad, &TWebbrowser::BeforeNavigate2, this, [this] { WebBrowserTradBeforeNavigate2(); });
     connect(n.WebBrowserTrad, &TWebbrowser::DocumentComplete, this, [this] { WebBrowserTradDocumentComplete(); });
     // The one-shot "same pane" switch gives its button back once a click has used it.
     connect(f_.menu.MenuConviiTSameScreen, &QAction::toggled, this, [this](bool on) {
@@ -159,6 +160,8 @@ void NetSearchButtons::sbAuxGoClick()
 }
 
 void NetSearchButtons::sbAuxBwdClick() { BrowserGoBackSafe(f_.net.WebBrowserTrad); }
+
+void NetSearchButtons::WebBrowserTradBeforeNavigate2() { FTradDocSink.Disconnect(); }
 
 void NetSearchButtons::WebBrowserTradDocumentComplete()
 {

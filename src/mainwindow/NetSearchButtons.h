@@ -2,6 +2,7 @@
 // the auxiliary and side browsers, the right pane's back/forward buttons, the title list
 // beside the left pane, and the buttons that hand the URL to other pages.
 #pragma once
+#include "platform/DocEventSink.h"
 #include <QObject>
 #include <string>
 
@@ -28,6 +29,7 @@ public:
     void btnR2SPasteClick();
     void sbAuxGoClick();
     void sbAuxBwdClick();
+    void WebBrowserTradBeforeNavigate2();
     void WebBrowserTradDocumentComplete();
     void sbTargetBrowserBackClick();
     void sbTargetBrowserForwardClick();
@@ -50,4 +52,6 @@ protected:
 private:
     void applyIme(KeywordImeMode mode);
     TAMainForm &f_;
+    // The auxiliary browser is an ordinary browser: its sink is never connected.
+    DocEventSink FTradDocSink{QStringLiteral("FTradDocSink")};
 };

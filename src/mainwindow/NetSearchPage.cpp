@@ -52,8 +52,15 @@ NetSearchPage::NetSearchPage(TAMainForm &form) : QObject(&form), f_(form)
         const std::string u = Trim(sjis(t));
         if (IsHttpUrl(u)) tabs_->TargetBrowser()->Navigate(qs(u));
     });
-    connect(n.sbGoogleBackward, &QAbstractButton::clicked, this, [this] { BrowserGoBackSafe(f_.net.BaseBrowser); });
-    connect(n.sbGoogleForward, &QAbstractButton::clicked, this, [this] { BrowserGoForwardSafe(f_.net.BaseBrowser); });
+    // Moving the left pane uses up the one-shot "same pane" switch, as a routed click does.
+    connect(n.sbGoogleBackward, &QAbstractButton::clicked, this, [this] {
+        BrowserGoBackSafe(f_.net.BaseBrowser);
+        f_.menu.MenuConviiTSameScreen->setChecked(false);
+    });
+    connect(n.sbGoogleForward, &QAbstractButton::clicked, this, [this] {
+        BrowserGoForwardSafe(f_.net.BaseBrowser);
+        f_.menu.MenuConviiTSameScreen->setChecked(false);
+    });
     connect(n.btnUrlCOPY, &QAbstractButton::clicked, this,
             [this] { QApplication::clipboard()->setText(f_.net.edGoogleURL->currentText()); });
     connect(n.btnUrlPaste, &QAbstractButton::clicked, this, [this] {
@@ -260,7 +267,7 @@ void NetSearchPage::btnBatchKeyWordSearchClick()
         n.btnBatchKeyWordSearch->setEnabled(true);
         return;
     }
-    if (st.GResultHtml.empty()) {
+    if (st.GResultHtml.empty() || st.GResultHtml.find("<body>\r\n</body>") != std::string::npos) {
         n.btnBatchKeyWordSearch->setEnabled(true);
         return;
     }

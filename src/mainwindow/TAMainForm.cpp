@@ -2,6 +2,7 @@
 #include "mainwindow/MainMenuHandlers.h"
 #include "mainwindow/NetSearchButtons.h"
 #include "mainwindow/NetSearchPage.h"
+#include "mainwindow/TargetTabs.h"
 #include "mainwindow/Settings.h"
 #include "platform/QtSjis.h"
 #include <QAction>
@@ -183,7 +184,9 @@ void TAMainForm::BrowserStop()
     net.BaseBrowser->Stop();
     net.TargetBrowser->Stop();
     if (FCurrentTargetBrowser) FCurrentTargetBrowser->Stop();
+    if (netSearchPage) netSearchPage->tabs().TargetBrowser()->Stop();
     TimerWaitforReady->stop();
+    net.btnBatchBrowseStop->setEnabled(true);
     net.btnGoogleSearch->setEnabled(true);
     net.sbYahooSearch->setEnabled(true);
     net.btnBatchKeyWordSearch->setEnabled(true);

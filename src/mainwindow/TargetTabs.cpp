@@ -274,6 +274,7 @@ void TargetTabs::buildPopup()
         if (u.find("http://") == std::string::npos && u.find("https://") == std::string::npos) return;
         f_.fav.edFavUrl->setEditText(qs(u));
         f_.frame.PageControlMainTop->setCurrentWidget(f_.frame.PageControlMainTopTab13FavariteBrowse);
+        f_.fav.PageControlBrowseLeft->setCurrentWidget(f_.fav.PageControlFavBrowseLeftTab01Browse);
     });
     add("PopupTabMenuCloseUrl2Clipboard", QStringLiteral("「 Ｕｒｌ 」をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰする（ 入れる ）"), [this] {
         const std::string u = GetTargetTabCaption();

@@ -11,3 +11,15 @@ TEST(TargetTabs, CaptionNumbersAndCharsetLabel)
     EXPECT_EQ(DeclaredCharsetLabel("<meta charset=\"ISO-2022-JP\">"), "");
     EXPECT_EQ(DeclaredCharsetLabel("<meta content=\"text/html; charset=iso-2022-jp\">"), "charset=iso-2022-jp");
 }
+
+TEST(TargetTabs, NameOfATabOpenedFromTheLinkHistory)
+{
+    const struct {
+        const char *url, *name;
+    } rows[] = {
+        {"http://www.example.jp/dir/page.html", "dir/page"},
+        {"http://a.jp/x", "ajp/x"},
+        {"https://www.b.co.jp/", "bco.jp/"},
+    };
+    for (const auto &r : rows) EXPECT_EQ(ForwardTabCaptionSource(r.url), r.name) << r.url;
+}

@@ -212,6 +212,7 @@ TEST(TwoPane, NewWindowFromTheLeftPaneBecomesARightPaneTab)
     ASSERT_NE(tab, f->net.TargetBrowser);
     EXPECT_TRUE(QTest::qWaitFor([&] { return tab->LocationURL().endsWith(QStringLiteral("/popup")) && !tab->Busy(); }, 15000));
     EXPECT_TRUE(f->net.TargetPageControl->tabText(1).startsWith(QStringLiteral("2. ")));
+    EXPECT_TRUE(f->net.TargetPageControl->tabToolTip(1).endsWith(QStringLiteral("/popup")));
     // The left pane keeps its page.
     EXPECT_TRUE(base->LocationURL().endsWith(QStringLiteral("/left")));
 }
