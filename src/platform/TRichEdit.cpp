@@ -447,7 +447,6 @@ void TRichEdit::loadContent(const TRtfContent& content)
     }
     std::vector<QTextCharFormat> formats(content.colors.size() * 2 + 2);
     std::vector<bool> made(formats.size(), false);
-    std::vector<bool> shows(formats.size(), false);
     auto formatKey = [&](const TRtfRun& r) {
         const std::size_t color =
             static_cast<std::size_t>(r.color) < content.colors.size() ? canonical[static_cast<std::size_t>(r.color)] : 0;
@@ -458,7 +457,6 @@ void TRichEdit::loadContent(const TRtfContent& content)
                 f.setForeground(content.colors[color]);
             f.setFontWeight(r.bold ? QFont::Bold : QFont::Normal);
             formats[key] = f;
-            shows[key] = r.bold || f.hasProperty(QTextFormat::ForegroundBrush);
             made[key] = true;
         }
         return key;
@@ -500,8 +498,6 @@ void TRichEdit::loadContent(const TRtfContent& content)
         int from = starts[k];
         const int to = starts[e];
         k = e;
-        if (!shows[key])
-            continue; // the text's own attributes already look like this
         while (from < to) {
             while (from > blockEnd) {
                 flush();
