@@ -74,7 +74,9 @@ void DocEventSink::Connect(TWebbrowser *Browser)
     if (!Browser) return;
     browser_ = Browser;
     connected_ = true;
-    consoleConn_ = connect(Browser, &TWebbrowser::ConsoleMessage, this, &DocEventSink::onConsole);
+    // Queued: a handler may wait for a pane to load (a new tab), and the engine cannot load
+    // anything while its console callback is still on the stack.
+    consoleConn_ = connect(Browser, &TWebbrowser::ConsoleMessage, this, &DocEventSink::onConsole, Qt::QueuedConnection);
     publish();
 }
 

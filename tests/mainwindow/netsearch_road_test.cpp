@@ -1,0 +1,157 @@
+// The main road on a real (offscreen) window: a keyword searched on a local fixture engine,
+// the result page in the left pane, its links in the result list, and clicks in the left
+// pane's document that open the results in the right pane's fixed tab and then a new tab.
+#include "mainwindow/LinkRoutingPage.h"
+#include "mainwindow/NetSearchPage.h"
+#include "mainwindow/TAMainForm.h"
+#include "mainwindow/TargetTabs.h"
+#include "support/TestHttpServer.h"
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <cstdlib>
+#include <functional>
+#include <gtest/gtest.h>
+#include <mutex>
+
+namespace {
+// The engine's result page in the markers the result list is read by: a result link has an
+// attribute ending in ")" right before its href. The engine's own paging link is no result.
+std::string resultPage(const TestHttpServer &srv)
+{
+    std::string body = "<!DOCTYPE html><html><head><meta charset=\"utf-8\"><title>fixture results</title></head><body>";
+    const char *titles[] = {"Alpha <em>road</em> page", "Beta road page", "Gamma road page"};
+    for (int i = 1; i <= 3; ++i)
+        body += "<div class=\"g\"><a class=\"l\" onmousedown=\"return rwt(this," + std::to_string(i) + ")\" href=\"" +
+                srv.url("/site/" + std::to_string(i) + ".html") + "\">" + titles[i - 1] + "</a></div>";
+    body += "<p><a onclick=\"return nav(2)\" href=\"" + srv.url("/search?q=road&start=100") +
+            "\">next</a></p><script>function rwt(){return true}function nav(){return true}</script></body></html>";
+    return body;
+}
+
+// Waits in a QEventLoop, as the program's own loop runs, checking Done every 20 ms. The
+// handlers under test wait for page scripts in local loops of their own; inside
+// QTest::qWaitFor's processEvents the engine does not answer those until they give up.
+bool waitUntil(const std::function<bool()> &Done, int TimeoutMs)
+{
+    if (Done()) return true;
+    QEventLoop loop;
+    QTimer poll, bound;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] { if (Done()) loop.quit(); });
+    QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
+    bound.setSingleShot(true);
+    poll.start(20);
+    bound.start(TimeoutMs);
+    loop.exec();
+    return Done();
+}
+
+QString siteUrl(const TestHttpServer &srv, int i)
+{
+    return QString::fromStdString(srv.url("/site/" + std::to_string(i) + ".html"));
+}
+} // namespace
+
+TEST(NetSearchRoad, SearchListsResultsAndLeftClicksOpenThemInTheRightPane)
+{
+    TestHttpServer srv;
+    std::mutex mu;
+    std::string askedKeyword;
+    srv.server().Get("/search", [&](const httplib::Request &req, httplib::Response &res) {
+        {
+            std::lock_guard<std::mutex> lock(mu);
+            askedKeyword = req.get_param_value("as_q");
+        }
+        res.set_content(resultPage(srv), "text/html; charset=utf-8");
+    });
+    srv.server().Get(R"(/site/(\d+)\.html)", [](const httplib::Request &req, httplib::Response &res) {
+        const std::string n = req.matches[1];
+        res.set_content("<html><head><title>Site " + n + "</title></head><body><p>page " + n + "</p></body></html>",
+                        "text/html");
+    });
+    srv.start();
+    const std::string base = srv.url("/search");
+    setenv("VK_SEARCH_ENGINE_BASE", base.c_str(), 1);
+
+    QTemporaryDir dir;
+    auto form = std::make_unique<TAMainForm>(dir.filePath(QStringLiteral("vornkym")));
+    TAMainForm &f = *form;
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    auto &n = f.net;
+
+    // The user's road: keyword, list option, search button.
+    n.edGoogleSearch->setFocus();
+    QTest::keyClicks(n.edGoogleSearch->lineEdit(), QStringLiteral("road test"));
+    n.CheckBoxBatchSearchBrowse->setChecked(true);
+    QTest::mouseClick(n.btnGoogleSearch, Qt::LeftButton);
+
+    auto *list = n.ListBoxPageControlBaseBrowserTab08SearchList;
+    ASSERT_TRUE(waitUntil([&] { return list->count() == 3; }, 15000))
+        << "left pane at " << n.BaseBrowser->LocationURL().toStdString() << ", " << list->count() << " lines";
+    {
+        std::lock_guard<std::mutex> lock(mu);
+        EXPECT_EQ(askedKeyword, "road test");
+    }
+    EXPECT_TRUE(n.BaseBrowser->LocationURL().startsWith(QString::fromStdString(base + "?as_q=road+test")))
+        << n.BaseBrowser->LocationURL().toStdString();
+    EXPECT_EQ(n.BaseBrowser->LocationName(), QStringLiteral("fixture results"));
+    const QStringList expected = {QStringLiteral(" 1.  Alpha road page\t") + siteUrl(srv, 1),
+                                  QStringLiteral(" 2.  Beta road page\t") + siteUrl(srv, 2),
+                                  QStringLiteral(" 3.  Gamma road page\t") + siteUrl(srv, 3)};
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(list->item(i)->text(), expected[i]) << i;
+    EXPECT_EQ(n.ListBoxBaseBrowser->count(), 3);
+
+    // A click on a result in the left pane's document goes through the document sink to the
+    // router; the left pane stays on the result list.
+    auto *pc = n.TargetPageControl;
+    TargetTabs &tabs = f.netSearchPage->tabs();
+    QSignalSpy routed(&f.netSearchPage->router().baseSink(), &DocEventSink::eventDelivered);
+    auto clickResult = [&](int index) {
+        n.BaseBrowser->page()->runJavaScript(
+            QStringLiteral("document.querySelectorAll('div.g a')[%1].click();").arg(index));
+    };
+    auto shows = [&](TWebbrowser *wb, const QString &url) {
+        return waitUntil([&] { return wb->LocationURL() == url && !wb->Busy(); }, 15000);
+    };
+
+    clickResult(0);
+    ASSERT_TRUE(shows(n.TargetBrowser, siteUrl(srv, 1))) << n.TargetBrowser->LocationURL().toStdString();
+    ASSERT_EQ(routed.count(), 1);
+    EXPECT_EQ(routed.at(0).at(1).toString(), siteUrl(srv, 1));
+    EXPECT_EQ(pc->count(), 1);
+    EXPECT_EQ(tabs.TargetBrowser(), n.TargetBrowser);
+    EXPECT_TRUE(pc->tabText(0).trimmed().startsWith(QStringLiteral("1. ")) && pc->tabText(0).contains(QStringLiteral("Alpha")))
+        << pc->tabText(0).toStdString();
+    EXPECT_TRUE(n.BaseBrowser->LocationURL().startsWith(QString::fromStdString(base)));
+
+    // A new tab waits for its page before the click's handling ends.
+    struct {
+        bool seen = false, busy = true;
+        QString url;
+    } atDelivery;
+    QObject::connect(&f.netSearchPage->router().baseSink(), &DocEventSink::eventDelivered, &f, [&] {
+        if (pc->count() < 2) return;
+        atDelivery = {true, tabs.TargetBrowser()->Busy(), tabs.TargetBrowser()->LocationURL()};
+    });
+    clickResult(1);
+    ASSERT_TRUE(waitUntil([&] { return atDelivery.seen; }, 45000));
+    EXPECT_FALSE(atDelivery.busy) << "the click's handling ended before the new tab's page came";
+    EXPECT_EQ(atDelivery.url.toStdString(), siteUrl(srv, 2).toStdString());
+    ASSERT_EQ(pc->count(), 2);
+    TWebbrowser *second = tabs.TargetBrowser();
+    ASSERT_NE(second, n.TargetBrowser);
+    ASSERT_TRUE(shows(second, siteUrl(srv, 2))) << second->LocationURL().toStdString();
+    EXPECT_EQ(pc->currentIndex(), 1);
+    EXPECT_TRUE(pc->tabText(1).trimmed().startsWith(QStringLiteral("2. ")) && pc->tabText(1).contains(QStringLiteral("Beta")))
+        << pc->tabText(1).toStdString();
+    EXPECT_EQ(n.TargetBrowser->LocationURL(), siteUrl(srv, 1)) << "the fixed tab keeps its page";
+    EXPECT_TRUE(n.BaseBrowser->LocationURL().startsWith(QString::fromStdString(base)));
+    EXPECT_EQ(list->count(), 3) << "routing keeps the result list";
+
+    unsetenv("VK_SEARCH_ENGINE_BASE");
+    f.close();
+}
