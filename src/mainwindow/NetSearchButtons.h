@@ -3,7 +3,9 @@
 // beside the left pane, and the buttons that hand the URL to other pages.
 #pragma once
 #include "platform/DocEventSink.h"
+#include <QList>
 #include <QObject>
+#include <QPointer>
 #include <string>
 
 class TAMainForm;
@@ -54,4 +56,5 @@ private:
     TAMainForm &f_;
     // The auxiliary browser is an ordinary browser: its sink is never connected.
     DocEventSink FTradDocSink{QStringLiteral("FTradDocSink")};
+    QList<QPointer<QWidget>> shrunkHidden_;  // rows a shrunk top panel does not show
 };

@@ -109,6 +109,9 @@ void TAMainForm::layoutNetSearchPage()
     net.SplitterGoogleSearch->setStretchFactor(1, 1);
     net.PanelPageControlMainTopTab00GoogleSearchLeft->setMinimumWidth(120);
     net.Splitter92->setOrientation(Qt::Horizontal);
+    // The panes take the page's height; the URL rows and the status bar keep theirs.
+    net.StatusBarGoogle->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    net.PanelPageControlMainTopTab00GoogleSearchRight->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     net.ListBoxBaseBrowser->hide();
     net.RadioGroupGooleSearchType->setItems({QStringLiteral("一般"), QStringLiteral("GoogleBoooks")});
     net.RadioGroupIME->setItems({QStringLiteral("英語"), QStringLiteral("日本語")});

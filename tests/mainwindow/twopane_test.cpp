@@ -321,8 +321,13 @@ TEST(TwoPane, SmallButtonsOfTheNetSearchPage)
     EXPECT_TRUE(kwBox->testAttribute(Qt::WA_InputMethodEnabled));
     EXPECT_FALSE(kwBox->inputMethodHints() & Qt::ImhLatinOnly);
 
+    // A shrunk top panel shows its first row; the rest comes back when it grows again.
     b.sbShrinkTopPanelClick();
     EXPECT_EQ(n.PanelPageControlMainTopTab00GoogleSearchTop->height(), 36);
+    EXPECT_TRUE(n.btnGoogleSearch->isVisible());
+    EXPECT_FALSE(n.CheckBoxBatchSearchBrowse->isVisible());
+    n.PanelPageControlMainTopTab00GoogleSearchTop->setFixedHeight(420);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return n.CheckBoxBatchSearchBrowse->isVisible(); }, 2000));
 
     n.RadioGroupSearchNoList->setItemIndex(1);
     EXPECT_TRUE(n.ListBoxBaseBrowser->isVisible());
