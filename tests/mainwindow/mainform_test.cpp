@@ -6,6 +6,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include "support/WaitUntil.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -205,7 +206,7 @@ TEST(Webbrowser, PageWindowCloseLeavesBlankPane)
     EXPECT_TRUE(wb->LocationURL().endsWith(QStringLiteral("/close.html")));
     EXPECT_EQ(wb->evalSync(QStringLiteral("document.getElementById('p').textContent")).toString(), QStringLiteral("x"));
     wb->page()->runJavaScript(QStringLiteral("bye()"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return wb->LocationURL() == QStringLiteral("about:blank") && !wb->Busy(); }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return wb->LocationURL() == QStringLiteral("about:blank") && !wb->Busy(); }, 15000));
     EXPECT_EQ(tab->count(), 1);
     EXPECT_EQ(sheet->findChild<TWebbrowser *>(), wb);
 }

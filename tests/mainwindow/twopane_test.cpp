@@ -19,6 +19,7 @@
 #include <QTest>
 #include <condition_variable>
 #include <fstream>
+#include "support/WaitUntil.h"
 #include <gtest/gtest.h>
 #include <mutex>
 #include <set>
@@ -59,7 +60,7 @@ std::string page(const std::string &title) { return "<html><head><title>" + titl
 
 bool waitLoaded(TWebbrowser *wb, int ms = 15000)
 {
-    return QTest::qWaitFor([wb] { return wb->hasView() && !wb->Busy(); }, ms);
+    return waitUntil([wb] { return wb->hasView() && !wb->Busy(); }, ms);
 }
 
 // Resident memory of this process and every process below it (the engine's helpers), in kB.
@@ -129,7 +130,7 @@ TEST(TwoPane, ClickWhileTheRightPaneLoadsShowsTheWaitWindowUntilThePageCompletes
     EXPECT_EQ(f->state().GTargetTabCount, 0);
 
     gate.release();
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !wait->isVisible(); }, 15000));
+    EXPECT_TRUE(waitUntil([&] { return !wait->isVisible(); }, 15000));
     EXPECT_FALSE(f->TimerWaitforReady->isActive());
     EXPECT_TRUE(tabs.TargetBrowser()->LocationURL().endsWith(QStringLiteral("/slow")));
 
@@ -207,10 +208,10 @@ TEST(TwoPane, NewWindowFromTheLeftPaneBecomesARightPaneTab)
     base->Navigate(QString::fromStdString(srv.url("/left")));
     ASSERT_TRUE(waitLoaded(base));
     base->evalSync(QStringLiteral("window.open('/popup'); 1"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return f->net.TargetPageControl->count() == 2; }, 15000));
+    ASSERT_TRUE(waitUntil([&] { return f->net.TargetPageControl->count() == 2; }, 15000));
     TWebbrowser *tab = tabs.TargetBrowser();
     ASSERT_NE(tab, f->net.TargetBrowser);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return tab->LocationURL().endsWith(QStringLiteral("/popup")) && !tab->Busy(); }, 15000));
+    EXPECT_TRUE(waitUntil([&] { return tab->LocationURL().endsWith(QStringLiteral("/popup")) && !tab->Busy(); }, 15000));
     EXPECT_TRUE(f->net.TargetPageControl->tabText(1).startsWith(QStringLiteral("2. ")));
     EXPECT_TRUE(f->net.TargetPageControl->tabToolTip(1).endsWith(QStringLiteral("/popup")));
     // The left pane keeps its page.
@@ -250,7 +251,7 @@ TEST(TwoPane, ClosingRunTimeTabsGivesTheirMemoryBack)
     tabs.CloseAllTargetBrowser();
     EXPECT_EQ(f->net.TargetPageControl->count(), 1);
     long after = 0;
-    const bool back = QTest::qWaitFor([&] { return (after = residentKb()) <= start * 115 / 100; }, 20000);
+    const bool back = waitUntil([&] { return (after = residentKb()) <= start * 115 / 100; }, 20000);
     EXPECT_TRUE(back) << "start " << start << " kB, 20 tabs " << peak << " kB, after closing " << after << " kB";
 }
 
@@ -327,7 +328,7 @@ TEST(TwoPane, SmallButtonsOfTheNetSearchPage)
     EXPECT_TRUE(n.btnGoogleSearch->isVisible());
     EXPECT_FALSE(n.CheckBoxBatchSearchBrowse->isVisible());
     n.PanelPageControlMainTopTab00GoogleSearchTop->setFixedHeight(420);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return n.CheckBoxBatchSearchBrowse->isVisible(); }, 2000));
+    EXPECT_TRUE(waitUntil([&] { return n.CheckBoxBatchSearchBrowse->isVisible(); }, 2000));
 
     n.RadioGroupSearchNoList->setItemIndex(1);
     EXPECT_TRUE(n.ListBoxBaseBrowser->isVisible());

@@ -9,6 +9,7 @@
 #include <QTimer>
 #include <atomic>
 #include <condition_variable>
+#include "support/WaitUntil.h"
 #include <gtest/gtest.h>
 #include <mutex>
 
@@ -115,7 +116,7 @@ TEST(BrowserWaits, GuardedMovesDoNothingOnEmptyOrNonHtmlPanes)
     ASSERT_TRUE(load(wb, s.url("/none")));
     BrowserGoBackSafe(&wb);
     ASSERT_TRUE(WaitWhileBrowserBusy(&wb, 15000));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return wb.LocationURL() == s.url("/plain"); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return wb.LocationURL() == s.url("/plain"); }, 5000));
 }
 
 TEST(BrowserWaits, CollectDocumentLinksThroughFrames)
@@ -138,6 +139,6 @@ TEST(BrowserWaits, CollectDocumentLinksThroughFrames)
     // The second frame belongs to another site: only the first frame's links come back.
     ASSERT_TRUE(load(wb, s.url("/frames")));
     std::vector<std::string> links;
-    EXPECT_TRUE(QTest::qWaitFor([&] { return CollectDocumentLinks(&wb, links) && links.size() >= 2; }, 10000));
+    EXPECT_TRUE(waitUntil([&] { return CollectDocumentLinks(&wb, links) && links.size() >= 2; }, 10000));
     EXPECT_EQ(links, (std::vector<std::string>{s.http.url("/f1a"), s.http.url("/f1b")}));
 }

@@ -6,6 +6,7 @@
 #include "support/TestHttpServer.h"
 #include <QSignalSpy>
 #include <QTest>
+#include "support/WaitUntil.h"
 #include <gtest/gtest.h>
 
 namespace {
@@ -39,7 +40,7 @@ void click(TWebbrowser &wb, const char *id, const char *type = "click")
                     .arg(QLatin1String(id), QLatin1String(type)));
 }
 // The report may arrive while the click's script is still answering, before a wait begins.
-bool waitCount(QSignalSpy &spy, int n) { return QTest::qWaitFor([&] { return spy.count() >= n; }, 5000); }
+bool waitCount(QSignalSpy &spy, int n) { return waitUntil([&] { return spy.count() >= n; }, 5000); }
 } // namespace
 
 TEST(DocEventSink, ConnectedPaneReportsAndKeepsItsPageDisconnectedPaneFollows)
@@ -81,7 +82,7 @@ TEST(DocEventSink, ConnectedPaneReportsAndKeepsItsPageDisconnectedPaneFollows)
     sink.Disconnect();
     got.clear();
     click(wb, "l");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return wb.LocationURL() == p.url("/next") && !wb.Busy(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return wb.LocationURL() == p.url("/next") && !wb.Busy(); }, 10000));
     EXPECT_EQ(wb.LocationURL(), p.url("/next"));
     EXPECT_TRUE(got.empty());
 }
@@ -113,6 +114,6 @@ TEST(DocEventSink, ReconnectingLeavesOneListenerAndAPageCannotForgeEvents)
     // Without a click handler the click is not cancelled, even while connected.
     sink.setOnClick({});
     click(wb, "l");
-    ASSERT_TRUE(QTest::qWaitFor([&] { return wb.LocationURL() == p.url("/next") && !wb.Busy(); }, 10000));
+    ASSERT_TRUE(waitUntil([&] { return wb.LocationURL() == p.url("/next") && !wb.Busy(); }, 10000));
     EXPECT_EQ(wb.LocationURL(), p.url("/next"));
 }
