@@ -14,6 +14,7 @@
 #include <QTimer>
 #include <cstdlib>
 #include <functional>
+#include "support/WaitUntil.h"
 #include <gtest/gtest.h>
 #include <mutex>
 
@@ -30,23 +31,6 @@ std::string resultPage(const TestHttpServer &srv)
     body += "<p><a onclick=\"return nav(2)\" href=\"" + srv.url("/search?q=road&start=100") +
             "\">next</a></p><script>function rwt(){return true}function nav(){return true}</script></body></html>";
     return body;
-}
-
-// Waits in a QEventLoop, as the program's own loop runs, checking Done every 20 ms. The
-// handlers under test wait for page scripts in local loops of their own; inside
-// QTest::qWaitFor's processEvents the engine does not answer those until they give up.
-bool waitUntil(const std::function<bool()> &Done, int TimeoutMs)
-{
-    if (Done()) return true;
-    QEventLoop loop;
-    QTimer poll, bound;
-    QObject::connect(&poll, &QTimer::timeout, &loop, [&] { if (Done()) loop.quit(); });
-    QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
-    bound.setSingleShot(true);
-    poll.start(20);
-    bound.start(TimeoutMs);
-    loop.exec();
-    return Done();
 }
 
 QString siteUrl(const TestHttpServer &srv, int i)
