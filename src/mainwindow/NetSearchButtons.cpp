@@ -75,17 +75,10 @@ NetSearchButtons::NetSearchButtons(TAMainForm &form) : QObject(&form), f_(form)
         if (!on) f_.net.btnOnceBaseBrowse->setEnabled(true);
     });
     if (QLineEdit *le = n.edGoogleSearch->lineEdit()) le->installEventFilter(this);
-    n.PanelPageControlMainTopTab00GoogleSearchTop->installEventFilter(this);
 }
 
 bool NetSearchButtons::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == f_.net.PanelPageControlMainTopTab00GoogleSearchTop && event->type() == QEvent::Resize &&
-        f_.net.PanelPageControlMainTopTab00GoogleSearchTop->height() > 36 && !shrunkHidden_.isEmpty()) {
-        for (QWidget *w : std::as_const(shrunkHidden_))
-            if (w) w->show();
-        shrunkHidden_.clear();
-    }
     if (watched == f_.net.edGoogleSearch->lineEdit()) {
         if (event->type() == QEvent::FocusIn) edGoogleSearchEnter();
         else if (event->type() == QEvent::MouseButtonPress) edGoogleSearchClick();
@@ -128,18 +121,10 @@ void NetSearchButtons::btnSearchiAddInsiteClick()
     f_.net.edGoogleSearch->setEditText(qs(AddInSite(kw, url)));
 }
 
-// A panel of this height shows its first row only. A layout would squeeze every row into
-// it instead, so the rows below are hidden until the panel is made taller again.
+// At this height the panel shows its first row only (the panel hides rows that do not fit).
 void NetSearchButtons::sbShrinkTopPanelClick()
 {
-    QWidget *panel = f_.net.PanelPageControlMainTopTab00GoogleSearchTop;
-    const int height = 36;
-    for (QWidget *w : panel->findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
-        if (w->isVisible() && w->geometry().bottom() >= height) {
-            w->hide();
-            shrunkHidden_.append(w);
-        }
-    panel->setFixedHeight(height);
+    f_.net.PanelPageControlMainTopTab00GoogleSearchTop->setFixedHeight(36);
 }
 
 void NetSearchButtons::RadioGroupSearchNoListClick()

@@ -56,5 +56,4 @@ private:
     TAMainForm &f_;
     // The auxiliary browser is an ordinary browser: its sink is never connected.
     DocEventSink FTradDocSink{QStringLiteral("FTradDocSink")};
-    QList<QPointer<QWidget>> shrunkHidden_;  // rows a shrunk top panel does not show
 };

@@ -117,6 +117,7 @@ void TAMainForm::layoutNetSearchPage()
     net.RadioGroupIME->setItems({QStringLiteral("英語"), QStringLiteral("日本語")});
     net.RadioGroupSearchNoList->setItems({QStringLiteral("非表示"), QStringLiteral("表示")});
     for (auto *combo : {net.edGoogleSearch, net.edGoogleURL, net.EditCurrentLinkURL}) combo->setMinimumWidth(260);
+    TRowClipper::attach(net.PanelPageControlMainTopTab00GoogleSearchTop);
 }
 
 void TAMainForm::buildMenus()

@@ -1,5 +1,7 @@
 #include "platform/Controls.h"
+#include <QBoxLayout>
 #include <QButtonGroup>
+#include <QEvent>
 #include <QPainter>
 #include <QRadioButton>
 #include <QScrollBar>
@@ -204,4 +206,48 @@ void TBtnEdit::resizeEvent(QResizeEvent *e)
 {
     if (e) QLineEdit::resizeEvent(e);
     button_->setGeometry(width() - buttonWidth_ - 1, 1, buttonWidth_, height() - 2);
+}
+
+TRowClipper::TRowClipper(QWidget *panel) : QObject(panel), panel_(panel) {}
+
+void TRowClipper::attach(QWidget *panel)
+{
+    panel->installEventFilter(new TRowClipper(panel));
+}
+
+bool TRowClipper::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == panel_ && (event->type() == QEvent::Resize || event->type() == QEvent::Show)) apply();
+    return QObject::eventFilter(watched, event);
+}
+
+void TRowClipper::apply()
+{
+    auto *box = qobject_cast<QBoxLayout *>(panel_->layout());
+    if (!box) return;
+    int top = box->contentsMargins().top();
+    for (int i = 0; i < box->count(); ++i) {
+        QLayout *row = box->itemAt(i)->layout();
+        if (!row) continue;
+        QList<QWidget *> widgets;
+        int h = 0;
+        for (int j = 0; j < row->count(); ++j) {
+            QWidget *w = row->itemAt(j)->widget();
+            if (!w) continue;
+            const bool ours = clipped_.contains(w);
+            if (w->isHidden() && !ours) continue;  // hidden by its page, not by the clipping
+            widgets << w;
+            h = std::max(h, w->sizeHint().height());
+        }
+        if (widgets.isEmpty()) continue;
+        const bool fits = top + h <= panel_->height();
+        for (QWidget *w : widgets) {
+            if (fits && clipped_.removeAll(w) > 0) w->show();
+            else if (!fits && !clipped_.contains(w)) {
+                clipped_ << w;
+                w->hide();
+            }
+        }
+        top += h + box->spacing();
+    }
 }

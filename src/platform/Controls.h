@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QPointer>
 #include <QVector>
 
 class QButtonGroup;
@@ -131,4 +132,21 @@ protected:
 private:
     QToolButton *button_;
     int buttonWidth_ = 19;
+};
+
+// Keeps a panel of fixed height readable: the rows of its flow layout that do not fit whole
+// are hidden, and shown again when the panel grows, instead of every row being squeezed.
+class TRowClipper : public QObject {
+    Q_OBJECT
+public:
+    static void attach(QWidget *panel);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    explicit TRowClipper(QWidget *panel);
+    void apply();
+    QWidget *panel_;
+    QList<QPointer<QWidget>> clipped_;
 };
