@@ -134,7 +134,10 @@ QString TWebbrowser::LocationName() const
 
 void TWebbrowser::Stop()
 {
-    if (page_) page_->triggerAction(QWebEnginePage::Stop);
+    if (!page_) return;
+    page_->triggerAction(QWebEnginePage::Stop);
+    // A navigation stopped before it committed reports no finished load; a stopped pane is idle.
+    busy_ = false;
 }
 
 bool TWebbrowser::canGoBack() const { return page_ && page_->history()->canGoBack(); }
