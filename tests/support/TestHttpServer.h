@@ -12,6 +12,9 @@ public:
 
     void start()
     {
+        // One request per connection: a kept-alive browser connection would hold the
+        // server's worker, and so the test's end, for the keep-alive time-out.
+        srv_.set_keep_alive_max_count(1);
         port_ = srv_.bind_to_any_port("127.0.0.1");
         // The socket listens once bound: early connections wait in its backlog.
         thread_ = std::thread([this] { srv_.listen_after_bind(); });
