@@ -18,11 +18,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <condition_variable>
-#include <fstream>
 #include "support/WaitUntil.h"
 #include <gtest/gtest.h>
 #include <mutex>
-#include <set>
 
 namespace {
 struct Form {
@@ -63,45 +61,6 @@ bool waitLoaded(TWebbrowser *wb, int ms = 15000)
     return waitUntil([wb] { return wb->hasView() && !wb->Busy(); }, ms);
 }
 
-// Resident memory of this process and every process below it (the engine's helpers), in kB.
-long residentKb()
-{
-    std::map<int, int> parent;
-    for (const auto &e : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
-        bool ok = false;
-        const int pid = e.toInt(&ok);
-        if (!ok) continue;
-        std::ifstream st("/proc/" + std::to_string(pid) + "/stat");
-        std::string line;
-        std::getline(st, line);
-        const auto close = line.rfind(')');
-        if (close == std::string::npos) continue;
-        int ppid = 0;
-        char state = 0;
-        if (sscanf(line.c_str() + close + 1, " %c %d", &state, &ppid) == 2) parent[pid] = ppid;
-    }
-    std::set<int> mine = {int(getpid())};
-    for (bool grew = true; grew;) {
-        grew = false;
-        for (const auto &[pid, pp] : parent)
-            if (mine.count(pp) && mine.insert(pid).second) grew = true;
-    }
-    long total = 0;
-    for (int pid : mine) {
-        std::ifstream st("/proc/" + std::to_string(pid) + "/status");
-        std::string key;
-        while (st >> key) {
-            if (key == "VmRSS:") {
-                long kb = 0;
-                st >> kb;
-                total += kb;
-                break;
-            }
-            st.ignore(1 << 20, '\n');
-        }
-    }
-    return total;
-}
 } // namespace
 
 TEST(TwoPane, ClickWhileTheRightPaneLoadsShowsTheWaitWindowUntilThePageCompletes)
@@ -216,43 +175,6 @@ TEST(TwoPane, NewWindowFromTheLeftPaneBecomesARightPaneTab)
     EXPECT_TRUE(f->net.TargetPageControl->tabToolTip(1).endsWith(QStringLiteral("/popup")));
     // The left pane keeps its page.
     EXPECT_TRUE(base->LocationURL().endsWith(QStringLiteral("/left")));
-}
-
-TEST(TwoPane, ClosingRunTimeTabsGivesTheirMemoryBack)
-{
-    TestHttpServer srv;
-    srv.server().Get(R"(/p/(\d+))", [](const httplib::Request &req, httplib::Response &res) {
-        std::string body = "<html><body>";
-        for (int i = 0; i < 200; ++i) body += "<p>page " + std::string(req.matches[1]) + " line " + std::to_string(i) + "</p>";
-        res.set_content(body + "</body></html>", "text/html");
-    });
-    srv.start();
-    Form f;
-    auto &tabs = f->netSearchPage->tabs();
-    auto openTabs = [&](int n) {
-        f->state().GTargetTabCount = 1;
-        for (int i = 0; i < n; ++i) {
-            const std::string u = srv.url("/p/" + std::to_string(i));
-            ASSERT_NE(tabs.CreateTargetTab(u, u, 0), nullptr);
-            ASSERT_TRUE(waitLoaded(tabs.TargetBrowser()));
-        }
-    };
-    // The engine's own start-up is not the tabs' cost: warm it up first.
-    tabs.TargetBrowser()->Navigate(QString::fromStdString(srv.url("/p/start")));
-    ASSERT_TRUE(waitLoaded(tabs.TargetBrowser()));
-    openTabs(3);
-    tabs.CloseAllTargetBrowser();
-    QTest::qWait(0);
-    const long start = residentKb();
-
-    openTabs(20);
-    EXPECT_EQ(f->net.TargetPageControl->count(), 21);
-    const long peak = residentKb();
-    tabs.CloseAllTargetBrowser();
-    EXPECT_EQ(f->net.TargetPageControl->count(), 1);
-    long after = 0;
-    const bool back = waitUntil([&] { return (after = residentKb()) <= start * 115 / 100; }, 20000);
-    EXPECT_TRUE(back) << "start " << start << " kB, 20 tabs " << peak << " kB, after closing " << after << " kB";
 }
 
 TEST(TwoPane, AuxiliaryBrowserKeepsEveryPageItShowed)

@@ -1,0 +1,110 @@
+// Resident memory of the window with its engine processes before, with and after 20 right-pane
+// tabs: closing the tabs should give their memory back (within 15% of the start).
+#include "mainwindow/NetSearchPage.h"
+#include "mainwindow/TAMainForm.h"
+#include "mainwindow/TargetTabs.h"
+#include "support/TestHttpServer.h"
+#include "support/WaitUntil.h"
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <set>
+#include <string>
+#include <unistd.h>
+
+namespace {
+// Resident memory of this process and every process below it (the engine's helpers), in kB.
+long residentKb()
+{
+    std::map<int, int> parent;
+    for (const auto &e : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        bool ok = false;
+        const int pid = e.toInt(&ok);
+        if (!ok) continue;
+        std::ifstream st("/proc/" + std::to_string(pid) + "/stat");
+        std::string line;
+        std::getline(st, line);
+        const auto close = line.rfind(')');
+        if (close == std::string::npos) continue;
+        int ppid = 0;
+        char state = 0;
+        if (sscanf(line.c_str() + close + 1, " %c %d", &state, &ppid) == 2) parent[pid] = ppid;
+    }
+    std::set<int> mine = {int(getpid())};
+    for (bool grew = true; grew;) {
+        grew = false;
+        for (const auto &[pid, pp] : parent)
+            if (mine.count(pp) && mine.insert(pid).second) grew = true;
+    }
+    long total = 0;
+    for (int pid : mine) {
+        std::ifstream st("/proc/" + std::to_string(pid) + "/status");
+        std::string key;
+        while (st >> key) {
+            if (key == "VmRSS:") {
+                long kb = 0;
+                st >> kb;
+                total += kb;
+                break;
+            }
+            st.ignore(1 << 20, '\n');
+        }
+    }
+    return total;
+}
+
+bool waitLoaded(TWebbrowser *wb)
+{
+    return waitUntil([wb] { return wb->hasView() && !wb->Busy(); }, 15000);
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    setenv("QTWEBENGINE_DISABLE_SANDBOX", "1", 0);
+    setenv("QTWEBENGINE_CHROMIUM_FLAGS", "--disable-gpu --disable-background-networking --renderer-process-limit=2", 0);
+    QApplication app(argc, argv);
+    TestHttpServer srv;
+    srv.server().Get(R"(/p/(\d+|start))", [](const httplib::Request &req, httplib::Response &res) {
+        std::string body = "<html><body>";
+        for (int i = 0; i < 200; ++i) body += "<p>page " + std::string(req.matches[1]) + " line " + std::to_string(i) + "</p>";
+        res.set_content(body + "</body></html>", "text/html");
+    });
+    srv.start();
+    QTemporaryDir dir;
+    TAMainForm form(dir.filePath(QStringLiteral("vornkym")));
+    form.show();
+    auto &tabs = form.netSearchPage->tabs();
+    auto openTabs = [&](int n) {
+        form.state().GTargetTabCount = 1;
+        for (int i = 0; i < n; ++i) {
+            const std::string u = srv.url("/p/" + std::to_string(i));
+            if (!tabs.CreateTargetTab(u, u, 0) || !waitLoaded(tabs.TargetBrowser())) return false;
+        }
+        return true;
+    };
+    // The engine's own start-up is not the tabs' cost: warm it up first.
+    tabs.TargetBrowser()->Navigate(QString::fromStdString(srv.url("/p/start")));
+    waitLoaded(tabs.TargetBrowser());
+    openTabs(3);
+    tabs.CloseAllTargetBrowser();
+    waitUntil([] { return false; }, 500);
+    const long start = residentKb();
+    if (!openTabs(20)) {
+        std::printf("tab memory: a tab did not load\n");
+        return 1;
+    }
+    const long peak = residentKb();
+    tabs.CloseAllTargetBrowser();
+    long after = 0;
+    waitUntil([&] { return (after = residentKb()) <= start * 115 / 100; }, 20000);
+    std::printf("tab memory: start %ld MB, 20 tabs %ld MB, after closing %ld MB (%+.0f%% of start; budget +15%%)\n",
+                start / 1024, peak / 1024, after / 1024, 100.0 * (after - start) / start);
+    form.close();
+    return after <= start * 115 / 100 ? 0 : 1;
+}
