@@ -4,6 +4,7 @@
 #include "platform/QtSjis.h"
 #include "text/FileUtils.h"
 #include "text/StrUtils.h"
+#include "text/WebFetch.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -38,6 +39,14 @@ void ShowMessageBox(QWidget *parent, const QString &text)
         return;
     }
     QMessageBox::information(parent, QApplication::applicationName(), text);
+}
+
+bool OpenInDesktopBrowser(QWidget *parent, const std::string &Url)
+{
+    if (OpenUrlInBrowser(Url)) return true;
+    ShowMessageBox(parent, QStringLiteral("デスクトップのブラウザで開けませんでした（ xdg-open が見つからないか、起動できません ）\r\n\r\n") +
+                               fromSjis(Url));
+    return false;
 }
 
 std::string CreateFolder(const std::string &Path, const std::string &, int Id)

@@ -17,6 +17,10 @@ using MessageBoxHook = std::function<void(const QString &text)>;
 void setMessageBoxHook(MessageBoxHook hook);
 void ShowMessageBox(QWidget *parent, const QString &text);
 
+// Opens Url (Shift_JIS) in the desktop's browser; when that cannot be done (no opener
+// installed, or it would not start) the user is told so. True when it was opened.
+bool OpenInDesktopBrowser(QWidget *parent, const std::string &Url);
+
 // Creates the folder Path with its missing parents. "?" becomes "_", "|" "~", "*" ";" and
 // "+" "_"; a path that names a file (".php", ".htm", ".css", ".js", ".gif", ".jpg", ".png",
 // ".jpeg" anywhere, letter case ignored) is refused. The result is the status text

@@ -70,14 +70,20 @@ std::string NextHoverUrl(const std::string &Text, const std::string &Current)
     return isHttp(Text) ? Text : std::string();
 }
 
+std::string ClickedLink(const std::string &ClickedHref, bool ClickedElement, const std::string &HoverUrl)
+{
+    // The hovered link outlives the pointer's stay on it, so it only stands in for an event
+    // that did not say where it happened.
+    if (!ClickedHref.empty() || ClickedElement) return ClickedHref;
+    return HoverUrl;
+}
+
 RouteDecision RouteLeftClick(const RouteInput &In)
 {
     RouteDecision d;
     if (In.ignoreClick) return d;
-    // The element clicked tells the truth; the hovered link is what IE offered and stays
-    // the fallback for clicks the page's script turned into navigations.
-    const std::string link = isHttp(In.clickedHref) ? In.clickedHref : In.hoverUrl;
-    if (link.empty()) return d;
+    const std::string link = ClickedLink(In.clickedHref, In.clickedElement, In.hoverUrl);
+    if (!isHttp(link)) return d;
     d.sourceLink = link;
     std::string url = RemoveGoogleUrl(link);
     if (IsRoutedDocumentLink(url)) {

@@ -18,6 +18,9 @@ bool StatusTextBlocked(const std::string &Text);
 // an http(s) link, empty for anything else.
 std::string NextHoverUrl(const std::string &Text, const std::string &Current);
 
+// The link a click acts on, by the rule of RouteLeftClick (any scheme).
+std::string ClickedLink(const std::string &ClickedHref, bool ClickedElement, const std::string &HoverUrl);
+
 enum class RouteAction {
     None,          // the click is dropped
     OpenExternal,  // the desktop's browser
@@ -30,6 +33,7 @@ enum class RouteAction {
 struct RouteInput {
     std::string hoverUrl;     // the last hovered link
     std::string clickedHref;  // the link under the click, when the click was on one
+    bool clickedElement = false;  // the event named its element (then an empty href means no link)
     bool ignoreClick = false;
     bool sameScreenOnce = false;
     int targetTabCount = 0;
@@ -44,5 +48,6 @@ struct RouteDecision {
     std::string sourceLink;   // the link as clicked (before unwrapping)
 };
 
-// The left pane's click. The clicked link wins over the hovered one.
+// The left pane's click. The clicked element decides: its http(s) link, or nothing when it
+// is on no such link; the hovered link stands in only when the event named no element.
 RouteDecision RouteLeftClick(const RouteInput &In);

@@ -75,7 +75,7 @@ void LinkRouter::wireTarget(TWebbrowser *wb)
             return;
         }
         if (!CheckPDF(link)) {
-            OpenUrlInBrowser(link);
+            OpenInDesktopBrowser(&f_, link);
             *cancel = true;
             return;
         }
@@ -168,6 +168,7 @@ bool LinkRouter::BaseBrowserDocumentClick(const DocEvent &e)
     RouteInput in;
     in.hoverUrl = st.GBaseHoverUrl;
     in.clickedHref = sjis(e.href);
+    in.clickedElement = e.hasElement;
     in.ignoreClick = n.CheckBoxIgnoreClick->isChecked();
     in.sameScreenOnce = f_.menu.MenuConviiTSameScreen->isChecked();
     in.targetTabCount = st.GTargetTabCount;
@@ -186,7 +187,7 @@ bool LinkRouter::BaseBrowserDocumentClick(const DocEvent &e)
     }
     switch (d.action) {
     case RouteAction::None: break;
-    case RouteAction::OpenExternal: OpenUrlInBrowser(d.url); return false;
+    case RouteAction::OpenExternal: OpenInDesktopBrowser(&f_, d.url); return false;
     case RouteAction::SamePane:
         n.BaseBrowser->Navigate(qs(d.url));
         f_.menu.MenuConviiTSameScreen->setChecked(false);
@@ -258,8 +259,8 @@ void LinkRouter::routeToRight(const RouteDecision &d)
 
 bool LinkRouter::BaseBrowserDocumentDblClick(const DocEvent &e)
 {
-    const std::string link = e.href.isEmpty() ? f_.state().GBaseHoverUrl : sjis(e.href);
-    if (isHttp(link)) OpenUrlInBrowser(link);
+    const std::string link = ClickedLink(sjis(e.href), e.hasElement, f_.state().GBaseHoverUrl);
+    if (isHttp(link)) OpenInDesktopBrowser(&f_, link);
     return false;
 }
 
@@ -268,7 +269,7 @@ bool LinkRouter::TargetBrowserDocumentClick(const DocEvent &e)
     auto &st = f_.state();
     st.GBatchMode = false;
     WaitWhileBrowserBusy(tabs_.TargetBrowser(), 5000);
-    const std::string link = e.href.isEmpty() ? st.GTargetHoverUrl : sjis(e.href);
+    const std::string link = ClickedLink(sjis(e.href), e.hasElement, st.GTargetHoverUrl);
     if (link.empty() || f_.net.CheckBoxIgnoreClick->isChecked()) return false;
     if (CheckFileBrowserLink(link) && isHttp(link)) {
         f_.net.PageControlBaseBrowser->setCurrentWidget(f_.net.PageControlBaseBrowserTab11BrowserSideLink);
@@ -276,14 +277,14 @@ bool LinkRouter::TargetBrowserDocumentClick(const DocEvent &e)
         f_.net.EditSearchUrl->setText(qs(link));
         SetGUIUrl(f_, link);
     } else if (!CheckFileBrowserLink(link)) {
-        OpenUrlInBrowser(link);
+        OpenInDesktopBrowser(&f_, link);
     }
     return false;
 }
 
 bool LinkRouter::TargetBrowserDocumentDblClick(const DocEvent &e)
 {
-    const std::string link = e.href.isEmpty() ? f_.state().GTargetHoverUrl : sjis(e.href);
-    if (isHttp(link)) OpenUrlInBrowser(link);
+    const std::string link = ClickedLink(sjis(e.href), e.hasElement, f_.state().GTargetHoverUrl);
+    if (isHttp(link)) OpenInDesktopBrowser(&f_, link);
     return false;
 }

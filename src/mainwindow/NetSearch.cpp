@@ -105,6 +105,10 @@ ResultLine FormatResultLine(int Number, const std::string &Item)
         title = Item.substr(p + 2);
     }
     for (const char *tag : {"<EM>", "</EM>", "<B>", "</B>"}) title = ReplaceAllIgnoreCase(title, tag, "");
+    // The serialised page writes "&" in attributes and text as "&amp;": the list holds the
+    // address the browser would request and the title as the page shows it.
+    url = DecodeCharacterReferences(url);
+    title = DecodeCharacterReferences(title);
     const std::string text = IntToSpacePadded(Number, 2) + ".  " + title;
     return {text + "\t" + url, text};
 }
@@ -118,25 +122,10 @@ std::vector<ResultLine> FormatResultList(const std::vector<std::string> &Items)
 
 bool ExtractResultItems(const std::string &Html, std::vector<std::string> &Items)
 {
-    // The engine's page comes serialised by the browser (lower-case tags); the markers are
-    // structural, so their case does not matter. Searching a lower-cased copy keeps the
-    // positions of the original text.
-    const std::string lower = LowerCase(Html);
-    const std::string left = ")\" href=\"", right = "</a>";
-    size_t p = lower.find(left);
-    if (p == std::string::npos) return false;
-    Items.clear();
-    while (p != std::string::npos) {
-        const size_t start = p + left.size();
-        const size_t end = lower.find(right, start);
-        if (end == std::string::npos) break;
-        const std::string item = Html.substr(start, end - start);
-        const std::string li = LowerCase(item);
-        if (li.rfind("http", 0) == 0 && !contains(li, "google") && !contains(li, "yahoo") &&
-            !contains(li, "search?q="))
-            Items.push_back(item);
-        p = lower.find(left, end);
-    }
+    // The page comes serialised by the browser, which writes its tags in lower case.
+    auto found = ExtractResultLinks(Html, ")\" href=\"", "</A>", "http", true);
+    if (!found) return false;
+    Items = std::move(*found);
     return true;
 }
 

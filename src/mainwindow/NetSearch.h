@@ -33,15 +33,16 @@ std::string EncloseQuotation(const std::string &Keyword);
 std::string AddInSite(const std::string &Keyword, const std::string &Url);
 
 // One result list entry: "NN.  title" + TAB + URL and the title line alone, from an item
-// "URL\">title" (an item without the pair is all URL with an empty title).
+// "URL\">title" (an item without the pair is all URL with an empty title); character
+// references in both parts are decoded.
 struct ResultLine {
     std::string urlLine;    // for the URL list
     std::string titleLine;  // for the title list
 };
 ResultLine FormatResultLine(int Number, const std::string &Item);
 std::vector<ResultLine> FormatResultList(const std::vector<std::string> &Items);
-// The result items of a page serialised by the engine: the marker is compared without
-// letter case; nothing when the page has no marker.
+// The result items of a page serialised by the browser (the markers compared without letter
+// case, the engines' own links left out); false when the page has no marker.
 bool ExtractResultItems(const std::string &Html, std::vector<std::string> &Items);
 
 // The URL part of a list line (after the first tab; the whole line without one).

@@ -230,16 +230,16 @@ void NetSearchButtons::sbOpenTargetBwowserClick()
 void NetSearchButtons::sbGoogleExitClick() { f_.menu.MenuFileClose->trigger(); }
 
 namespace {
-void openTrimmedHttp(const QString &text)
+void openTrimmedHttp(QWidget *parent, const QString &text)
 {
     const std::string url = Trim(sjis(text));
-    if (hasHttp(url)) OpenUrlInBrowser(url);
+    if (hasHttp(url)) OpenInDesktopBrowser(parent, url);
 }
 } // namespace
 
-void NetSearchButtons::sbGoogleSearchOpenIEClick() { openTrimmedHttp(f_.net.edGoogleURL->currentText()); }
-void NetSearchButtons::btnSearchSideTopOpenIEClick() { openTrimmedHttp(f_.net.EditSearchUrl->text()); }
-void NetSearchButtons::btnBrowseSideTopOpeIEClick() { openTrimmedHttp(f_.net.EditBrowsehUrl->text()); }
+void NetSearchButtons::sbGoogleSearchOpenIEClick() { openTrimmedHttp(&f_, f_.net.edGoogleURL->currentText()); }
+void NetSearchButtons::btnSearchSideTopOpenIEClick() { openTrimmedHttp(&f_, f_.net.EditSearchUrl->text()); }
+void NetSearchButtons::btnBrowseSideTopOpeIEClick() { openTrimmedHttp(&f_, f_.net.EditBrowsehUrl->text()); }
 
 // The newspaper navigation of the favourites page is what this button runs; until that page
 // has it, the button does nothing.

@@ -262,7 +262,7 @@ void TargetTabs::buildPopup()
     add("PopupTabMenuClose", QStringLiteral("閉じる"), [this] { CloseCurrentTab(); });
     add("PopupTabMenuCloseWithoutSave", QStringLiteral("ＩＥ（ Internet Explorer ）で表示する"), [this] {
         const std::string u = GetTargetTabCaption();
-        if (isHttp(u)) OpenUrlInBrowser(u);
+        if (isHttp(u)) OpenInDesktopBrowser(&f_, u);
     });
     add("PopupTabMenuCloseWithoutSaveAll", QStringLiteral("一括で閉じる"), [this] {
         CloseAllTargetBrowser();

@@ -20,8 +20,11 @@ const char *kSinkScript = R"JS((function () {
     var s = window.__vkDocSink;
     if (!s[ev.type]) return;
     ev.preventDefault();
-    var a = ev.target && ev.target.closest ? ev.target.closest('a[href], area[href]') : null;
-    console.log(s.token + JSON.stringify({type: ev.type, href: a ? String(a.href) : ''}));
+    var t = ev.target && ev.target.nodeType === 3 ? ev.target.parentElement : ev.target;
+    var el = !!(t && t.closest);
+    var a = el ? t.closest('a[href], area[href]') : null;
+    console.log(s.token + JSON.stringify({type: ev.type, href: a ? String(a.href) : '', element: el,
+                                          count: ev.detail || 0}));
   }
   window.addEventListener('click', report, true);
   window.addEventListener('dblclick', report, true);
@@ -105,7 +108,11 @@ void DocEventSink::onConsole(const QString &message)
 {
     if (!connected_ || !message.startsWith(token_)) return;
     const QJsonObject o = QJsonDocument::fromJson(message.mid(token_.size()).toUtf8()).object();
-    DocEvent e{o.value(QStringLiteral("type")).toString(), o.value(QStringLiteral("href")).toString()};
+    DocEvent e{o.value(QStringLiteral("type")).toString(), o.value(QStringLiteral("href")).toString(),
+               o.value(QStringLiteral("element")).toBool(), o.value(QStringLiteral("count")).toInt()};
+    // The engine reports a double-click as click, click, dblclick; the program expects one
+    // click before the double-click, so the second click goes no further than its cancelling.
+    if (e.type == QLatin1String("click") && e.clickCount > 1) return;
     // Copies: a handler may disconnect or reassign the sink.
     Handler h = e.type == QLatin1String("dblclick") ? ondblclick_ : onclick_;
     if (h) h(e);

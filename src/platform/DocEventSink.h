@@ -2,7 +2,8 @@
 // acts on them. A script placed into every new document of the pane listens in the capture
 // phase; while the sink is connected and a handler is assigned, the script cancels the
 // event's default action (so a clicked link is not followed) and reports it with the href
-// of the link under the pointer.
+// of the link under the pointer. The second click of a double-click is cancelled but not
+// reported: a double-click reaches the handlers as one click and one double-click.
 #pragma once
 #include <QObject>
 #include <QPointer>
@@ -14,6 +15,10 @@ class TWebbrowser;
 struct DocEvent {
     QString type;  // "click" or "dblclick"
     QString href;  // the clicked link's absolute href; empty when the click was not on a link
+    // Whether the event named the element clicked; when it did and href is empty, the click
+    // was on no link at all.
+    bool hasElement = false;
+    int clickCount = 0;  // 1 for a single click, 2 for the click that completes a double-click
 };
 
 class DocEventSink : public QObject {

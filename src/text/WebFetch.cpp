@@ -1,6 +1,7 @@
 #include "text/WebFetch.h"
 
 #include "text/FileUtils.h"
+#include "text/JCode.h"
 #include "text/StrUtils.h"
 
 #include <curl/curl.h>
@@ -338,23 +339,116 @@ bool DownloadAndCheckFile(const std::string &Url, const std::string &FileName)
 
 // --- search pages and the editing page's HTML fix-ups ---------------------------------
 
-std::optional<std::vector<std::string>> ExtractResultLinks(const std::string &Html, const std::string &Left,
-                                                           const std::string &Right, const std::string &Prefix)
+bool IsSearchEngineOwnLink(const std::string &Url)
 {
-    if (Left.empty() || Right.empty() || PosEx(Left, Html) == 0) return std::nullopt;
+    const std::string u = LowerCase(Url);
+    const std::string hostAndPath = u.substr(0, u.find_first_of("?#"));
+    return hostAndPath.find("google") != std::string::npos || hostAndPath.find("yahoo") != std::string::npos ||
+           u.find("search?q=") != std::string::npos;
+}
+
+std::optional<std::vector<std::string>> ExtractResultLinks(const std::string &Html, const std::string &Left,
+                                                           const std::string &Right, const std::string &Prefix,
+                                                           bool IgnoreMarkerCase)
+{
+    if (Left.empty() || Right.empty()) return std::nullopt;
+    // Markers are searched in a copy of the same length, so positions hold in the original.
+    const std::string hay = IgnoreMarkerCase ? LowerCase(Html) : Html;
+    const std::string left = IgnoreMarkerCase ? LowerCase(Left) : Left;
+    const std::string right = IgnoreMarkerCase ? LowerCase(Right) : Right;
+    int p = PosEx(left, hay);
+    if (p == 0) return std::nullopt;
     std::vector<std::string> list;
-    std::string w = Html;
-    int p = PosEx(Left, w);
     while (p > 0) {
-        if (PosEx(Right, w, p + static_cast<int>(Left.size()) - 1) == 0) break;
-        const std::string item = TextBetween(w, Left, Right);
-        w.erase(0, static_cast<size_t>(p - 1) + Left.size());
-        if (item.compare(0, Prefix.size(), Prefix) == 0 && PosEx("google", item) == 0 && PosEx("yahoo", item) == 0 &&
-            PosEx("search?q=", item) == 0)
-            list.push_back(item);
-        p = PosEx(Left, w);
+        const int start = p + static_cast<int>(left.size());  // 1-based, first byte after Left
+        const int end = PosEx(right, hay, start - 1);
+        if (end == 0) break;
+        const std::string item = Html.substr(static_cast<size_t>(start - 1), static_cast<size_t>(end - start));
+        const std::string url = item.substr(0, item.find("\">"));
+        if (item.compare(0, Prefix.size(), Prefix) == 0 && !IsSearchEngineOwnLink(url)) list.push_back(item);
+        p = PosEx(left, hay, start - 1);
     }
     return list;
+}
+
+namespace {
+void appendUtf8(std::string &out, unsigned long cp)
+{
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The Shift_JIS text of one code point; NUL, surrogates and values beyond Unicode are no
+// characters and become "?".
+std::string codePointToSjis(unsigned long cp)
+{
+    if (cp == 0xA0) return " ";
+    if (cp == 0 || (cp >= 0xD800 && cp <= 0xDFFF) || cp > 0x10FFFF) return "?";
+    if (cp < 0x80) return std::string(1, static_cast<char>(cp));
+    std::string u;
+    appendUtf8(u, cp);
+    return Utf8ToAnsi(u);
+}
+
+// The names pages use in titles and URLs; others stay as they stand.
+const std::pair<const char *, unsigned long> kNamedRefs[] = {
+    {"amp", '&'},      {"lt", '<'},       {"gt", '>'},       {"quot", '"'},     {"apos", '\''},
+    {"nbsp", 0xA0},    {"copy", 0xA9},    {"reg", 0xAE},     {"trade", 0x2122}, {"hellip", 0x2026},
+    {"mdash", 0x2014}, {"ndash", 0x2013}, {"laquo", 0xAB},   {"raquo", 0xBB},   {"middot", 0xB7},
+    {"yen", 0xA5},     {"times", 0xD7},   {"divide", 0xF7},  {"lsquo", 0x2018}, {"rsquo", 0x2019},
+    {"ldquo", 0x201C}, {"rdquo", 0x201D}, {"deg", 0xB0},     {"plusmn", 0xB1},  {"sect", 0xA7},
+};
+} // namespace
+
+std::string DecodeCharacterReferences(const std::string &S)
+{
+    std::string out;
+    out.reserve(S.size());
+    size_t i = 0;
+    // '&' and ';' never occur as the second byte of a Shift_JIS character.
+    while (i < S.size()) {
+        if (S[i] != '&') {
+            out += S[i++];
+            continue;
+        }
+        const size_t semi = S.find(';', i + 1);
+        if (semi == std::string::npos || semi - i > 12) {
+            out += S[i++];
+            continue;
+        }
+        const std::string body = S.substr(i + 1, semi - i - 1);
+        std::string decoded;
+        if (body.size() >= 2 && body[0] == '#') {
+            const bool hex = body[1] == 'x' || body[1] == 'X';
+            const std::string digits = body.substr(hex ? 2 : 1);
+            const char *allowed = hex ? "0123456789abcdefABCDEF" : "0123456789";
+            if (!digits.empty() && digits.size() <= 8 && digits.find_first_not_of(allowed) == std::string::npos)
+                decoded = codePointToSjis(std::stoul(digits, nullptr, hex ? 16 : 10));
+        } else {
+            for (const auto &[name, cp] : kNamedRefs)
+                if (body == name) decoded = codePointToSjis(cp);
+        }
+        if (decoded.empty()) {
+            out += S[i++];
+            continue;
+        }
+        out += decoded;
+        i = semi + 1;
+    }
+    return out;
 }
 
 std::string NormalizeHtmlForSjis(const std::string &Html)
@@ -389,16 +483,28 @@ std::string CheckLocalFolderInTags(const std::string &Html)
 {
     if (Html.empty()) return {};
     const std::string lower = LowerCase(Html);
-    std::string drive;
+    std::string found;
     for (const char *d : {"c:/", "d:/", "e:/", "f:/", "g:/", "h:/"})
-        if (PosEx(d, lower) > 0) drive = std::string(d, 2);
-    if (drive.empty()) return {};
-    // "<img・・>等のTag内に、【 ﾛｰｶﾙ・ﾌｧｲﾙのﾌｫﾙﾀﾞｰ 】が、含まれています  - 【 " + drive + " 】"
+        if (PosEx(d, lower) > 0) found = std::string(d, 2);
+    if (PosEx("file:", lower) > 0) found = "file:";
+    // An absolute path counts where a reference starts: an attribute value or a url().
+    for (const char *dir : {"/home/", "/root/", "/tmp/", "/mnt/", "/media/"})
+        for (const char *open : {"=\"", "='", "=", "(", "(\"", "('"})
+            if (PosEx(std::string(open) + dir, lower) > 0) found = dir;
+    if (found.empty()) return {};
+    // "<img・・>等のTag内に、【 ﾛｰｶﾙ・ﾌｧｲﾙのﾌｫﾙﾀﾞｰ 】が、含まれています  - 【 " + found + " 】"
     static const char head[] =
         "<img\x81" "E\x81" "E>\x93\x99\x82\xCCTag\x93\xE0\x82\xC9\x81" "A\x81y \xDB\xB0\xB6\xD9\x81"
         "E\xCC\xA7\xB2\xD9\x82\xCC\xCC\xAB\xD9\xC0\xDE\xB0 \x81z\x82\xAA\x81"
         "A\x8A\xDC\x82\xDC\x82\xEA\x82\xC4\x82\xA2\x82\xDC\x82\xB7  - \x81y ";
-    return std::string(head) + drive + " \x81z";
+    return std::string(head) + found + " \x81z";
+}
+
+bool IsLocalPathText(const std::string &S)
+{
+    const std::string t = Trim(S);
+    if (t.empty()) return false;
+    return t[0] == '/' || LowerCase(t).compare(0, 5, "file:") == 0 || t.find(":\\") != std::string::npos;
 }
 
 std::string ToXhtml(const std::string &Line)

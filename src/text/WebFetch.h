@@ -59,10 +59,22 @@ bool DownloadAndCheckFile(const std::string &Url, const std::string &FileName);
 
 // --- search pages and the editing page's HTML fix-ups ---------------------------------
 
-// The texts between each Left and the next Right that begin with Prefix and mention none of
-// "google", "yahoo", "search?q=", in page order; nothing when Left does not occur.
+// The texts between each Left and the next Right that begin with Prefix and are not the
+// engines' own links, in page order; nothing when Left does not occur. An item is a URL,
+// optionally followed by "\">" and the link's title: only the URL's host and path are
+// tested (without letter case) for "google" and "yahoo", and the URL for "search?q=", so a
+// result whose title or query names an engine stays. With IgnoreMarkerCase, Left and Right
+// match in any letter case (a page serialised by the browser writes "</a>").
 std::optional<std::vector<std::string>> ExtractResultLinks(const std::string &Html, const std::string &Left,
-                                                           const std::string &Right, const std::string &Prefix);
+                                                           const std::string &Right, const std::string &Prefix,
+                                                           bool IgnoreMarkerCase = false);
+// True for a link into one of the search engines themselves (see ExtractResultLinks).
+bool IsSearchEngineOwnLink(const std::string &Url);
+
+// Character references (named, decimal, hexadecimal) of a Shift_JIS text decoded; a
+// character Shift_JIS lacks becomes "?", a no-break space a blank, and an unknown name or a
+// malformed reference stays as it stands.
+std::string DecodeCharacterReferences(const std::string &S);
 
 // The editor marks a comment that it keeps inside one line with these texts; they are chosen
 // so that no script or style sheet holds them by chance ("--}" alone is valid script).
@@ -73,9 +85,15 @@ inline constexpr const char *kCommentClosePlaceholder = "@vk@--}";
 // HTTP-EQUIV/NAME attributes lower-cased, "&amp;nbsp;" made "&nbsp;", and the editor's
 // placeholders turned back into tags and comments.
 std::string NormalizeHtmlForSjis(const std::string &Html);
-// A Japanese warning naming the last of "c:/" .. "h:/" found in the lower-cased HTML; empty
-// when there is none.
+// A Japanese warning when the HTML refers to this machine's own files: a drive form "c:/" ..
+// "h:/", a "file:" URL, or an absolute path into a folder where users keep files ("/home/",
+// "/root/", "/tmp/", "/mnt/", "/media/") as an attribute value or a CSS url(). The message
+// names the last kind found; empty when there is none. A site's root-relative link
+// ("/img/a.gif") is no local folder.
 std::string CheckLocalFolderInTags(const std::string &Html);
+// True for a text that names a file of this machine: an absolute path, a "file:" URL or a
+// drive form (":" and a backslash).
+bool IsLocalPathText(const std::string &S);
 // One line of HTML in the XHTML style.
 std::string ToXhtml(const std::string &Line);
 // Every line end (CR LF, lone CR, lone LF) made CR LF.

@@ -11,22 +11,40 @@
 #include <QTimer>
 #include <cstdlib>
 #include <gtest/gtest.h>
+#include <mutex>
 
 namespace {
 constexpr int kResults = 6;
 
+// Titles as the page writes them and as the list must show them.
+const char *const kTitleHtml[kResults] = {"Google ドライブの使い方", "Yahoo!知恵袋まとめ", "Tom &amp; Jerry",
+                                          "&quot;Q&quot; &#38; A", "C++ &lt;tips&gt;", "Result 6"};
+const char *const kTitleShown[kResults] = {"Google ドライブの使い方", "Yahoo!知恵袋まとめ", "Tom & Jerry",
+                                           "\"Q\" & A", "C++ <tips>", "Result 6"};
+
 struct Engine {
     TestHttpServer srv;
+    std::mutex mu;
+    std::vector<std::string> asked;  // request targets of the result pages, in order
     Engine()
     {
         srv.server().Get("/search", [this](const httplib::Request &, httplib::Response &res) {
-            std::string body = "<html><head><title>results</title></head><body>";
-            for (int i = 1; i <= kResults; ++i)
-                body += "<div><a onmousedown=\"return rwt(this," + std::to_string(i) + ")\" href=\"" + site(i) +
-                        "\">Result " + std::to_string(i) + "</a></div>";
-            res.set_content(body + "<script>function rwt(){return true}</script></body></html>", "text/html");
+            std::string body = "<html><head><meta charset=\"utf-8\"><title>results</title></head><body>";
+            for (int i = 1; i <= kResults; ++i) {
+                std::string href = site(i);
+                const std::string amp = i % 2 ? "&amp;" : "&#38;";
+                for (size_t p; (p = href.find("&b=")) != std::string::npos;) href.replace(p, 1, amp);
+                body += "<div><a onmousedown=\"return rwt(this," + std::to_string(i) + ")\" href=\"" + href + "\">" +
+                        kTitleHtml[i - 1] + "</a></div>";
+            }
+            res.set_content(body + "<script>function rwt(){return true}</script></body></html>",
+                            "text/html; charset=utf-8");
         });
-        srv.server().Get(R"(/site/(\d+)\.html)", [](const httplib::Request &req, httplib::Response &res) {
+        srv.server().Get(R"(/site/(\d+)\.html)", [this](const httplib::Request &req, httplib::Response &res) {
+            {
+                std::lock_guard<std::mutex> l(mu);
+                asked.push_back(req.target);
+            }
             const std::string n = req.matches[1];
             res.set_content("<html><head><title>Site " + n + "</title></head><body>page " + n + "</body></html>",
                             "text/html");
@@ -35,8 +53,14 @@ struct Engine {
         setenv("VK_SEARCH_ENGINE_BASE", srv.url("/search").c_str(), 1);
     }
     ~Engine() { unsetenv("VK_SEARCH_ENGINE_BASE"); }
-    std::string site(int i) const { return srv.url("/site/" + std::to_string(i) + ".html"); }
+    static std::string path(int i) { return "/site/" + std::to_string(i) + ".html?a=1+2&b=C%2B%2B&n=" + std::to_string(i); }
+    std::string site(int i) const { return srv.url(path(i)); }
     QString siteQ(int i) const { return QString::fromStdString(site(i)); }
+    std::vector<std::string> requests()
+    {
+        std::lock_guard<std::mutex> l(mu);
+        return asked;
+    }
 };
 
 struct Window {
@@ -78,6 +102,12 @@ TEST(NetSearchBatch, ListClickOpensItsResultAndCloseAllLeavesTheBlankFixedTab)
     auto &n = w.f.net;
     n.PageControlBaseBrowser->setCurrentWidget(n.PageControlBaseBrowserTab08SearchList);
     auto *list = n.ListBoxPageControlBaseBrowserTab08SearchList;
+    // Every result is listed, with the address and title the page means.
+    for (int i = 0; i < kResults; ++i) {
+        const QString no = QString::number(i + 1).rightJustified(2) + QStringLiteral(".  ");
+        EXPECT_EQ(list->item(i)->text(), no + QString::fromUtf8(kTitleShown[i]) + QLatin1Char('\t') + e.siteQ(i + 1));
+        EXPECT_EQ(n.ListBoxBaseBrowser->item(i)->text(), no + QString::fromUtf8(kTitleShown[i]));
+    }
     QListWidgetItem *fifth = list->item(4);
     list->scrollToItem(fifth);
     QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(fifth).center());
@@ -86,6 +116,7 @@ TEST(NetSearchBatch, ListClickOpensItsResultAndCloseAllLeavesTheBlankFixedTab)
     ASSERT_TRUE(w.shows(1, e.siteQ(5))) << w.tabBrowser(1)->LocationURL().toStdString();
     EXPECT_TRUE(n.TargetPageControl->tabText(1).contains(QStringLiteral("5."))) << n.TargetPageControl->tabText(1).toStdString();
     EXPECT_EQ(n.SpinEditBatchBrowseStart->value(), 5) << "the opened line's number";
+    EXPECT_EQ(e.requests(), std::vector<std::string>{Engine::path(5)}) << "the server saw exactly the result's address";
 
     TargetTabs &tabs = w.f.netSearchPage->tabs();
     tabs.CreateTargetTab(e.site(1), e.site(1), 0);
@@ -122,6 +153,7 @@ TEST(NetSearchBatch, BatchOpensItsRunAndStopEndsIt)
     EXPECT_TRUE(w.shows(0, e.siteQ(3))) << w.tabBrowser(0)->LocationURL().toStdString();
     EXPECT_TRUE(w.shows(1, e.siteQ(4))) << w.tabBrowser(1)->LocationURL().toStdString();
     EXPECT_EQ(n.SpinEditBatchBrowseStart->value(), 5);
+    EXPECT_EQ(e.requests(), (std::vector<std::string>{Engine::path(3), Engine::path(4)}));
 
     // Stop pressed once the second page is open ends the run there.
     n.SpinEditBatchBrowseStart->setValue(1);

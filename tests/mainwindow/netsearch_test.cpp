@@ -54,6 +54,22 @@ TEST(NetSearch, ResultItemsAndListLines)
     EXPECT_EQ(ResultTabCaption(3, " 3.  abcdefghijkl\thttp://x/"), "  3.  abcdefgh ");
 }
 
+TEST(NetSearch, ListLinesHoldTheAddressAndTitleTheBrowserShows)
+{
+    // As the browser serialises them: "&" in attributes and text as "&amp;".
+    const std::string html =
+        "<a onclick=\"f(this)\" href=\"http://a.jp/?a=1+2&amp;b=C%2B%2B\">Tom &amp; Jerry</a>"
+        "<a onclick=\"f(this)\" href=\"http://b.jp/?x=&quot;y&quot;&amp;z=1\">&quot;Q&quot; &#38; A</a>"
+        "<a onclick=\"f(this)\" href=\"http://c.jp/google\">Google \x83\x68\x83\x89\x83\x43\x83\x75</a>";
+    std::vector<std::string> items;
+    ASSERT_TRUE(ExtractResultItems(html, items));
+    const auto lines = FormatResultList(items);
+    ASSERT_EQ(lines.size(), 2u) << "an engine word in a result's path is the engine's own link";
+    EXPECT_EQ(lines[0].urlLine, " 1.  Tom & Jerry\thttp://a.jp/?a=1+2&b=C%2B%2B");
+    EXPECT_EQ(lines[1].urlLine, " 2.  \"Q\" & A\thttp://b.jp/?x=\"y\"&z=1");
+    EXPECT_EQ(lines[1].titleLine, " 2.  \"Q\" & A");
+}
+
 TEST(NetSearch, HighlightWordsQuotesAndSite)
 {
     EXPECT_EQ(HighlightWords("site:a.jp word"), "word");

@@ -329,6 +329,45 @@ TEST(WebFetchHtml, ExtractResultLinks)
     EXPECT_FALSE(ExtractResultLinks(html, "", "\"", "http"));
 }
 
+TEST(WebFetchHtml, ResultLinksAboutTheEnginesStayTheEnginesOwnGo)
+{
+    // Items "URL\">title": the engine words are looked for in the URL's host and path only.
+    const std::string html =
+        ")\" href=\"http://a.jp/drive\">Google \x83\x68\x83\x89\x83\x43\x83\x75\x82\xCC\x8E\x67\x82\xA2\x95\xFB</a>"
+        ")\" href=\"http://b.jp/?ref=Yahoo\">Yahoo!\x92\x6D\x8C\x62\x91\xDC\x82\xDC\x82\xC6\x82\xDF</A>"
+        ")\" href=\"http://www.Google.co.jp/preferences\">settings</a>"
+        ")\" href=\"http://search.YAHOO.co.jp/x\">more</a>"
+        ")\" href=\"http://c.jp/search?q=next\">next</a>"
+        ")\" href=\"https://d.jp/\">d</a>";
+    const auto items = ExtractResultLinks(html, ")\" href=\"", "</A>", "http", true);
+    ASSERT_TRUE(items);
+    ASSERT_EQ(items->size(), 3u);
+    EXPECT_EQ((*items)[0].substr(0, 21), "http://a.jp/drive\">Go");
+    EXPECT_EQ((*items)[1].substr(0, 22), "http://b.jp/?ref=Yahoo");
+    EXPECT_EQ((*items)[2], "https://d.jp/\">d");
+    // Markers keep their letter case unless told otherwise: only the one "</A>" ends items.
+    const auto exact = ExtractResultLinks(html, ")\" href=\"", "</A>", "http");
+    ASSERT_EQ(exact->size(), 2u);
+    EXPECT_NE((*exact)[0].find("</a>"), std::string::npos);
+}
+
+TEST(WebFetchHtml, DecodeCharacterReferences)
+{
+    const struct {
+        const char *in, *out;
+    } rows[] = {
+        {"?a=1+2&amp;b=C%2B%2B", "?a=1+2&b=C%2B%2B"},
+        {"Tom &amp; Jerry &#38; &quot;cat&quot; &#x27;x&#X27;", "Tom & Jerry & \"cat\" 'x'"},
+        {"&lt;b&gt;&nbsp;&#160;", "<b>  "},
+        {"&#x3042;&#12354;", "\x82\xA0\x82\xA0"},  // "あ" both ways
+        {"&#x1F600;&#0;&#xD800;", "???"},            // not in Shift_JIS, no character
+        {"&unknown; & alone &amp &#; &#xZZ; &#99999999999;", "&unknown; & alone &amp &#; &#xZZ; &#99999999999;"},
+        {"\x83\x41&amp;\x83\x43", "\x83\x41&\x83\x43"},
+        {"", ""},
+    };
+    for (const auto &r : rows) EXPECT_EQ(DecodeCharacterReferences(r.in), r.out) << r.in;
+}
+
 TEST(WebFetchHtml, ToXhtml)
 {
     const struct {
@@ -379,6 +418,27 @@ TEST(WebFetchHtml, CheckLocalFolderInTags)
     EXPECT_EQ(SjisToUtf8(CheckLocalFolderInTags("<img src=\"H:/x\">")), head + "h: 】");
     EXPECT_EQ(CheckLocalFolderInTags("<img src=\"c:\\a.gif\">"), "");
     EXPECT_EQ(CheckLocalFolderInTags(""), "");
+    // This machine's own files.
+    EXPECT_EQ(SjisToUtf8(CheckLocalFolderInTags("<img src=\"/home/u/a.gif\">")), head + "/home/ 】");
+    EXPECT_EQ(SjisToUtf8(CheckLocalFolderInTags("<img src='/tmp/x.png'>")), head + "/tmp/ 】");
+    EXPECT_EQ(SjisToUtf8(CheckLocalFolderInTags("<div style=\"background:url(/media/c/b.jpg)\">")), head + "/media/ 】");
+    EXPECT_EQ(SjisToUtf8(CheckLocalFolderInTags("<a href=\"FILE:///etc/x\">x</a>")), head + "file: 】");
+    // A site's own root-relative references, and paths in running text, are not local files.
+    EXPECT_EQ(CheckLocalFolderInTags("<img src=\"/img/a.gif\"><a href=\"/home.html\">home</a>"), "");
+    EXPECT_EQ(CheckLocalFolderInTags("<p>see /home/user for details</p>"), "");
+}
+
+TEST(WebFetchHtml, IsLocalPathText)
+{
+    const struct {
+        const char *in;
+        bool local;
+    } rows[] = {
+        {"/home/u/page.html", true}, {"  /tmp/a.html", true},  {"file:///home/u/a.html", true},
+        {"FILE:/x", true},           {"c:\\a\\b.html", true}, {"http://a.jp/", false},
+        {"a/b.html", false},         {"", false},             {"mailto:a@b", false},
+    };
+    for (const auto &r : rows) EXPECT_EQ(IsLocalPathText(r.in), r.local) << r.in;
 }
 
 TEST(WebFetchHtml, NormalizeLineBreaks)
