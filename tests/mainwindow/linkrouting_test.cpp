@@ -59,6 +59,9 @@ TEST(LinkRouting, LeftClickDecisionTable)
          RouteAction::FrontBrowser, "http://b.jp/"},
         {"plus kept", [&] { auto i = base; i.hoverUrl = "http://a.jp/?q=a+b"; return i; }(), RouteAction::FrontBrowser, "http://a.jp/?q=a+b"},
         {"clicked link wins", [&] { auto i = base; i.clickedHref = "https://c.jp/"; return i; }(), RouteAction::FrontBrowser, "https://c.jp/"},
+        {"clicked off a link: the hover is stale", [&] { auto i = base; i.clickedElement = true; return i; }(), RouteAction::None, ""},
+        {"clicked a mail link", [&] { auto i = base; i.clickedElement = true; i.clickedHref = "mailto:a@b"; return i; }(),
+         RouteAction::None, ""},
         {"no link", RouteInput{}, RouteAction::None, ""},
     };
     for (const auto &r : rows) {

@@ -1,17 +1,21 @@
 // The main road on a real (offscreen) window: a keyword searched on a local fixture engine,
 // the result page in the left pane, its links in the result list, and clicks in the left
-// pane's document that open the results in the right pane's fixed tab and then a new tab.
+// pane's document that open the results in the right pane's fixed tab and then a new tab;
+// clicks beside the links, and a double-click on one.
 #include "mainwindow/LinkRoutingPage.h"
 #include "mainwindow/NetSearchPage.h"
 #include "mainwindow/TAMainForm.h"
+#include "mainwindow/SmallForms.h"
 #include "mainwindow/TargetTabs.h"
 #include "support/TestHttpServer.h"
+#include "text/WebFetch.h"
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 #include <cstdlib>
 #include <functional>
 #include "support/WaitUntil.h"
@@ -138,4 +142,144 @@ TEST(NetSearchRoad, SearchListsResultsAndLeftClicksOpenThemInTheRightPane)
 
     unsetenv("VK_SEARCH_ENGINE_BASE");
     f.close();
+}
+
+namespace {
+// A result page with text around its links, and result pages with a text box and a link.
+struct ClickEngine {
+    TestHttpServer srv;
+    ClickEngine()
+    {
+        srv.server().Get("/search", [this](const httplib::Request &, httplib::Response &res) {
+            std::string body = "<html><head><title>results</title></head><body><h2 id=\"heading\">Results</h2>";
+            for (int i = 1; i <= 3; ++i)
+                body += "<div><a id=\"r" + std::to_string(i) + "\" onmousedown=\"return rwt(this)\" href=\"" + site(i) +
+                        "\">Result " + std::to_string(i) + "</a></div>";
+            body += "<p id=\"plain\">plain text</p><a id=\"next\" href=\"" + srv.url("/search?q=x&start=100") +
+                    "\">next</a><script>function rwt(){return true}</script></body></html>";
+            res.set_content(body, "text/html");
+        });
+        srv.server().Get(R"(/site/(\d+)\.html)", [this](const httplib::Request &req, httplib::Response &res) {
+            const std::string n = req.matches[1];
+            res.set_content("<html><head><title>Site " + n + "</title></head><body><p>page " + n +
+                                "</p><input id=\"box\"><a id=\"out\" href=\"" + site(9) + "\">out</a></body></html>",
+                            "text/html");
+        });
+        srv.start();
+        setenv("VK_SEARCH_ENGINE_BASE", srv.url("/search").c_str(), 1);
+    }
+    ~ClickEngine() { unsetenv("VK_SEARCH_ENGINE_BASE"); }
+    std::string site(int i) const { return srv.url("/site/" + std::to_string(i) + ".html"); }
+    QString siteQ(int i) const { return QString::fromStdString(site(i)); }
+};
+
+// The event as the engine delivers it; Count is the click count it carries.
+void dispatch(TWebbrowser *wb, const char *id, const char *type, int count = 1)
+{
+    wb->page()->runJavaScript(QStringLiteral("document.getElementById('%1').dispatchEvent(new MouseEvent('%2', "
+                                             "{bubbles: true, cancelable: true, view: window, detail: %3}))")
+                                  .arg(QLatin1String(id), QLatin1String(type))
+                                  .arg(count));
+}
+
+struct SearchedWindow {
+    QTemporaryDir dir;
+    std::unique_ptr<TAMainForm> form = std::make_unique<TAMainForm>(dir.filePath(QStringLiteral("vornkym")));
+    TAMainForm &f = *form;
+    bool ready = false;
+    SearchedWindow()
+    {
+        f.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&f));
+        f.net.edGoogleSearch->setEditText(QStringLiteral("clicks"));
+        f.net.CheckBoxBatchSearchBrowse->setChecked(true);
+        QTest::mouseClick(f.net.btnGoogleSearch, Qt::LeftButton);
+        ready = waitUntil([&] { return f.net.ListBoxPageControlBaseBrowserTab08SearchList->count() == 3; }, 20000);
+    }
+    ~SearchedWindow() { f.close(); }
+    bool idle(TWebbrowser *wb, const QString &url) const
+    {
+        return waitUntil([&] { return wb->LocationURL() == url && !wb->Busy(); }, 15000);
+    }
+};
+} // namespace
+
+TEST(NetSearchRoad, AClickOffALinkDoesNothingWhateverWasHoveredBefore)
+{
+    ClickEngine e;
+    SearchedWindow w;
+    ASSERT_TRUE(w.ready);
+    auto &n = w.f.net;
+    LinkRouter &router = w.f.netSearchPage->router();
+    TargetTabs &tabs = w.f.netSearchPage->tabs();
+    const QString results = n.BaseBrowser->LocationURL();
+
+    // One result opened: the right pane has a page, and a further link would make a new tab.
+    QSignalSpy left(&router.baseSink(), &DocEventSink::eventDelivered);
+    dispatch(n.BaseBrowser, "r1", "click");
+    ASSERT_TRUE(w.idle(n.TargetBrowser, e.siteQ(1)));
+    ASSERT_TRUE(waitUntil([&] { return w.f.FCurrentTargetBrowser != nullptr && router.targetSink().connected(); }, 15000));
+
+    const struct {
+        const char *what;
+        bool rightPane;
+        QString hovered;
+        const char *clicked;
+    } rows[] = {
+        {"hovered the next page, clicked text", false, QString::fromStdString(e.srv.url("/search?q=x&start=100")), "plain"},
+        {"hovered a redirect, clicked a heading", false,
+         QStringLiteral("http://www.google.co.jp/url?sa=t&url=") + QUrl::toPercentEncoding(e.siteQ(2)) +
+             QStringLiteral("&ei=1"),
+         "heading"},
+        {"hovered a link on the right, clicked into a text box", true, e.siteQ(3), "box"},
+    };
+    for (const auto &r : rows) {
+        TWebbrowser *pane = r.rightPane ? tabs.TargetBrowser() : n.BaseBrowser;
+        DocEventSink &sink = r.rightPane ? router.targetSink() : router.baseSink();
+        QSignalSpy delivered(&sink, &DocEventSink::eventDelivered);
+        emit pane->StatusTextChange(r.hovered);
+        const int tabsBefore = n.TargetPageControl->count();
+        const QString rightBefore = tabs.TargetBrowser()->LocationURL();
+        const QString sideBefore = n.WebBrowserSideLink->LocationURL();
+        dispatch(pane, r.clicked, "click");
+        ASSERT_TRUE(waitUntil([&] { return delivered.count() == 1; }, 10000)) << r.what;
+        EXPECT_EQ(n.TargetPageControl->count(), tabsBefore) << r.what;
+        EXPECT_FALSE(n.BaseBrowser->Busy()) << r.what;
+        EXPECT_EQ(n.BaseBrowser->LocationURL().toStdString(), results.toStdString()) << r.what;
+        EXPECT_FALSE(tabs.TargetBrowser()->Busy()) << r.what;
+        EXPECT_EQ(tabs.TargetBrowser()->LocationURL().toStdString(), rightBefore.toStdString()) << r.what;
+        EXPECT_FALSE(n.WebBrowserSideLink->Busy()) << r.what;
+        EXPECT_EQ(n.WebBrowserSideLink->LocationURL().toStdString(), sideBefore.toStdString()) << r.what;
+    }
+    // The same pane still follows a click on a link.
+    dispatch(tabs.TargetBrowser(), "out", "click");
+    EXPECT_TRUE(w.idle(n.WebBrowserSideLink, e.siteQ(9))) << n.WebBrowserSideLink->LocationURL().toStdString();
+}
+
+TEST(NetSearchRoad, ADoubleClickOnAResultOpensTheDesktopBrowserOnce)
+{
+    ClickEngine e;
+    std::vector<std::string> launched;
+    const BrowserLauncher previous = SetBrowserLauncher([&](const std::vector<std::string> &argv) {
+        launched.push_back(argv.back());
+        return true;
+    });
+    {
+        SearchedWindow w;
+        ASSERT_TRUE(w.ready);
+        auto &n = w.f.net;
+        LinkRouter &router = w.f.netSearchPage->router();
+        QSignalSpy delivered(&router.baseSink(), &DocEventSink::eventDelivered);
+        // As the engine delivers a double-click: click, click, dblclick.
+        dispatch(n.BaseBrowser, "r2", "click", 1);
+        dispatch(n.BaseBrowser, "r2", "click", 2);
+        dispatch(n.BaseBrowser, "r2", "dblclick", 2);
+        ASSERT_TRUE(waitUntil([&] { return !delivered.isEmpty() && delivered.last().at(0).toString() == QStringLiteral("dblclick"); },
+                              15000));
+        ASSERT_EQ(delivered.count(), 2) << "the second click went on to the handler";
+        EXPECT_EQ(launched, std::vector<std::string>{e.site(2)});
+        EXPECT_FALSE(router.waitWindow()->isVisible()) << "the wait window flashed";
+        EXPECT_TRUE(w.idle(n.TargetBrowser, e.siteQ(2)));
+    }
+    SetBrowserLauncher(previous);
 }
