@@ -204,7 +204,7 @@ void MainMenuHandlers::PageControlMainTopChange()
         } else {
             setSearchLeftWidth(f_, st.GSearchLeftWidth);
             b.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView->clear();
-            if (text.find(":\\") == std::string::npos && !IsHttpUrl(text))
+            if (!IsLocalPathText(text) && !IsHttpUrl(text))
                 ShowMessageBox(&f_, QStringLiteral("URLが指定されていないか、正しくありません（ 「 http://・・」となっていません）"));
         }
     } else if (page == fr.PageControlMainTopTab10FileCodeconvert) {

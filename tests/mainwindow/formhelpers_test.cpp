@@ -195,3 +195,31 @@ TEST(FormHelpers, PageChangeHeightsAndMenus)
     EXPECT_TRUE(f.net.ListBoxBaseBrowser->isHidden());
     f.close();
 }
+
+TEST(FormHelpers, BatchPageTakesLocalPathsAndTellsOfOtherText)
+{
+    QTemporaryDir dir;
+    TAMainForm f(dir.filePath(QStringLiteral("vornkym")));
+    f.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&f));
+    QStringList shown;
+    setMessageBoxHook([&](const QString &t) { shown << t; });
+    auto &fr = f.frame;
+    const struct {
+        const char *text;
+        bool message;
+    } rows[] = {
+        {"/home/user/page.html", false}, {"file:///tmp/a.html", false}, {"c:\\a.html", false},
+        {"not a url", true},            {"www.example.jp", true},
+    };
+    for (const auto &r : rows) {
+        shown.clear();
+        fr.PageControlMainTop->setCurrentWidget(fr.PageControlMainTopTab00GoogleSearch);
+        f.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->setText(QString::fromUtf8(r.text));
+        fr.PageControlMainTop->setCurrentWidget(fr.PageControlMainTopTab07BatchPageView);
+        EXPECT_EQ(shown.size(), r.message ? 1 : 0) << r.text;
+        if (r.message && !shown.isEmpty()) EXPECT_TRUE(shown[0].startsWith(QStringLiteral("URLが指定されていないか"))) << r.text;
+    }
+    setMessageBoxHook(nullptr);
+    f.close();
+}
