@@ -15,7 +15,6 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VORN-KYM"));
-    QApplication::setApplicationDisplayName(QStringLiteral("VORN-KYM"));
 
     TAMainForm AMainForm(QCoreApplication::applicationFilePath());
     TFormSource FormSource;

@@ -13,6 +13,7 @@
 #include <QHostAddress>
 #include <QMenuBar>
 #include <QNetworkInterface>
+#include <QScreen>
 #include <QTextStream>
 #include <QVBoxLayout>
 
@@ -32,6 +33,27 @@ QString TAMainForm::longTitle()
     return QStringLiteral("VORN-KYM  【 二画面ブラウザ：左に一覧、右に閲覧 】");
 }
 
+namespace {
+// The lower page control lives in a panel of its own in the splitter; while the control is
+// hidden the panel hides too, so the tool pages above take the whole height instead of
+// leaving an empty band.
+class LowerPanelFollower : public QObject {
+public:
+    LowerPanelFollower(TAMainForm &form) : QObject(&form), f_(form) {}
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::ShowToParent || e->type() == QEvent::HideToParent) {
+            f_.frame.PanelMainBody->setVisible(e->type() == QEvent::ShowToParent);
+            f_.setPanelMainTopHeight(f_.panelMainTopHeight());
+        }
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    TAMainForm &f_;
+};
+} // namespace
+
 void TAMainForm::FormCreate()
 {
     setObjectName(QStringLiteral("AMainForm"));
@@ -50,6 +72,7 @@ void TAMainForm::FormCreate()
     frame.Splitter1->setOrientation(Qt::Vertical);
     frame.Splitter1->setHandleWidth(6);
     frame.Splitter1->setStyleSheet(QStringLiteral("QSplitter::handle { background: teal; }"));
+    frame.PageControlMainBody->installEventFilter(new LowerPanelFollower(*this));
     net.build(b);
     dl.build(b);
     fav.build(b);
@@ -205,6 +228,9 @@ void TAMainForm::FormShow()
     if (!found.isEmpty()) {
         state_.GSettingsFile = toSjis(folder + found);
         LoadIniSettings(*this, state_.GSettingsFile);
+    } else if (QScreen *sc = screen()) {
+        // The very first start: the whole screen for the two panes.
+        setGeometry(sc->availableGeometry());
     }
     if (menu.MenuViewMaximized->isChecked()) showMaximized();
     setWindowTitle(longTitle());

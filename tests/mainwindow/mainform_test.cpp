@@ -2,7 +2,9 @@
 // reset routines, the shared lists, and closing.
 #include "mainwindow/TAMainForm.h"
 #include "support/TestHttpServer.h"
+#include <QAction>
 #include <QDir>
+#include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -38,6 +40,40 @@ TEST(MainForm, ShowWithoutSettingsKeepsDefaultsAndOpensOnNetSearch)
     EXPECT_EQ(f->state().GAppName, "VORN-KYMBrowser");
     // With no settings file the path still names a file that the next start finds.
     EXPECT_TRUE(QString::fromStdString(f->state().GSettingsFile).endsWith(QStringLiteral("/VORNKYMB.inf")));
+    f->close();
+}
+
+TEST(MainForm, FirstStartShowsThePanesFillingTheWindow)
+{
+    Form f;
+    f->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(f.form.get()));
+    // No settings file: the whole screen, or as little more as the window's contents need.
+    const QSize want = f->screen()->availableGeometry().size().expandedTo(f->minimumSizeHint());
+    EXPECT_EQ(f->size().width(), want.width());
+    EXPECT_EQ(f->size().height(), want.height());
+    // On a desktop of 1600x1000 the panes take what the search options leave.
+    f->resize(1600, 1000);
+    const struct {
+        bool stdTop;
+        int options, minPane;
+    } rows[] = {{false, 420, 350}, {true, 70, 650}};
+    for (const auto &r : rows) {
+        f->menu.MenuViewStdTopHeight->setChecked(!r.stdTop);
+        f->menu.MenuViewStdTopHeight->trigger();
+        ASSERT_EQ(f->net.PanelPageControlMainTopTab00GoogleSearchTop->height(), r.options);
+        TWebbrowser *left = f->net.BaseBrowser;
+        EXPECT_TRUE(waitUntil([&] { return left->height() >= r.minPane; }, 5000))
+            << "options " << r.options << ": left pane " << left->height() << " px";
+        EXPECT_TRUE(left->isVisible());
+        // No empty band under the tool pages while the lower page control is hidden.
+        EXPECT_FALSE(f->frame.PanelMainBody->isVisible());
+        EXPECT_GE(f->frame.PanelMainTop->height(), f->frame.Splitter1->height() - 1);
+    }
+    // The lower pages come back with their own share.
+    f->frame.PageControlMainTop->setCurrentWidget(f->frame.PageControlMainTopTab06WebGUI);
+    EXPECT_TRUE(f->frame.PageControlMainBody->isVisible());
+    EXPECT_TRUE(waitUntil([&] { return f->frame.PanelMainBody->height() > 100; }, 5000)) << f->frame.PanelMainBody->height();
     f->close();
 }
 
