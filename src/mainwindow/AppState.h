@@ -47,6 +47,9 @@ struct AppState {
     bool GSiteBrowsersReady = false;
     std::string GSiteQuery;
     int GTargetTabCount = 0, GPageBrowserCount = 0;
+    // The favourites page's hovered links and how many pages its right pane was given.
+    std::string GFavBaseHoverUrl, GFavTargetHoverUrl;
+    int GFavTargetTabCount = 0;
     bool GMainWordWrap = true;
     bool GIndentSourceReady = false;
     bool GRichWordWrap = false, GGUIAllSrcWordWrap = false, GGUIOrgSrcWordWrap = false, GIndentFlag = false,

@@ -78,38 +78,52 @@ std::string ClickedLink(const std::string &ClickedHref, bool ClickedElement, con
     return HoverUrl;
 }
 
+RoutePolicy FavoritesRoutePolicy()
+{
+    RoutePolicy p;
+    p.unwrapRedirects = false;
+    p.trimToLastHttp = false;
+    p.engineLinks = false;
+    p.sameScreenUncut = true;
+    return p;
+}
+
 RouteDecision RouteLeftClick(const RouteInput &In)
 {
     RouteDecision d;
     if (In.ignoreClick) return d;
+    const RoutePolicy &pol = In.policy;
+    auto unwrap = [&](const std::string &u) { return pol.unwrapRedirects ? RemoveGoogleUrl(u) : u; };
     const std::string link = ClickedLink(In.clickedHref, In.clickedElement, In.hoverUrl);
     if (!isHttp(link)) return d;
     d.sourceLink = link;
-    std::string url = RemoveGoogleUrl(link);
+    std::string url = unwrap(link);
     if (IsRoutedDocumentLink(url)) {
         d.action = RouteAction::OpenExternal;
         d.url = link;
         return d;
     }
     // A wrapped address inside a query: the last "http://" link is the target.
-    if (int p = PosEx("http://", url, 1); p > 1) url = url.substr(static_cast<size_t>(p - 1));
+    if (pol.trimToLastHttp)
+        if (int p = PosEx("http://", url, 1); p > 1) url = url.substr(static_cast<size_t>(p - 1));
     // Only the old "related:+" form is cut; a "+" in a query is a blank, not a marker.
     if (auto p = url.find("related:+"); p != std::string::npos) url = url.substr(0, p);
-    const bool engine = contains(url, "search?q=") && (contains(url, "google") || contains(url, "yahoo"));
+    const bool engine =
+        pol.engineLinks && contains(url, "search?q=") && (contains(url, "google") || contains(url, "yahoo"));
     if (engine) {
         d.action = RouteAction::EngineLink;
-        d.url = RemoveGoogleUrl(url);
+        d.url = unwrap(url);
         d.captionUrl = d.url;
         return d;
     }
     if (In.sameScreenOnce) {
         d.action = RouteAction::SamePane;
-        d.url = url;
+        d.url = pol.sameScreenUncut ? link : url;
         return d;
     }
-    const std::string shown = In.searchType == 1 ? link : RemoveGoogleUrl(url);
+    const std::string shown = In.searchType == 1 ? link : unwrap(url);
     d.action = (In.targetTabCount != 0 && !In.dontCreateTab) ? RouteAction::NewTab : RouteAction::FrontBrowser;
-    d.url = RemoveGoogleUrl(shown);
+    d.url = unwrap(shown);
     d.captionUrl = url;
     return d;
 }

@@ -30,6 +30,16 @@ enum class RouteAction {
     NewTab,        // a new right-pane tab
 };
 
+// How a page reads its links. The defaults are the net-search page's; a page of any site
+// (the favourites page) takes its links as they stand.
+struct RoutePolicy {
+    bool unwrapRedirects = true;  // a search engine's redirect link opens its target
+    bool trimToLastHttp = true;   // a link wrapping another address opens the last "http://" one
+    bool engineLinks = true;      // the engine's own result pages stay in the left pane
+    bool sameScreenUncut = false; // the one-shot left opening takes the link as clicked
+};
+RoutePolicy FavoritesRoutePolicy();
+
 struct RouteInput {
     std::string hoverUrl;     // the last hovered link
     std::string clickedHref;  // the link under the click, when the click was on one
@@ -39,6 +49,7 @@ struct RouteInput {
     int targetTabCount = 0;
     bool dontCreateTab = false;
     int searchType = 0;  // 0: unwrapped links; 1: the hovered link as it is
+    RoutePolicy policy;
 };
 
 struct RouteDecision {

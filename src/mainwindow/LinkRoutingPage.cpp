@@ -1,4 +1,5 @@
 #include "mainwindow/LinkRoutingPage.h"
+#include "mainwindow/ConviPage.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/NetSearch.h"
 #include "mainwindow/SmallForms.h"
@@ -190,7 +191,7 @@ bool LinkRouter::BaseBrowserDocumentClick(const DocEvent &e)
     case RouteAction::OpenExternal: OpenInDesktopBrowser(&f_, d.url); return false;
     case RouteAction::SamePane:
         n.BaseBrowser->Navigate(qs(d.url));
-        f_.menu.MenuConviiTSameScreen->setChecked(false);
+        OnceGoSamePage(f_);
         return false;
     case RouteAction::EngineLink:
         n.BaseBrowser->Navigate(qs(d.url));
@@ -230,7 +231,7 @@ bool LinkRouter::BaseBrowserDocumentClick(const DocEvent &e)
             n.SpinEditBatchBrowseStart->setValue(1);
         }
     }
-    f_.menu.MenuConviiTSameScreen->setChecked(false);
+    OnceGoSamePage(f_);
     return false;
 }
 

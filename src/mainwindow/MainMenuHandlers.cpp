@@ -1,4 +1,5 @@
 #include "mainwindow/MainMenuHandlers.h"
+#include "mainwindow/ConviPage.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/Settings.h"
 #include "mainwindow/TAMainForm.h"
@@ -215,6 +216,11 @@ void MainMenuHandlers::PageControlMainTopChange()
         f_.MainScreen();
         fr.PageControlMainBody->setCurrentWidget(fr.PageControlMainBodyTab09WebCode);
         f_.ip.PageControlTraceRoute->setCurrentWidget(f_.ip.PageControlTraceRouteTab01WebBrowser);
+    } else if (page == fr.PageControlMainTopTab20Convi) {
+        if (!st.GSiteBrowsersReady && f_.conviPage) {
+            f_.conviPage->SiteBrowserInit();
+            st.GSiteBrowsersReady = true;
+        }
     }
     if (const int h = mainTopHeightForPage(name, spin)) f_.setPanelMainTopHeight(h);
 }

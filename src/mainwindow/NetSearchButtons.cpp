@@ -1,4 +1,5 @@
 #include "mainwindow/NetSearchButtons.h"
+#include "mainwindow/FavBrowsePage.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/NetSearch.h"
 #include "mainwindow/NetSearchPage.h"
@@ -59,9 +60,7 @@ NetSearchButtons::NetSearchButtons(TAMainForm &form) : QObject(&form), f_(form)
     click(n.sbGoogleExit, &NetSearchButtons::sbGoogleExitClick);
     click(n.sbGoogleSearchOpenIE, &NetSearchButtons::sbGoogleSearchOpenIEClick);
     click(n.btnSearchSideTopOpenIE, &NetSearchButtons::btnSearchSideTopOpenIEClick);
-    click(n.btnBrowseSideTopOpeIE, &NetSearchButtons::btnBrowseSideTopOpeIEClick);
     click(n.btnSearchSideTop, &NetSearchButtons::btnSearchSideTopClick);
-    click(n.btnBrowseSideTop, &NetSearchButtons::btnBrowseSideTopClick);
     click(n.btnOnceBaseBrowse, &NetSearchButtons::btnOnceBaseBrowseClick);
     click(n.btnGetTextFromWebBrowser, &NetSearchButtons::btnGetTextFromWebBrowserClick);
     connect(n.RadioGroupSearchNoList, &TRadioGroup::itemIndexChanged, this, [this] { RadioGroupSearchNoListClick(); });
@@ -86,21 +85,22 @@ bool NetSearchButtons::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
-// Qt cannot pick the input method's conversion mode; the nearest it offers is whether the
-// box takes composed input at all, and hints that Latin text is wanted.
+void SetEditImeMode(QLineEdit *Edit, QWidget *HintsOwner, KeywordImeMode Mode)
+{
+    if (Mode == KeywordImeMode::Unchanged || !Edit) return;
+    QWidget *owner = HintsOwner ? HintsOwner : Edit;
+    const bool on = Mode == KeywordImeMode::Japanese;
+    Edit->setAttribute(Qt::WA_InputMethodEnabled, on);
+    Qt::InputMethodHints h = owner->inputMethodHints() & ~(Qt::ImhLatinOnly | Qt::ImhPreferLatin);
+    if (!on) h |= Qt::ImhLatinOnly | Qt::ImhPreferLatin;
+    owner->setInputMethodHints(h);
+    if (Edit->hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImHints);
+}
+
+// The combo's line edit takes its hints from the combo.
 void NetSearchButtons::applyIme(KeywordImeMode mode)
 {
-    if (mode == KeywordImeMode::Unchanged) return;
-    QLineEdit *le = f_.net.edGoogleSearch->lineEdit();
-    if (!le) return;
-    const bool on = mode == KeywordImeMode::Japanese;
-    le->setAttribute(Qt::WA_InputMethodEnabled, on);
-    // The combo's line edit takes its hints from the combo.
-    QComboBox *box = f_.net.edGoogleSearch;
-    Qt::InputMethodHints h = box->inputMethodHints() & ~(Qt::ImhLatinOnly | Qt::ImhPreferLatin);
-    if (!on) h |= Qt::ImhLatinOnly | Qt::ImhPreferLatin;
-    box->setInputMethodHints(h);
-    if (le->hasFocus()) QGuiApplication::inputMethod()->update(Qt::ImEnabled | Qt::ImHints);
+    SetEditImeMode(f_.net.edGoogleSearch->lineEdit(), f_.net.edGoogleSearch, mode);
 }
 
 void NetSearchButtons::edGoogleSearchEnter() { applyIme(KeywordImeOnEnter(f_.net.RadioGroupIME->itemIndex())); }
@@ -239,19 +239,10 @@ void openTrimmedHttp(QWidget *parent, const QString &text)
 
 void NetSearchButtons::sbGoogleSearchOpenIEClick() { openTrimmedHttp(&f_, f_.net.edGoogleURL->currentText()); }
 void NetSearchButtons::btnSearchSideTopOpenIEClick() { openTrimmedHttp(&f_, f_.net.EditSearchUrl->text()); }
-void NetSearchButtons::btnBrowseSideTopOpeIEClick() { openTrimmedHttp(&f_, f_.net.EditBrowsehUrl->text()); }
 
-// The newspaper navigation of the favourites page is what this button runs; until that page
-// has it, the button does nothing.
-void NetSearchButtons::btnSearchSideTopClick() {}
-
-void NetSearchButtons::btnBrowseSideTopClick()
+void NetSearchButtons::btnSearchSideTopClick()
 {
-    const QString url = trimmed(f_.net.EditBrowsehUrl->text());
-    if (!hasHttp(sjis(url))) return;
-    f_.fav.edFavUrl->setEditText(url);
-    f_.frame.PageControlMainTop->setCurrentWidget(f_.frame.PageControlMainTopTab13FavariteBrowse);
-    f_.fav.PageControlBrowseLeft->setCurrentWidget(f_.fav.PageControlFavBrowseLeftTab01Browse);
+    f_.favBrowsePage->NavNewspaper(Trim(sjis(f_.net.EditSearchUrl->text())));
 }
 
 void NetSearchButtons::btnOnceBaseBrowseClick()

@@ -15,6 +15,12 @@ class TAMainForm;
 enum class KeywordImeMode { Off, Japanese, Unchanged };
 KeywordImeMode KeywordImeOnEnter(int RadioGroupIme);
 KeywordImeMode KeywordImeOnClick(int RadioGroupIme);
+class QLineEdit;
+class QWidget;
+// Qt cannot pick the input method's conversion mode; the nearest it offers is whether the
+// edit takes composed input at all, and hints that Latin text is wanted. HintsOwner is the
+// widget whose hints the edit follows (a combo box for its line edit; else the edit).
+void SetEditImeMode(QLineEdit *Edit, QWidget *HintsOwner, KeywordImeMode Mode);
 
 class NetSearchButtons : public QObject {
     Q_OBJECT
@@ -42,9 +48,7 @@ public:
     void sbGoogleExitClick();
     void sbGoogleSearchOpenIEClick();
     void btnSearchSideTopOpenIEClick();
-    void btnBrowseSideTopOpeIEClick();
     void btnSearchSideTopClick();
-    void btnBrowseSideTopClick();
     void btnOnceBaseBrowseClick();
     void btnGetTextFromWebBrowserClick();
 

@@ -1,4 +1,6 @@
 #include "mainwindow/NetSearchPage.h"
+#include "mainwindow/ConviPage.h"
+#include "mainwindow/FavBrowsePage.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/LinkRoutingPage.h"
 #include "mainwindow/TAMainForm.h"
@@ -55,11 +57,11 @@ NetSearchPage::NetSearchPage(TAMainForm &form) : QObject(&form), f_(form)
     // Moving the left pane uses up the one-shot "same pane" switch, as a routed click does.
     connect(n.sbGoogleBackward, &QAbstractButton::clicked, this, [this] {
         BrowserGoBackSafe(f_.net.BaseBrowser);
-        f_.menu.MenuConviiTSameScreen->setChecked(false);
+        OnceGoSamePage(f_);
     });
     connect(n.sbGoogleForward, &QAbstractButton::clicked, this, [this] {
         BrowserGoForwardSafe(f_.net.BaseBrowser);
-        f_.menu.MenuConviiTSameScreen->setChecked(false);
+        OnceGoSamePage(f_);
     });
     connect(n.btnUrlCOPY, &QAbstractButton::clicked, this,
             [this] { QApplication::clipboard()->setText(f_.net.edGoogleURL->currentText()); });
@@ -133,6 +135,7 @@ void NetSearchPage::startSearch(SearchEngine engine)
     st.GLinkOpened = false;
     n.SpinEditBatchBrowseStart->setValue(1);
     tabs_->ClearUrlListBox();
+    f_.favBrowsePage->ClearEditCurrentLinkURL();
     st.GBaseSinkConnected = false;
     clearResultLists();
     st.list(SharedList::GResultLinkList).clear();
@@ -157,7 +160,7 @@ void NetSearchPage::startSearch(SearchEngine engine)
     router_->prepareBaseNavigation();
     n.BaseBrowser->Navigate(qs(url));
     setHighlightWords();
-    f_.menu.MenuConviiTSameScreen->setChecked(false);  // one-shot: a new search resets it
+    OnceGoSamePage(f_);  // one-shot: a new search resets it
     if (first) EnableButton();
     n.PageControlBaseBrowser->setCurrentWidget(n.PageControlBaseBrowserTab01Browser);
 }
@@ -177,7 +180,7 @@ void NetSearchPage::page(bool next)
 {
     auto &n = f_.net;
     auto &st = f_.state();
-    f_.menu.MenuConviiTSameScreen->setChecked(false);
+    OnceGoSamePage(f_);
     const std::string kw = Trim(TrimWideSpaces(Trim(sjis(n.edGoogleSearch->currentText()))));
     n.edGoogleSearch->setEditText(qs(kw));
     if (kw.empty()) return;

@@ -1,4 +1,6 @@
 #include "mainwindow/TAMainForm.h"
+#include "mainwindow/ConviPage.h"
+#include "mainwindow/FavBrowsePage.h"
 #include "mainwindow/MainMenuHandlers.h"
 #include "mainwindow/NetSearchButtons.h"
 #include "mainwindow/NetSearchPage.h"
@@ -124,6 +126,8 @@ void TAMainForm::FormCreate()
     mainMenuHandlers = new MainMenuHandlers(*this);
     netSearchPage = new NetSearchPage(*this);
     netSearchButtons = new NetSearchButtons(*this);
+    favBrowsePage = new FavBrowsePage(*this);
+    conviPage = new ConviPage(*this);
 }
 
 void TAMainForm::layoutNetSearchPage()
@@ -171,11 +175,12 @@ void TAMainForm::buildMenus()
     addMenu(menu.MenuSettings, "MenuSettings", QStringLiteral("設定"));
     addItem(menu.MenuSettings, menu.MenuSettingsSave, "MenuSettingsSave", QStringLiteral("設定を保存する"));
     addItem(menu.MenuSettings, menu.MenuSettingsInitialyze, "MenuSettingsInitialyze", QStringLiteral("初期状態に戻す"));
-    addMenu(menu.MenuFavoriteTop, "MenuFavoriteTop", QStringLiteral("お気に入り"));
-    addMenu(menu.MenuFavoriteTradTop, "MenuFavoriteTradTop", QStringLiteral("お気に入り（従来）"));
-    addMenu(menu.MenuFavoriteteOneScreenTop, "MenuFavoriteteOneScreenTop", QStringLiteral("お気に入り（１画面）"));
-    addMenu(menu.MenuTopNewspaper, "MenuTopNewspaper", QStringLiteral("新聞"));
-    addMenu(menu.MenuCovinienceSameScreenSetting, "MenuCovinienceSameScreenSetting", QStringLiteral("便利"));
+    addMenu(menu.MenuFavoriteTop, "MenuFavoriteTop", QStringLiteral("お気に入り（ 【 ２ 】画面連携 ） "));
+    addMenu(menu.MenuFavoriteTradTop, "MenuFavoriteTradTop", QStringLiteral("お気に入り（ 補助 ）"));
+    addMenu(menu.MenuFavoriteteOneScreenTop, "MenuFavoriteteOneScreenTop", QStringLiteral("お気に入り（【 １ 】画面 ）"));
+    addMenu(menu.MenuTopNewspaper, "MenuTopNewspaper", QStringLiteral("新聞・通信社"));
+    addMenu(menu.MenuCovinienceSameScreenSetting, "MenuCovinienceSameScreenSetting",
+            QStringLiteral("便利なﾍﾟｰｼﾞ（ 【 ２ 】画面連携 ）"));
     addItem(menu.MenuCovinienceSameScreenSetting, menu.MenuConviiTSameScreen, "MenuConviiTSameScreen",
             QStringLiteral("同じ画面で開く"), true);
     menu.MenuR2LTop = bar->addAction(QStringLiteral("左 ← 右"));

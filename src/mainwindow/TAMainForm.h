@@ -16,6 +16,8 @@ class TWhoisForm;
 class MainMenuHandlers;
 class NetSearchPage;
 class NetSearchButtons;
+class FavBrowsePage;
+class ConviPage;
 
 // The menu items of the main menu; objectName is each item's name.
 struct MainMenuItems {
@@ -51,6 +53,8 @@ public:
     MainMenuHandlers *mainMenuHandlers = nullptr;  // menus, page changes, timers
     NetSearchPage *netSearchPage = nullptr;        // search, result lists, right-pane tabs, link routing
     NetSearchButtons *netSearchButtons = nullptr;  // keyword buttons, side and auxiliary browsers
+    FavBrowsePage *favBrowsePage = nullptr;        // favourites page, favourites, news and convenience menus
+    ConviPage *conviPage = nullptr;                // the convenient sites' sub-tabs
     TStatusBar *StatusBar1 = nullptr;
     TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
            *TimerGUILocalIndent = nullptr;

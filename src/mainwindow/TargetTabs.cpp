@@ -1,4 +1,5 @@
 #include "mainwindow/TargetTabs.h"
+#include "mainwindow/FavBrowsePage.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/LinkRouting.h"
 #include "mainwindow/TAMainForm.h"
@@ -275,6 +276,7 @@ void TargetTabs::buildPopup()
         f_.fav.edFavUrl->setEditText(qs(u));
         f_.frame.PageControlMainTop->setCurrentWidget(f_.frame.PageControlMainTopTab13FavariteBrowse);
         f_.fav.PageControlBrowseLeft->setCurrentWidget(f_.fav.PageControlFavBrowseLeftTab01Browse);
+        f_.favBrowsePage->sbFavNavClick();
     });
     add("PopupTabMenuCloseUrl2Clipboard", QStringLiteral("「 Ｕｒｌ 」をｸﾘｯﾌﾟﾎﾞｰﾄﾞにｺﾋﾟｰする（ 入れる ）"), [this] {
         const std::string u = GetTargetTabCaption();

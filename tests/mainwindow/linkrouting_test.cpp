@@ -70,3 +70,41 @@ TEST(LinkRouting, LeftClickDecisionTable)
         EXPECT_EQ(d.url, r.url) << r.what;
     }
 }
+
+// The favourites page reads any site: its links are taken as they stand.
+TEST(LinkRouting, FavouritesPolicyDecisionTable)
+{
+    RouteInput base;
+    base.policy = FavoritesRoutePolicy();
+    base.hoverUrl = "http://a.jp/page";
+    const std::string redirect = "http://www.google.co.jp/url?sa=t&url=http%3A%2F%2Fb.jp%2F&ei=1";
+    const struct {
+        const char *what;
+        RouteInput in;
+        RouteAction action;
+        std::string url;
+    } rows[] = {
+        {"first link: front browser", base, RouteAction::FrontBrowser, "http://a.jp/page"},
+        {"later links: new tab", [&] { auto i = base; i.targetTabCount = 2; return i; }(), RouteAction::NewTab, "http://a.jp/page"},
+        {"don't create tab", [&] { auto i = base; i.targetTabCount = 2; i.dontCreateTab = true; return i; }(),
+         RouteAction::FrontBrowser, "http://a.jp/page"},
+        {"ignore click", [&] { auto i = base; i.ignoreClick = true; return i; }(), RouteAction::None, ""},
+        {"pdf", [&] { auto i = base; i.hoverUrl = "http://a.jp/x.pdf"; return i; }(), RouteAction::OpenExternal, "http://a.jp/x.pdf"},
+        {"nfs", [&] { auto i = base; i.hoverUrl = "http://a.jp/f.NFS"; return i; }(), RouteAction::OpenExternal, "http://a.jp/f.NFS"},
+        {"redirect not unwrapped", [&] { auto i = base; i.hoverUrl = redirect; return i; }(), RouteAction::FrontBrowser, redirect},
+        {"wrapped address kept", [&] { auto i = base; i.hoverUrl = "http://a.jp/go?to=http://b.jp/"; return i; }(),
+         RouteAction::FrontBrowser, "http://a.jp/go?to=http://b.jp/"},
+        {"engine page opens on the right", [&] { auto i = base; i.hoverUrl = "http://www.google.co.jp/search?q=x"; return i; }(),
+         RouteAction::FrontBrowser, "http://www.google.co.jp/search?q=x"},
+        {"related:+ cut", [&] { auto i = base; i.hoverUrl = "http://a.jp/p?related:+b.jp"; return i; }(),
+         RouteAction::FrontBrowser, "http://a.jp/p?"},
+        {"plus kept", [&] { auto i = base; i.hoverUrl = "http://a.jp/?q=a+b"; return i; }(), RouteAction::FrontBrowser, "http://a.jp/?q=a+b"},
+        {"one-shot opens the uncut link", [&] { auto i = base; i.hoverUrl = "http://a.jp/p?related:+b.jp"; i.sameScreenOnce = true; return i; }(),
+         RouteAction::SamePane, "http://a.jp/p?related:+b.jp"},
+    };
+    for (const auto &r : rows) {
+        const RouteDecision d = RouteLeftClick(r.in);
+        EXPECT_EQ(d.action, r.action) << r.what;
+        EXPECT_EQ(d.url, r.url) << r.what;
+    }
+}

@@ -269,7 +269,6 @@ TEST(TwoPane, SmallButtonsOfTheNetSearchPage)
     } opens[] = {
         {n.edGoogleURL->lineEdit(), &NetSearchButtons::sbGoogleSearchOpenIEClick, " https://a.jp/ ", true},
         {n.EditSearchUrl, &NetSearchButtons::btnSearchSideTopOpenIEClick, "http://b.jp/", true},
-        {n.EditBrowsehUrl, &NetSearchButtons::btnBrowseSideTopOpeIEClick, "mailto:x@y", false},
     };
     for (const auto &o : opens) {
         launched.clear();
@@ -278,11 +277,6 @@ TEST(TwoPane, SmallButtonsOfTheNetSearchPage)
         EXPECT_EQ(launched.size(), o.opens ? 1u : 0u) << o.text;
         if (o.opens && !launched.empty()) EXPECT_EQ(launched[0], QString::fromLatin1(o.text).trimmed().toStdString());
     }
-
-    n.EditBrowsehUrl->setText(QStringLiteral("http://fav.jp/"));
-    b.btnBrowseSideTopClick();
-    EXPECT_EQ(f->fav.edFavUrl->currentText(), QStringLiteral("http://fav.jp/"));
-    EXPECT_EQ(f->frame.PageControlMainTop->currentWidget(), f->frame.PageControlMainTopTab13FavariteBrowse);
 
     n.edGoogleURL->setEditText(QStringLiteral("http://dl.jp/x.html"));
     b.btnCOPY2DownloadUrlClick();
