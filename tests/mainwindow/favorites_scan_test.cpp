@@ -68,7 +68,7 @@ TEST(FavoritesScan, CaptionsFromFileNames)
         const char *name, *caption;
     } rows[] = {
         {"Links.url", "Links"}, {"abc", "abc"},   {"Q&A.url", "Q&A"},      {"a.b.URL", "a.b"},
-        {".url", ".url"},       {"ab", "ab"},     {"日本語.url", "日本語"}, {"x.日本語", "x.日本語"},
+        {".url", ".url"},       {"ab", "ab"},     {"日本語.url", "日本語"}, {"x.日本語", "x"}, {"x.日本", "x.日本"},
         {"新聞ab", "新聞ab"},
     };
     for (const auto &r : rows) EXPECT_EQ(FavoriteCaption(r.name), r.caption) << r.name;
