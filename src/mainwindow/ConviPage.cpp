@@ -1,4 +1,5 @@
 #include "mainwindow/ConviPage.h"
+#include "mainwindow/FormHelpers.h"
 #include "mainwindow/MainMenuHandlers.h"
 #include "mainwindow/NetSearchButtons.h"
 #include "mainwindow/NetSearchPage.h"
@@ -138,7 +139,7 @@ void ConviPage::btnOneScreenStopClick()
 void ConviPage::sbSiteOpenIEClick()
 {
     const std::string u = f_.state().GDefaultHomeUrl;
-    if (isHttp(u)) OpenUrlInBrowser(u);
+    if (isHttp(u)) OpenInDesktopBrowser(&f_, u);
 }
 
 void ConviPage::sbSiteExitClick() { f_.mainMenuHandlers->MenuFileCloseClick(); }
@@ -162,7 +163,7 @@ void ConviPage::btnOneScreenUrlPasteClick() { f_.convi.edOneScreenUrl->setEditTe
 void ConviPage::sbOneScreenOpenIEClick()
 {
     const std::string url = Trim(sjis(f_.convi.edOneScreenUrl->currentText()));
-    if (isHttp(url)) OpenUrlInBrowser(url);
+    if (isHttp(url)) OpenInDesktopBrowser(&f_, url);
 }
 
 void ConviPage::sbBackOneScreendUrlClick() { BrowserGoBackSafe(f_.convi.WebBrowserYahooMain); }

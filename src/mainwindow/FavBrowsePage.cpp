@@ -261,13 +261,13 @@ void FavBrowsePage::sbFavTargetBackClick() { BrowserGoBackSafe(WebBrowserFavTarg
 void FavBrowsePage::sbFavBaseOpenIEClick()
 {
     const std::string u = sjis(f_.fav.edFavUrl->currentText());
-    if (isHttp(u)) OpenUrlInBrowser(u);
+    if (isHttp(u)) OpenInDesktopBrowser(&f_, u);
 }
 
 void FavBrowsePage::sbFavTargetOpenIEClick()
 {
     const std::string u = sjis(f_.fav.edFavTarget->currentText());
-    if (isHttp(u)) OpenUrlInBrowser(u);
+    if (isHttp(u)) OpenInDesktopBrowser(&f_, u);
 }
 
 void FavBrowsePage::btnFavOnceClick() { f_.fav.btnFavOnce->setEnabled(false); }
@@ -296,7 +296,7 @@ void FavBrowsePage::btnBrowseSideTopClick()
 void FavBrowsePage::btnBrowseSideTopOpeIEClick()
 {
     const std::string url = Trim(sjis(f_.fav.EditBrowsehUrl->text()));
-    if (url.find("http://") != std::string::npos || url.find("https://") != std::string::npos) OpenUrlInBrowser(url);
+    if (url.find("http://") != std::string::npos || url.find("https://") != std::string::npos) OpenInDesktopBrowser(&f_, url);
 }
 
 // --- the right pane -----------------------------------------------------------------------
@@ -426,7 +426,7 @@ void FavBrowsePage::buildPopup()
     add("PopupTabBrowseMenuClose", QStringLiteral("閉じる"), [this] { PopupTabBrowseMenuCloseClick(); });
     add("PopupTabBrowswMenuCloseWithoutSave", QStringLiteral("ＩＥ（ Internet Explorer ）で表示する"), [this] {
         const std::string u = GetFavTargetTabCaption();
-        if (isHttp(u)) OpenUrlInBrowser(u);
+        if (isHttp(u)) OpenInDesktopBrowser(&f_, u);
     });
     add("PopupTabBrowseMenuCloseWithoutSaveAll", QStringLiteral("一括で閉じる"),
         [this] { PopupTabBrowseMenuCloseWithoutSaveAllClick(); });
@@ -490,7 +490,7 @@ void FavBrowsePage::wireTarget(TWebbrowser *wb)
         if (!p || st.GFavTargetHoverUrl.empty() || p->ReadyState() != TWebbrowser::ReadyComplete || !isHttp(link))
             return;
         if (!CheckPDF(link)) {
-            OpenUrlInBrowser(link);
+            OpenInDesktopBrowser(&f_, link);
             return;
         }
         if (!CreateFavTargetTab("", link)) return;
@@ -533,7 +533,7 @@ bool FavBrowsePage::WebBrowserFavBaseDocumentClick(const DocEvent &e)
     switch (d.action) {
     case RouteAction::None:
     case RouteAction::EngineLink: return false;
-    case RouteAction::OpenExternal: OpenUrlInBrowser(d.url); return false;
+    case RouteAction::OpenExternal: OpenInDesktopBrowser(&f_, d.url); return false;
     case RouteAction::SamePane:
         fv.WebBrowserFavBase->Navigate(qs(d.url));
         fv.btnFavOnce->setEnabled(true);
@@ -574,7 +574,7 @@ bool FavBrowsePage::WebBrowserFavTargetDocumentClick(const DocEvent &e)
         fv.WebBrowserFavSideLink->Navigate(qs(link));
         SetGUIUrl(f_, link);
     } else {
-        OpenUrlInBrowser(link);
+        OpenInDesktopBrowser(&f_, link);
     }
     return false;
 }
@@ -582,6 +582,6 @@ bool FavBrowsePage::WebBrowserFavTargetDocumentClick(const DocEvent &e)
 bool FavBrowsePage::WebBrowserFavTargetDocumentDblClick(const DocEvent &e)
 {
     const std::string link = ClickedLink(sjis(e.href), e.hasElement, f_.state().GFavTargetHoverUrl);
-    if (isHttp(link)) OpenUrlInBrowser(link);
+    if (isHttp(link)) OpenInDesktopBrowser(&f_, link);
     return false;
 }
