@@ -154,6 +154,7 @@ void NetSearchPage::startSearch(SearchEngine engine)
     for (auto *r : {n.RichEditBaseBrowserHTMLSrc, n.RichEditBaseBrowserScript, n.RichEditBaseBrowserStyleSheet,
                     n.RichEditBaseBrowserRaw, n.RichEditBaseBrowserTab06HTMLAll})
         r->clear();
+    f_.ip.EditDomain->clear();
     st.GSecondEngineSearch = !first;
     st.GFirstEngineSearch = first;
     st.GSearchOffset = 0;

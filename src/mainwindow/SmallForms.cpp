@@ -1,6 +1,7 @@
 #include "mainwindow/SmallForms.h"
 #include "mainwindow/Settings.h"
 #include "mainwindow/TAMainForm.h"
+#include "platform/IniFile.h"
 #include "platform/RichEditTools.h"
 #include "platform/TRichEdit.h"
 
@@ -93,7 +94,12 @@ void TFormSource::sbAppearanceThisPositionClick()
     TAMainForm *f = mainForm();
     if (!f) return;
     const QRect g = geometry();
-    WriteFormSourcePlace(f->state().GSettingsFile, {g.top(), g.left(), g.width(), g.height()});
+    const std::string &file = f->state().GSettingsFile;
+    // Before the first settings save the path names the file to come. A file holding the
+    // place alone would read as all options off at the next start, so it starts with the
+    // options as they stand.
+    if (!TIniFile(file).exists() && !SaveIniSettingsReported(*f, file)) return;
+    WriteFormSourcePlace(file, {g.top(), g.left(), g.width(), g.height()});
 }
 
 void TFormSource::CheckBox1Click()

@@ -182,7 +182,7 @@ void TAMainForm::buildMenus()
     addMenu(menu.MenuCovinienceSameScreenSetting, "MenuCovinienceSameScreenSetting",
             QStringLiteral("便利なﾍﾟｰｼﾞ（ 【 ２ 】画面連携 ）"));
     addItem(menu.MenuCovinienceSameScreenSetting, menu.MenuConviiTSameScreen, "MenuConviiTSameScreen",
-            QStringLiteral("同じ画面で開く"), true);
+            QStringLiteral("「次へ」のため、同じ「左」画面に表示"), true);
     menu.MenuR2LTop = bar->addAction(QStringLiteral("左 ← 右"));
     menu.MenuR2LTop->setObjectName(QStringLiteral("MenuR2LTop"));
     addMenu(menu.MenuOther, "MenuOther", QStringLiteral("その他"));

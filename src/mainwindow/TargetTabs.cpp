@@ -172,8 +172,10 @@ std::string TargetTabs::GetTargetTabCaption()
 {
     if (!f_.state().GFormShown) return {};
     auto *pc = f_.net.TargetPageControl;
+    // The tab in front becomes the front browser, the fixed tab included.
+    if (QWidget *page = pc->currentWidget())
+        if (auto *wb = page->findChild<TWebbrowser *>()) front_ = wb;
     if (pc->currentIndex() <= 0) return f_.state().GTargetUrl;
-    if (auto *wb = pc->currentWidget()->findChild<TWebbrowser *>()) front_ = wb;
     return sjis(pc->tabToolTip(pc->currentIndex()));
 }
 

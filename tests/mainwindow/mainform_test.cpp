@@ -28,6 +28,7 @@ TEST(MainForm, ShowWithoutSettingsKeepsDefaultsAndOpensOnNetSearch)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(f.form.get()));
     EXPECT_TRUE(f->state().GFormShown);
     EXPECT_EQ(f->windowTitle(), TAMainForm::longTitle());
+    EXPECT_EQ(f->menu.MenuConviiTSameScreen->text(), QStringLiteral("「次へ」のため、同じ「左」画面に表示"));
     EXPECT_EQ(f->frame.PageControlMainTop->currentWidget(), f->frame.PageControlMainTopTab00GoogleSearch);
     EXPECT_EQ(f->net.PageControlBaseBrowser->currentWidget(), f->net.PageControlBaseBrowserTab01Browser);
     EXPECT_EQ(f->net.PanelPageControlMainTopTab00GoogleSearchTop->height(), 420);

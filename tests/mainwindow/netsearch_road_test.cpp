@@ -75,7 +75,9 @@ TEST(NetSearchRoad, SearchListsResultsAndLeftClicksOpenThemInTheRightPane)
     n.edGoogleSearch->setFocus();
     QTest::keyClicks(n.edGoogleSearch->lineEdit(), QStringLiteral("road test"));
     n.CheckBoxBatchSearchBrowse->setChecked(true);
+    f.ip.EditDomain->setText(QStringLiteral("old.example.jp"));
     QTest::mouseClick(n.btnGoogleSearch, Qt::LeftButton);
+    EXPECT_TRUE(f.ip.EditDomain->text().isEmpty()) << "a search clears the domain of the last page";
 
     auto *list = n.ListBoxPageControlBaseBrowserTab08SearchList;
     ASSERT_TRUE(waitUntil([&] { return list->count() == 3; }, 15000))

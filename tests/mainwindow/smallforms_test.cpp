@@ -54,9 +54,20 @@ TEST(FormSource, PlaceWordWrapBlackAndCopy)
     src.CheckBox1->click();
     EXPECT_EQ(src.RichEditSource->lineWrapMode(), QPlainTextEdit::NoWrap);
 
-    // No settings file: the position button writes nothing.
+    // No settings file yet: the position is kept in a new one, not dropped.
+    src.setGeometry(70, 80, 400, 300);
     src.sbAppearanceThisPositionClick();
-    EXPECT_FALSE(TIniFile(ini).exists());
+    ASSERT_TRUE(TIniFile(ini).exists());
+    {
+        FormPlace first;
+        ASSERT_TRUE(ReadFormSourcePlace(ini, first));
+        EXPECT_EQ(first.left, 70);
+        EXPECT_EQ(first.top, 80);
+        EXPECT_EQ(first.width, 400);
+        EXPECT_EQ(first.height, 300);
+    }
+    // ... together with the options as they stand, so the next start keeps them.
+    EXPECT_EQ(TIniFile(ini).ReadString("NetSearch", "Batch", ""), "1");
 
     TIniFile(ini).update([](IniDocument &d) {
         d.setValue("FormSource", "Top", "40");

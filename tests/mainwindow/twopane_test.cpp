@@ -175,6 +175,16 @@ TEST(TwoPane, NewWindowFromTheLeftPaneBecomesARightPaneTab)
     EXPECT_TRUE(f->net.TargetPageControl->tabToolTip(1).endsWith(QStringLiteral("/popup")));
     // The left pane keeps its page.
     EXPECT_TRUE(base->LocationURL().endsWith(QStringLiteral("/left")));
+
+    // Asking for the front tab's address makes its browser the front one, the fixed tab's too.
+    f->state().GTargetUrl = "http://fixed.example/";
+    {
+        QSignalBlocker quiet(f->net.TargetPageControl);
+        f->net.TargetPageControl->setCurrentIndex(0);
+    }
+    ASSERT_EQ(tabs.TargetBrowser(), tab);
+    EXPECT_EQ(tabs.GetTargetTabCaption(), "http://fixed.example/");
+    EXPECT_EQ(tabs.TargetBrowser(), f->net.TargetBrowser);
 }
 
 TEST(TwoPane, AuxiliaryBrowserKeepsEveryPageItShowed)
