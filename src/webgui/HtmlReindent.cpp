@@ -1,0 +1,1654 @@
+#include "webgui/HtmlReindent.h"
+
+#include "text/HtmlScan.h"
+#include "text/HtmlRewrite.h"
+#include "text/JCode.h"
+#include "text/SjisBytes.h"
+#include "text/StrUtils.h"
+#include "text/WebFetch.h"
+#include "text/FileUtils.h"
+
+#include <algorithm>
+#include <map>
+#include <utility>
+
+namespace {
+
+constexpr std::size_t npos = std::string::npos;
+const std::string kCrLf = "\r\n";
+const std::string kJoinOpen = "<!--";
+const std::string kJoinClose = "    -->";
+const std::string kMadeFromHead = "<!-- made from ";
+const std::string kMadeFromTail = "\" by VORN-KYMBrowser -->";
+const std::string kDocTypeTransitional =
+    "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">";
+const std::string kBannerHash = " " + std::string(40, '#');
+
+// Japanese literals of the trace and marker lines, converted once to Shift_JIS.
+const std::string& sj(const char* utf8)
+{
+    thread_local std::map<const char*, std::string> cache;
+    auto it = cache.find(utf8);
+    if (it == cache.end())
+        it = cache.emplace(utf8, Utf8ToAnsi(utf8)).first;
+    return it->second;
+}
+
+bool contains(const std::string& s, const std::string& sub) { return s.find(sub) != npos; }
+bool startsWith(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
+
+bool isNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == ':' ||
+           c == '_';
+}
+
+// First "<name" (or "</name") in s whose name ends there: "<p" is not "<pre" or "<param".
+// The marker begins with "<", which never is a trail byte, so a byte search is safe.
+std::size_t findTag(const std::string& s, const std::string& tag, std::size_t from = 0)
+{
+    for (std::size_t p = s.find(tag, from); p != npos; p = s.find(tag, p + 1)) {
+        const std::size_t e = p + tag.size();
+        if (e >= s.size() || !isNameChar(s[e]))
+            return p;
+    }
+    return npos;
+}
+
+std::size_t findTagNoCase(const std::string& s, const std::string& tag, std::size_t from = 0)
+{
+    return findTag(LowerCase(s), tag, from);
+}
+
+std::string leadingBlanks(const std::string& s)
+{
+    std::size_t i = 0;
+    while (i < s.size() && (s[i] == ' ' || s[i] == '\t'))
+        ++i;
+    return s.substr(0, i);
+}
+
+// --- protected content: raw elements, and comments and tags that span lines --------------
+
+struct Ranges {
+    std::vector<std::pair<std::size_t, std::size_t>> r; // sorted, disjoint, [begin, end)
+    bool intersects(std::size_t a, std::size_t b) const
+    {
+        if (a >= b)
+            return false;
+        auto it = std::upper_bound(r.begin(), r.end(), std::make_pair(a, npos));
+        if (it != r.begin() && std::prev(it)->second > a)
+            return true;
+        return it != r.end() && it->first < b;
+    }
+};
+
+bool isDoctype(std::string_view t) { return StartsWithNoCase(t, "<!doctype"); }
+
+Ranges protectedRanges(const std::string& text, bool commentsToo)
+{
+    Ranges out;
+    for (const HtmlToken& t : ScanHtml(text)) {
+        if (t.end <= t.begin)
+            continue;
+        const std::string_view v(text.data() + t.begin, t.end - t.begin);
+        const bool multi = v.find('\n') != std::string_view::npos;
+        bool keep = t.kind == HtmlToken::Kind::Raw;
+        if (t.kind == HtmlToken::Kind::Comment)
+            keep = multi || commentsToo;
+        if ((t.isTag() || t.kind == HtmlToken::Kind::Markup) && multi && !isDoctype(v))
+            keep = true;
+        if (keep)
+            out.r.emplace_back(t.begin, t.end);
+    }
+    return out;
+}
+
+// Applies fn to every stretch of text outside the protected ranges.
+// A line is protected when its text meets protected content; an empty line when its line
+// break lies inside it (a blank line in a pre element).
+bool spanProtected(const Ranges& r, std::size_t b, std::size_t e) { return b < e ? r.intersects(b, e) : r.intersects(b, b + 1); }
+
+// The next occurrence of a pattern at or after a moving position, searched again only when the
+// position passed it, so a loop over a long line stays linear.
+struct NextFind {
+    const std::string& w;
+    std::string pat;
+    std::size_t at = 0;
+    bool known = false;
+    std::size_t from(std::size_t p)
+    {
+        if (!known || (at != npos && at < p)) {
+            at = w.find(pat, p);
+            known = true;
+        }
+        return at;
+    }
+};
+
+template <class Fn> std::string mapOutside(const std::string& text, const Ranges& ranges, Fn fn)
+{
+    std::string out;
+    out.reserve(text.size() + text.size() / 16);
+    std::size_t at = 0;
+    for (const auto& [b, e] : ranges.r) {
+        if (b > at)
+            out += fn(text.substr(at, b - at));
+        out.append(text, b, e - b);
+        at = e;
+    }
+    if (at < text.size())
+        out += fn(text.substr(at));
+    return out;
+}
+
+template <class Fn> std::string mapOutsideRaw(const std::string& text, bool commentsToo, Fn fn)
+{
+    return mapOutside(text, protectedRanges(text, commentsToo), fn);
+}
+
+struct LineSpan {
+    std::size_t begin, end; // without the line break
+};
+
+std::vector<LineSpan> splitSpans(const std::string& text)
+{
+    std::vector<LineSpan> spans;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t nl = text.find('\n', at);
+        std::size_t next = nl == npos ? text.size() : nl + 1;
+        std::size_t end = nl == npos ? text.size() : nl;
+        if (end > at && text[end - 1] == '\r')
+            --end;
+        spans.push_back({at, end});
+        at = next;
+    }
+    return spans;
+}
+
+std::string joinLines(const std::vector<std::string>& lines)
+{
+    std::string out;
+    std::size_t n = 0;
+    for (const auto& l : lines)
+        n += l.size() + 2;
+    out.reserve(n);
+    for (const auto& l : lines) {
+        out += l;
+        out += kCrLf;
+    }
+    return out;
+}
+
+// Runs of line breaks (with nothing but blanks between) become one line break.
+std::string collapseBlankLines(const std::string& s)
+{
+    std::string out;
+    out.reserve(s.size());
+    std::size_t i = 0;
+    while (i < s.size()) {
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
+            out += kCrLf;
+            std::size_t j = i + 2;
+            for (;;) {
+                std::size_t k = j;
+                while (k < s.size() && (s[k] == ' ' || s[k] == '\t'))
+                    ++k;
+                if (k + 1 < s.size() && s[k] == '\r' && s[k + 1] == '\n')
+                    j = k + 2;
+                else
+                    break;
+            }
+            i = j;
+        } else {
+            out += s[i++];
+        }
+    }
+    return out;
+}
+
+// Removes the tags and comments whose text holds needle (lower case); text stays.
+std::string removeMarkupContaining(const std::string& line, const std::string& needle)
+{
+    std::string out;
+    std::size_t at = 0;
+    for (const HtmlToken& t : ScanHtml(line)) {
+        if (!t.isMarkup())
+            continue;
+        if (LowerCase(line.substr(t.begin, t.end - t.begin)).find(needle) == npos)
+            continue;
+        out.append(line, at, t.begin - at);
+        at = t.end;
+    }
+    out.append(line, at, npos);
+    return out;
+}
+
+// Escapes the "&" of a link tag that does not already begin a character reference.
+std::string escapeBareAmpersands(const std::string& s)
+{
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '&') {
+            out += s[i];
+            continue;
+        }
+        std::size_t j = i + 1;
+        if (j < s.size() && s[j] == '#')
+            ++j;
+        std::size_t k = j;
+        while (k < s.size() && isNameChar(s[k]) && s[k] != '-' && s[k] != ':')
+            ++k;
+        if (k > j && k < s.size() && s[k] == ';')
+            out += '&';
+        else
+            out += "&amp;";
+    }
+    return out;
+}
+
+// The comment that ends a run's joined line break: "<!--", blanks, one line break, blanks,
+// "-->". Taking these out gives the lines as they were before the run.
+bool isJoiner(std::string_view c)
+{
+    if (c.size() < 7 || c.substr(0, 4) != "<!--" || c.substr(c.size() - 3) != "-->")
+        return false;
+    const std::string_view mid = c.substr(4, c.size() - 7);
+    int breaks = 0;
+    for (char ch : mid) {
+        if (ch == '\n')
+            ++breaks;
+        else if (ch != ' ' && ch != '\t' && ch != '\r')
+            return false;
+    }
+    return breaks == 1;
+}
+
+std::string removeJoiners(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size());
+    std::size_t at = 0;
+    for (const HtmlToken& t : ScanHtml(text)) {
+        if (t.kind != HtmlToken::Kind::Comment || !isJoiner(std::string_view(text).substr(t.begin, t.end - t.begin)))
+            continue;
+        std::size_t b = t.begin;
+        // A joiner that had to start its own line after a tag (a table end) takes that line
+        // break back with it.
+        std::size_t k = b;
+        while (k > at && (text[k - 1] == ' ' || text[k - 1] == '\t'))
+            --k;
+        if (k >= at + 2 && text[k - 1] == '\n' && text[k - 2] == '\r' && k >= 3 && text[k - 3] == '>' && k - 3 >= at)
+            b = k - 2;
+        out.append(text, at, b - at);
+        at = t.end;
+    }
+    out.append(text, at, npos);
+    return out;
+}
+
+// Puts the structural tags (DOCTYPE, html, head, body, head end, title element) on lines of
+// their own where they share a line with raw content, so the line rules meet them and the
+// raw lines still go out byte for byte. Line breaks there are not rendered.
+std::string isolateStructuralTags(const std::string& text)
+{
+    const Ranges prot = protectedRanges(text, false);
+    if (prot.r.empty())
+        return text;
+    const auto tokens = ScanHtml(text);
+    std::vector<std::size_t> cuts;
+    auto lineOf = [&](std::size_t p, std::size_t& b, std::size_t& e) {
+        b = text.rfind('\n', p == 0 ? 0 : p - 1);
+        b = (b == npos || p == 0) ? 0 : b + 1;
+        e = text.find('\n', p);
+        e = e == npos ? text.size() : e;
+    };
+    for (std::size_t i = 0; i < tokens.size(); ++i) {
+        const HtmlToken& t = tokens[i];
+        std::size_t tb = t.begin, te = t.end;
+        const bool structural =
+            (t.kind == HtmlToken::Kind::StartTag && (t.name == "html" || t.name == "head" || t.name == "body" || t.name == "title")) ||
+            (t.kind == HtmlToken::Kind::EndTag && t.name == "head") ||
+            (t.kind == HtmlToken::Kind::Markup && isDoctype(std::string_view(text).substr(tb, te - tb)));
+        if (!structural)
+            continue;
+        if (t.kind == HtmlToken::Kind::StartTag && t.name == "title") {
+            for (std::size_t j = i + 1; j < tokens.size(); ++j)
+                if (tokens[j].kind == HtmlToken::Kind::EndTag && tokens[j].name == "title") {
+                    te = tokens[j].end;
+                    break;
+                }
+        }
+        std::size_t lb, le;
+        lineOf(tb, lb, le);
+        std::size_t lb2, le2;
+        lineOf(te == 0 ? 0 : te - 1, lb2, le2);
+        if (!prot.intersects(lb, le) && !prot.intersects(lb2, le2))
+            continue;
+        if (Trim(text.substr(lb, tb - lb)) != "")
+            cuts.push_back(tb);
+        if (te < le2 && Trim(text.substr(te, le2 - te)) != "")
+            cuts.push_back(te);
+    }
+    if (cuts.empty())
+        return text;
+    std::sort(cuts.begin(), cuts.end());
+    std::string out;
+    std::size_t at = 0;
+    for (std::size_t c : cuts) {
+        if (c < at)
+            continue;
+        out.append(text, at, c - at);
+        out += kCrLf;
+        at = c;
+    }
+    out.append(text, at, npos);
+    return out;
+}
+
+// Structural start tags spread over several lines are joined into one line, so that a rule
+// finds them whole.
+std::string joinStructuralTags(const std::string& text)
+{
+    std::string out;
+    std::size_t at = 0;
+    for (const HtmlToken& t : ScanHtml(text)) {
+        const std::string_view v = std::string_view(text).substr(t.begin, t.end - t.begin);
+        const bool structural =
+            (t.kind == HtmlToken::Kind::StartTag &&
+             (t.name == "html" || t.name == "head" || t.name == "body" || t.name == "title" || t.name == "meta" ||
+              t.name == "link")) ||
+            (t.kind == HtmlToken::Kind::Markup && isDoctype(v));
+        if (!structural || v.find('\n') == std::string_view::npos)
+            continue;
+        out.append(text, at, t.begin - at);
+        bool blank = false;
+        for (char c : v) {
+            if (c == '\r' || c == '\n' || c == ' ' || c == '\t') {
+                blank = true;
+                continue;
+            }
+            if (blank)
+                out += ' ';
+            blank = false;
+            out += c;
+        }
+        at = t.end;
+    }
+    out.append(text, at, npos);
+    return out;
+}
+
+// Cuts given as offsets into W become pieces; cuts inside a tag or a comment are dropped, and
+// so are cuts that would leave a piece empty.
+std::vector<std::string> piecesFromCuts(const std::string& W, std::vector<std::size_t> cuts)
+{
+    std::sort(cuts.begin(), cuts.end());
+    cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    std::vector<std::pair<std::size_t, std::size_t>> inside;
+    for (const HtmlToken& t : ScanHtml(W))
+        if (t.isMarkup() || t.kind == HtmlToken::Kind::Raw)
+            inside.emplace_back(t.begin, t.end);
+    std::vector<std::string> pieces;
+    std::size_t at = 0;
+    std::size_t k = 0;
+    for (std::size_t c : cuts) {
+        if (c <= at || c >= W.size())
+            continue;
+        while (k < inside.size() && inside[k].second <= c)
+            ++k;
+        if (k < inside.size() && inside[k].first < c)
+            continue;
+        pieces.push_back(W.substr(at, c - at));
+        at = c;
+    }
+    pieces.push_back(W.substr(at));
+    return pieces;
+}
+
+// Pieces written as lines whose breaks hide in comments: every line but the last ends in the
+// opener, every line after the first begins with the indent and the closer.
+void writeJoined(const std::vector<std::string>& pieces, const std::string& indent, std::vector<std::string>& lines)
+{
+    lines.clear();
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        std::string l = i == 0 ? pieces[i] : indent + kJoinClose + pieces[i];
+        if (i + 1 < pieces.size())
+            l += kJoinOpen;
+        lines.push_back(std::move(l));
+    }
+}
+
+// Inside a comment kept within a line, "<" and ">" become marks so that no cut falls there.
+std::string protectInlineComments(std::string W, const ReindentMarks& m)
+{
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t a = W.find(m.cOpen, from);
+        if (a == npos)
+            break;
+        const std::size_t z = W.find(m.cClose, a + m.cOpen.size());
+        if (z == npos)
+            break;
+        std::string mid = W.substr(a + m.cOpen.size(), z - a - m.cOpen.size());
+        mid = ReplaceAll(ReplaceAll(mid, "<", m.lt), ">", m.gt);
+        W.replace(a + m.cOpen.size(), z - a - m.cOpen.size(), mid);
+        from = a + m.cOpen.size() + mid.size() + m.cClose.size();
+    }
+    return W;
+}
+
+std::string removeValignDefault(const std::string& s) { return ReplaceAllIgnoreCase(s, " valign=\"default\"", ""); }
+
+int splitCommon(bool paragraph, const std::string& Open, const std::string& Close, const std::string& Line,
+                std::vector<std::string>& Lines, int MaxLen, const ReindentMarks& m)
+{
+    Lines.clear();
+    if (static_cast<long long>(Line.size()) < MaxLen) {
+        Lines.push_back(Line);
+        return 1;
+    }
+    // "<br />" too in a paragraph: it is what "<br>" comes back as, so a second run cuts alike.
+    std::string W = ReplaceAllIgnoreCase(ReplaceAllIgnoreCase(Line, "<br>", m.br), "<br />", m.br);
+    W = protectInlineComments(W, m);
+    const std::size_t op = findTag(W, Open);
+    const std::size_t gt = op == npos ? npos : W.find('>', op);
+    if (gt == npos) {
+        Lines.push_back(Line);
+        return 1;
+    }
+    const std::string indent = leadingBlanks(W);
+    const std::size_t headLen = indent.size() + kJoinClose.size();
+    const std::string endMark = paragraph ? "</p>" : Close;
+    const std::string splitMark = paragraph ? "</p" : Close;
+    std::vector<std::size_t> cuts{gt + 1};
+    std::size_t p = gt + 1;
+    bool toTail = false;
+    NextFind img{W, "<img"}, endAt{W, endMark}, closeTag{W, "</"}, anyGt{W, ">"}, anyLt{W, "<"};
+    while (anyGt.from(p) != npos) {
+        const std::size_t before = p;
+        if (img.from(p) != npos) {
+            p = W.find('>', p) + 1;
+            cuts.push_back(p);
+        } else if (anyLt.from(p) != npos) {
+            std::size_t e = npos;
+            if (paragraph) {
+                const std::size_t cl = closeTag.from(p);
+                e = cl != npos ? W.find('>', cl) : W.find('>', p + 1);
+            } else {
+                const std::size_t f = W.find('>', p);
+                e = f == npos ? npos : W.find('>', f + 2);
+            }
+            if (e != npos) {
+                p = e + 1;
+                cuts.push_back(p);
+            }
+            const std::size_t lt = anyLt.from(p);
+            if (lt != npos) {
+                const std::size_t c = endAt.from(p);
+                if (c == npos || c - p < 15) {
+                    toTail = true;
+                    break;
+                }
+                const std::size_t g = W.find('>', lt);
+                if (g == npos)
+                    break;
+                cuts.push_back(lt);
+                p = g + 1;
+                cuts.push_back(p);
+            }
+        }
+        if (W.size() - p + headLen < static_cast<std::size_t>(std::max(MaxLen, 0)))
+            break;
+        if (p == before)
+            break;
+    }
+    if (toTail) {
+        const std::size_t c = W.find(splitMark, p);
+        if (c != npos && c > p)
+            cuts.push_back(c);
+    }
+    writeJoined(piecesFromCuts(W, cuts), indent, Lines);
+    return static_cast<int>(Lines.size());
+}
+
+} // namespace
+
+// --- marks -----------------------------------------------------------------------------
+
+ReindentMarks ReindentMarks::forText(const std::string& Source)
+{
+    bool seen[256] = {};
+    for (unsigned char c : Source)
+        seen[c] = true;
+    char lead = '\x01';
+    for (int c = 1; c < 32; ++c) {
+        if (c == '\t' || c == '\n' || c == '\r')
+            continue;
+        if (!seen[c]) {
+            lead = static_cast<char>(c);
+            break;
+        }
+    }
+    ReindentMarks m;
+    m.br = std::string(1, lead) + "b";
+    m.cOpen = std::string(1, lead) + "o";
+    m.cClose = std::string(1, lead) + "c";
+    m.lt = std::string(1, lead) + "l";
+    m.gt = std::string(1, lead) + "g";
+    m.iframeEnd = std::string(1, lead) + "i";
+    return m;
+}
+
+std::string ReindentMarks::restore(const std::string& S) const
+{
+    if (S.find(br[0]) == npos)
+        return S;
+    std::string out;
+    out.reserve(S.size() + 16);
+    for (std::size_t i = 0; i < S.size(); ++i) {
+        if (S[i] == br[0] && i + 1 < S.size()) {
+            const char k = S[i + 1];
+            const char* to = nullptr;
+            switch (k) {
+            case 'b': to = "<br />"; break;
+            case 'o': to = "<!--"; break;
+            case 'c': to = "-->"; break;
+            case 'l': to = "<"; break;
+            case 'g': to = ">"; break;
+            case 'i': to = "></iframe>"; break;
+            }
+            if (to) {
+                out += to;
+                ++i;
+                continue;
+            }
+        }
+        out += S[i];
+    }
+    return out;
+}
+
+// --- splitters and fix-ups --------------------------------------------------------------
+
+int SplitLongTagLine(const std::string& Open, const std::string& Close, const std::string& Line,
+                     std::vector<std::string>& Lines, int MaxLen, const ReindentMarks& Marks)
+{
+    return splitCommon(false, Open, Close, Line, Lines, MaxLen, Marks);
+}
+
+int SplitLongParagraphLine(const std::string& Line, std::vector<std::string>& Lines, int MaxLen,
+                           const ReindentMarks& Marks)
+{
+    return splitCommon(true, "<p", "</p", Line, Lines, MaxLen, Marks);
+}
+
+int TDinnerIndent(const std::string& Open, const std::string& Close, const std::string& Line,
+                  std::vector<std::string>& Lines, int MaxLen, std::vector<std::string>* Trace,
+                  const ReindentMarks& Marks)
+{
+    Lines.clear();
+    auto tr = [&](const char* label, const std::string& text) {
+        if (Trace)
+            Trace->push_back(sj(label) + "\t" + Marks.restore(text));
+    };
+    if (static_cast<long long>(Line.size()) < MaxLen) {
+        const std::string W = removeValignDefault(Line);
+        const std::size_t a = W.find("<!--");
+        if (a != npos && contains(W, "//") && a > 0) {
+            Lines.push_back(W.substr(0, a));
+            Lines.push_back(W.substr(a));
+            tr("◎２", Lines[0]);
+            tr("◎３", Lines[1]);
+        } else {
+            Lines.push_back(W);
+            tr("◎１", W);
+        }
+        return static_cast<int>(Lines.size());
+    }
+    const std::size_t g1 = Line.find('>');
+    if (findTag(Line, Open) == npos || g1 == npos || Line.find('>', g1 + 2) == npos) {
+        Lines.push_back(Line);
+        return 1;
+    }
+    const std::string W = protectInlineComments(removeValignDefault(Line), Marks);
+    const std::size_t op = findTag(W, Open);
+    const std::size_t gt = op == npos ? npos : W.find('>', op);
+    if (gt == npos) {
+        Lines.push_back(Line);
+        return 1;
+    }
+    const std::string indent = leadingBlanks(W);
+    const std::size_t headLen = indent.size() + kJoinClose.size();
+    std::vector<std::size_t> cuts{gt + 1};
+    tr("〓１", W.substr(0, gt + 1) + kJoinOpen);
+    std::size_t p = gt + 1;
+    auto piece = [&](std::size_t a, std::size_t b) { return W.substr(a, b - a); };
+    // The trace shows where a rest begins, not all of it: a long line stays linear.
+    auto restAt = [&](std::size_t a) { return W.substr(a, 80); };
+    NextFind closeTag{W, "</"}, closeAt{W, Close}, anyLt{W, "<"}, anyGt{W, ">"};
+    if (anyGt.from(p) != npos) {
+        for (;;) {
+            const std::size_t before = p;
+            if (anyLt.from(p) != npos) {
+                const std::size_t cl = closeTag.from(p);
+                const std::size_t e = cl != npos ? W.find('>', cl) : W.find('>', p + 1);
+                if (e != npos) {
+                    const std::size_t pe = e + 1;
+                    const std::size_t n = W.size() - pe;
+                    const std::string pc = piece(p, pe);
+                    bool cutBeforeImg = false;
+                    if (n <= 10) {
+                        const std::size_t img = pc.find("<img ");
+                        const std::size_t a = pc.find("<a ");
+                        if (img != npos && img > 0) {
+                            cuts.push_back(p + img);
+                            cuts.push_back(pe);
+                            tr("☆１", pc.substr(0, img));
+                            tr("☆２", pc.substr(img));
+                            p = pe;
+                        } else if (a != npos && a > 0) {
+                            cuts.push_back(p + a);
+                            cuts.push_back(pe);
+                            tr("☆４", pc.substr(0, a));
+                            tr("☆５", pc.substr(a));
+                            p = pe;
+                        }
+                    } else if (n <= 16) {
+                        const std::size_t img = pc.find("<img ");
+                        if (img != npos && img > 0) {
+                            cuts.push_back(p + img);
+                            tr("◆１", pc.substr(0, img));
+                            tr("◆２", pc.substr(img));
+                        } else {
+                            tr("●８", pc);
+                        }
+                        cuts.push_back(pe);
+                        p = pe;
+                    } else {
+                        const std::size_t img = pc.size() > 10 ? pc.find("<img ", 10) : npos;
+                        if (img != npos) {
+                            cuts.push_back(p + img);
+                            tr("●２", pc.substr(0, img));
+                            tr("●３", pc.substr(img));
+                            cutBeforeImg = true;
+                        } else {
+                            const std::size_t g = pc.find('>');
+                            cuts.push_back(p + g + 1);
+                            tr("●４", pc.substr(0, g + 1));
+                            tr("●４", pc.substr(g + 1));
+                        }
+                        cuts.push_back(pe);
+                        p = pe;
+                        if (!cutBeforeImg && p < W.size() && W[p] != '<') {
+                            const std::size_t lt = W.find('<', p);
+                            if (lt != npos) {
+                                tr("●８", piece(p, lt));
+                                tr("●９", restAt(lt));
+                                cuts.push_back(lt);
+                                p = lt;
+                            }
+                        }
+                    }
+                }
+            }
+            if (anyLt.from(p) != npos) {
+                const std::size_t c = closeAt.from(p);
+                if (c == npos || c - p < 15) {
+                    if (c != npos && c > p) {
+                        cuts.push_back(c);
+                        tr("▼６", piece(p, c));
+                        tr("▼７", restAt(c));
+                    } else if (c == p) {
+                        tr("▼８", restAt(p));
+                    } else {
+                        std::size_t q = p;
+                        for (;;) {
+                            const std::size_t g = W.find('>', q);
+                            if (W.size() - q < 30 || g == npos || g + 1 >= W.size())
+                                break;
+                            cuts.push_back(g + 1);
+                            q = g + 1;
+                            if (W.size() - q < 30)
+                                tr("▽８", restAt(q));
+                            else
+                                tr("▽９", restAt(q));
+                        }
+                        tr("▽１０", restAt(q));
+                    }
+                    p = W.size();
+                    break;
+                }
+                const std::size_t lt = W.find('<', p);
+                const std::size_t g = W.find('>', lt);
+                if (g == npos)
+                    break;
+                if (lt > p)
+                    cuts.push_back(lt);
+                cuts.push_back(g + 1);
+                tr("■８", piece(lt, g + 1));
+                p = g + 1;
+            }
+            if (headLen + (W.size() - p) < static_cast<std::size_t>(std::max(MaxLen, 0))) {
+                tr("■９", restAt(p));
+                break;
+            }
+            if (anyGt.from(p) == npos || p == before)
+                break;
+        }
+    }
+    writeJoined(piecesFromCuts(W, cuts), indent, Lines);
+    return static_cast<int>(Lines.size());
+}
+
+std::string FixImgAndLinkTags(const std::string& Line, int Mode, const ReindentMarks& Marks)
+{
+    if (Mode == 0)
+        return Line;
+    std::string s = Line;
+    if (contains(s, "<img ") && !contains(s, "alt=\"")) {
+        s = ReplaceAllIgnoreCase(s, "<br />", Marks.br);
+        const std::size_t img = s.find("<img ");
+        const std::size_t end = s.find('>', img);
+        const std::size_t sl = s.find(" />", img);
+        if (sl != npos && end != npos && sl + 2 == end)
+            s.replace(sl, 3, " alt=\"" + sj("■■■") + "\" />");
+    }
+    for (std::size_t a = s.find("<a "); a != npos; a = s.find("<a ", a + 3)) {
+        const std::size_t g = s.find('>', a);
+        if (g == npos)
+            break;
+        const std::string attrs = s.substr(a + 3, g - a - 3);
+        if (!contains(attrs, "&"))
+            continue;
+        const std::string fixed = escapeBareAmpersands(attrs);
+        s.replace(a + 3, g - a - 3, fixed);
+    }
+    s = ReplaceAll(ReplaceAll(s, Marks.lt, "<"), Marks.gt, ">");
+    if (contains(s, "<!---"))
+        s = ReplaceAll(s, "<!---", "<!-- " + sj("■") + " ");
+    if (contains(s, "--->"))
+        s = ReplaceAll(s, "--->", " " + sj("■") + " -->");
+    return s;
+}
+
+int ExtractCommentBlocks(std::string& Line, std::vector<std::string>& Blocks)
+{
+    Blocks.clear();
+    std::string rest;
+    std::size_t at = 0;
+    for (const HtmlToken& t : ScanHtml(Line)) {
+        if (t.kind != HtmlToken::Kind::Comment)
+            continue;
+        Blocks.push_back(Line.substr(t.begin, t.end - t.begin));
+        rest.append(Line, at, t.begin - at);
+        at = t.end;
+    }
+    if (Blocks.empty())
+        return 0;
+    rest.append(Line, at, npos);
+    Line = rest;
+    return static_cast<int>(Blocks.size());
+}
+
+// --- the re-indenter --------------------------------------------------------------------
+
+namespace {
+
+class Reindenter {
+public:
+    Reindenter(const ReindentOptions& o, const ReindentInputs& in) : opt(o), in(in) {}
+    ReindentResult run(const std::string& Source);
+
+private:
+    const ReindentOptions& opt;
+    const ReindentInputs& in;
+    ReindentResult res;
+    ReindentMarks marks;
+
+    // per-run state
+    bool xhtml = false, doctypeSeen = false, inTitle = false, titleWritten = false, bodyStarted = false;
+    bool bodyTagWritten = false, headItemSeen = false, metaSeen = false, afterMeta = false, inScript = false;
+    bool bareScriptOpen = false, lineCommentOpen = false, commentPending = false, hasHeadEnd = false;
+    bool traceOn = false;
+    std::size_t linkPos = 0;
+    int lineNo = 0, traceNo = 0;
+    std::string leadText, indentSpaces, divPrefix, pendingDoctype;
+    std::vector<std::string> blocks, elementLines;
+
+    enum Ch { O = 1, R = 2, S = 4, T = 8, ORT = O | R | T, ORST = O | R | S | T };
+
+    void write(const std::string& line, const char* label, int ch, const std::string* traceText = nullptr)
+    {
+        const std::string l = marks.restore(line);
+        if (ch & O)
+            res.O.push_back(l);
+        if (ch & R)
+            res.R.push_back(l);
+        if (ch & S)
+            res.S.push_back(l);
+        if (ch & T)
+            res.T.push_back(sj(label) + "\t" + (traceText ? marks.restore(*traceText) : l));
+    }
+    void writeTitle(const char* label, const std::string* traceText = nullptr)
+    {
+        if (titleWritten)
+            return;
+        write("<title>" + res.Title + "</title>", label, ORT, traceText);
+        titleWritten = true;
+    }
+    void writeBodyTag(const char* label, const std::string& prefix)
+    {
+        if (bodyTagWritten)
+            return;
+        write(prefix + res.BodyTag, label, ORT);
+        bodyTagWritten = true;
+    }
+
+    std::string prolog(std::string work);
+    void processLine(std::string line, const std::string& rawLine);
+    void tail(const std::string& rawLine);
+    void flushIndentLines();
+};
+
+std::string tagText(const std::string& text, const HtmlToken& t) { return text.substr(t.begin, t.end - t.begin); }
+
+// "<name" lower-cased, the rest of the tag as written, line breaks inside made blanks.
+std::string lowerTagName(std::string tag, std::size_t nameLen)
+{
+    for (std::size_t i = 1; i <= nameLen && i < tag.size(); ++i)
+        tag[i] = asciiLower(tag[i]);
+    std::string out;
+    for (char c : tag)
+        if (c != '\r' && c != '\n')
+            out += c;
+    return out;
+}
+
+std::string Reindenter::prolog(std::string work)
+{
+    auto tokens = ScanHtml(work);
+    auto removeTokens = [&](auto pred) {
+        std::string out;
+        std::size_t at = 0;
+        for (const HtmlToken& t : ScanHtml(work)) {
+            if (!pred(t))
+                continue;
+            out.append(work, at, t.begin - at);
+            at = t.end;
+        }
+        out.append(work, at, npos);
+        work = out;
+    };
+    // XML declaration
+    for (const HtmlToken& t : tokens) {
+        if (t.kind == HtmlToken::Kind::Markup && StartsWithNoCase(tagText(work, t), "<?xml")) {
+            write(tagText(work, t), "○１", O | R);
+            const std::size_t b = t.begin;
+            removeTokens([b](const HtmlToken& x) { return x.begin == b; });
+            break;
+        }
+    }
+    // DOCTYPE: kept in the text; the line rules take it out of its line
+    for (const HtmlToken& t : ScanHtml(work)) {
+        if (t.kind == HtmlToken::Kind::Markup && isDoctype(tagText(work, t))) {
+            const std::string d = tagText(work, t);
+            if (UpperCase(d).find("XHTML") != npos)
+                xhtml = true;
+            write(contains(d, "http:") ? d : kDocTypeTransitional, "○１", O | R);
+            break;
+        }
+    }
+    // html start tag
+    write(in.HtmlStartTag == "<html>" || in.HtmlStartTag.empty() ? "<html lang=\"ja\">" : in.HtmlStartTag, "○１",
+          O | R);
+    // Name of the signature: the saved-from comment, an earlier signature, the URL, the file
+    std::string name;
+    std::string signatureName;
+    bool hadSignature = false;
+    for (const HtmlToken& t : ScanHtml(work)) {
+        if (t.kind != HtmlToken::Kind::Comment)
+            continue;
+        const std::string c = tagText(work, t);
+        if (name.empty() && startsWith(c, "<!-- saved from ")) {
+            const std::string v = TextBetween(c, "<!-- saved from ", "-->");
+            const std::size_t q1 = v.find('"');
+            const std::size_t q2 = q1 == npos ? npos : v.find('"', q1 + 1);
+            name = q2 == npos ? "" : v.substr(q1 + 1, q2 - q1 - 1);
+        }
+        if (startsWith(c, kMadeFromHead) && !hadSignature) {
+            hadSignature = true;
+            signatureName = TextBetween(c, kMadeFromHead + "\"", kMadeFromTail);
+        }
+    }
+    removeTokens([&](const HtmlToken& t) {
+        if (t.kind != HtmlToken::Kind::Comment)
+            return false;
+        const std::string c = tagText(work, t);
+        return startsWith(c, "<!-- saved from ") || startsWith(c, kMadeFromHead);
+    });
+    if (name.empty())
+        name = signatureName;
+    if (name.empty())
+        name = in.EditorUrl;
+    if (name.empty()) {
+        const std::size_t s = in.LocalFile.find_last_of("\\:/");
+        name = s == npos ? in.LocalFile : in.LocalFile.substr(s + 1);
+    }
+    // A name never closes the comment that holds it.
+    while (contains(name, "--"))
+        name = ReplaceAll(name, "--", "- -");
+    // head start tag, attributes kept
+    for (const HtmlToken& t : ScanHtml(work)) {
+        if (t.kind == HtmlToken::Kind::StartTag && t.name == "head") {
+            write(kMadeFromHead + "\"" + name + kMadeFromTail, "○１", O | R);
+            write(lowerTagName(tagText(work, t), 4), "○１", O | R);
+            removeTokens([](const HtmlToken& x) { return x.kind == HtmlToken::Kind::StartTag && x.name == "head"; });
+            break;
+        }
+    }
+    // iframes: the start and end tag kept together while lines are cut
+    work = mapOutsideRaw(work, false, [&](const std::string& seg) {
+        std::string s = ReplaceAllIgnoreCase(seg, "<IFRAME", "<iframe");
+        s = ReplaceAllIgnoreCase(s, "</IFRAME>", "</iframe>");
+        return ReplaceAllIgnoreCase(s, "></iframe>", marks.iframeEnd);
+    });
+    return work;
+}
+
+ReindentResult Reindenter::run(const std::string& Source)
+{
+    marks = ReindentMarks::forText(Source + in.HtmlStartTag + in.EditorTitle + in.EditorUrl + in.LocalFile);
+    std::string work = joinStructuralTags(Source);
+
+    // Title and body tag come from this run's own texts.
+    {
+        const auto toks = ScanHtml(work);
+        for (std::size_t i = 0; i < toks.size(); ++i) {
+            if (toks[i].kind == HtmlToken::Kind::StartTag && toks[i].name == "title") {
+                std::size_t e = work.size();
+                for (std::size_t j = i + 1; j < toks.size(); ++j)
+                    if (toks[j].kind == HtmlToken::Kind::EndTag && toks[j].name == "title") {
+                        e = toks[j].begin;
+                        break;
+                    }
+                std::string t = work.substr(toks[i].end, e - toks[i].end);
+                t = ReplaceAll(ReplaceAll(t, "\r", ""), "\n", "");
+                res.Title = Trim(t);
+                break;
+            }
+        }
+        if (res.Title.empty())
+            res.Title = in.EditorTitle;
+        const std::string& bodySrc = in.LocalPageSource.empty() ? work : in.LocalPageSource;
+        res.BodyTag = "<body>";
+        for (const HtmlToken& t : ScanHtml(bodySrc))
+            if (t.kind == HtmlToken::Kind::StartTag && t.name == "body") {
+                res.BodyTag = lowerTagName(tagText(bodySrc, t), 4);
+                break;
+            }
+        for (const HtmlToken& t : toks)
+            if (t.kind == HtmlToken::Kind::Markup && isDoctype(tagText(work, t)) &&
+                UpperCase(tagText(work, t)).find("XHTML") != npos)
+                xhtml = true;
+    }
+
+    if (opt.PrologMode == 1)
+        work = prolog(work);
+    work = isolateStructuralTags(work);
+    hasHeadEnd = findTagNoCase(work, "</head") != npos;
+
+    const Ranges prot = protectedRanges(work, false);
+    for (const LineSpan& sp : splitSpans(work)) {
+        const std::string line = work.substr(sp.begin, sp.end - sp.begin);
+        if (spanProtected(prot, sp.begin, sp.end)) {
+            // raw content goes out as it stands
+            const std::string low = LowerCase(line);
+            if (!titleWritten && findTag(low, "<script") != npos) {
+                writeTitle("□３", &line);
+                write(line, "○１", O | R | S);
+            } else {
+                write(line, "○１", ORST);
+            }
+            if (findTag(low, "<script") != npos && !bodyStarted)
+                headItemSeen = true;
+            if (contains(line, "</script") || contains(line, "</noscript"))
+                inScript = false;
+            tail(line);
+            continue;
+        }
+        processLine(line, line);
+        tail(line);
+    }
+    res.Text = joinLines(res.O);
+    return res;
+}
+
+void Reindenter::processLine(std::string line, const std::string& rawLine)
+{
+    (void)rawLine;
+    std::string lower;
+    std::string trimLower;
+    auto recompute = [&] {
+        lower = LowerCase(line);
+        trimLower = Trim(lower);
+    };
+    // Takes [b, e) out of the line; true when nothing is left to work on.
+    auto takeOut = [&](std::size_t b, std::size_t e) {
+        line.erase(b, e - b);
+        recompute();
+        return trimLower.empty();
+    };
+    auto tagEnd = [&](std::size_t b) {
+        const std::size_t g = line.find('>', b);
+        return g == npos ? line.size() : g + 1;
+    };
+
+    // 1. mirroring marks
+    if (contains(line, "HTTrack")) {
+        line = removeMarkupContaining(line, "httrack");
+        if (Trim(line).empty())
+            return;
+    }
+    recompute();
+    // 2.
+    if (trimLower.empty())
+        return;
+    // 3. comment-like body lines
+    if (bodyStarted && trimLower.size() > 10 &&
+        (contains(trimLower, "<!--") || trimLower.front() == '-' || trimLower.back() == '-' || trimLower[2] == '-')) {
+        if (startsWith(line, "<a "))
+            write("    " + line, "○２", ORT);
+        else
+            write(line, "○１", ORT);
+        return;
+    }
+    // 4. second line of a DOCTYPE
+    if (startsWith(trimLower, "\"http://www.w3.org/tr/") && contains(trimLower, ".dtd\">")) {
+        if (opt.PrologMode != 1)
+            write(line, "○１", ORST);
+        return;
+    }
+    // 5. the DOCTYPE: written as it stands, or (prolog rebuilt) taken out
+    if (!doctypeSeen) {
+        const std::size_t d = lower.find("<!doc");
+        if (d != npos) {
+            doctypeSeen = true;
+            const std::size_t e = tagEnd(d);
+            if (opt.PrologMode != 1)
+                write(line.substr(d, e - d), "○１", ORST);
+            if (takeOut(d, e))
+                return;
+        }
+    }
+    // 6. later DOCTYPEs
+    line = DeleteBetween(DeleteBetween(line, "<!DOC", ">"), "<!doc", ">");
+    recompute();
+    if (trimLower.empty())
+        return;
+    // 7., 8. html and head start tags: written where they stand (the rebuilt prolog wrote its own)
+    for (const char* tag : {"<html", "<head"}) {
+        const std::size_t h = findTag(lower, tag);
+        if (h == npos)
+            continue;
+        const std::size_t e = tagEnd(h);
+        if (opt.PrologMode != 1)
+            write(lowerTagName(line.substr(h, e - h), 4), "○１", ORST);
+        if (takeOut(h, e))
+            return;
+    }
+    // 9. title element: taken out; the title line is written where the head rules place it
+    {
+        const std::size_t t = findTag(lower, "<title");
+        const std::size_t e = findTag(lower, "</title");
+        if (t != npos && e != npos && e > t) {
+            const bool empty = takeOut(t, tagEnd(e));
+            if (!hasHeadEnd)
+                writeTitle("◆２");
+            if (empty)
+                return;
+        } else if (t != npos) {
+            inTitle = true;
+            if (takeOut(t, line.size()))
+                return;
+        } else if (e != npos) {
+            inTitle = false;
+            const bool empty = takeOut(0, tagEnd(e));
+            if (!hasHeadEnd)
+                writeTitle("◆２");
+            if (empty)
+                return;
+        } else if (inTitle) {
+            return;
+        }
+    }
+    // 10. editor marks of websphere pages
+    if (opt.PrologMode == 1 && contains(lower, "websphere")) {
+        line = removeMarkupContaining(line, "websphere");
+        recompute();
+        if (trimLower.empty())
+            return;
+    }
+    // 11. link lines
+    {
+        const std::size_t l = findTag(lower, "<link");
+        if (l != npos) {
+            writeTitle("◆１");
+            linkPos = l + 1;
+            headItemSeen = true;
+            write(line, "□２", ORT);
+            return;
+        }
+    }
+    const bool scriptLine = findTag(lower, "<script") != npos;
+    // 12., 13.
+    if (scriptLine && !titleWritten)
+        writeTitle("□３", &line);
+    if (scriptLine && !bodyStarted)
+        headItemSeen = true;
+    // 14. one-line style element
+    if (findTag(lower, "<style") != npos && findTag(lower, "</style") != npos) {
+        write(line, "□４", ORT);
+        return;
+    }
+    // 15. body start tag: written once (after the head end, else here); the rest goes on
+    {
+        const std::size_t b = findTag(lower, "<body");
+        if (b != npos) {
+            const std::size_t e = tagEnd(b);
+            const std::string before = line.substr(0, b);
+            const std::string after = line.substr(e);
+            if (Trim(before) != "")
+                processLine(before, before);
+            writeBodyTag("□６", " ");
+            bodyStarted = true;
+            if (Trim(after).empty())
+                return;
+            line = after;
+            recompute();
+        }
+    }
+    // 16. end of the head
+    {
+        const std::size_t h = findTag(lower, "</head");
+        if (h != npos) {
+            const std::string before = line.substr(0, h);
+            const std::string after = line.substr(tagEnd(h));
+            if (Trim(before) != "")
+                processLine(before, before);
+            writeTitle("◆２");
+            write("</head>", "□４", ORT);
+            writeBodyTag("□６", " ");
+            if (Trim(after).empty())
+                return;
+            line = after;
+            recompute();
+        }
+    }
+    // 17. the empty-list marker stays as written
+    if (contains(lower, "<ul>&nbsp;</ul>")) {
+        write(line, "□６", ORT);
+        return;
+    }
+    // 18.
+    std::string trimmed = Trim(line);
+    if (trimmed.empty())
+        return;
+    // 19.
+    if (xhtml)
+        line = ReplaceAllIgnoreCase(line, "shape=\"RECT\"", "shape=\"rect\"");
+    // 20. comment state (a "-->" here closes nothing: comments that span lines never reach
+    // the rules, so no bar is written into text)
+    {
+        const std::size_t a = trimmed.find("<!--");
+        const std::size_t z = trimmed.find("-->");
+        if (a == 0)
+            lineCommentOpen = z == npos;
+        else if (a == npos && z != npos)
+            lineCommentOpen = false;
+    }
+    // 21. comment lines
+    const std::size_t p1 = line.find("<!--");
+    const std::size_t p2 = line.find("-->");
+    if (p1 == 0 && p2 == npos && bodyStarted) {
+        std::string out = line;
+        if (opt.CommentBar == 1) {
+            ++lineNo;
+            out = Trim(line) + kBannerHash + "   ( " + std::to_string(lineNo) + " )";
+        }
+        traceOn = true;
+        write(out, "※１", ORST);
+        commentPending = true;
+        return;
+    }
+    if (p1 == npos && p2 != npos && bodyStarted) {
+        write(line, "※２", ORST);
+        commentPending = false;
+        return;
+    }
+    if (p1 != npos && p2 != npos && PosEx(sj("●"), line) > 0 && PosEx(sj("■"), line) > 0) {
+        const std::size_t z = line.find("-->", p1 + 4);
+        if (z != npos) {
+            write("<!-- " + Trim(line.substr(p1 + 4, z - p1 - 4)) + " -->", "※３", ORST);
+            line.erase(p1, z + 3 - p1);
+            recompute();
+            if (trimLower.empty())
+                return;
+        }
+    }
+    // 22. comments taken out; the tail writes them after the line
+    ExtractCommentBlocks(line, blocks);
+    const std::string TL = LowerCase(Trim(line));
+    const bool noscriptEnd = contains(line, "</noscript>");
+    // 23.
+    if (bareScriptOpen && noscriptEnd) {
+        write(line, "▲３", ORST);
+        bareScriptOpen = false;
+        return;
+    }
+    // 24. a bare script start in the body
+    if (TL == "<script>" && bodyStarted) {
+        write("<!-- " + sj("▼▼") + " <script> " + sj("▲▲") + " -->", "▲３", ORT);
+        write("<script type=\"text/javascript\">", "▲４", ORST);
+        bareScriptOpen = true;
+        return;
+    }
+    // 25. old-style script start with its comment on the same line
+    if (contains(TL, "<script") && contains(TL, "language=\"javascript\">") && contains(TL, "<!--") &&
+        !contains(TL, "src=")) {
+        const std::size_t s = LowerCase(line).find("<script");
+        if (s > 0 && Trim(line.substr(0, s)) != "")
+            write(line.substr(0, s), "●９", ORST);
+        write("<!-- " + sj("■■") + " <script language=\"JavaScript\"> " + sj("●●") + " -->", "■１", ORT);
+        write("<script type=\"text/javascript\">", "■２", ORST);
+        write("<!-- //", "■３", ORST);
+        return;
+    }
+    // 26. a comment left open with "//"
+    {
+        const std::size_t q1 = line.find("<!--");
+        const std::size_t q2 = line.find("//");
+        if (q1 != npos && q2 != npos)
+            commentPending = true;
+        if (q2 != npos && p2 != npos)
+            commentPending = false;
+    }
+    // 27.
+    if (commentPending) {
+        const std::size_t r1 = line.find("<!--");
+        const std::size_t r2 = line.find("//");
+        if (r1 != npos && r2 != npos) {
+            write(line.substr(0, r1), "□５", ORST);
+            write(line.substr(r1), "□６", ORT);
+        } else {
+            write(leadingBlanks(leadText) + line, "□７", ORST);
+        }
+        return;
+    }
+    // 28. meta lines and the title (prolog rebuilt)
+    {
+        const std::size_t m = TL.find("<meta");
+        if (m == npos && linkPos != 0)
+            headItemSeen = true;
+        if (opt.PrologMode == 1) {
+            if (m != npos && !metaSeen)
+                metaSeen = true;
+            else if (m == npos && metaSeen)
+                afterMeta = true;
+            if (afterMeta && headItemSeen) {
+                writeTitle("◆１");
+                metaSeen = afterMeta = false;
+            }
+        }
+    }
+    // 29.
+    if (opt.PrologMode == 1)
+        line = ToXhtml(line);
+    // 30. comment marks left in the line become marks
+    if ((contains(line, "<!--") || contains(line, marks.cOpen)) && contains(line, "-->")) {
+        line = ReplaceAll(line, "<!--", marks.cOpen);
+        line = ReplaceAll(line, "-->", marks.cClose);
+    }
+    // 31.
+    if (line.empty())
+        return;
+    // 32.
+    if (opt.CellMode == 0) {
+        write(line, "○１", ORST);
+        return;
+    }
+    if (opt.CellMode != 1)
+        return;
+    // 33. element lines
+    if (!inScript) {
+        const std::string tr = Trim(line);
+        int n = -1;
+        elementLines.clear();
+        struct Row {
+            const char* open;
+            const char* close;
+            bool onTrimmed;
+        };
+        static const Row cells[] = {{"<td", "</td", false},       {"<p", nullptr, false},  {"<dd", "</dd", false},
+                                    {"<div", "</div", false},     {"<noscript", "</noscript", false},
+                                    {"<li", "</li", true},        {"<hr", "</hr", true},   {"<h1", "</h1", true},
+                                    {"<h2", "</h2", true},        {"<h3", "</h3", true}};
+        for (const Row& r : cells) {
+            if (findTag(r.onTrimmed ? tr : line, r.open) == npos)
+                continue;
+            if (!r.close)
+                n = SplitLongParagraphLine(line, elementLines, opt.MaxLen, marks);
+            else
+                n = TDinnerIndent(r.open, r.close, line, elementLines, opt.MaxLen, &res.T, marks);
+            break;
+        }
+        if (n < 0) {
+            for (const char* open : {"</table>", "</div", "</form"}) {
+                const std::string o = open;
+                if (startsWith(tr, o) && (o == "</table>" || findTag(tr, o) == 0)) {
+                    n = SplitLongTagLine(o == "</table>" ? "</table" : o, "</", line, elementLines, opt.MaxLen, marks);
+                    break;
+                }
+            }
+        }
+        if (n >= 0) {
+            flushIndentLines();
+            return;
+        }
+    }
+    // 34. plain lines
+    if (contains(LowerCase(line), "<meta"))
+        line = Trim(line);
+    if (const std::size_t lt = line.find('<'); lt != npos)
+        leadText = line.substr(0, lt);
+    if ((contains(line, "<script") && contains(line, "type=\"") && contains(line, "javascript\">")) ||
+        contains(line, "<noscript>"))
+        inScript = true;
+    if (contains(line, "</script") || contains(line, "</noscript"))
+        inScript = false;
+    const std::string X = Trim(line);
+    if (!X.empty() && X[0] != '<') {
+        write(indentSpaces + "    " + line, "●８", ORST);
+    } else if (!X.empty()) {
+        if (contains(line, "<img ") || contains(line, "<span ") || contains(line, "<a ") || contains(line, "<font ") ||
+            contains(line, "</p>")) {
+            if (indentSpaces == " ")
+                indentSpaces = std::string(8, ' ');
+            line = indentSpaces + "    " + line;
+        }
+        write(line, "●９", contains(line, "<meta") ? ORT : ORST);
+    } else {
+        write(line, "●１１", ORST);
+    }
+}
+
+void Reindenter::flushIndentLines()
+{
+    for (std::string s : elementLines) {
+        if (xhtml)
+            s = ReplaceAllIgnoreCase(s, "shape=\"RECT\"", "shape=\"rect\"");
+        s = FixImgAndLinkTags(s, opt.ImgAlt, marks);
+        if (!s.empty()) {
+            if (startsWith(s, "<a ")) {
+                s = divPrefix + "  " + s;
+                write(s, "★６", ORST);
+            } else if (startsWith(s, "</div>")) {
+                s = divPrefix + "  " + s;
+                write(s, "★４", ORST);
+            } else {
+                write(s, "★２", ORST);
+                const std::size_t d = findTag(s, "<div");
+                if (d != npos)
+                    divPrefix = leadingBlanks(s.substr(0, d));
+            }
+        }
+        if (contains(s, "<!--"))
+            commentPending = true;
+        if (contains(s, "-->"))
+            commentPending = false;
+    }
+    elementLines.clear();
+}
+
+// Strips a bar number an earlier run put after an open comment, so it is not written twice.
+std::string withoutBar(const std::string& b)
+{
+    const std::size_t h = b.rfind(kBannerHash);
+    if (h == npos)
+        return b;
+    const std::string rest = b.substr(h + kBannerHash.size());
+    if (rest.size() < 6 || rest.compare(0, 5, "   ( ") != 0 || rest.back() != ')')
+        return b;
+    return TrimRight(b.substr(0, h));
+}
+
+void Reindenter::tail(const std::string& rawLine)
+{
+    if (!(contains(rawLine, "<!--") && contains(rawLine, "-->")) && rawLine != " ")
+        indentSpaces = GetIndentSpaces(rawLine);
+    for (const std::string& blk : blocks) {
+        std::string b = Trim(blk);
+        if (b.empty())
+            continue;
+        std::string out = b;
+        if (!contains(b, "-->") && bodyStarted && opt.CommentBar == 1) {
+            ++lineNo;
+            out = withoutBar(b) + " " + kBannerHash + "   ( " + std::to_string(lineNo) + " )";
+            traceOn = true;
+        }
+        write(out, "∇１", ORST);
+    }
+    blocks.clear();
+}
+
+} // namespace
+
+ReindentResult HTMLIndentation(const std::string& Source, const ReindentOptions& Opt, const ReindentInputs& In)
+{
+    Reindenter r(Opt, In);
+    return r.run(Source);
+}
+
+// --- the run around the engine ------------------------------------------------------------
+
+namespace {
+// A page that already ends in "</html>" does not get a second one.
+bool endsWithHtmlEnd(const std::string& s)
+{
+    const std::string t = LowerCase(TrimRight(s));
+    return t.size() >= 7 && t.compare(t.size() - 7, 7, "</html>") == 0;
+}
+} // namespace
+
+std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRoundTrip& RoundTrip)
+{
+    std::string w = mapOutsideRaw(Source, false, [](const std::string& s) {
+        return ReplaceAll(s, "><!--", ">\r\n<!--");
+    });
+    const Ranges prot = protectedRanges(w, false);
+    std::vector<std::string> kept;
+    for (const LineSpan& sp : splitSpans(w)) {
+        std::string l = w.substr(sp.begin, sp.end - sp.begin);
+        if (spanProtected(prot, sp.begin, sp.end)) {
+            kept.push_back(l);
+            continue;
+        }
+        l = Trim(ReplaceAll(l, "\t", "  "));
+        if (!l.empty())
+            kept.push_back(l);
+    }
+    if (kept.empty())
+        return "";
+    std::string page = joinLines(kept);
+    if (!endsWithHtmlEnd(page))
+        page += "</html>";
+    std::string body = RoundTrip ? RoundTrip(page) : page;
+    return mapOutsideRaw(body, false, [](const std::string& s) {
+        return collapseBlankLines(ReplaceAll(s, "><!--", ">\r\n<!--"));
+    });
+}
+
+std::string RemoveIndentCommentText(const std::string& Source)
+{
+    const std::string w = removeJoiners(Source);
+    const Ranges prot = protectedRanges(w, false);
+    std::vector<std::string> kept;
+    for (const LineSpan& sp : splitSpans(w)) {
+        const std::string l = w.substr(sp.begin, sp.end - sp.begin);
+        if (spanProtected(prot, sp.begin, sp.end) || !Trim(l).empty())
+            kept.push_back(l);
+    }
+    return joinLines(kept);
+}
+
+namespace {
+
+// The iframe that an earlier step disabled inside a comment, given back in its exact form.
+std::string enableDisabledIframes(const std::string& text)
+{
+    std::string out;
+    std::size_t at = 0;
+    for (const HtmlToken& t : ScanHtml(text)) {
+        if (t.kind != HtmlToken::Kind::Comment)
+            continue;
+        const std::string c = text.substr(t.begin, t.end - t.begin);
+        if (!StartsWithNoCase(c, "<!-- ==<iframe") || c.size() < 30 ||
+            LowerCase(c.substr(c.size() - 15)) != "</iframe>== -->")
+            continue;
+        out.append(text, at, t.begin - at);
+        out += c.substr(7, c.size() - 7 - 6);
+        at = t.end;
+    }
+    out.append(text, at, npos);
+    return out;
+}
+
+std::string normaliseMarkup(const std::string& s)
+{
+    static const std::pair<const char*, const char*> rows[] = {
+        {"charset=Shift-JIS", "charset=Shift_JIS"},
+        {"<script Language=\"JavaScript\">", "<script type=\"text/javascript\">"},
+        {" Language=\"JavaScript\"", ""},
+        {" language=JavaScript", ""},
+        {"\t", "  "},
+        {"><hr", ">\r\n<hr"},
+        {"</h1><", "</h1>\r\n<"},
+        {"</h2><", "</h2>\r\n<"},
+        {"</h3><", "</h3>\r\n<"},
+        {"</h4><", "</h4>\r\n<"},
+        {"</h5><", "</h5>\r\n<"},
+        {"</div><", "</div>\r\n<"},
+        {"></div>", ">\r\n</div>"},
+        {"shape=\"RECT\"", "shape=\"rect\""},
+        {"><script", ">\r\n<script"},
+    };
+    std::string w = s;
+    for (const auto& [from, to] : rows)
+        w = ReplaceAllIgnoreCase(w, from, to);
+    return w;
+}
+
+} // namespace
+
+std::string PrepareIndentSource(const std::string& Source, const std::string& Head, const EditorRoundTrip& RoundTrip,
+                                int RemoveIndentComment)
+{
+    if (Source.empty())
+        return "";
+    const std::string body = CleanupHTMLLeadingSpace(removeJoiners(Source), RoundTrip);
+    std::string headPart = Head.empty() ? "" : RewriteCharsetDeclsToSjis(RestructureHead(Head));
+    std::string src = headPart + body;
+    if (!endsWithHtmlEnd(src))
+        src += kCrLf + "</html>";
+    src = mapOutsideRaw(src, false, [](const std::string& seg) {
+        return collapseBlankLines(ReplaceAll(seg, "\t", "    "));
+    });
+    src = enableDisabledIframes(src);
+    src = mapOutsideRaw(src, true, normaliseMarkup);
+    // A typed script start gets its own line once; its contents are left as they are.
+    {
+        std::string out;
+        std::size_t at = 0;
+        for (const HtmlToken& t : ScanHtml(src)) {
+            if (t.kind != HtmlToken::Kind::StartTag || t.name != "script")
+                continue;
+            const std::string tag = LowerCase(src.substr(t.begin, t.end - t.begin));
+            if (tag.size() < 12 || tag.compare(tag.size() - 12, 12, "javascript\">") != 0)
+                continue;
+            if (src.compare(t.end, 2, kCrLf) == 0 || t.end >= src.size())
+                continue;
+            out.append(src, at, t.end - at);
+            out += kCrLf;
+            at = t.end;
+        }
+        out.append(src, at, npos);
+        src = out;
+    }
+    if (RemoveIndentComment == 1)
+        src = RemoveIndentCommentText(src);
+    return src;
+}
+
+std::string CleanupIndentation(const std::vector<std::string>& Items)
+{
+    std::vector<std::string> out;
+    out.reserve(Items.size());
+    bool skip = false;
+    const std::size_t n = Items.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (skip) {
+            skip = false;
+            continue;
+        }
+        const std::string& s = Items[i];
+        const std::string t = Trim(s);
+        if (i + 4 < n && startsWith(t, "-->") && t.size() > 7 && t.compare(t.size() - 4, 4, "<!--") == 0 &&
+            Trim(Items[i + 1]) == "-->") {
+            out.push_back(TrimRight(s).substr(0, TrimRight(s).size() - 4));
+            skip = true;
+            continue;
+        }
+        out.push_back(s);
+    }
+    return out.empty() ? "" : joinLines(out);
+}
+
+ReindentResult RunIndentation(const std::string& Source, const std::string& Head, const EditorRoundTrip& RoundTrip,
+                              int RemoveIndentComment, const ReindentOptions& Opt, const ReindentInputs& In)
+{
+    ReindentResult r = HTMLIndentation(PrepareIndentSource(Source, Head, RoundTrip, RemoveIndentComment), Opt, In);
+    std::string text = CleanupIndentation(r.R);
+    text = mapOutsideRaw(text, false, [](const std::string& seg) {
+        std::string s = ReplaceAllIgnoreCase(seg, "&amp;nbsp;", "&nbsp;");
+        s = ReplaceAll(s, "--><!--", "-->\r\n<!--");
+        return ReplaceAllIgnoreCase(s, "</table><!--", "</table>\r\n<!--");
+    });
+    r.Text = text;
+    return r;
+}
+
+std::string IndentSaveText(const std::vector<std::string>& FinalLines)
+{
+    std::string t = joinLines(FinalLines);
+    t = mapOutsideRaw(t, false, [](const std::string& seg) {
+        std::string s = ReplaceAllIgnoreCase(seg, "\r\n><", ">\r\n<");
+        return ReplaceAllIgnoreCase(s, "\"text/javascript\">\r\n</script>", "\"text/javascript\"></script>");
+    });
+    return enableDisabledIframes(t);
+}
+
+std::string IndentSaveFileName(const std::string& Chosen, const std::string& PageFile)
+{
+    std::string page = PageFile;
+    const std::size_t u = page.find("///");
+    if (u != npos)
+        page = "/" + page.substr(u + 3);
+    std::string out = Chosen;
+    if (!Chosen.empty() && Chosen == page)
+        out = folderPart(Chosen) + "WW_" + filePart(Chosen);
+    const std::string name = filePart(out);
+    if (name.find('.') == npos)
+        out = ChangeFileExtension(out, ".html");
+    return out;
+}

@@ -1,0 +1,109 @@
+// The WebGUI page's HTML re-indenter: lays a page out line by line with an indentation unit
+// of four blanks, and records beside every line the rule that placed it.
+//
+// It does not parse the document; it works on lines with ordered text tests. What it
+// promises beyond that:
+// - Length unit: lengths and positions count bytes of the Shift_JIS text; every cut falls on
+//   "<" or ">" (never a trail byte), so nothing is cut inside a double-byte character.
+// - Raw content: the contents of script, style, pre, textarea and xmp elements, and comments
+//   that span lines, are found with the tag scanner and go out byte for byte (label "○１");
+//   no rule, splitter, replacement or blank-line removal touches those lines.
+// - Joiners: a long element line is broken into pieces whose line breaks hide inside
+//   comments: every piece but the last ends in "<!--" and the next written line begins with
+//   the indent and "    -->". A break never falls inside a tag, and an author's comment is
+//   never opened or closed by a joiner. Re-running first takes the joiners out again, so
+//   re-indenting a result changes nothing.
+// - Placeholders: the marks used while a line is worked on ("<br />", comment marks kept
+//   inside a line and their "<" ">", the "></iframe>" pair) are two-byte sequences that
+//   begin with a control byte the input does not hold, chosen per run; literal "^br", "{{",
+//   "{!--" or "}{/iframe}" in the input are plain text to the engine, and no placeholder
+//   reaches a result.
+// - No state between runs: title and body tag come from the inputs of the run itself.
+// - Element tests match whole tag names ("<p" is not "<pre", "<head" not "<header").
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+struct ReindentOptions {
+    int CellMode = 1;   // 0 writes lines as they stand, 1 hands element lines to the splitters
+    int PrologMode = 0; // 1 rebuilds the prolog (XML declaration, DOCTYPE, html and head tags)
+    int CommentBar = 0; // 1 marks comment openings and ends with numbered bars
+    int ImgAlt = 0;     // 1 gives images without alt an alt text, escapes "&" in links
+    int MaxLen = 0;     // element lines at least this long are split (0: every one)
+};
+
+// What the run reads from the window: the editor's html start tag and title, the source of
+// the local page last opened, and the URL and local-file boxes (for the signature comment).
+struct ReindentInputs {
+    std::string HtmlStartTag = "<html>";
+    std::string EditorTitle;
+    std::string LocalPageSource;
+    std::string EditorUrl;
+    std::string LocalFile;
+};
+
+struct ReindentResult {
+    std::string Text;             // the result lines joined with CRLF, a CRLF after the last
+    std::vector<std::string> O;   // result lines
+    std::vector<std::string> R;   // the result list the user sees
+    std::vector<std::string> S;   // the save list
+    std::vector<std::string> T;   // trace: label, TAB, line
+    std::string Title;            // title the run wrote
+    std::string BodyTag;          // body start tag the run wrote
+};
+
+// The marks used while one run works on a line; chosen so that they cannot occur in Source.
+struct ReindentMarks {
+    std::string br, cOpen, cClose, lt, gt, iframeEnd;
+    static ReindentMarks forText(const std::string& Source);
+    // Every mark turned back into the markup it stands for.
+    std::string restore(const std::string& S) const;
+};
+
+ReindentResult HTMLIndentation(const std::string& Source, const ReindentOptions& Opt,
+                               const ReindentInputs& In);
+
+// Element splitters: Lines receives the output lines (joined by comments); returns their
+// number. A line without the start marker comes back unchanged as one line. Trace, when
+// given, receives the cut labels.
+int SplitLongTagLine(const std::string& Open, const std::string& Close, const std::string& Line,
+                     std::vector<std::string>& Lines, int MaxLen,
+                     const ReindentMarks& Marks = ReindentMarks::forText(""));
+int SplitLongParagraphLine(const std::string& Line, std::vector<std::string>& Lines, int MaxLen,
+                           const ReindentMarks& Marks = ReindentMarks::forText(""));
+int TDinnerIndent(const std::string& Open, const std::string& Close, const std::string& Line,
+                  std::vector<std::string>& Lines, int MaxLen, std::vector<std::string>* Trace = nullptr,
+                  const ReindentMarks& Marks = ReindentMarks::forText(""));
+std::string FixImgAndLinkTags(const std::string& Line, int Mode,
+                              const ReindentMarks& Marks = ReindentMarks::forText(""));
+// Takes the comments out of Line into Blocks; returns how many.
+int ExtractCommentBlocks(std::string& Line, std::vector<std::string>& Blocks);
+
+// --- the indentation run around the engine --------------------------------------------------
+
+// The editor round trip of the leading-space clean-up: given the cleaned page, the body
+// source the hidden editor produces. Tests pass the identity.
+using EditorRoundTrip = std::function<std::string(const std::string&)>;
+
+// Leading blanks and blank lines removed outside raw content, then the round trip.
+std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRoundTrip& RoundTrip);
+// The joiners an earlier run wrote taken out of a page, then blank lines dropped (raw content
+// kept as it is). Author comments stay as written.
+std::string RemoveIndentCommentText(const std::string& Source);
+// The prepared source: the head, the cleaned body and "</html>", TABs expanded, runs of line
+// breaks collapsed and the normalisation table applied, all outside raw content.
+std::string PrepareIndentSource(const std::string& Source, const std::string& Head,
+                                const EditorRoundTrip& RoundTrip, int RemoveIndentComment);
+// The result list's text with a last "<!--" joined to a following lone "-->".
+std::string CleanupIndentation(const std::vector<std::string>& Items);
+// The whole run: prepare, re-indent, join, and the replacements shown in the result pane.
+ReindentResult RunIndentation(const std::string& Source, const std::string& Head,
+                              const EditorRoundTrip& RoundTrip, int RemoveIndentComment,
+                              const ReindentOptions& Opt, const ReindentInputs& In);
+// The text a result save writes (the final list's lines).
+std::string IndentSaveText(const std::vector<std::string>& FinalLines);
+// The file a result is saved to: the page's own file gets "WW_" in front of its name, and a
+// name without extension gets ".html".
+std::string IndentSaveFileName(const std::string& Chosen, const std::string& PageFile);
