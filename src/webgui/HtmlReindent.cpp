@@ -386,10 +386,23 @@ std::vector<std::string> piecesFromCuts(const std::string& W, std::vector<std::s
 {
     std::sort(cuts.begin(), cuts.end());
     cuts.erase(std::unique(cuts.begin(), cuts.end()), cuts.end());
+    // No cut inside a tag, a comment, raw content or an inline frame (whose contents a
+    // browser reads as text, so a comment there would show).
     std::vector<std::pair<std::size_t, std::size_t>> inside;
-    for (const HtmlToken& t : ScanHtml(W))
-        if (t.isMarkup() || t.kind == HtmlToken::Kind::Raw)
+    std::size_t iframeAt = npos;
+    for (const HtmlToken& t : ScanHtml(W)) {
+        if (t.kind == HtmlToken::Kind::StartTag && t.name == "iframe" && iframeAt == npos)
+            iframeAt = t.begin;
+        if (t.kind == HtmlToken::Kind::EndTag && t.name == "iframe" && iframeAt != npos) {
+            inside.emplace_back(iframeAt, t.end);
+            iframeAt = npos;
+            continue;
+        }
+        if (iframeAt == npos && (t.isMarkup() || t.kind == HtmlToken::Kind::Raw))
             inside.emplace_back(t.begin, t.end);
+    }
+    if (iframeAt != npos)
+        inside.emplace_back(iframeAt, W.size());
     std::vector<std::string> pieces;
     std::size_t at = 0;
     std::size_t k = 0;
@@ -537,7 +550,6 @@ ReindentMarks ReindentMarks::forText(const std::string& Source)
     m.cClose = std::string(1, lead) + "c";
     m.lt = std::string(1, lead) + "l";
     m.gt = std::string(1, lead) + "g";
-    m.iframeEnd = std::string(1, lead) + "i";
     return m;
 }
 
@@ -557,7 +569,6 @@ std::string ReindentMarks::restore(const std::string& S) const
             case 'c': to = "-->"; break;
             case 'l': to = "<"; break;
             case 'g': to = ">"; break;
-            case 'i': to = "></iframe>"; break;
             }
             if (to) {
                 out += to;
@@ -948,11 +959,9 @@ std::string Reindenter::prolog(std::string work)
             break;
         }
     }
-    // iframes: the start and end tag kept together while lines are cut
     work = mapOutsideRaw(work, false, [&](const std::string& seg) {
         std::string s = ReplaceAllIgnoreCase(seg, "<IFRAME", "<iframe");
-        s = ReplaceAllIgnoreCase(s, "</IFRAME>", "</iframe>");
-        return ReplaceAllIgnoreCase(s, "></iframe>", marks.iframeEnd);
+        return ReplaceAllIgnoreCase(s, "</IFRAME>", "</iframe>");
     });
     return work;
 }
@@ -1617,7 +1626,10 @@ std::string CleanupIndentation(const std::vector<std::string>& Items)
 ReindentResult RunIndentation(const std::string& Source, const std::string& Head, const EditorRoundTrip& RoundTrip,
                               int RemoveIndentComment, const ReindentOptions& Opt, const ReindentInputs& In)
 {
-    ReindentResult r = HTMLIndentation(PrepareIndentSource(Source, Head, RoundTrip, RemoveIndentComment), Opt, In);
+    const std::string prepared = PrepareIndentSource(Source, Head, RoundTrip, RemoveIndentComment);
+    if (prepared.empty())
+        return {};
+    ReindentResult r = HTMLIndentation(prepared, Opt, In);
     std::string text = CleanupIndentation(r.R);
     text = mapOutsideRaw(text, false, [](const std::string& seg) {
         std::string s = ReplaceAllIgnoreCase(seg, "&amp;nbsp;", "&nbsp;");
@@ -1632,9 +1644,10 @@ std::string IndentSaveText(const std::vector<std::string>& FinalLines)
 {
     std::string t = joinLines(FinalLines);
     t = mapOutsideRaw(t, false, [](const std::string& seg) {
-        std::string s = ReplaceAllIgnoreCase(seg, "\r\n><", ">\r\n<");
-        return ReplaceAllIgnoreCase(s, "\"text/javascript\">\r\n</script>", "\"text/javascript\"></script>");
+        return ReplaceAllIgnoreCase(seg, "\r\n><", ">\r\n<");
     });
+    // A script whose contents are one line break only: nothing raw is touched.
+    t = ReplaceAllIgnoreCase(t, "\"text/javascript\">\r\n</script>", "\"text/javascript\"></script>");
     return enableDisabledIframes(t);
 }
 

@@ -14,10 +14,10 @@
 //   never opened or closed by a joiner. Re-running first takes the joiners out again, so
 //   re-indenting a result changes nothing.
 // - Placeholders: the marks used while a line is worked on ("<br />", comment marks kept
-//   inside a line and their "<" ">", the "></iframe>" pair) are two-byte sequences that
-//   begin with a control byte the input does not hold, chosen per run; literal "^br", "{{",
-//   "{!--" or "}{/iframe}" in the input are plain text to the engine, and no placeholder
-//   reaches a result.
+//   inside a line and their "<" ">") are two-byte sequences that begin with a control byte
+//   the input does not hold, chosen per run; literal "^br", "{{", "{!--" or "}{/iframe}" in
+//   the input are plain text to the engine, and no placeholder reaches a result. An inline
+//   frame's start and end tag are kept together by the cutter itself (no cut inside one).
 // - No state between runs: title and body tag come from the inputs of the run itself.
 // - Element tests match whole tag names ("<p" is not "<pre", "<head" not "<header").
 #pragma once
@@ -56,7 +56,7 @@ struct ReindentResult {
 
 // The marks used while one run works on a line; chosen so that they cannot occur in Source.
 struct ReindentMarks {
-    std::string br, cOpen, cClose, lt, gt, iframeEnd;
+    std::string br, cOpen, cClose, lt, gt;
     static ReindentMarks forText(const std::string& Source);
     // Every mark turned back into the markup it stands for.
     std::string restore(const std::string& S) const;

@@ -1,0 +1,464 @@
+// The re-indenter against golden fixtures, and its promises checked on the fixtures and on a
+// generated corpus of real-looking pages: raw content byte for byte, balanced joiners, no
+// text lost, the same result when re-indented, and no state carried between runs.
+#include "webgui/HtmlReindent.h"
+
+#include "text/HtmlScan.h"
+#include "text/JCode.h"
+#include "text/StrUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <random>
+#include <sstream>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kFixtures = fs::path(VK_TESTS_DIR) / "webgui" / "reindent_fixtures";
+
+std::string readFile(const fs::path& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+void writeFile(const fs::path& p, const std::string& s)
+{
+    std::ofstream f(p, std::ios::binary);
+    f << s;
+}
+
+std::string sj(const std::string& u8) { return Utf8ToAnsi(u8); }
+
+std::string identity(const std::string& s) { return s; }
+
+ReindentResult run(const std::string& src, const ReindentOptions& o, const ReindentInputs& in = {})
+{
+    return RunIndentation(src, "", identity, 0, o, in);
+}
+
+std::vector<ReindentOptions> allOptions()
+{
+    std::vector<ReindentOptions> v;
+    for (int cell : {0, 1})
+        for (int prolog : {0, 1})
+            for (int bar : {0, 1}) {
+                ReindentOptions o;
+                o.CellMode = cell;
+                o.PrologMode = prolog;
+                o.CommentBar = bar;
+                v.push_back(o);
+            }
+    return v;
+}
+
+std::string describe(const ReindentOptions& o)
+{
+    return "cell=" + std::to_string(o.CellMode) + " prolog=" + std::to_string(o.PrologMode) +
+           " bar=" + std::to_string(o.CommentBar) + " alt=" + std::to_string(o.ImgAlt);
+}
+
+std::string tokenText(const std::string& s, const HtmlToken& t) { return s.substr(t.begin, t.end - t.begin); }
+
+// Contents of script, style, pre and textarea elements, in order; a line break that a run puts
+// after a typed script's start tag does not count.
+std::vector<std::string> rawContents(const std::string& s)
+{
+    std::vector<std::string> out;
+    for (const HtmlToken& t : ScanHtml(s)) {
+        if (t.kind != HtmlToken::Kind::Raw)
+            continue;
+        std::string c = tokenText(s, t);
+        if (c.compare(0, 2, "\r\n") == 0)
+            c.erase(0, 2);
+        if (!Trim(c).empty())
+            out.push_back(c);
+    }
+    return out;
+}
+
+std::vector<std::string> multiLineComments(const std::string& s)
+{
+    std::vector<std::string> out;
+    for (const HtmlToken& t : ScanHtml(s))
+        if (t.kind == HtmlToken::Kind::Comment && tokenText(s, t).find('\n') != std::string::npos)
+            out.push_back(tokenText(s, t));
+    return out;
+}
+
+bool isJoinerComment(const std::string& c)
+{
+    if (c.rfind("<!--\r\n", 0) != 0 || c.size() < 13 || c.compare(c.size() - 7, 7, "    -->") != 0)
+        return false;
+    for (std::size_t i = 6; i + 7 < c.size(); ++i)
+        if (c[i] != ' ')
+            return false;
+    return true;
+}
+
+// What a reader sees: text outside tags, comments and script and style contents, white space
+// removed.
+std::string visibleText(const std::string& s)
+{
+    std::string out;
+    bool skipRaw = false;
+    for (const HtmlToken& t : ScanHtml(s)) {
+        if (t.kind == HtmlToken::Kind::StartTag)
+            skipRaw = t.name == "script" || t.name == "style" || t.name == "title";
+        if (t.kind == HtmlToken::Kind::Text || (t.kind == HtmlToken::Kind::Raw && !skipRaw)) {
+            for (char c : tokenText(s, t))
+                if (static_cast<unsigned char>(c) > ' ')
+                    out += c;
+        }
+    }
+    return out;
+}
+
+std::map<std::string, int> tagNames(const std::string& s)
+{
+    std::map<std::string, int> m;
+    for (const HtmlToken& t : ScanHtml(s))
+        if (t.isTag())
+            ++m[(t.kind == HtmlToken::Kind::EndTag ? "/" : "") + t.name];
+    return m;
+}
+
+// The properties every result must have; returns what failed, empty when all hold.
+std::string checkResult(const std::string& input, const ReindentOptions& o)
+{
+    const ReindentResult r1 = run(input, o);
+    const std::string& out = r1.Text;
+    std::string fails;
+    if (rawContents(out) != rawContents(input)) {
+        fails += "raw contents changed; ";
+        if (std::getenv("VK_DUMP")) {
+            writeFile("/tmp/i19/in.html", input);
+            writeFile("/tmp/i19/out.html", out);
+        }
+    }
+    const auto inComments = multiLineComments(input);
+    for (const std::string& c : multiLineComments(out))
+        if (!isJoinerComment(c) && c.compare(c.size() - 3, 3, "-->") == 0 && std::find(inComments.begin(), inComments.end(), c) == inComments.end())
+            fails += "a comment over lines that is neither the author's nor a joiner; ";
+    for (const HtmlToken& t : ScanHtml(out))
+        if (t.kind == HtmlToken::Kind::Text && tokenText(out, t).find("-->") != std::string::npos &&
+            visibleText(input).find("-->") == std::string::npos)
+            fails += "stray -->; ";
+    // "&amp;nbsp;" becomes "&nbsp;" on purpose.
+    if (visibleText(out) != visibleText(ReplaceAllIgnoreCase(input, "&amp;nbsp;", "&nbsp;")))
+        fails += "visible text differs; ";
+    if (o.PrologMode == 0) {
+        auto a = tagNames(input), b = tagNames(out);
+        a.erase("title");
+        b.erase("title");
+        a.erase("/title");
+        b.erase("/title");
+        if (a != b)
+            fails += "tags differ; ";
+    }
+    for (char c : out)
+        if (static_cast<unsigned char>(c) < 0x20 && c != '\r' && c != '\n' && c != '\t') {
+            fails += "a placeholder reached the result; ";
+            break;
+        }
+    const ReindentResult r2 = run(out, o);
+    if (r2.Text != out)
+        fails += "not idempotent; ";
+    return fails;
+}
+
+// --- generated corpus -------------------------------------------------------------------------
+
+std::string generatedPage(unsigned seed)
+{
+    std::mt19937 rng(seed);
+    auto pick = [&](std::initializer_list<const char*> xs) {
+        std::vector<const char*> v(xs);
+        return std::string(v[rng() % v.size()]);
+    };
+    std::string p;
+    p += pick({"<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\"\r\n \"http://www.w3.org/TR/html4/loose.dtd\">\r\n",
+               "<!DOCTYPE html>\r\n", "", "<!-- saved from url=(0022)http://example.jp/ -->\r\n"});
+    p += pick({"<HTML>\r\n", "<html lang=\"ja\">\r\n"});
+    p += pick({"<HEAD>\r\n", "<head profile=\"x\">\r\n"});
+    p += "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\r\n";
+    p += pick({"<title>見出し ソ表能</title>\r\n", "<TITLE>\r\n複数行の題\r\n</TITLE>\r\n", ""});
+    p += pick({"<link rel=\"stylesheet\" href=\"/a.css\">\r\n", ""});
+    p += pick({"<script language=\"JavaScript\"><!--\r\nfunction a(){ document.write(\"<td>x</td>\"); }\r\n//-->\r\n</script>\r\n",
+               "<script>\r\nvar t = \"^br {{name}} x--} {!-- }{/iframe}\";\r\n</script>\r\n",
+               "<style>\r\nbody { color:#333 }\r\n\r\n</style>\r\n"});
+    p += "</head>\r\n";
+    p += pick({"<body bgcolor=\"#FFFFFF\">\r\n", "<BODY>\r\n"});
+    const int blocks = 6 + static_cast<int>(rng() % 10);
+    for (int i = 0; i < blocks; ++i) {
+        p += pick({
+            "<table border=\"0\"><tr><td valign=\"default\" width=\"120\">ソ表能タボマア ｱｲｳ <a href=\"x.html?a=1&b=2\">リンク</a><img src=\"i.gif\"> 続きの文章です</td><td>短い</td></tr></table>\r\n",
+            "<p>段落 <font color=\"red\">赤</font><br>改行 <b>太字</b> と <i>斜体</i> の文 ^br {{x}} {!-- }{/iframe} です</p>\r\n",
+            "<div class=\"menu\"><div class=\"item\"><a href=\"a.html\">項目</a></div><div class=\"item\">二</div></div>\r\n",
+            "<!-- ==== menu ==== -->\r\n",
+            "<!--\r\n  author comment over lines\r\n  <td>not a cell</td>\r\n-->\r\n",
+            "<pre>\r\n\tタブ\r\n\r\n   字下げ\r\n</pre>\r\n",
+            "<textarea name=\"t\">\r\n  そのまま\r\n\r\n</textarea>\r\n",
+            "<ul><li>一</li><li>二 <a href=\"\">空</a></li></ul>\r\n",
+            "<header><h1>見出し</h1></header>\r\n",
+            "<svg><path d=\"M0 0\"/></svg>\r\n",
+            "<script type=\"text/javascript\">document.write(\"</div><div>\");</script>\r\n",
+            "<!--[if IE]><p>IE</p><![endif]-->\r\n",
+            "<h2>題</h2><hr><dl><dd>定義の説明が長く続く行 <a href=\"d.html\">詳しく</a></dd></dl>\r\n",
+            "<form action=\"/f\"><input type=\"text\" name=\"q\"></form><noscript><p>スクリプトなし</p></noscript>\r\n",
+            "text line without tags ｶﾅ\r\n",
+            "<iframe src=\"f.html\"></iframe>\r\n",
+        });
+    }
+    p += pick({"</BODY>\r\n</HTML>\r\n", "</body>\r\n</html>\r\n"});
+    return sj(p);
+}
+
+struct GoldenCase {
+    std::string name;
+    ReindentOptions opt;
+};
+
+std::vector<GoldenCase> goldenCases()
+{
+    std::vector<GoldenCase> cases;
+    for (const auto& e : fs::directory_iterator(kFixtures)) {
+        const std::string f = e.path().filename().string();
+        if (f.size() < 8 || f.compare(f.size() - 8, 8, ".in.html") != 0)
+            continue;
+        GoldenCase c;
+        c.name = f.substr(0, f.size() - 8);
+        std::istringstream opts(readFile(kFixtures / (c.name + ".opts")));
+        std::string kv;
+        while (opts >> kv) {
+            const auto eq = kv.find('=');
+            if (eq == std::string::npos)
+                continue;
+            const std::string k = kv.substr(0, eq);
+            const int v = std::atoi(kv.c_str() + eq + 1);
+            if (k == "CellMode") c.opt.CellMode = v;
+            if (k == "PrologMode") c.opt.PrologMode = v;
+            if (k == "CommentBar") c.opt.CommentBar = v;
+            if (k == "ImgAlt") c.opt.ImgAlt = v;
+        }
+        cases.push_back(c);
+    }
+    std::sort(cases.begin(), cases.end(), [](auto& a, auto& b) { return a.name < b.name; });
+    return cases;
+}
+
+} // namespace
+
+// Result and trace of each fixture against its goldens. VK_UPDATE_GOLDENS=1 rewrites them, to
+// be reviewed by diff.
+TEST(Reindent, GoldenFixtures)
+{
+    const bool update = std::getenv("VK_UPDATE_GOLDENS") != nullptr;
+    const auto cases = goldenCases();
+    ASSERT_FALSE(cases.empty());
+    ReindentInputs in;
+    in.EditorTitle = sj("エディタの題");
+    in.EditorUrl = "http://example.jp/page.html";
+    for (const GoldenCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        const ReindentResult r = run(readFile(kFixtures / (c.name + ".in.html")), c.opt, in);
+        std::string trace;
+        for (const auto& t : r.T)
+            trace += t + "\r\n";
+        if (update) {
+            writeFile(kFixtures / (c.name + ".out.html"), r.Text);
+            writeFile(kFixtures / (c.name + ".trace.txt"), trace);
+            continue;
+        }
+        EXPECT_EQ(SjisToUtf8(r.Text), SjisToUtf8(readFile(kFixtures / (c.name + ".out.html"))));
+        EXPECT_EQ(SjisToUtf8(trace), SjisToUtf8(readFile(kFixtures / (c.name + ".trace.txt"))));
+    }
+}
+
+TEST(Reindent, PropertiesHoldOnFixturesAndGeneratedPages)
+{
+    std::vector<std::pair<std::string, std::string>> pages;
+    for (const GoldenCase& c : goldenCases())
+        pages.emplace_back(c.name, readFile(kFixtures / (c.name + ".in.html")));
+    for (unsigned seed = 1; seed <= 60; ++seed)
+        pages.emplace_back("generated " + std::to_string(seed), generatedPage(seed));
+    for (const auto& [name, page] : pages)
+        for (const ReindentOptions& o : allOptions()) {
+            const std::string fails = checkResult(page, o);
+            EXPECT_EQ(fails, "") << name << " " << describe(o);
+        }
+}
+
+TEST(Reindent, NoStateCarriesBetweenRuns)
+{
+    const std::string a = generatedPage(3), b = generatedPage(4);
+    for (const ReindentOptions& o : allOptions()) {
+        const std::string first = run(a, o).Text;
+        run(b, o);
+        EXPECT_EQ(run(a, o).Text, first) << describe(o);
+    }
+}
+
+TEST(Reindent, UndoingJoinersGivesThePageBack)
+{
+    ReindentOptions o;
+    for (unsigned seed = 1; seed <= 20; ++seed) {
+        const std::string page = generatedPage(seed);
+        const std::string out = run(page, o).Text;
+        const std::string undone = RemoveIndentCommentText(out);
+        EXPECT_EQ(visibleText(undone), visibleText(page));
+        EXPECT_EQ(rawContents(undone), rawContents(page));
+        for (const HtmlToken& t : ScanHtml(undone))
+            if (t.kind == HtmlToken::Kind::Comment)
+                EXPECT_FALSE(isJoinerComment(tokenText(undone, t))) << seed;
+    }
+}
+
+// Marks the engine uses inside a line are its own: the same texts in the input are plain text.
+TEST(Reindent, LiteralMarkTextsAndDoubleByteTrailsSurvive)
+{
+    const std::string tricky = sj("ソ表能タボマア ｱｲｳ ^br {{name}} x--} {!-- }{/iframe} <!--==");
+    const std::string page = sj("<html><head><title>t</title></head>\r\n<body>\r\n") +
+                             "<table><tr><td class=\"a\">" + tricky + " -->" + "<a href=\"x\">" + sj("ボ") +
+                             "</a></td></tr></table>\r\n<p>" + tricky + "</p>\r\n<script>\r\nvar s=\"" + tricky +
+                             "\";\r\n</script>\r\n</body></html>\r\n";
+    for (const ReindentOptions& o : allOptions()) {
+        const std::string out = run(page, o).Text;
+        EXPECT_EQ(visibleText(out), visibleText(page)) << describe(o);
+        EXPECT_NE(out.find("var s=\"" + tricky + "\";"), std::string::npos) << describe(o);
+    }
+}
+
+// The splitters cut only between tags, keep every byte, and hide each break in a comment.
+TEST(Reindent, SplittersKeepEveryByteAndJoinWithComments)
+{
+    struct Case {
+        const char* what;
+        std::string line;
+        int expectLines;
+    };
+    const std::vector<Case> cases = {
+        {"table end tags", "</table></td></tr>", 2},
+        {"one '>' only", "<td>abc", 1},
+        {"attribute holding '>'", "<td title=\"a>b>c\">x</td>", -1},
+        {"text after the last tag", "<td><b>x</b> trailing text", -1},
+        {"no start marker", "plain text", 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> lines;
+        if (c.line.rfind("</table", 0) == 0)
+            SplitLongTagLine("</table", "</", c.line, lines, 0);
+        else
+            TDinnerIndent("<td", "</td", c.line, lines, 0);
+        if (c.expectLines > 0)
+            EXPECT_EQ(static_cast<int>(lines.size()), c.expectLines);
+        std::string joined;
+        for (std::size_t i = 0; i < lines.size(); ++i) {
+            std::string l = lines[i];
+            if (i > 0) {
+                ASSERT_EQ(l.compare(0, 7, "    -->"), 0) << l;
+                l.erase(0, 7);
+            }
+            if (i + 1 < lines.size()) {
+                ASSERT_GE(l.size(), 4u);
+                ASSERT_EQ(l.compare(l.size() - 4, 4, "<!--"), 0) << l;
+                l.erase(l.size() - 4);
+            }
+            joined += l;
+        }
+        EXPECT_EQ(joined, c.line);
+        for (const auto& l : lines)
+            for (const HtmlToken& t : ScanHtml(l))
+                if (t.isTag())
+                    EXPECT_EQ(l.substr(t.end - 1, 1), ">") << "cut inside a tag: " << l;
+    }
+    std::vector<std::string> lines;
+    SplitLongTagLine("</table", "</", "</table></td></tr>", lines, 0);
+    EXPECT_EQ(lines, (std::vector<std::string>{"</table><!--", "    --></td></tr>"}));
+}
+
+TEST(Reindent, TagFixupsForImagesLinksAndDashComments)
+{
+    struct Case {
+        std::string in, mode1;
+    };
+    const std::vector<Case> cases = {
+        {"<img src=\"a.gif\" />", "<img src=\"a.gif\" alt=\"" + sj("■■■") + "\" />"},
+        {"<img src=\"a.gif\" alt=\"x\" />", "<img src=\"a.gif\" alt=\"x\" />"},
+        {"<a href=\"a?x=1&y=2\">t&u</a>", "<a href=\"a?x=1&amp;y=2\">t&u</a>"},
+        {"<a href=\"a?x=1&amp;y=2&#38;z\">t</a>", "<a href=\"a?x=1&amp;y=2&#38;z\">t</a>"},
+        {"<a href=\"http://h/a-b-c\">x</a>", "<a href=\"http://h/a-b-c\">x</a>"},
+        {"{{literal}}", "{{literal}}"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(FixImgAndLinkTags(c.in, 0), c.in);
+        EXPECT_EQ(FixImgAndLinkTags(c.in, 1), c.mode1);
+        EXPECT_EQ(FixImgAndLinkTags(c.mode1, 1), c.mode1) << "second fix-up changes nothing";
+    }
+}
+
+TEST(Reindent, CommentBlocksLeaveTheLineInOrder)
+{
+    std::string line = "a <!-- one --> b <!-- open";
+    std::vector<std::string> blocks;
+    EXPECT_EQ(ExtractCommentBlocks(line, blocks), 2);
+    EXPECT_EQ(line, "a  b ");
+    EXPECT_EQ(blocks, (std::vector<std::string>{"<!-- one -->", "<!-- open"}));
+    std::string attr = "<a title=\"<!-- x -->\">y</a>";
+    EXPECT_EQ(ExtractCommentBlocks(attr, blocks), 0) << "a comment mark inside an attribute is not a comment";
+}
+
+// A 1 MB cell on one line is cut in one pass (a quadratic cutter would not end in the test's
+// time limit) and keeps every byte.
+TEST(Reindent, LongCellLineStaysWhole)
+{
+    std::string cell = "<td>";
+    while (cell.size() < (1u << 20))
+        cell += "<b>x</b> text <a href=\"h\">l</a>";
+    cell += "</td>";
+    std::vector<std::string> lines;
+    TDinnerIndent("<td", "</td", cell, lines, 0);
+    std::size_t total = 0;
+    for (const auto& l : lines)
+        total += l.size();
+    EXPECT_GE(total, cell.size());
+    EXPECT_GT(lines.size(), 1000u);
+}
+
+TEST(Reindent, SaveNameNeverOverwritesThePage)
+{
+    EXPECT_EQ(IndentSaveFileName("/d/page.html", "/d/page.html"), "/d/WW_page.html");
+    EXPECT_EQ(IndentSaveFileName("/d/page.html", "file:///d/page.html"), "/d/WW_page.html");
+    EXPECT_EQ(IndentSaveFileName("/d/other", "/d/page.html"), "/d/other.html");
+    EXPECT_EQ(IndentSaveFileName("/d/other.htm", "/d/page.html"), "/d/other.htm");
+}
+
+TEST(Reindent, SaveTextUndoesDisabledIframesOnlyInTheirExactForm)
+{
+    const std::vector<std::string> lines = {"<!-- ==<iframe src=\"a.html\"></iframe>== -->", "<!-- ==== menu ==== -->",
+                                            "<script type=\"text/javascript\">", "</script>"};
+    const std::string t = IndentSaveText(lines);
+    EXPECT_NE(t.find("<iframe src=\"a.html\"></iframe>\r\n"), std::string::npos);
+    EXPECT_NE(t.find("<!-- ==== menu ==== -->"), std::string::npos);
+    EXPECT_NE(t.find("\"text/javascript\"></script>"), std::string::npos);
+}
+
+TEST(Reindent, EmptySourceGivesEmptyResult)
+{
+    ReindentOptions o;
+    EXPECT_EQ(HTMLIndentation("", o, {}).Text, "");
+    o.PrologMode = 1;
+    const ReindentResult r = HTMLIndentation("", o, {});
+    EXPECT_EQ(r.R, (std::vector<std::string>{"<html lang=\"ja\">"}));
+    EXPECT_EQ(run("", o).Text, "");
+}
