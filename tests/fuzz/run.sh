@@ -1,5 +1,5 @@
 #!/bin/sh
-# Builds the URL-mapping / HTML-normalisation fuzz target with clang (libFuzzer and
+# Builds the URL-mapping / HTML-normalisation and the re-indenter fuzz targets with clang (libFuzzer and
 # AddressSanitizer) and runs it. Usage: tests/fuzz/run.sh [seconds] [build folder]
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
@@ -22,4 +22,11 @@ printf '../../..\\%%2e%%2e/x\n//cdn/x\n<td width=100 title="a b"><iframe src=x.h
 printf 'a{background:url(i.png)}\n/* <[http://h/c/a.css]> */\n[ http://h/c/b.css ]\n@import "x.css";' \
     > "$out/corpus/seed3"
 
+clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
+    -I"$src" "$here/reindent_fuzz.cpp" "$src/webgui/HtmlReindent.cpp" "$src"/text/*.cpp \
+    -lcurl -o "$out/reindent_fuzz"
+mkdir -p "$out/reindent-corpus"
+cp "$here"/../webgui/reindent_fixtures/*.in.html "$out/reindent-corpus/" 2>/dev/null || true
+
 "$out/urlmap_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$out/corpus"
+"$out/reindent_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=10 -print_final_stats=1 "$out/reindent-corpus"

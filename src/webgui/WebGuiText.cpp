@@ -1,0 +1,393 @@
+#include "webgui/WebGuiText.h"
+
+#include "text/HtmlRewrite.h"
+#include "text/JCode.h"
+#include "text/Parsers.h"
+#include "text/StrUtils.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+constexpr std::size_t npos = std::string::npos;
+}
+
+// --- saving with a backup -----------------------------------------------------------------
+
+std::string BackupFileName(const std::string& FileName)
+{
+    return folderPart(FileName) + "YY_" + filePart(FileName);
+}
+
+BackupSaveResult SaveWithBackup(const std::string& FileName, const std::string& Text)
+{
+    BackupSaveResult r;
+    r.Save.Path = FileName;
+    if (Text.empty()) {
+        r.Save.Status = SaveStatus::EmptyText;
+        return r;
+    }
+    std::error_code ec;
+    const fs::path file = ToSystemPath(FileName);
+    if (!filePart(FileName).empty() && fs::is_regular_file(file, ec)) {
+        const std::string backup = BackupFileName(FileName);
+        fs::copy_file(file, fs::path(ToSystemPath(backup)), fs::copy_options::overwrite_existing, ec);
+        if (ec) {
+            r.BackupFailed = true;
+            r.Save.Status = SaveStatus::WriteFailed;
+            return r;
+        }
+        r.BackupPath = backup;
+    }
+    r.Save = SaveTextFile(Text, FileName);
+    return r;
+}
+
+std::string SaveStatusText(const BackupSaveResult& R)
+{
+    const char* m = "保存できませんでした";
+    if (R.BackupFailed)
+        m = "バックアップを作れなかったため、保存しませんでした";
+    else
+        switch (R.Save.Status) {
+        case SaveStatus::Saved: m = "保存しました"; break;
+        case SaveStatus::EmptyText: m = "保存する内容がありません"; break;
+        case SaveStatus::EmptyName: m = "ファイル名がありません"; break;
+        case SaveStatus::UrlName: m = "URLはファイル名にできません"; break;
+        case SaveStatus::UnsafePath: m = "このファイル名には保存できません（\"..\" を含む）"; break;
+        case SaveStatus::WebFileFolder: m = "フォルダ名がWebファイルの名前に見えるため保存できません"; break;
+        case SaveStatus::FolderFailed: m = "フォルダを作れませんでした"; break;
+        case SaveStatus::TooLong: m = "ファイル名が長すぎます"; break;
+        case SaveStatus::WriteFailed: m = "書き込めませんでした。元のファイルはそのままです"; break;
+        }
+    return Utf8ToAnsi(m) + Utf8ToAnsi("【") + R.Save.Path + Utf8ToAnsi("】");
+}
+
+// --- style-sheet colours ------------------------------------------------------------------
+
+namespace {
+
+std::string padTo12(std::string v)
+{
+    if (v.size() < 12)
+        v.append(12 - v.size(), ' ');
+    return v;
+}
+
+bool notAColour(const std::string& v)
+{
+    for (char c : v) {
+        if ((c >= 'g' && c <= 'z') || (c >= 'G' && c <= 'Z'))
+            return true;
+        if (std::string(".,/!$%&()@\\=-^_<>*+").find(c) != npos)
+            return true;
+    }
+    return false;
+}
+
+std::string cssForColourScan(const std::string& Css)
+{
+    std::string t = Css;
+    for (;;) {
+        const std::size_t a = t.find("/*");
+        if (a == npos)
+            break;
+        const std::size_t z = t.find("*/", a + 2);
+        if (z == npos)
+            break;
+        t.erase(a, z + 2 - a);
+    }
+    auto rep = [&t](const std::string& a, const std::string& b) { t = ReplaceAll(t, a, b); };
+    rep(" url", ";url");
+    rep(" #", ":#");
+    rep("\r\n}", "}");
+    rep("\r\n{", "{");
+    rep("{\r\n", "{");
+    rep("\t", " ");
+    rep(": #", ":#");
+    rep("\"#", ":#");
+    rep(" url", ";url");
+    rep(" #", ":#");
+    for (char d = '0'; d <= '9'; ++d)
+        rep(std::string(" ") + d, "\r\n ;" + std::string(1, d));
+    for (char d = '0'; d <= '9'; ++d)
+        rep(std::string(1, d) + "\r\n", std::string(1, d) + ";\r\n");
+    for (const char* xs : {"ABCDEF", "abcdef"})
+        for (const char* x = xs; *x; ++x)
+            rep(std::string(1, *x) + "\r\n", std::string(1, *x) + ";\r\n");
+    rep("::", ":");
+    for (char d = '0'; d <= '9'; ++d)
+        rep(std::string(1, d) + "}", std::string(1, d) + ";}");
+    for (const char* xs : {"ABCDEF", "abcdef"})
+        for (const char* x = xs; *x; ++x)
+            rep(std::string(1, *x) + "}", std::string(1, *x) + ";\r\n}");
+    rep(" }", " ;}");
+    return t;
+}
+
+} // namespace
+
+CssColorRows ExtractCssColors(const std::string& Css, bool DropDuplicates)
+{
+    CssColorRows out;
+    const std::string text = cssForColourScan(Css);
+    if (text.find(":#") == npos && text.find(" #") == npos)
+        return out;
+    std::string rest = text.empty() ? text : text.substr(0, text.size() - 1) + " \r\n" + text.back();
+    std::string sel;
+    std::vector<std::string> unique;
+    std::size_t from = 0; // everything before it is done; the scan only moves forward
+    for (;;) {
+        std::size_t k = rest.find(":#", from);
+        if (k == npos)
+            break;
+        // rules without colours are passed over
+        for (;;) {
+            const std::size_t c = rest.find('}', from);
+            if (c == npos || c > k)
+                break;
+            from = c + 1;
+            k = rest.find(":#", from);
+            if (k == npos)
+                break;
+        }
+        if (k == npos)
+            break;
+        const std::size_t semi = rest.find(';', k + 2);
+        const std::size_t blank = rest.find(' ', k + 2);
+        const std::size_t e = std::min(semi, blank);
+        if (e == npos) {
+            from = k + 2; // a value without an end: go on after it
+            continue;
+        }
+        // A "#" before the rule's "{" belongs to a selector (div #main), not to a value.
+        const std::size_t brace = rest.find('{', k + 2);
+        if (brace != npos && brace < e) {
+            rest[k] = ' ';
+            continue;
+        }
+        const std::string head = rest.substr(from, e - from);
+        const std::string cand = rest.substr(k + 1, e - k);
+        from = std::min(rest.size(), e + 2);
+        if (const std::size_t b = head.find('{'); b != npos) {
+            sel = Trim(head.substr(0, b));
+            if (const std::size_t c = sel.find('}'); c != npos)
+                sel.erase(0, c + 1);
+            sel = ReplaceAll(sel, ":#", " #");
+        }
+        std::string val = Trim(cand);
+        if (const std::size_t c = val.find('}'); c != npos)
+            val.erase(c);
+        if (const std::size_t c = val.find(';'); c != npos)
+            val.erase(c);
+        val.erase(std::remove(val.begin(), val.end(), '"'), val.end());
+        if (notAColour(val))
+            continue;
+        val = Trim(val);
+        if (val == "#" || val.empty())
+            continue; // "color:#;" names no colour; the scan goes on
+        if (DropDuplicates)
+            unique.push_back(padTo12(val));
+        else
+            out.Colors.push_back(padTo12(val) + " " + sel);
+        out.Values.push_back(std::to_string(HtmlColorToColorDef(val)));
+    }
+    if (DropDuplicates) {
+        std::stable_sort(unique.begin(), unique.end(),
+                         [](const std::string& a, const std::string& b) { return LowerCase(a) < LowerCase(b); });
+        for (const std::string& u : unique)
+            if (out.Colors.empty() || LowerCase(out.Colors.back()) != LowerCase(u))
+                out.Colors.push_back(u);
+    }
+    return out;
+}
+
+bool ParseColorRow(const std::string& Row, std::string& Name, std::string& Rest)
+{
+    const std::size_t p = Row.find(' ');
+    if (Row.empty() || p == npos)
+        return false;
+    Name = Row.substr(0, p);
+    Rest = ReplaceAll(Trim(Row.substr(p + 1)), ",", " ");
+    return true;
+}
+
+RowColors ColorRowColors(const std::string& Row)
+{
+    RowColors c;
+    const std::string w = Row.substr(0, Row.find(' '));
+    if (w.empty() || w[0] != '#')
+        return c;
+    const int def = HtmlColorToColorDef(w);
+    if (def < 0)
+        return c;
+    const unsigned r = def & 0xFF, g = (def >> 8) & 0xFF, b = (def >> 16) & 0xFF;
+    c.Back = (r << 16) | (g << 8) | b;
+    // Perceived brightness decides, so every colour keeps a readable text.
+    const unsigned luma = (299 * r + 587 * g + 114 * b) / 1000;
+    c.Text = luma < 128 ? 0xFFFFFF : 0x000000;
+    return c;
+}
+
+// --- scripts ------------------------------------------------------------------------------
+
+namespace {
+
+bool startsNoCase(const std::string& s, std::size_t i, const char* p)
+{
+    for (std::size_t k = 0; p[k]; ++k) {
+        if (i + k >= s.size() || LowerCase(std::string(1, s[i + k])) != LowerCase(std::string(1, p[k])))
+            return false;
+    }
+    return true;
+}
+
+// After these a "/" begins a regular expression rather than a division.
+bool regexMayFollow(const std::string& out)
+{
+    std::size_t i = out.size();
+    while (i > 0 && (out[i - 1] == ' ' || out[i - 1] == '\t' || out[i - 1] == '\r' || out[i - 1] == '\n'))
+        --i;
+    if (i == 0)
+        return true;
+    const char c = out[i - 1];
+    if (std::string("(,=:[!&|?{};+-*%<>~^").find(c) != npos)
+        return true;
+    for (const char* kw : {"return", "typeof", "case", "in", "of", "delete", "void", "throw", "new"}) {
+        const std::size_t n = std::char_traits<char>::length(kw);
+        if (i >= n && out.compare(i - n, n, kw) == 0 &&
+            (i == n || !(std::isalnum(static_cast<unsigned char>(out[i - n - 1])) || out[i - n - 1] == '_')))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+std::string FixJS(const std::string& Text)
+{
+    std::string s = Trim(Text);
+    if (s.empty())
+        return "";
+    s = ReplaceAll(ReplaceAll(s, "\r\n", "\n"), "\n", "\r\n");
+    std::string out;
+    out.reserve(s.size() + s.size() / 8);
+    std::size_t i = 0;
+    const std::size_t n = s.size();
+    auto copyUntil = [&](std::size_t j) {
+        out.append(s, i, j - i);
+        i = j;
+    };
+    while (i < n) {
+        const char c = s[i];
+        // literals and comments go out as they are
+        if (c == '"' || c == '\'' || c == '`') {
+            std::size_t j = i + 1;
+            while (j < n && s[j] != c) {
+                if (s[j] == '\\')
+                    ++j;
+                else if (c != '`' && s[j] == '\n')
+                    break;
+                ++j;
+            }
+            copyUntil(std::min(n, j + 1));
+            continue;
+        }
+        if (c == '/' && i + 1 < n && s[i + 1] == '/') {
+            const std::size_t j = s.find('\n', i);
+            copyUntil(j == npos ? n : j);
+            continue;
+        }
+        if (c == '/' && i + 1 < n && s[i + 1] == '*') {
+            const std::size_t j = s.find("*/", i + 2);
+            copyUntil(j == npos ? n : j + 2);
+            continue;
+        }
+        if (c == '/' && regexMayFollow(out)) {
+            std::size_t j = i + 1;
+            bool inClass = false;
+            while (j < n && s[j] != '\n') {
+                if (s[j] == '\\')
+                    ++j;
+                else if (s[j] == '[')
+                    inClass = true;
+                else if (s[j] == ']')
+                    inClass = false;
+                else if (s[j] == '/' && !inClass)
+                    break;
+                ++j;
+            }
+            copyUntil(std::min(n, j + 1));
+            continue;
+        }
+        if (c == ')' && i + 1 < n && s[i + 1] == '{') {
+            out += ")\r\n{";
+            i += 2;
+            continue;
+        }
+        if (c == ';' && i + 1 < n && s[i + 1] == '}') {
+            out += ";}\r\n\r\n";
+            i += 2;
+            continue;
+        }
+        if (c == ';') {
+            out += ";\r\n";
+            ++i;
+            continue;
+        }
+        if (c == '(' && startsNoCase(s, i, "(function()")) {
+            out += "\r\n";
+            out.append(s, i, 10); // its ")" may still open a block
+            i += 10;
+            continue;
+        }
+        if ((c == 'f' || c == 'F') && out.size() >= 2 && out.compare(out.size() - 2, 2, "\r\n") == 0 &&
+            startsNoCase(s, i, "function ")) {
+            out += "\r\nfunction ";
+            i += 9;
+            continue;
+        }
+        out += c;
+        ++i;
+    }
+    return out;
+}
+
+// --- result lists -------------------------------------------------------------------------
+
+int ListBoxSearch(const std::vector<std::string>& Items, const std::string& Word, int& Position)
+{
+    if (Items.empty())
+        return -1;
+    const std::string w = TrimWideSpaces(Trim(Word));
+    if (w.empty())
+        return -1;
+    const int last = static_cast<int>(Items.size()) - 1;
+    if (Position > last)
+        return -1;
+    for (int i = Position < 0 ? 0 : Position + 1; i <= last; ++i)
+        if (PosEx(w, Items[static_cast<std::size_t>(i)]) > 0) {
+            Position = i;
+            return i;
+        }
+    Position = -1;
+    return -1;
+}
+
+std::string IndentResultAsHtml(const std::vector<std::string>& FinalLines, const std::string& HeadSource,
+                               const std::string& BodyTag, const std::vector<std::string>& SaveLines)
+{
+    std::string t;
+    for (const auto& l : FinalLines)
+        t += l + "\r\n";
+    if (t.find("<body") != npos)
+        return t;
+    std::string out = RewriteCharsetDeclsToSjis(HeadSource) + BodyTag + "\r\n";
+    for (const auto& l : SaveLines)
+        out += l + "\r\n";
+    return out;
+}

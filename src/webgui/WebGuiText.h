@@ -1,0 +1,70 @@
+// Text routines of the WebGUI page that need no window: saving with a backup, the colour list
+// of a style sheet, the script line-breaker, and the line search of the result lists.
+// Texts are Shift_JIS with CRLF line ends, as everywhere.
+#pragma once
+
+#include "text/FileUtils.h"
+
+#include <string>
+#include <vector>
+
+// --- saving with a backup -----------------------------------------------------------------
+
+// The backup name of a page: its folder, "YY_" and its name.
+std::string BackupFileName(const std::string& FileName);
+
+struct BackupSaveResult {
+    SaveResult Save;           // the save itself; Save.ok() when the text was written
+    bool BackupFailed = false; // the old file could not be copied: nothing was written
+    std::string BackupPath;    // the backup written ("" when there was no old file)
+};
+
+// Saves Text over FileName: an existing file is first copied to its "YY_" name (an older
+// backup replaced); when that copy fails nothing is written. An empty text writes nothing and
+// leaves the file as it is. A failed write leaves the old file.
+BackupSaveResult SaveWithBackup(const std::string& FileName, const std::string& Text);
+
+// What a save came to, in Japanese (Shift_JIS), for the status bar or a message box.
+std::string SaveStatusText(const BackupSaveResult& R);
+
+// --- style-sheet colours ------------------------------------------------------------------
+
+struct CssColorRows {
+    std::vector<std::string> Colors; // "#value" padded to 12, a blank, the selector
+    std::vector<std::string> Values; // the colour number of each row, in decimal
+};
+
+// Lists the hexadecimal colour values of a CSS text with the selector of their rule. With
+// DropDuplicates the rows are the padded values alone, sorted, without case duplicates.
+CssColorRows ExtractCssColors(const std::string& Css, bool DropDuplicates);
+
+// A clicked colour row: the value before its first blank, and the selectors after it with
+// "," made blanks. False for a row without a blank.
+bool ParseColorRow(const std::string& Row, std::string& Name, std::string& Rest);
+
+// Text colour for a row painted in its own colour: black on light colours, white on dark.
+// Colours are 0xRRGGBB; rows that do not begin with "#" are black on white.
+struct RowColors {
+    unsigned Text = 0x000000;
+    unsigned Back = 0xFFFFFF;
+};
+RowColors ColorRowColors(const std::string& Row);
+
+// --- scripts ------------------------------------------------------------------------------
+
+// Puts line breaks into a script after statements, before braces and around function heads;
+// strings, template literals, comments and regular expressions are left as they are.
+std::string FixJS(const std::string& Text);
+
+// --- result lists -------------------------------------------------------------------------
+
+// The next item after Position (-1: from the first item) that contains Word (trimmed, blanks
+// and full-width blanks too). Position becomes the index found, or -1; the index is returned.
+// Each list keeps its own Position. A Position beyond the list finds nothing and stays.
+int ListBoxSearch(const std::vector<std::string>& Items, const std::string& Word, int& Position);
+
+// The re-indented page as a text for the clipboard: the final lines when they hold the body
+// start tag, else the editor's head (charset declarations made Shift_JIS), the run's body tag
+// and the save lines.
+std::string IndentResultAsHtml(const std::vector<std::string>& FinalLines, const std::string& HeadSource,
+                               const std::string& BodyTag, const std::vector<std::string>& SaveLines);

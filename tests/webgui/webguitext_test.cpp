@@ -1,0 +1,192 @@
+// Text routines of the WebGUI page: saving with a backup in a real folder, the colour list of
+// a style sheet, the script line-breaker and the line search of the result lists.
+#include "webgui/WebGuiText.h"
+
+#include "text/JCode.h"
+#include "text/Parsers.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string readFile(const fs::path& p)
+{
+    std::ifstream f(p, std::ios::binary);
+    std::stringstream ss;
+    ss << f.rdbuf();
+    return ss.str();
+}
+
+struct TempDir {
+    fs::path path;
+    TempDir()
+    {
+        char tmpl[] = "/tmp/vk_webgui_XXXXXX";
+        path = mkdtemp(tmpl);
+    }
+    ~TempDir()
+    {
+        std::error_code ec;
+        fs::permissions(path, fs::perms::owner_all, ec);
+        fs::remove_all(path, ec);
+    }
+};
+
+std::string sj(const std::string& u8) { return Utf8ToAnsi(u8); }
+
+} // namespace
+
+TEST(SaveWithBackup, KeepsTheVersionBeforeEachSave)
+{
+    TempDir d;
+    const std::string page = (d.path / "page.html").string();
+    auto first = SaveWithBackup(page, "one\r\n");
+    ASSERT_TRUE(first.Save.ok());
+    EXPECT_EQ(first.BackupPath, "") << "no old file, no backup";
+    auto second = SaveWithBackup(page, "two\r\n");
+    ASSERT_TRUE(second.Save.ok());
+    EXPECT_EQ(readFile(page), "two\r\n");
+    EXPECT_EQ(readFile(d.path / "YY_page.html"), "one\r\n");
+    SaveWithBackup(page, "three\r\n");
+    EXPECT_EQ(readFile(d.path / "YY_page.html"), "two\r\n") << "an older backup is replaced";
+}
+
+TEST(SaveWithBackup, EmptyTextWritesNothing)
+{
+    TempDir d;
+    const std::string page = (d.path / "page.html").string();
+    SaveWithBackup(page, "kept\r\n");
+    const auto r = SaveWithBackup(page, "");
+    EXPECT_EQ(r.Save.Status, SaveStatus::EmptyText);
+    EXPECT_EQ(readFile(page), "kept\r\n");
+    EXPECT_FALSE(fs::exists(d.path / "YY_page.html"));
+    EXPECT_NE(SaveStatusText(r), "");
+}
+
+TEST(SaveWithBackup, RefusedFolderLeavesTheOldFile)
+{
+    if (geteuid() == 0)
+        GTEST_SKIP() << "root writes into read-only folders";
+    TempDir d;
+    const std::string page = (d.path / "page.html").string();
+    SaveWithBackup(page, "old\r\n");
+    fs::permissions(d.path, fs::perms::owner_read | fs::perms::owner_exec);
+    const auto r = SaveWithBackup(page, "new\r\n");
+    fs::permissions(d.path, fs::perms::owner_all);
+    EXPECT_FALSE(r.Save.ok());
+    EXPECT_EQ(readFile(page), "old\r\n");
+}
+
+TEST(ExtractCssColors, RowsValuesAndSelectors)
+{
+    struct Case {
+        std::string css;
+        std::vector<std::string> rows;
+    };
+    const std::vector<Case> cases = {
+        {"p{color:#FF0000;background:#00ff00}", {"#FF0000      p", "#00ff00      p"}},
+        {"h1,h2{color:#333}", {"#333         h1,h2"}},
+        {"a{border:1px solid #ccc}", {"#ccc         a"}},
+        // a "#" in a selector is not a value, and the value after it is still found
+        {"div #main{color:#fff;}", {"#fff         div #main"}},
+        // "color:#;" skips that value and the scan goes on
+        {"a{color:#;}\r\nb{color:#123456;}", {"#123456      b"}},
+        {"/* c */p{color:red;background:rgb(1,2,3)}", {}},
+        // a byte-order mark before a selector stays part of it but does not stop the scan
+        {"\xEF\xBB\xBFq{color:#abc;}", {"#abc         \xEF\xBB\xBFq"}},
+    };
+    for (const Case& c : cases) {
+        const CssColorRows r = ExtractCssColors(c.css, false);
+        EXPECT_EQ(r.Colors, c.rows) << c.css;
+        EXPECT_EQ(r.Values.size(), r.Colors.size()) << c.css;
+    }
+    EXPECT_EQ(ExtractCssColors("h1{color:#333}", false).Values,
+              std::vector<std::string>{std::to_string(HtmlColorToColorDef("#333"))})
+        << "the value comes from the colour itself, not from its padded text";
+}
+
+TEST(ExtractCssColors, ValueWithoutEndDoesNotStopTheScan)
+{
+    const CssColorRows r = ExtractCssColors("a{color:#abc", false);
+    EXPECT_TRUE(r.Colors.size() <= 1);
+    const CssColorRows dup = ExtractCssColors("a{color:#fff}\r\nb{color:#FFF}\r\nc{color:#000}", true);
+    EXPECT_EQ(dup.Colors, (std::vector<std::string>{"#000        ", "#fff        "}));
+}
+
+TEST(ColourRows, ClickAndTextColour)
+{
+    std::string name, rest;
+    EXPECT_FALSE(ParseColorRow("#FF0000", name, rest));
+    ASSERT_TRUE(ParseColorRow("#FF0000      h1,h2", name, rest));
+    EXPECT_EQ(name, "#FF0000");
+    EXPECT_EQ(rest, "h1 h2");
+    struct Case {
+        const char* row;
+        unsigned text, back;
+    };
+    for (const Case& c : {Case{"#FFFFFF x", 0x000000, 0xFFFFFF}, Case{"#0000FF x", 0xFFFFFF, 0x0000FF},
+                          Case{"#0A0A0A x", 0xFFFFFF, 0x0A0A0A}, Case{"#FFFF00 x", 0x000000, 0xFFFF00},
+                          Case{"plain", 0x000000, 0xFFFFFF}}) {
+        const RowColors rc = ColorRowColors(c.row);
+        EXPECT_EQ(rc.Text, c.text) << c.row;
+        EXPECT_EQ(rc.Back, c.back) << c.row;
+    }
+}
+
+TEST(FixJS, BreaksStatementsButNotLiterals)
+{
+    struct Case {
+        std::string in, out;
+    };
+    const std::vector<Case> cases = {
+        {"   ", ""},
+        {"a();b();", "a();\r\nb();\r\n"},
+        {"if(x){f();}", "if(x)\r\n{f();}\r\n\r\n"},
+        {"if(x) {f()}", "if(x) {f()}"},
+        {"a=1;\nFunction g(){}", "a=1;\r\n\r\n\r\nfunction g()\r\n{}"},
+        {"var s=\"a;b){c\";", "var s=\"a;b){c\";\r\n"},
+        {"var t=`x;${y};z`;", "var t=`x;${y};z`;\r\n"},
+        {"// a;b\nc;", "// a;b\r\nc;\r\n"},
+        {"/* a;b */c;", "/* a;b */c;\r\n"},
+        {"var r=/;){/g;", "var r=/;){/g;\r\n"},
+        {"x=a/b;y=c/d;", "x=a/b;\r\ny=c/d;\r\n"},
+        {"s='^^';", "s='^^';\r\n"},
+        {"(function(){a;})()", "\r\n(function()\r\n{a;}\r\n\r\n)()"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FixJS(c.in), c.out) << c.in;
+}
+
+TEST(ListBoxSearch, WalksTheMatchesFromTheFirstItem)
+{
+    const std::vector<std::string> items = {"match first", "b", "c", "d", "e", "match five", "f", "g", "h", "match nine"};
+    int pos = -1;
+    EXPECT_EQ(ListBoxSearch(items, " match ", pos), 0) << "item 0 is searched";
+    EXPECT_EQ(ListBoxSearch(items, "match", pos), 5);
+    EXPECT_EQ(ListBoxSearch(items, "match", pos), 9);
+    EXPECT_EQ(ListBoxSearch(items, "match", pos), -1);
+    EXPECT_EQ(pos, -1);
+    EXPECT_EQ(ListBoxSearch(items, "match", pos), 0);
+    int beyond = 12;
+    EXPECT_EQ(ListBoxSearch(items, "match", beyond), -1);
+    EXPECT_EQ(beyond, 12) << "a position beyond the list stays";
+    int other = -1;
+    EXPECT_EQ(ListBoxSearch(items, sj("　") + "nine" + sj("　"), other), 9) << "each list has its own position";
+    EXPECT_EQ(ListBoxSearch({}, "x", other), -1);
+    EXPECT_EQ(ListBoxSearch(items, "  ", other), -1);
+}
+
+TEST(IndentResultAsHtml, HeadAndBodyTagOnlyWhenTheResultHasNoBody)
+{
+    EXPECT_EQ(IndentResultAsHtml({"<body>", "x"}, "<head></head>", "<body>", {"y"}), "<body>\r\nx\r\n");
+    const std::string t = IndentResultAsHtml({"x"}, "<head><meta charset=\"utf-8\"></head>", "<body class=\"a\">", {"y"});
+    EXPECT_NE(t.find("<body class=\"a\">\r\ny\r\n"), std::string::npos);
+    EXPECT_EQ(t.find("utf-8"), std::string::npos);
+}
