@@ -128,6 +128,7 @@ std::vector<HtmlToken> ScanHtml(std::string_view s)
 {
     std::vector<HtmlToken> out;
     const std::size_t n = s.size();
+    out.reserve(n / 16 + 4); // about one token per 16 bytes of markup: no regrowth on big pages
     std::size_t textBegin = 0;
     std::size_t i = 0;
     auto flushText = [&](std::size_t upTo) {

@@ -1031,7 +1031,7 @@ ReindentResult Reindenter::run(const std::string& Source)
         tail(line);
     }
     res.Text = joinLines(res.O);
-    return res;
+    return std::move(res);
 }
 
 void Reindenter::processLine(std::string line, const std::string& rawLine)
@@ -1553,8 +1553,15 @@ std::string normaliseMarkup(const std::string& s)
         {"><script", ">\r\n<script"},
     };
     std::string w = s;
+    // Rows that end in "<" overlap ("</div></div><p>"): a row runs until it finds nothing, so a
+    // second run has nothing left to split.
     for (const auto& [from, to] : rows)
-        w = ReplaceAllIgnoreCase(w, from, to);
+        for (int pass = 0; pass < 8; ++pass) {
+            std::string next = ReplaceAllIgnoreCase(w, from, to);
+            if (next == w)
+                break;
+            w = std::move(next);
+        }
     return w;
 }
 

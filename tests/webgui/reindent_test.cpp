@@ -217,6 +217,7 @@ std::string generatedPage(unsigned seed)
             "<form action=\"/f\"><input type=\"text\" name=\"q\"></form><noscript><p>スクリプトなし</p></noscript>\r\n",
             "text line without tags ｶﾅ\r\n",
             "<iframe src=\"f.html\"></iframe>\r\n",
+            "<div><div>a</div></div><div>b</div></div><p>c</p><hr><h1>h</h1><h2>i</h2>\r\n",
         });
     }
     p += pick({"</BODY>\r\n</HTML>\r\n", "</body>\r\n</html>\r\n"});

@@ -190,3 +190,15 @@ TEST(IndentResultAsHtml, HeadAndBodyTagOnlyWhenTheResultHasNoBody)
     EXPECT_NE(t.find("<body class=\"a\">\r\ny\r\n"), std::string::npos);
     EXPECT_EQ(t.find("utf-8"), std::string::npos);
 }
+
+TEST(SaveWithBackup, FailedBackupStopsTheSave)
+{
+    TempDir d;
+    const std::string page = (d.path / "page.html").string();
+    SaveWithBackup(page, "old\r\n");
+    fs::create_directory(d.path / "YY_page.html"); // the backup cannot be written over a folder
+    const auto r = SaveWithBackup(page, "new\r\n");
+    EXPECT_TRUE(r.BackupFailed);
+    EXPECT_FALSE(r.Save.ok());
+    EXPECT_EQ(readFile(page), "old\r\n");
+}
