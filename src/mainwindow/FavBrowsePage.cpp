@@ -40,6 +40,9 @@ FavBrowsePage::FavBrowsePage(TAMainForm &form) : QObject(&form), f_(form)
         w->hide();
     fv.PanelPageControlMainTopTab13FavariteBrowse->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     fv.SplitterFavBrowse->setOrientation(Qt::Horizontal);
+    // The list of links and the page it opens share the width.
+    fv.SplitterFavBrowse->setStretchFactor(0, 2);
+    fv.SplitterFavBrowse->setStretchFactor(1, 3);
     for (auto *combo : {fv.edFavUrl, fv.edFavTarget}) {
         combo->setEditable(true);
         combo->setMinimumWidth(300);
