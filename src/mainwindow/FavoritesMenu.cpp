@@ -5,9 +5,12 @@
 #include <QStyle>
 
 namespace {
+// Looked up once: the style's icon lookup is slow enough to show in the start time.
 QIcon imageIcon(int index)
 {
-    return QApplication::style()->standardIcon(index == 0 ? QStyle::SP_DirIcon : QStyle::SP_FileIcon);
+    static const QIcon folder = QApplication::style()->standardIcon(QStyle::SP_DirIcon);
+    static const QIcon file = QApplication::style()->standardIcon(QStyle::SP_FileIcon);
+    return index == 0 ? folder : file;
 }
 
 // A caption is shown as it is: "&" is not a hot-key marker here.
