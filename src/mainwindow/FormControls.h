@@ -88,17 +88,7 @@ struct WebGuiControls {
     }
 };
 
-struct CodeConvertControls {
-#define VK_CONTROL VK_DECLARE_CONTROL
-#include "nettools/CodeConvertControls.def"
-#undef VK_CONTROL
-    void build(FormBuilder &b)
-    {
-#define VK_CONTROL VK_BUILD_CONTROL
-#include "nettools/CodeConvertControls.def"
-#undef VK_CONTROL
-    }
-};
+#include "nettools/CodeConvertControls.h"
 
 struct IpToolsControls {
 #define VK_CONTROL VK_DECLARE_CONTROL

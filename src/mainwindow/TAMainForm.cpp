@@ -6,6 +6,7 @@
 #include "mainwindow/NetSearchPage.h"
 #include "mainwindow/TargetTabs.h"
 #include "mainwindow/Settings.h"
+#include "nettools/WebCodePage.h"
 #include "platform/QtSjis.h"
 #include <QAction>
 #include <QCloseEvent>
@@ -128,6 +129,11 @@ void TAMainForm::FormCreate()
     netSearchButtons = new NetSearchButtons(*this);
     favBrowsePage = new FavBrowsePage(*this);
     conviPage = new ConviPage(*this);
+    const TConvPageContext convCtx{&state_.GConvText, &state_.GConvFile, &state_.GConvSaveFile,
+                                   [this](int h) { setPanelMainTopHeight(h); },
+                                   [this] { menu.MenuFileClose->trigger(); }};
+    codeConvertPage = new CodeConvertPage(conv, convCtx, this);
+    webCodePage = new WebCodePage(conv, convCtx, this);
 }
 
 void TAMainForm::layoutNetSearchPage()

@@ -18,6 +18,8 @@ class NetSearchPage;
 class NetSearchButtons;
 class FavBrowsePage;
 class ConviPage;
+class CodeConvertPage;
+class WebCodePage;
 
 // The menu items of the main menu; objectName is each item's name.
 struct MainMenuItems {
@@ -55,6 +57,8 @@ public:
     NetSearchButtons *netSearchButtons = nullptr;  // keyword buttons, side and auxiliary browsers
     FavBrowsePage *favBrowsePage = nullptr;        // favourites page, favourites, news and convenience menus
     ConviPage *conviPage = nullptr;                // the convenient sites' sub-tabs
+    CodeConvertPage *codeConvertPage = nullptr;    // " 文字ｺｰﾄﾞ変換 "
+    WebCodePage *webCodePage = nullptr;            // " Ｗｅｂ ｺｰﾄﾞ変換 "
     TStatusBar *StatusBar1 = nullptr;
     TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
            *TimerGUILocalIndent = nullptr;

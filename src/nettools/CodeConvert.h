@@ -1,0 +1,63 @@
+// The character-code page's conversions, over byte strings: a file or the clipboard read into
+// Shift_JIS by the encoding the user picked, the left pane converted again by the output
+// encoding, and the bytes to save in the output encoding with the declarations to match.
+#pragma once
+
+#include <string>
+
+// The items of both encoding groups ("自動"/"そのまま", "Shift_JIS", "EUC-JP", "UTF-8",
+// "Unicode", "UTF-8N", "ISO(JIS)"); "Unicode" is UTF-16.
+enum TConvCode : int {
+    cvAuto = 0,
+    cvSjis = 1,
+    cvEuc = 2,
+    cvUtf8 = 3,
+    cvUtf16 = 4,
+    cvUtf8N = 5,
+    cvJis = 6,
+};
+
+// The encodings whose declarations the page rewrites.
+enum class TDeclCode { Sjis, Euc, Utf8, Jis };
+
+// Rewrites the three declaration forms of From into those of To, every occurrence, letter
+// case ignored: the meta form ("charset=EUC-JP"), the XML form (` encoding="euc-jp"?>`) and
+// the bare form (`"EUC-JP"`). The XML form goes before the bare one, which also matches
+// inside it and would leave it in the bare spelling.
+std::string RewriteDeclarations(const std::string &Text, TDeclCode From, TDeclCode To);
+
+// Every CR LF and lone CR made LF, then every LF made CR LF.
+std::string UnifyLineEnds(const std::string &S);
+// UnifyLineEnds, with a CR LF after the last line too (an empty text stays empty).
+std::string TerminateLines(const std::string &S);
+
+// UTF-16 bytes to Shift_JIS: FF FE little-endian, FE FF big-endian, no mark little-endian;
+// the mark is not part of the text, an odd last byte is dropped, and what Shift_JIS lacks
+// becomes "?".
+std::string Utf16BytesToSjis(const std::string &Bytes);
+// FF FE followed by the text as UTF-16 little-endian.
+std::string SjisToUtf16LeBytes(const std::string &Sjis);
+
+struct TConvRead {
+    std::string Source; // GConvText and the left pane
+    std::string Text;   // the right pane
+};
+
+// A file's bytes read by the encoding item: Source is the bytes with CR LF line ends (for
+// UTF-16 the decoded text), Text the Shift_JIS text with CR LF line ends and every "UTF-8"
+// (any case) named "Shift_JIS". The pane's own Shift_JIS view gives undecodable bytes a
+// mark of their own, so they are not replaced here.
+TConvRead ReadConvSource(const std::string &FileBytes, int CharCode);
+// The clipboard's text (Shift_JIS) through the same last steps.
+std::string FinishConvText(const std::string &Sjis);
+
+// The left pane's source converted to Shift_JIS by the output item (the left-to-right button).
+std::string ConvertLeftToRight(const std::string &Source, int OutCode);
+
+// The bytes written for the right pane's text by the output item; LetterCase 1 normalises
+// the HTML first. UTF-8 (3, 5) and ISO-2022-JP (6) end every line with CR LF, the last one
+// included; UTF-16 (4) is FF FE and little-endian units; the others are the bytes as they are.
+std::string BuildSaveBytes(const std::string &PaneText, int OutCode, int LetterCase);
+
+// The whole file as bytes; false when it cannot be opened or read.
+bool ReadFileBytes(const std::string &FileName, std::string &Bytes);

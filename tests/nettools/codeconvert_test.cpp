@@ -1,0 +1,211 @@
+// The character-code page's reading, left-to-right conversion and saving, over byte strings,
+// against the iconv and nkf commands run on the same bytes.
+#include "nettools/CodeConvert.h"
+#include "support/ByteHex.h"
+#include "ConvOracle.h"
+#include "text/HtmlNormalize.h"
+#include "text/JCode.h"
+
+#include <gtest/gtest.h>
+#include <functional>
+
+using namespace conv_oracle;
+
+namespace {
+
+struct Master {
+    const char *name;
+    std::string sjis;
+};
+
+std::vector<Master> masters()
+{
+    std::vector<Master> m{{"fixture", fixtureMaster()}};
+    std::string why;
+    std::string corpus = catalogueCorpus(why);
+    if (corpus.empty()) std::printf("catalogue corpus skipped: %s\n", why.c_str());
+    else m.push_back({"catalogues", corpus});
+    return m;
+}
+
+std::string utf16(const std::string &sjis, const char *to) { return must(std::string("iconv -f CP932 -t ") + to, sjis); }
+
+void expectBytes(const std::string &got, const std::string &want, const std::string &what)
+{
+    if (got == want) return;
+    size_t at = 0;
+    while (at < got.size() && at < want.size() && got[at] == want[at]) ++at;
+    const size_t from = at > 16 ? at - 16 : 0;
+    ADD_FAILURE() << what << ": first difference at byte " << at << " of " << got.size() << "/" << want.size()
+                  << "\n got: " << hex(got.substr(from, 40)) << "\nwant: " << hex(want.substr(from, 40));
+}
+
+} // namespace
+
+// One row per encoding item (and per byte-order form): the file the oracle makes from the
+// master reads back into the master, with CR LF line ends and "UTF-8" named Shift_JIS.
+TEST(CodeConvertRead, EveryEncodingReadsBackIntoTheMaster)
+{
+    ASSERT_TRUE(haveCommand("nkf")) << "nkf is needed (scripts/install-deps installs it)";
+    for (const Master &m : masters()) {
+        const std::string text = asReadText(m.sjis);
+        struct Row {
+            const char *what;
+            int code;
+            std::function<std::string()> file;
+            std::string want;
+        };
+        const std::vector<Row> rows{
+            {"Shift_JIS", cvSjis, [&] { return m.sjis; }, text},
+            {"EUC-JP", cvEuc, [&] { return must("iconv -f CP932 -t EUC-JP-MS", m.sjis); }, text},
+            {"UTF-8", cvUtf8, [&] { return must("iconv -f CP932 -t UTF-8", m.sjis); }, text},
+            {"UTF-8 with mark", cvUtf8, [&] { return "\xEF\xBB\xBF" + must("iconv -f CP932 -t UTF-8", m.sjis); }, text},
+            {"UTF-8N", cvUtf8N, [&] { return must("iconv -f CP932 -t UTF-8", m.sjis); }, text},
+            {"UTF-8N with mark", cvUtf8N, [&] { return "\xEF\xBB\xBF" + must("iconv -f CP932 -t UTF-8", m.sjis); }, text},
+            {"UTF-16 FF FE", cvUtf16, [&] { return "\xFF\xFE" + utf16(m.sjis, "UTF-16LE"); }, text},
+            {"UTF-16 FE FF", cvUtf16, [&] { return "\xFE\xFF" + utf16(m.sjis, "UTF-16BE"); }, text},
+            {"UTF-16 no mark", cvUtf16, [&] { return utf16(m.sjis, "UTF-16LE"); }, text},
+            // ISO-2022-JP has no half-width katakana: nkf makes them full-width both ways.
+            {"ISO-2022-JP", cvJis, [&] { return must("nkf -S -j", m.sjis); }, asReadText(must("nkf -S -s", m.sjis))},
+        };
+        for (const Row &r : rows) {
+            SCOPED_TRACE(std::string(m.name) + " " + r.what);
+            const TConvRead got = ReadConvSource(r.file(), r.code);
+            expectBytes(got.Text, r.want, "right pane");
+            if (r.code == cvUtf16) expectBytes(got.Source, m.sjis, "decoded source");
+        }
+    }
+}
+
+TEST(CodeConvertRead, AutoFollowsTheDeclarationAndNamesShiftJis)
+{
+    const std::string master = "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=EUC-JP\">\r\n"
+                               "\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8f\xcd\r\n"; // 日本語の文章
+    const TConvRead r = ReadConvSource(must("iconv -f CP932 -t EUC-JP-MS", master), cvAuto);
+    EXPECT_NE(r.Text.find("charset=Shift_JIS"), std::string::npos) << r.Text;
+    EXPECT_NE(r.Text.find("\x93\xfa\x96\x7b\x8c\xea\x82\xcc\x95\xb6\x8f\xcd\r\n"), std::string::npos) << hex(r.Text);
+}
+
+// The left pane keeps the file as read; converting it by the output item gives the text once,
+// not the converted text decoded a second time.
+TEST(CodeConvertLeftToRight, ConvertsTheSourceAsReadWithDeclarationsNamedShiftJis)
+{
+    const std::string master = fixtureMaster();
+    struct Row {
+        const char *what;
+        int read, out;
+        std::string file;
+        std::vector<std::pair<std::string, std::string>> decls; // forms that become Shift_JIS
+    };
+    const std::vector<Row> rows{
+        {"EUC-JP", cvEuc, cvEuc, must("iconv -f CP932 -t EUC-JP-MS", master),
+         {{"charset=EUC-JP", "charset=Shift_JIS"}, {" encoding=\"euc-jp\"?>", " encoding=\"Shift_JIS\"?>"},
+          {"\"EUC-JP\"", "\"Shift_JIS\""}}},
+        {"UTF-8", cvUtf8, cvUtf8, "\xEF\xBB\xBF" + must("iconv -f CP932 -t UTF-8", master), {}},
+        {"UTF-8N", cvUtf8N, cvUtf8N, must("iconv -f CP932 -t UTF-8", master), {}},
+        {"ISO-2022-JP", cvJis, cvJis, must("nkf -S -j", master),
+         {{"charset=iso-2022-jp", "charset=Shift_JIS"}, {" encoding=\"iso-2022-jp\"?>", " encoding=\"Shift_JIS\"?>"},
+          {"\"iso-2022-jp\"", "\"Shift_JIS\""}}},
+    };
+    for (const Row &r : rows) {
+        SCOPED_TRACE(r.what);
+        const TConvRead read = ReadConvSource(r.file, r.read);
+        // Only the declarations change; "UTF-8" in prose stays.
+        std::string want = crlf(r.read == cvJis ? must("nkf -S -s", master) : master);
+        for (const auto &[from, to] : r.decls) want = ReplaceAllIgnoreCase(want, from, to);
+        expectBytes(ConvertLeftToRight(read.Source, r.out), want, "right pane");
+    }
+    // The unchanged items give the source back.
+    for (int out : {cvAuto, cvSjis, cvUtf16}) EXPECT_EQ(ConvertLeftToRight("\x82\xa0\r\n", out), "\x82\xa0\r\n");
+}
+
+// One row per output item: the saved bytes are the oracle's conversion of the pane's text
+// with its declarations rewritten, every line ended for the line-list writes.
+TEST(CodeConvertSave, EveryOutputItemWritesTheOraclesBytes)
+{
+    ASSERT_TRUE(haveCommand("nkf")) << "nkf is needed (scripts/install-deps installs it)";
+    const std::vector<std::pair<std::string, std::string>> toEuc{
+        {"charset=Shift_JIS", "charset=EUC-JP"}, {" encoding=\"Shift_JIS\"?>", " encoding=\"euc-jp\"?>"},
+        {"\"Shift_JIS\"", "\"EUC-JP\""}};
+    const std::vector<std::pair<std::string, std::string>> toUtf8{
+        {"charset=Shift_JIS", "charset=UTF-8"}, {" encoding=\"Shift_JIS\"?>", " encoding=\"UTF-8\"?>"},
+        {"\"Shift_JIS\"", "\"UTF-8\""}};
+    const std::vector<std::pair<std::string, std::string>> toJis{
+        {"charset=Shift_JIS", "charset=iso-2022-jp"}, {" encoding=\"Shift_JIS\"?>", " encoding=\"iso-2022-jp\"?>"},
+        {"\"Shift_JIS\"", "\"iso-2022-jp\""}};
+    auto rewrite = [](std::string t, const std::vector<std::pair<std::string, std::string>> &decls) {
+        for (const auto &[from, to] : decls) t = ReplaceAll(t, from, to);
+        return t;
+    };
+    for (const Master &m : masters()) {
+        // The pane's text: the master as read (no lone line ends, no last line end).
+        std::string pane = asReadText(m.sjis);
+        while (pane.size() >= 2 && pane.compare(pane.size() - 2, 2, "\r\n") == 0) pane.resize(pane.size() - 2);
+        const std::string ended = pane + "\r\n";
+        struct Row {
+            int out;
+            std::string want;
+        };
+        const std::vector<Row> rows{
+            {cvAuto, pane},
+            {cvSjis, pane},
+            {cvEuc, must("iconv -f CP932 -t EUC-JP-MS", rewrite(pane, toEuc))},
+            {cvUtf8, must("iconv -f CP932 -t UTF-8", rewrite(ended, toUtf8))},
+            {cvUtf16, "\xFF\xFE" + utf16(pane, "UTF-16LE")},
+            {cvUtf8N, must("iconv -f CP932 -t UTF-8", rewrite(ended, toUtf8))},
+            {cvJis, must("nkf -S -j", rewrite(ended, toJis))},
+        };
+        for (const Row &r : rows) {
+            SCOPED_TRACE(std::string(m.name) + " output " + std::to_string(r.out));
+            expectBytes(BuildSaveBytes(pane, r.out, 0), r.want, "saved bytes");
+        }
+    }
+}
+
+TEST(CodeConvertSave, DeclarationsOfAllThreeFormsAndLetterCase)
+{
+    const std::string t = "<?xml version=\"1.0\" encoding=\"shift_jis\"?>\r\n"
+                          "<META http-equiv=\"Content-Type\" content=\"text/html; CHARSET=Shift_JIS\">\r\n"
+                          "<BODY><meta charset=\"SHIFT_JIS\">\x82\xa0</BODY>";
+    const std::string jis = BuildSaveBytes(t, cvJis, 0);
+    EXPECT_NE(jis.find(" encoding=\"iso-2022-jp\"?>"), std::string::npos) << jis;
+    EXPECT_NE(jis.find("charset=iso-2022-jp\">"), std::string::npos) << jis;
+    EXPECT_NE(jis.find("<meta charset=\"iso-2022-jp\">"), std::string::npos) << jis;
+    EXPECT_EQ(jis.find("Shift_JIS"), std::string::npos) << jis;
+    EXPECT_EQ(jis.substr(jis.size() - 2), "\r\n");
+    // Letter case 1 lower-cases the tags before the conversion.
+    const std::string lower = BuildSaveBytes(t, cvEuc, 1);
+    EXPECT_NE(lower.find("<body>"), std::string::npos) << lower;
+    EXPECT_EQ(lower.find("<BODY>"), std::string::npos) << lower;
+    EXPECT_NE(lower.find("\xA4\xA2"), std::string::npos) << hex(lower); // あ in EUC-JP
+    // UTF-8 carries no byte-order mark.
+    EXPECT_EQ(BuildSaveBytes("\x82\xa0", cvUtf8, 0), "\xE3\x81\x82\r\n");
+}
+
+TEST(CodeConvertUtf16, MarksOrderAndOddBytes)
+{
+    const std::string a = "\x82\xa0"; // あ U+3042
+    struct Row {
+        std::string bytes, want;
+    } rows[] = {
+        {"\xFF\xFE\x42\x30", a},
+        {"\xFE\xFF\x30\x42", a},
+        {"\x42\x30", a},
+        {std::string("\x42\x30\x0A\x00\x41\x00", 6), a + "\nA"},
+        {"\xFF\xFE\x42\x30\x41", a},  // an odd last byte is no character
+        {"\xFF\xFE\x3D\xD8\x00\xDE", "?"}, // what Shift_JIS lacks
+        {"", ""},
+    };
+    for (const Row &r : rows) EXPECT_EQ(Utf16BytesToSjis(r.bytes), r.want) << hex(r.bytes);
+    EXPECT_EQ(SjisToUtf16LeBytes(a + "\r\n"), std::string("\xFF\xFE\x42\x30\x0D\x00\x0A\x00", 8));
+}
+
+TEST(CodeConvertLines, LineEndsUnifiedAndTerminated)
+{
+    const std::pair<std::string, std::string> unify[] = {
+        {"a\rb\nc\r\nd", "a\r\nb\r\nc\r\nd"}, {"a\r\r\nb", "a\r\n\r\nb"}, {"a\n\rb", "a\r\n\r\nb"}, {"", ""}};
+    for (const auto &[in, want] : unify) EXPECT_EQ(UnifyLineEnds(in), want) << hex(in);
+    EXPECT_EQ(TerminateLines("a\nb"), "a\r\nb\r\n");
+    EXPECT_EQ(TerminateLines("a\r\n"), "a\r\n");
+    EXPECT_EQ(TerminateLines(""), "");
+}
