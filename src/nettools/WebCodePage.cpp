@@ -5,7 +5,7 @@
 #include <QApplication>
 #include <QStyle>
 
-TMemoBytes::TMemoBytes(TMemo *memo) : QObject(memo), memo_(memo)
+TMemoBytes::TMemoBytes(TMemo *memo) : memo_(memo)
 {
     connect(memo, &QPlainTextEdit::textChanged, this, [this] {
         if (!setting_) edited_ = true;
