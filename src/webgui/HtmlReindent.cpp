@@ -55,10 +55,6 @@ std::size_t findTag(const std::string& s, const std::string& tag, std::size_t fr
     return npos;
 }
 
-std::size_t findTagNoCase(const std::string& s, const std::string& tag, std::size_t from = 0)
-{
-    return findTag(LowerCase(s), tag, from);
-}
 
 std::string leadingBlanks(const std::string& s)
 {
@@ -85,10 +81,10 @@ struct Ranges {
 
 bool isDoctype(std::string_view t) { return StartsWithNoCase(t, "<!doctype"); }
 
-Ranges protectedRanges(const std::string& text, bool commentsToo)
+Ranges protectedRanges(const std::string& text, const std::vector<HtmlToken>& tokens, bool commentsToo)
 {
     Ranges out;
-    for (const HtmlToken& t : ScanHtml(text)) {
+    for (const HtmlToken& t : tokens) {
         if (t.end <= t.begin)
             continue;
         const std::string_view v(text.data() + t.begin, t.end - t.begin);
@@ -102,6 +98,11 @@ Ranges protectedRanges(const std::string& text, bool commentsToo)
             out.r.emplace_back(t.begin, t.end);
     }
     return out;
+}
+
+Ranges protectedRanges(const std::string& text, bool commentsToo)
+{
+    return protectedRanges(text, ScanHtml(text), commentsToo);
 }
 
 // Applies fn to every stretch of text outside the protected ranges.
@@ -265,8 +266,23 @@ bool isJoiner(std::string_view c)
     return breaks == 1;
 }
 
+// True when some "<!--" is followed by nothing but blanks up to a line break.
+bool mayHoldJoiners(const std::string& text)
+{
+    for (std::size_t p = text.find("<!--"); p != npos; p = text.find("<!--", p + 4)) {
+        std::size_t q = p + 4;
+        while (q < text.size() && (text[q] == ' ' || text[q] == '\t'))
+            ++q;
+        if (q < text.size() && (text[q] == '\r' || text[q] == '\n'))
+            return true;
+    }
+    return false;
+}
+
 std::string removeJoiners(const std::string& text)
 {
+    if (!mayHoldJoiners(text))
+        return text;
     std::string out;
     out.reserve(text.size());
     std::size_t at = 0;
@@ -291,12 +307,10 @@ std::string removeJoiners(const std::string& text)
 // Puts the structural tags (DOCTYPE, html, head, body, head end, title element) on lines of
 // their own where they share a line with raw content, so the line rules meet them and the
 // raw lines still go out byte for byte. Line breaks there are not rendered.
-std::string isolateStructuralTags(const std::string& text)
+std::string isolateStructuralTags(const std::string& text, const std::vector<HtmlToken>& tokens, const Ranges& prot)
 {
-    const Ranges prot = protectedRanges(text, false);
     if (prot.r.empty())
         return text;
-    const auto tokens = ScanHtml(text);
     std::vector<std::size_t> cuts;
     auto lineOf = [&](std::size_t p, std::size_t& b, std::size_t& e) {
         b = text.rfind('\n', p == 0 ? 0 : p - 1);
@@ -349,11 +363,11 @@ std::string isolateStructuralTags(const std::string& text)
 
 // Structural start tags spread over several lines are joined into one line, so that a rule
 // finds them whole.
-std::string joinStructuralTags(const std::string& text)
+std::string joinStructuralTags(const std::string& text, const std::vector<HtmlToken>& tokens)
 {
     std::string out;
     std::size_t at = 0;
-    for (const HtmlToken& t : ScanHtml(text)) {
+    for (const HtmlToken& t : tokens) {
         const std::string_view v = std::string_view(text).substr(t.begin, t.end - t.begin);
         const bool structural =
             (t.kind == HtmlToken::Kind::StartTag &&
@@ -376,6 +390,8 @@ std::string joinStructuralTags(const std::string& text)
         }
         at = t.end;
     }
+    if (at == 0)
+        return text;
     out.append(text, at, npos);
     return out;
 }
@@ -969,11 +985,13 @@ std::string Reindenter::prolog(std::string work)
 ReindentResult Reindenter::run(const std::string& Source)
 {
     marks = ReindentMarks::forText(Source + in.HtmlStartTag + in.EditorTitle + in.EditorUrl + in.LocalFile);
-    std::string work = joinStructuralTags(Source);
+    std::vector<HtmlToken> toks = ScanHtml(Source);
+    std::string work = joinStructuralTags(Source, toks);
+    if (work.size() != Source.size() || work != Source)
+        toks = ScanHtml(work);
 
     // Title and body tag come from this run's own texts.
     {
-        const auto toks = ScanHtml(work);
         for (std::size_t i = 0; i < toks.size(); ++i) {
             if (toks[i].kind == HtmlToken::Kind::StartTag && toks[i].name == "title") {
                 std::size_t e = work.size();
@@ -992,7 +1010,8 @@ ReindentResult Reindenter::run(const std::string& Source)
             res.Title = in.EditorTitle;
         const std::string& bodySrc = in.LocalPageSource.empty() ? work : in.LocalPageSource;
         res.BodyTag = "<body>";
-        for (const HtmlToken& t : ScanHtml(bodySrc))
+        const std::vector<HtmlToken> localToks = in.LocalPageSource.empty() ? std::vector<HtmlToken>{} : ScanHtml(bodySrc);
+        for (const HtmlToken& t : in.LocalPageSource.empty() ? toks : localToks)
             if (t.kind == HtmlToken::Kind::StartTag && t.name == "body") {
                 res.BodyTag = lowerTagName(tagText(bodySrc, t), 4);
                 break;
@@ -1003,12 +1022,23 @@ ReindentResult Reindenter::run(const std::string& Source)
                 xhtml = true;
     }
 
-    if (opt.PrologMode == 1)
+    if (opt.PrologMode == 1) {
         work = prolog(work);
-    work = isolateStructuralTags(work);
-    hasHeadEnd = findTagNoCase(work, "</head") != npos;
-
-    const Ranges prot = protectedRanges(work, false);
+        toks = ScanHtml(work);
+    }
+    Ranges prot = protectedRanges(work, toks, false);
+    {
+        std::string isolated = isolateStructuralTags(work, toks, prot);
+        if (isolated.size() != work.size()) {
+            work = std::move(isolated);
+            toks = ScanHtml(work);
+            prot = protectedRanges(work, toks, false);
+        }
+    }
+    hasHeadEnd = false;
+    for (const HtmlToken& t : toks)
+        if (t.kind == HtmlToken::Kind::EndTag && t.name == "head")
+            hasHeadEnd = true;
     for (const LineSpan& sp : splitSpans(work)) {
         const std::string line = work.substr(sp.begin, sp.end - sp.begin);
         if (spanProtected(prot, sp.begin, sp.end)) {
@@ -1472,7 +1502,7 @@ bool endsWithHtmlEnd(const std::string& s)
 
 std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRoundTrip& RoundTrip)
 {
-    std::string w = mapOutsideRaw(Source, false, [](const std::string& s) {
+    std::string w = Source.find("><!--") == npos ? Source : mapOutsideRaw(Source, false, [](const std::string& s) {
         return ReplaceAll(s, "><!--", ">\r\n<!--");
     });
     const Ranges prot = protectedRanges(w, false);
@@ -1493,6 +1523,8 @@ std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRound
     if (!endsWithHtmlEnd(page))
         page += "</html>";
     std::string body = RoundTrip ? RoundTrip(page) : page;
+    if (body.find("><!--") == npos && body.find("\r\n\r\n") == npos)
+        return body;
     return mapOutsideRaw(body, false, [](const std::string& s) {
         return collapseBlankLines(ReplaceAll(s, "><!--", ">\r\n<!--"));
     });
@@ -1577,10 +1609,12 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
     std::string src = headPart + body;
     if (!endsWithHtmlEnd(src))
         src += kCrLf + "</html>";
-    src = mapOutsideRaw(src, false, [](const std::string& seg) {
-        return collapseBlankLines(ReplaceAll(seg, "\t", "    "));
-    });
-    src = enableDisabledIframes(src);
+    if (src.find('\t') != npos || src.find("\r\n\r\n") != npos)
+        src = mapOutsideRaw(src, false, [](const std::string& seg) {
+            return collapseBlankLines(ReplaceAll(seg, "\t", "    "));
+        });
+    if (PosText("<!-- ==<iframe", src) > 0)
+        src = enableDisabledIframes(src);
     src = mapOutsideRaw(src, true, normaliseMarkup);
     // A typed script start gets its own line once; its contents are left as they are.
     {
@@ -1638,7 +1672,8 @@ ReindentResult RunIndentation(const std::string& Source, const std::string& Head
         return {};
     ReindentResult r = HTMLIndentation(prepared, Opt, In);
     std::string text = CleanupIndentation(r.R);
-    text = mapOutsideRaw(text, false, [](const std::string& seg) {
+    if (PosText("&amp;nbsp;", text) > 0 || text.find("--><!--") != npos || PosText("</table><!--", text) > 0)
+        text = mapOutsideRaw(text, false, [](const std::string& seg) {
         std::string s = ReplaceAllIgnoreCase(seg, "&amp;nbsp;", "&nbsp;");
         s = ReplaceAll(s, "--><!--", "-->\r\n<!--");
         return ReplaceAllIgnoreCase(s, "</table><!--", "</table>\r\n<!--");
@@ -1655,7 +1690,7 @@ std::string IndentSaveText(const std::vector<std::string>& FinalLines)
     });
     // A script whose contents are one line break only: nothing raw is touched.
     t = ReplaceAllIgnoreCase(t, "\"text/javascript\">\r\n</script>", "\"text/javascript\"></script>");
-    return enableDisabledIframes(t);
+    return PosText("<!-- ==<iframe", t) > 0 ? enableDisabledIframes(t) : t;
 }
 
 std::string IndentSaveFileName(const std::string& Chosen, const std::string& PageFile)
