@@ -841,7 +841,10 @@ private:
     bool traceOn = false;
     std::size_t linkPos = 0;
     int lineNo = 0, traceNo = 0;
-    std::string leadText, indentSpaces, divPrefix, pendingDoctype;
+    std::string leadText, divPrefix, pendingDoctype;
+    // As after an unindented tag line: the first line then indents as it would behind the
+    // prolog lines a rebuilt page starts with, so a second run indents alike.
+    std::string indentSpaces = " ";
     std::vector<std::string> blocks, elementLines;
 
     enum Ch { O = 1, R = 2, S = 4, T = 8, ORT = O | R | T, ORST = O | R | S | T };
