@@ -1,6 +1,7 @@
 #include "webgui/WebGuiText.h"
 
 #include "text/HtmlRewrite.h"
+#include "text/HtmlScan.h"
 #include "text/JCode.h"
 #include "text/Parsers.h"
 #include "text/StrUtils.h"
@@ -391,3 +392,123 @@ std::string IndentResultAsHtml(const std::vector<std::string>& FinalLines, const
         out += l + "\r\n";
     return out;
 }
+
+// --- names, attributes and frames of an opened page -------------------------------------
+
+namespace {
+
+// The last N characters of a Shift_JIS text, a double-byte character counting one.
+std::string lastChars(const std::string& s, std::size_t n)
+{
+    std::vector<std::size_t> starts;
+    for (std::size_t i = 0; i < s.size();) {
+        starts.push_back(i);
+        const auto c = static_cast<unsigned char>(s[i]);
+        const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+        i += (lead && i + 1 < s.size()) ? 2 : 1;
+    }
+    if (starts.size() <= n)
+        return s;
+    return s.substr(starts[starts.size() - n]);
+}
+
+std::string attributesOf(const std::string& src, const char* lower, const char* upper)
+{
+    std::string a = TextBetween(src, lower, ">");
+    if (a.empty())
+        a = TextBetween(src, upper, ">");
+    a = ReplaceAll(ReplaceAll(a, "\r", ""), "\n", "");
+    a = ReplaceAllIgnoreCase(a, "   ", " ");
+    return ReplaceAllIgnoreCase(a, "  ", " ");
+}
+
+} // namespace
+
+std::string UrlShortName(const std::string& Url)
+{
+    std::string s = Url;
+    for (const char* p : {"http://wwwz.", "http://www11.", "http://www10.", "http://www9.", "http://www8.", "http://www7.",
+                          "http://www6.", "http://www5.", "http://www4.", "http://www3.", "http://www2.", "http://www1.",
+                          "http://www.", "http://", ".html", ".htm"})
+        s = ReplaceAllIgnoreCase(s, p, "");
+    if (s.size() > 1 && s.back() == '/')
+        s.pop_back();
+    const std::size_t slash = s.rfind('/');
+    if (slash != npos)
+        s = s.substr(slash + 1);
+    if (AnsiToWide(s).size() > 8)
+        s = lastChars(s, 9);
+    return s;
+}
+
+std::string LocalFileCaptionName(const std::string& FileName)
+{
+    std::string name = filePart(ChangeFileExtension(FileName, ""));
+    if (AnsiToWide(name).size() > 8)
+        name = lastChars(name, 9);
+    return name;
+}
+
+std::string HtmlAttributesText(const std::string& PageSource) { return attributesOf(PageSource, "<html", "<HTML"); }
+std::string BodyAttributesText(const std::string& PageSource) { return attributesOf(PageSource, "<body", "<BODY"); }
+
+int CheckFramesetText(const std::string& Text)
+{
+    const std::string l = LowerCase(Text);
+    if (l.find("<frameset") != npos)
+        return -1;
+    if (l.find("<iframe") != npos && l.find("<!-- ==<iframe") == npos)
+        return -2;
+    return 0;
+}
+
+std::string DisableIframes(const std::string& Text)
+{
+    std::string out;
+    std::size_t at = 0;
+    for (const HtmlToken& t : ScanHtml(Text)) {
+        if (!t.isTag() || t.name != "iframe")
+            continue;
+        out.append(Text, at, t.begin - at);
+        if (t.kind == HtmlToken::Kind::StartTag)
+            out += "<!-- ==" + Text.substr(t.begin, t.end - t.begin);
+        else
+            out += Text.substr(t.begin, t.end - t.begin) + "== -->";
+        at = t.end;
+    }
+    out.append(Text, at, npos);
+    return out;
+}
+
+std::string EnableIframes(const std::string& Text)
+{
+    std::string out;
+    std::size_t at = 0;
+    for (const HtmlToken& t : ScanHtml(Text)) {
+        if (t.kind != HtmlToken::Kind::Comment)
+            continue;
+        const std::string c = Text.substr(t.begin, t.end - t.begin);
+        if (!StartsWithNoCase(c, "<!-- ==<iframe") || c.size() < 22 ||
+            LowerCase(c.substr(c.size() - 15)) != "</iframe>== -->")
+            continue;
+        out.append(Text, at, t.begin - at);
+        out += c.substr(7, c.size() - 7 - 6);
+        at = t.end;
+    }
+    out.append(Text, at, npos);
+    return out;
+}
+
+FrameItemTarget FrameItemTargetOf(const std::string& Item)
+{
+    FrameItemTarget r;
+    if (PosText("http://", Item) > 0 || PosText("https://", Item) > 0) {
+        r.Fetch = true;
+        r.Target = Item;
+        return r;
+    }
+    r.Target = ReplaceFirst(Item, "file://", "");
+    return r;
+}
+
+std::string FrameTextCleanup(const std::string& Text) { return ReplaceAll(Text, "\r\n\r\n\r\n", "\r\n"); }

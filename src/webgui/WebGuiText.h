@@ -68,3 +68,34 @@ int ListBoxSearch(const std::vector<std::string>& Items, const std::string& Word
 // and the save lines.
 std::string IndentResultAsHtml(const std::vector<std::string>& FinalLines, const std::string& HeadSource,
                                const std::string& BodyTag, const std::vector<std::string>& SaveLines);
+
+// --- names, attributes and frames of an opened page -------------------------------------
+
+// The editor tab's short name of a URL: host prefixes and ".html"/".htm" dropped, the part after
+// the last "/", its last 9 characters when longer than 8 (a double-byte character counts one).
+std::string UrlShortName(const std::string& Url);
+// The tab's name of a local file: the name without its extension but with its ".", its last 9
+// characters when longer than 8.
+std::string LocalFileCaptionName(const std::string& FileName);
+// The attributes of the page's html or body start tag (from "<html" / "<body" up to ">"),
+// line breaks removed and runs of blanks made one.
+std::string HtmlAttributesText(const std::string& PageSource);
+std::string BodyAttributesText(const std::string& PageSource);
+
+// -1 for a frameset page, -2 for inline frames not yet disabled, 0 otherwise.
+int CheckFramesetText(const std::string& Text);
+// Inline frames put inside comments ("<!-- ==<iframe ...></iframe>== -->") so that an editor
+// does not load them; only real iframe tags are marked, never script text.
+std::string DisableIframes(const std::string& Text);
+// The marks taken off again, only in their exact forms.
+std::string EnableIframes(const std::string& Text);
+
+// A frame list item: an HTTP or HTTPS address is fetched; anything else is a local target,
+// its first "file://" removed.
+struct FrameItemTarget {
+    bool Fetch = false;
+    std::string Target;
+};
+FrameItemTarget FrameItemTargetOf(const std::string& Item);
+// A fetched frame's text for the pane: every run of three line breaks becomes one.
+std::string FrameTextCleanup(const std::string& Text);

@@ -202,3 +202,52 @@ TEST(SaveWithBackup, FailedBackupStopsTheSave)
     EXPECT_FALSE(r.Save.ok());
     EXPECT_EQ(readFile(page), "old\r\n");
 }
+
+TEST(PageNames, ShortNamesAndCaptions)
+{
+    struct Case {
+        std::string url, name;
+    };
+    for (const Case& c : {Case{"http://www.example.jp/dir/index.html", "index"},
+                          Case{"http://www.example.jp/dir/abcdefghijk.htm", "cdefghijk"},
+                          Case{"http://www.example.jp/dir/abcdefghi", "abcdefghi"},
+                          Case{"http://www.example.jp/", "xample.jp"},
+                          Case{"http://www2.host.jp/a/", "a"}})
+        EXPECT_EQ(UrlShortName(c.url), c.name) << c.url;
+    EXPECT_EQ(UrlShortName("http://h/" + sj("日本語のページの名前です.html")), sj("のページの名前です"));
+    EXPECT_EQ(LocalFileCaptionName("/home/u/my page.html"), "my page.");
+    EXPECT_EQ(LocalFileCaptionName("/home/u/abcdefghijkl.html"), "efghijkl.");
+    EXPECT_EQ(LocalFileCaptionName("/home/u/" + sj("あいうえおかきくけこ.htm")), sj("うえおかきくけこ."));
+}
+
+TEST(PageNames, AttributesOfHtmlAndBody)
+{
+    const std::string src = "<HTML   lang=\"ja\"\r\n  dir=\"ltr\">\r\n<body bgcolor=\"#fff\"\r\ntext=\"#000\">";
+    EXPECT_EQ(HtmlAttributesText(src), " lang=\"ja\" dir=\"ltr\"");
+    EXPECT_EQ(BodyAttributesText(src), " bgcolor=\"#fff\"text=\"#000\"");
+    EXPECT_EQ(BodyAttributesText("<p>no body</p>"), "");
+}
+
+TEST(Frames, CheckDisableAndEnable)
+{
+    EXPECT_EQ(CheckFramesetText("<FRAMESET cols=\"*\">"), -1);
+    EXPECT_EQ(CheckFramesetText("<IFRAME src=a></IFRAME>"), -2);
+    EXPECT_EQ(CheckFramesetText("<p>x</p>"), 0);
+    const std::string page =
+        "<IFRAME src=\"a.html\"></IFRAME><script>var s = \"<iframe></iframe>\";</script><!-- ==== menu ==== -->";
+    const std::string off = DisableIframes(page);
+    EXPECT_EQ(off, "<!-- ==<IFRAME src=\"a.html\"></IFRAME>== --><script>var s = \"<iframe></iframe>\";</script>"
+                   "<!-- ==== menu ==== -->");
+    EXPECT_EQ(CheckFramesetText(off), 0) << "a disabled page is not asked about again";
+    EXPECT_EQ(EnableIframes(off), page);
+}
+
+TEST(Frames, ItemTargetsAndText)
+{
+    EXPECT_TRUE(FrameItemTargetOf("https://h/f.html").Fetch);
+    EXPECT_TRUE(FrameItemTargetOf("http://h/f.html").Fetch);
+    const FrameItemTarget local = FrameItemTargetOf("file:///home/u/file://x.html");
+    EXPECT_FALSE(local.Fetch);
+    EXPECT_EQ(local.Target, "/home/u/file://x.html");
+    EXPECT_EQ(FrameTextCleanup("a\r\n\r\n\r\nb\r\nc"), "a\r\nb\r\nc") << "lines are not glued";
+}
