@@ -913,7 +913,10 @@ std::string Reindenter::prolog(std::string work)
     };
     // XML declaration
     for (const HtmlToken& t : tokens) {
-        if (t.kind == HtmlToken::Kind::Markup && StartsWithNoCase(tagText(work, t), "<?xml")) {
+        const std::string x = tagText(work, t);
+        // only a complete declaration: an unclosed one would take the page with it
+        if (t.kind == HtmlToken::Kind::Markup && StartsWithNoCase(x, "<?xml") && x.size() >= 7 &&
+            x.compare(x.size() - 2, 2, "?>") == 0 && x.find('\n') == npos) {
             write(tagText(work, t), "○１", O | R);
             const std::size_t b = t.begin;
             removeTokens([b](const HtmlToken& x) { return x.begin == b; });

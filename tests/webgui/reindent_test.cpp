@@ -301,6 +301,7 @@ TEST(Reindent, PropertiesHoldOnFixturesAndGeneratedPages)
         pages.emplace_back("generated " + std::to_string(seed), generatedPage(seed));
     // Inputs the fuzzer found.
     pages.emplace_back("text only, control byte", std::string("x\x1chum"));
+    pages.emplace_back("unclosed XML declaration", std::string("<?xml v<ht=1&y="));
     for (const auto& [name, page] : pages)
         for (const ReindentOptions& o : allOptions()) {
             const std::string fails = checkResult(page, o);
