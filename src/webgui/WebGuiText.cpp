@@ -2,6 +2,8 @@
 
 #include "text/HtmlRewrite.h"
 #include "text/HtmlScan.h"
+#include "text/HtmlNormalize.h"
+#include "text/WebFetch.h"
 #include "text/JCode.h"
 #include "text/Parsers.h"
 #include "text/StrUtils.h"
@@ -512,3 +514,279 @@ FrameItemTarget FrameItemTargetOf(const std::string& Item)
 }
 
 std::string FrameTextCleanup(const std::string& Text) { return ReplaceAll(Text, "\r\n\r\n\r\n", "\r\n"); }
+
+// --- saving the edited page ---------------------------------------------------------------
+
+namespace {
+
+const std::string kHtmlLangJa = "<html lang=\"ja\">";
+const std::string kDocTypeTransitional =
+    "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">";
+
+std::vector<std::string> splitLines(const std::string& t)
+{
+    std::vector<std::string> lines;
+    std::size_t at = 0;
+    while (at < t.size()) {
+        std::size_t nl = t.find('\n', at);
+        std::size_t end = nl == npos ? t.size() : nl;
+        std::string l = t.substr(at, end - at);
+        if (!l.empty() && l.back() == '\r')
+            l.pop_back();
+        lines.push_back(l);
+        at = nl == npos ? t.size() : nl + 1;
+    }
+    return lines;
+}
+
+std::string joinCrLf(const std::vector<std::string>& lines)
+{
+    std::string out;
+    for (const auto& l : lines)
+        out += l + "\r\n";
+    return out;
+}
+
+// Removes the markup tokens of a line for which pred holds; the line's text stays.
+template <class Pred> std::string removeTokens(const std::string& line, Pred pred)
+{
+    std::string out;
+    std::size_t at = 0;
+    for (const HtmlToken& t : ScanHtml(line)) {
+        if (!pred(t, line.substr(t.begin, t.end - t.begin)))
+            continue;
+        out.append(line, at, t.begin - at);
+        at = t.end;
+    }
+    out.append(line, at, npos);
+    return out;
+}
+
+} // namespace
+
+std::string SaveGUILocalPageText(const std::string& Text)
+{
+    std::string t = Text;
+    std::vector<std::string> out;
+    for (const char* x : {"<?xml", "<?XML"}) {
+        const std::string inner = TextBetween(t, x, "?>");
+        if (!inner.empty()) {
+            out.push_back(x + inner + "?>");
+            t = DeleteBetween(t, x, "?>");
+            break;
+        }
+    }
+    if (t.find("<!DOC") != npos) {
+        const std::string d = TextBetween(t, "<!DOC", "\">");
+        if (!d.empty()) {
+            out.push_back(d.find("http:") != npos ? "<!DOC" + d + "\">" : kDocTypeTransitional);
+            t = DeleteBetween(t, "<!DOC", "\">");
+        }
+    }
+    for (const char* h : {"<HTML", "<html"}) {
+        const std::size_t p = t.find(h);
+        if (p == npos)
+            continue;
+        const std::size_t g = t.find('>', p);
+        if (g == npos)
+            continue;
+        const std::string attrs = t.substr(p + 5, g - p - 5);
+        out.push_back(attrs.find("lang=") != npos ? h + attrs + ">" : kHtmlLangJa);
+        t.erase(p, g + 1 - p);
+    }
+    if (PosText("<head>", t) > 0) {
+        out.push_back("<head>");
+        t = ReplaceAllIgnoreCase(t, "<head>", "");
+    }
+    std::string title = TextBetween(t, "<TITLE>", "</TITLE>");
+    if (title.empty())
+        title = TextBetween(t, "<title>", "</title>");
+    title = Trim(ReplaceAll(ReplaceAll(title, "\r", ""), "\n", ""));
+    t = EnableIframes(t);
+    t = ReplaceAll(ReplaceAll(t, "<IFRAME", "<iframe"), "</IFRAME>", "</iframe>");
+
+    const std::string titleLine = "<title>" + title + "</title>";
+    bool titleWritten = false, metaRun = false, inTitle = false;
+    for (std::string line : splitLines(t)) {
+        // The title element and websphere marks leave the line; the rest stays.
+        line = removeTokens(line, [&](const HtmlToken& tok, const std::string& s) {
+            if (tok.kind == HtmlToken::Kind::StartTag && tok.name == "title") {
+                inTitle = true;
+                return true;
+            }
+            if (tok.kind == HtmlToken::Kind::EndTag && tok.name == "title") {
+                inTitle = false;
+                return true;
+            }
+            return inTitle || (tok.isMarkup() && LowerCase(s).find("websphere") != npos);
+        });
+        if (inTitle && line.find('<') == npos) {
+            continue; // title text over several lines
+        }
+        const std::string l = LowerCase(line);
+        if (l.find("<meta") != npos) {
+            metaRun = true;
+        } else if (metaRun && !Trim(line).empty()) {
+            if (!titleWritten)
+                out.push_back(titleLine);
+            titleWritten = true;
+            metaRun = false;
+        }
+        if (!titleWritten && l.find("</head") != npos && !title.empty()) {
+            out.push_back(titleLine);
+            titleWritten = true;
+        }
+        if (!Trim(line).empty())
+            out.push_back(line);
+    }
+    if (!titleWritten && !title.empty()) {
+        // no head end: the title goes right after the head start
+        for (std::size_t i = 0; i < out.size(); ++i)
+            if (out[i] == "<head>") {
+                out.insert(out.begin() + static_cast<std::ptrdiff_t>(i) + 1, titleLine);
+                titleWritten = true;
+                break;
+            }
+        if (!titleWritten)
+            out.push_back(titleLine);
+    }
+    return joinCrLf(out);
+}
+
+std::string RemoveWinDiskRoot(const std::string& Text, const std::string& Root)
+{
+    std::string t;
+    t.reserve(Text.size());
+    for (std::size_t i = 0; i < Text.size(); ++i) {
+        if (Text[i] == '"' && i + 3 < Text.size() && std::isalpha(static_cast<unsigned char>(Text[i + 1])) &&
+            Text[i + 2] == ':' && Text[i + 3] == '/') {
+            t += '"';
+            i += 2;
+            continue;
+        }
+        t += Text[i];
+    }
+    t = ReplaceAll(t, "=\"//", "=\"/");
+    t = ReplaceAll(t, "src=/", "src=\"/");
+    if (!Trim(Root).empty())
+        t = ReplaceAll(t, "\"@", "\"http://" + Trim(Root));
+    return t;
+}
+
+std::string CheckRemoveFolder(const std::string& Text, std::vector<std::string>& Found)
+{
+    Found.clear();
+    for (const char* prefix : {"c:/", "C:/", "d:/", "D:/", "e:/", "E:/", "f:/", "F:/", "g:/", "G:/"}) {
+        const std::string start(prefix, 2);
+        std::size_t from = 0;
+        for (std::size_t p = Text.find(prefix, from); p != npos; p = Text.find(prefix, from)) {
+            const std::size_t q = Text.find('"', p + 2);
+            Found.push_back(start + Text.substr(p + 2, (q == npos ? Text.size() : q) - p - 2));
+            from = p + 1;
+        }
+    }
+    return Found.empty() ? "" : Utf8ToAnsi("<img・・>等のTag内に、【 ﾛｰｶﾙ・ﾌｧｲﾙのﾌｫﾙﾀﾞｰ 】が、含まれています  ");
+}
+
+namespace {
+
+// The opened file's folder taken out of attribute values and url() references only.
+std::string removeFolderFromReferences(const std::string& text, const std::string& folder)
+{
+    if (folder.empty())
+        return text;
+    std::string out;
+    std::size_t at = 0;
+    for (const HtmlToken& t : ScanHtml(text)) {
+        if (t.kind != HtmlToken::Kind::StartTag)
+            continue;
+        const std::string tag = text.substr(t.begin, t.end - t.begin);
+        std::string fixed = tag;
+        const auto attrs = ParseTagAttrs(tag);
+        for (auto it = attrs.rbegin(); it != attrs.rend(); ++it) {
+            if (!it->hasValue)
+                continue;
+            const std::string v = tag.substr(it->valueBegin, it->valueEnd - it->valueBegin);
+            const std::string nv = ReplaceAllIgnoreCase(v, folder, "");
+            if (nv != v)
+                fixed.replace(it->valueBegin, it->valueEnd - it->valueBegin, nv);
+        }
+        if (fixed == tag)
+            continue;
+        out.append(text, at, t.begin - at);
+        out += fixed;
+        at = t.end;
+    }
+    out.append(text, at, npos);
+    // url(...) in style elements and style attributes
+    std::string res;
+    std::size_t i = 0;
+    for (std::size_t u = PosText("url(", out) ? static_cast<std::size_t>(PosText("url(", out) - 1) : npos; u != npos;) {
+        const std::size_t close = out.find(')', u + 4);
+        if (close == npos)
+            break;
+        res.append(out, i, u + 4 - i);
+        res += ReplaceAllIgnoreCase(out.substr(u + 4, close - u - 4), folder, "");
+        i = close;
+        const int next = PosEx("url(", out, static_cast<int>(close) + 1);
+        u = next > 0 ? static_cast<std::size_t>(next - 1) : npos;
+    }
+    res.append(out, i, npos);
+    return res;
+}
+
+} // namespace
+
+std::string MarkedSaveText(const std::string& Head, const std::string& Body, const std::string& Folder,
+                           const std::string& Root, const std::string& MarkSource)
+{
+    std::string t = RewriteCharsetDeclsToSjis(RestructureHead(Head)) + Body + "\r\n</html>";
+    t = removeFolderFromReferences(t, Folder);
+    // Blank lines go, except inside raw content; a line starting with ">" joins the tag before.
+    std::vector<std::string> kept;
+    {
+        const auto toks = ScanHtml(t);
+        std::vector<std::pair<std::size_t, std::size_t>> raw;
+        for (const HtmlToken& k : toks)
+            if (k.kind == HtmlToken::Kind::Raw)
+                raw.emplace_back(k.begin, k.end);
+        std::size_t at = 0, r = 0;
+        while (at <= t.size()) {
+            std::size_t nl = t.find('\n', at);
+            const std::size_t end = nl == npos ? t.size() : nl;
+            std::string l = t.substr(at, end - at);
+            if (!l.empty() && l.back() == '\r')
+                l.pop_back();
+            while (r < raw.size() && raw[r].second <= at)
+                ++r;
+            const bool inRaw = r < raw.size() && raw[r].first < at + 1 && at < raw[r].second;
+            if (inRaw || !Trim(l).empty())
+                kept.push_back(l);
+            if (nl == npos)
+                break;
+            at = nl + 1;
+        }
+    }
+    t = joinCrLf(kept);
+    t = RestructureHead(t);
+    t = NormalizeHtmlSource(t);
+    t = RemoveWinDiskRoot(t, Root);
+    t = NormalizeHtmlForSjis(t);
+    const std::string mark = "<!-- made from \"" + MarkSource + "\" by VORN-KYMBrowser -->";
+    std::vector<std::string> out;
+    for (const std::string& line : splitLines(t)) {
+        // blank lines left here belong to raw content (dropped above everywhere else)
+        if (line.find("<!-- saved from ") != npos)
+            continue;
+        if (line.find("<HEAD>") != npos)
+            out.push_back(mark);
+        if (line.find("<head>") != npos)
+            out.push_back(mark);
+        out.push_back(line);
+    }
+    t = joinCrLf(out);
+    t = ReplaceAllIgnoreCase(t, "charset=Shift-JIS", "charset=Shift_JIS");
+    t = EnableIframes(t);
+    t = ReplaceAll(t, "--><!--", "-->\r\n<!--");
+    return ReplaceAllIgnoreCase(t, "</table><!--", "</table>\r\n<!--");
+}

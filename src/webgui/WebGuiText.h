@@ -99,3 +99,22 @@ struct FrameItemTarget {
 FrameItemTarget FrameItemTargetOf(const std::string& Item);
 // A fetched frame's text for the pane: every run of three line breaks becomes one.
 std::string FrameTextCleanup(const std::string& Text);
+
+// --- saving the edited page ---------------------------------------------------------------
+
+// The page text of an overwrite save: XML declaration, DOCTYPE, html and head start tags
+// rebuilt in front, the title written after the first run of meta lines (or before the head's
+// end when there is none), inline frames enabled again. The caller writes it with
+// SaveWithBackup.
+std::string SaveGUILocalPageText(const std::string& Text);
+// Drive roots taken out of quoted values ("C:/x" becomes "/x"); "//" and bare "src=/" made
+// root-relative; a value beginning with "@" becomes "http://" + Root, when Root is given.
+std::string RemoveWinDiskRoot(const std::string& Text, const std::string& Root);
+// The drive folders named in a text ("c:" .. "G:" up to the next double quote), and the
+// message for them (empty when there is none).
+std::string CheckRemoveFolder(const std::string& Text, std::vector<std::string>& Found);
+// The text of the marked save: Head (restructured, charset made Shift_JIS) and Body, blank
+// lines dropped outside raw content, the opened file's Folder taken out of attribute values
+// and url() references, the mark line put before the head start tag.
+std::string MarkedSaveText(const std::string& Head, const std::string& Body, const std::string& Folder,
+                           const std::string& Root, const std::string& MarkSource);

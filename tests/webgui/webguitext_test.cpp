@@ -251,3 +251,56 @@ TEST(Frames, ItemTargetsAndText)
     EXPECT_EQ(local.Target, "/home/u/file://x.html");
     EXPECT_EQ(FrameTextCleanup("a\r\n\r\n\r\nb\r\nc"), "a\r\nb\r\nc") << "lines are not glued";
 }
+
+TEST(SaveTexts, OverwriteSaveRebuildsThePrologAndKeepsTheTitle)
+{
+    struct Case {
+        const char* what;
+        std::string in;
+        std::vector<std::string> mustHave;
+    };
+    const std::vector<Case> cases = {
+        {"meta run", "<!DOCTYPE x \"http://w/d.dtd\">\r\n<HTML>\r\n<HEAD>\r\n<meta a>\r\n<meta b>\r\n<TITLE>T</TITLE>\r\n<link x>\r\n</HEAD>",
+         {"<!DOCTYPE x \"http://w/d.dtd\">\r\n<html lang=\"ja\">\r\n<head>\r\n<meta a>\r\n<meta b>\r\n<title>T</title>\r\n<link x>\r\n"}},
+        {"no meta", "<html lang=\"en\"><head>\r\n<title>T2</title>\r\n</head>\r\n<body>x</body></html>",
+         {"<html lang=\"en\">", "<title>T2</title>\r\n</head>"}},
+        {"ends in a meta run", "<head>\r\n<title>T3</title>\r\n<meta a>", {"<title>T3</title>"}},
+        {"title and text on one line", "<head>\r\n<title>T4</title><meta a>\r\n</head>", {"<meta a>", "<title>T4</title>"}},
+        {"websphere mark only", "<head>\r\n<!-- websphere --><meta b>\r\n</head>", {"<meta b>"}},
+        {"menu comment stays", "<head></head>\r\n<!-- ==== menu ==== -->", {"<!-- ==== menu ==== -->"}},
+    };
+    for (const Case& c : cases) {
+        const std::string out = SaveGUILocalPageText(c.in);
+        for (const auto& m : c.mustHave)
+            EXPECT_NE(out.find(m), std::string::npos) << c.what << "\n" << out;
+        EXPECT_EQ(out.find("websphere"), std::string::npos) << c.what;
+    }
+    EXPECT_NE(SaveGUILocalPageText("<!DOCTYPE html PUBLIC \"x\">\r\n<p>x</p>").find("4.01 Transitional"), std::string::npos);
+    EXPECT_NE(SaveGUILocalPageText("<!DOCTYPE html>\r\n<p>x</p>").find("<!DOCTYPE html>"), std::string::npos);
+}
+
+TEST(SaveTexts, DriveRootsAndFolders)
+{
+    EXPECT_EQ(RemoveWinDiskRoot("<img src=\"C:/a/b.gif\"><a href=\"d:/x.html\">", ""),
+              "<img src=\"/a/b.gif\"><a href=\"/x.html\">");
+    EXPECT_EQ(RemoveWinDiskRoot("<a href=\"@/x\">", ""), "<a href=\"@/x\">") << "no root: left alone";
+    EXPECT_EQ(RemoveWinDiskRoot("<a href=\"@/x\">", " host.jp "), "<a href=\"http://host.jp/x\">");
+    std::vector<std::string> found;
+    EXPECT_NE(CheckRemoveFolder("<img src=\"c:/a/b.gif\"><a href=\"C:/x.html\">", found), "");
+    EXPECT_EQ(found, (std::vector<std::string>{"c:/a/b.gif", "C:/x.html"}));
+    EXPECT_EQ(CheckRemoveFolder("<img src=\"h:/a.gif\">", found), "");
+    EXPECT_TRUE(found.empty());
+}
+
+TEST(SaveTexts, MarkedSaveTakesTheFolderOnlyOutOfReferences)
+{
+    const std::string folder = "/home/u/site/";
+    const std::string body = "<body>\r\n\r\n<p>see /home/u/site/ here</p>\r\n<img src=\"/home/u/site/a.gif\">\r\n"
+                             "<div style=\"background:url(/home/u/site/b.gif)\">x</div>\r\n<pre>\r\na\r\n\r\nb\r\n</pre>\r\n</body>";
+    const std::string t = MarkedSaveText("<html><head><title>t</title></head>", body, folder, "", "http://h/p.html");
+    EXPECT_NE(t.find("see /home/u/site/ here"), std::string::npos) << "text keeps the folder";
+    EXPECT_NE(t.find("src=\"a.gif\""), std::string::npos);
+    EXPECT_NE(t.find("url(b.gif)"), std::string::npos);
+    EXPECT_NE(t.find("a\r\n\r\nb"), std::string::npos) << "blank line inside pre kept";
+    EXPECT_NE(t.find("<!-- made from \"http://h/p.html\" by VORN-KYMBrowser -->\r\n<head>"), std::string::npos) << t;
+}
