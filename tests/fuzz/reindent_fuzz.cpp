@@ -58,7 +58,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const ReindentResult r = RunIndentation(src, "", identity, 0, o, {});
     check(r.Text.size() <= 8 * src.size() + 4096);
     joinersBalanced(r.Text);
-    if (getenv("VK_FUZZ_IDEMPOTENT")) {
+    // Re-indenting changes nothing for pages whose tags and comments all end; a tag left open
+    // at the end of a text swallows whatever a run puts after it.
+    bool complete = true;
+    for (const HtmlToken& t : ScanHtml(src)) {
+        const char last = src[t.end - 1];
+        if ((t.isMarkup() && last != '>') || (t.kind == HtmlToken::Kind::Raw && t.end == src.size()))
+            complete = false;
+    }
+    if (complete && getenv("VK_FUZZ_IDEMPOTENT")) {
         const ReindentResult r2 = RunIndentation(r.Text, "", identity, 0, o, {});
         check(r2.Text == r.Text);
     }
