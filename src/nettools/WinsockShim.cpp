@@ -635,9 +635,16 @@ int wsSetsockopt(TSocket s, int level, int opt, const char *val, int len)
     return 0;
 }
 
-int sendResult(TSocket s, TEntry *e, ssize_t n)
+int sendResult(TSocket s, TEntry *e, ssize_t n, int len)
 {
-    if (n >= 0) return int(n);
+    if (n >= 0) {
+        if (n < len && e->stream) {
+            // A short count means the buffer is full: the caller waits for FD_WRITE, as after 10035.
+            e->writeArmed = true;
+            updateNotifiers(s, e);
+        }
+        return int(n);
+    }
     int err = errno;
     if (err == EAGAIN || err == EWOULDBLOCK) {
         // Winsock posts FD_WRITE only after a send was refused for want of room.
@@ -653,7 +660,7 @@ int wsSend(TSocket s, const char *buf, int len, int flags)
     TEntry *e = lookupHandle(s);
     if (!e) return SOCKET_ERROR;
     int f = MSG_NOSIGNAL | ((flags & MSG_OOB_) ? MSG_OOB : 0);
-    return sendResult(s, e, ::send(e->fd, buf, std::size_t(std::max(len, 0)), f));
+    return sendResult(s, e, ::send(e->fd, buf, std::size_t(std::max(len, 0)), f), len);
 }
 
 int wsSendto(TSocket s, const char *buf, int len, int flags, const sockaddr_in *to, int tolen)
@@ -664,7 +671,7 @@ int wsSendto(TSocket s, const char *buf, int len, int flags, const sockaddr_in *
     ssize_t n = to ? ::sendto(e->fd, buf, std::size_t(std::max(len, 0)), f, reinterpret_cast<const sockaddr *>(to),
                               socklen_t(std::max(tolen, 0)))
                    : ::send(e->fd, buf, std::size_t(std::max(len, 0)), f);
-    return sendResult(s, e, n);
+    return sendResult(s, e, n, len);
 }
 
 void rearmRead(TSocket s, TEntry *e)

@@ -45,6 +45,7 @@ public:
     // What is there now, up to max bytes; sets eof() at end of stream and error() on failure.
     std::string readSome(std::size_t max = 65536)
     {
+        if (eof_ || error_) return {};
         std::string out(max, '\0');
         ssize_t n = ::recv(fd_, out.data(), max, MSG_DONTWAIT);
         if (n == 0) eof_ = true;
