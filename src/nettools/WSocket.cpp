@@ -1,6 +1,6 @@
 #include "nettools/WSocket.h"
 
-#include "platform/TWebbrowser.h"
+#include "text/StrUtils.h"
 
 #include <QCoreApplication>
 
@@ -111,19 +111,11 @@ int DigitsToInt(const std::string &S)
     return int(v);
 }
 
-static std::string trim(const std::string &s)
-{
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
-}
-
 std::uint32_t WSocketResolveHost(const std::string &InAddr)
 {
     if (InAddr.empty() || InAddr.size() >= 256)
         throw ESocketException("WSocketResolveHost: '" + InAddr + "' Invalid Hostname.");
-    std::string t = trim(InAddr);
+    std::string t = Trim(InAddr);
     if (IsDottedIP(t)) {
         std::uint32_t a = WS(inet_addr)(t.c_str());
         if (a == INADDR_NONE_ && t != "255.255.255.255")
@@ -149,8 +141,8 @@ std::uint16_t WSocketResolvePort(const std::string &Port, const std::string &Pro
         if (v > 65535) throw ESocketException("WSocketResolvePort: Invalid Port.");
         return std::uint16_t(v);
     }
-    std::string p = trim(Proto);
-    TServEnt *se = WS(getservbyname)(trim(Port).c_str(), p.empty() ? nullptr : p.c_str());
+    std::string p = Trim(Proto);
+    TServEnt *se = WS(getservbyname)(Trim(Port).c_str(), p.empty() ? nullptr : p.c_str());
     if (!se)
         throw ESocketException("WSocketResolvePort: Cannot convert port '" + Port + "', Error #" +
                                std::to_string(WS(WSAGetLastError)()));
@@ -161,7 +153,7 @@ int WSocketResolveProto(const std::string &Proto)
 {
     if (Proto.empty() || Proto.size() >= 32) throw ESocketException("WSocketResolveProto: Invalid Protocol.");
     if (Proto[0] >= '0' && Proto[0] <= '9') return DigitsToInt(Proto);
-    TProtoEnt *pe = WS(getprotobyname)(trim(Proto).c_str());
+    TProtoEnt *pe = WS(getprotobyname)(Trim(Proto).c_str());
     if (!pe)
         throw ESocketException("WSocketResolveProto: Cannot convert protocol '" + Proto + "', Error #" +
                                std::to_string(WS(WSAGetLastError)()));
@@ -436,7 +428,7 @@ void TCustomWSocket::SetAddr(const std::string &Value)
         ReportError("Cannot change Addr if not closed");
         return;
     }
-    AddrStr = trim(Value);
+    AddrStr = Trim(Value);
     AddrResolved = false;
     AddrAssigned = !AddrStr.empty();
 }
@@ -448,7 +440,7 @@ void TCustomWSocket::SetPort(const std::string &Value)
         ReportError("Cannot change Port if not closed");
         return;
     }
-    PortStr = trim(Value);
+    PortStr = Trim(Value);
     PortResolved = false;
     PortAssigned = !PortStr.empty();
 }
@@ -460,7 +452,7 @@ void TCustomWSocket::SetProto(const std::string &Value)
         ReportError("Cannot change Proto if not closed");
         return;
     }
-    ProtoStr = trim(Value);
+    ProtoStr = Trim(Value);
     ProtoResolved = false;
     ProtoAssigned = !ProtoStr.empty();
 }

@@ -1,29 +1,12 @@
 // The SOCKS 4, 4A and 5 layer: inert unless a proxy server is set.
 #include "nettools/WSocket.h"
 
+#include "text/StrUtils.h"
+
 #include <algorithm>
-#include <cctype>
 #include <cstring>
 
 using namespace wsock;
-
-namespace {
-
-std::string trimmed(const std::string &s)
-{
-    std::size_t b = 0, e = s.size();
-    while (b < e && static_cast<unsigned char>(s[b]) <= ' ') ++b;
-    while (e > b && static_cast<unsigned char>(s[e - 1]) <= ' ') --e;
-    return s.substr(b, e - b);
-}
-
-std::string lower(std::string s)
-{
-    for (char &c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
-    return s;
-}
-
-} // namespace
 
 void TCustomSocksWSocket::ResetDefaults()
 {
@@ -56,7 +39,7 @@ void TCustomSocksWSocket::SetSocksPort(const std::string &Value)
         ReportError("Can't change socks port if not closed");
         return;
     }
-    SocksPortStr = trimmed(Value);
+    SocksPortStr = Trim(Value);
     SocksPortAssigned = !SocksPortStr.empty();
 }
 
@@ -66,7 +49,7 @@ void TCustomSocksWSocket::SetSocksServer(const std::string &Value)
         ReportError("Can't change socks server if not closed");
         return;
     }
-    SocksServerStr = trimmed(Value);
+    SocksServerStr = Trim(Value);
     SocksServerAssigned = !SocksServerStr.empty();
 }
 
@@ -85,7 +68,7 @@ void TCustomSocksWSocket::Connect()
         TCustomWSocket::Connect();
         return;
     }
-    if (lower(ProtoStr) != "tcp") {
+    if (LowerCase(ProtoStr) != "tcp") {
         ReportError("tcp is the only protocol supported thru socks server");
         return;
     }

@@ -5,7 +5,10 @@
 #include "nettools/WSocket.h"
 #include "support/WaitUntil.h"
 
+#include "support/LoopbackPeer.h"
+
 #include <algorithm>
+#include <poll.h>
 #include <string>
 #include <vector>
 
@@ -53,3 +56,18 @@ struct SocketRecorder {
         return out;
     }
 };
+
+// Sends one packet from the peer and lets the socket take it before anything else is sent, so that
+// the socket sees the packets as separate reads.
+inline bool deliverPacket(PeerConn &Peer, TCustomWSocket &Sock, const std::string &Packet)
+{
+    if (!Peer.sendAll(Packet)) return false;
+    pollfd pfd{wsock::HandleFd(Sock.SocketHandle), POLLIN, 0};
+    if (pfd.fd < 0) return true;
+    if (::poll(&pfd, 1, 5000) != 1) return false;
+    return waitUntil([&] {
+        unsigned long n = 1;
+        return Sock.SocketHandle == wsock::INVALID_SOCKET ||
+               (wsock::Api().ioctlsocket(Sock.SocketHandle, wsock::FIONREAD_, &n) == 0 && n == 0);
+    }, 5000);
+}

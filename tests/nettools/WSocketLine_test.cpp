@@ -52,17 +52,7 @@ struct LineRig {
         p = l.acceptOne();
         ASSERT_TRUE(p.valid());
     }
-    // Sends one packet and lets the component take it before the next one goes.
-    void deliver(const std::string &packet)
-    {
-        ASSERT_TRUE(p.sendAll(packet));
-        pollfd pfd{HandleFd(sock.SocketHandle), POLLIN, 0};
-        ASSERT_EQ(::poll(&pfd, 1, 5000), 1);
-        ASSERT_TRUE(waitUntil([&] {
-            unsigned long n = 1;
-            return Api().ioctlsocket(sock.SocketHandle, FIONREAD_, &n) == 0 && n == 0;
-        }, 5000));
-    }
+    void deliver(const std::string &packet) { ASSERT_TRUE(deliverPacket(p, sock, packet)); }
     Lines lines() const { return rec.only({"line"}); }
 };
 

@@ -52,19 +52,7 @@ struct SocksRig {
         p = proxy.acceptOne();
         ASSERT_TRUE(p.valid());
     }
-    // Sends one packet and lets the component take it before the next one goes.
-    void deliver(const std::string &packet)
-    {
-        ASSERT_TRUE(p.sendAll(packet));
-        pollfd pfd{HandleFd(sock.SocketHandle), POLLIN, 0};
-        if (pfd.fd < 0) return;
-        ASSERT_EQ(::poll(&pfd, 1, 5000), 1);
-        ASSERT_TRUE(waitUntil([&] {
-            unsigned long n = 1;
-            return sock.SocketHandle == INVALID_SOCKET ||
-                   (Api().ioctlsocket(sock.SocketHandle, FIONREAD_, &n) == 0 && n == 0);
-        }, 5000));
-    }
+    void deliver(const std::string &packet) { ASSERT_TRUE(deliverPacket(p, sock, packet)); }
     void deliverBytewise(const std::string &s)
     {
         for (char c : s) deliver(std::string(1, c));

@@ -88,16 +88,7 @@ TEST_F(Component, RefusedConnectNeverPassesConnectedAndClosesWithItsCode)
 TEST_F(Component, ConnectTimeOutIsReportedOnce)
 {
     LoopbackListener l(0);
-    std::vector<PeerConn> parked;
-    for (int i = 0; i < 3; ++i) {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(std::uint16_t(l.port()));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        parked.emplace_back(fd);
-    }
+    std::vector<PeerConn> parked = parkConnections(l);
     SetConnectTimeout(400);
     SocketRecorder rec;
     TWSocket sock;
@@ -266,16 +257,7 @@ TEST_F(Component, NotConnectedTeardownAlsoResetsTheObject)
 {
     // A connect left pending by a full accept queue; a Send then fails with 10057.
     LoopbackListener l(0);
-    std::vector<PeerConn> parked;
-    for (int i = 0; i < 3; ++i) {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        sockaddr_in a{};
-        a.sin_family = AF_INET;
-        a.sin_port = htons(std::uint16_t(l.port()));
-        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        parked.emplace_back(fd);
-    }
+    std::vector<PeerConn> parked = parkConnections(l);
     SocketRecorder rec;
     TWSocket sock;
     rec.attach(sock);

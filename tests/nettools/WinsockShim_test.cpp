@@ -113,13 +113,7 @@ TEST_F(Shim, PendingConnectEndsAtTheTimeout)
 {
     // A listener with a full accept queue leaves the next connect pending.
     LoopbackListener l(0);
-    std::vector<PeerConn> parked;
-    for (int i = 0; i < 3; ++i) {
-        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-        sockaddr_in a = loopback(l.port());
-        ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
-        parked.emplace_back(fd);
-    }
+    std::vector<PeerConn> parked = parkConnections(l);
     SetConnectTimeout(400);
     TSocket s = connectTo(l.port());
     ASSERT_TRUE(waitLines(1));

@@ -12,6 +12,7 @@
 #include <string>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <vector>
 
 class PeerConn {
 public:
@@ -136,6 +137,22 @@ private:
     int fd_ = -1;
     int port_ = 0;
 };
+
+// Fills a listener's accept queue (make it with a backlog of 0): the next connect to it stays pending.
+inline std::vector<PeerConn> parkConnections(const LoopbackListener &l, int n = 3)
+{
+    std::vector<PeerConn> parked;
+    for (int i = 0; i < n; ++i) {
+        int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
+        sockaddr_in a{};
+        a.sin_family = AF_INET;
+        a.sin_port = htons(std::uint16_t(l.port()));
+        a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::connect(fd, reinterpret_cast<sockaddr *>(&a), sizeof a);
+        parked.emplace_back(fd);
+    }
+    return parked;
+}
 
 // A port on 127.0.0.1 with nothing listening: a connect there is refused.
 inline int closedLoopbackPort()
