@@ -318,7 +318,7 @@ void TCustomWSocket::HandleBgException(const std::exception &E)
     bool CanClose = true;
     if (OnBgException) {
         try {
-            OnBgException(this, E, CanClose);
+            FireEvent(OnBgException, this, E, CanClose);
         } catch (...) {
         }
     }
@@ -375,40 +375,40 @@ void TCustomWSocket::PumpMessages()
 bool TCustomWSocket::DoDataAvailable(int Error)
 {
     if (!OnDataAvailable) return false;
-    OnDataAvailable(this, Error);
+    FireEvent(OnDataAvailable, this, Error);
     return true;
 }
 void TCustomWSocket::DoSessionAvailable(int Error)
 {
-    if (OnSessionAvailable) OnSessionAvailable(this, Error);
+    FireEvent(OnSessionAvailable, this, Error);
 }
 void TCustomWSocket::DoSessionConnected(int Error)
 {
-    if (OnSessionConnected) OnSessionConnected(this, Error);
+    FireEvent(OnSessionConnected, this, Error);
 }
 void TCustomWSocket::DoSessionClosed(int Error)
 {
-    if (OnSessionClosed) OnSessionClosed(this, Error);
+    FireEvent(OnSessionClosed, this, Error);
 }
 void TCustomWSocket::DoDataSent(int Error)
 {
-    if (OnDataSent) OnDataSent(this, Error);
+    FireEvent(OnDataSent, this, Error);
 }
 void TCustomWSocket::DoChangeState(TSocketState OldState, TSocketState NewState)
 {
-    if (OnChangeState) OnChangeState(this, OldState, NewState);
+    FireEvent(OnChangeState, this, OldState, NewState);
 }
 void TCustomWSocket::DoDnsLookupDone(int Error)
 {
-    if (OnDnsLookupDone) OnDnsLookupDone(this, Error);
+    FireEvent(OnDnsLookupDone, this, Error);
 }
 void TCustomWSocket::DoError()
 {
-    if (OnError) OnError(this);
+    FireEvent(OnError, this);
 }
 void TCustomWSocket::DoSendData(int BytesSent)
 {
-    if (OnSendData) OnSendData(this, BytesSent);
+    FireEvent(OnSendData, this, BytesSent);
 }
 
 bool TCustomWSocket::IsPairSet(const std::uint32_t *P) { return P[0] != 0 || P[1] != 0; }

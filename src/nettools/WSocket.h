@@ -53,6 +53,14 @@ using TSocksErrorEvent = std::function<void(TCustomWSocket *Sender, int Error, c
 using TSocksAuthStateEvent = std::function<void(TCustomWSocket *Sender, TSocksAuthState AuthState)>;
 using TLineLimitEvent = std::function<void(TCustomWSocket *Sender, int RcvdLength, bool &ClearData)>;
 
+// Calls a handler through a copy of it: a handler may free the socket that holds it.
+template <class F, class... A> void FireEvent(const F &Handler, A &&...Args)
+{
+    if (!Handler) return;
+    F call = Handler;
+    call(std::forward<A>(Args)...);
+}
+
 // Module routines.
 bool IsDottedIP(const std::string &S);
 int DigitsToInt(const std::string &S);

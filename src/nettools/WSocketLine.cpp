@@ -178,7 +178,7 @@ void TCustomLineWSocket::DoSessionClosed(int Error)
 
 void TCustomLineWSocket::DoLineLimitExceeded(int RcvdLength, bool &ClearData)
 {
-    if (OnLineLimitExceeded) OnLineLimitExceeded(this, RcvdLength, ClearData);
+    FireEvent(OnLineLimitExceeded, this, RcvdLength, ClearData);
 }
 
 int TCustomSyncWSocket::RunAndWait(const std::function<void()> &Proc, bool &Flag)

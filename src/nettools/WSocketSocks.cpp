@@ -349,15 +349,15 @@ int TCustomSocksWSocket::RecvRaw(void *Buffer, int Len, int Flags)
 
 void TCustomSocksWSocket::DoSocksConnected(int Error)
 {
-    if (OnSocksConnected) OnSocksConnected(this, Error);
+    FireEvent(OnSocksConnected, this, Error);
 }
 
 void TCustomSocksWSocket::DoSocksError(int Error, const std::string &Msg)
 {
-    if (OnSocksError) OnSocksError(this, Error, Msg);
+    FireEvent(OnSocksError, this, Error, Msg);
 }
 
 void TCustomSocksWSocket::DoSocksAuthState(TSocksAuthState AuthState)
 {
-    if (OnSocksAuthState) OnSocksAuthState(this, AuthState);
+    FireEvent(OnSocksAuthState, this, AuthState);
 }
