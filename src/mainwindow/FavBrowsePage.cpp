@@ -160,28 +160,35 @@ QAction *FavBrowsePage::siteAction(const QString &Name) const
 
 void FavBrowsePage::FavoritesMenuUrlClick(QAction *, const QString &Url) { NavNewspaper(sjis(Url)); }
 
-void FavBrowsePage::FavoritesTradMenuUrlClick(QAction *, const QString &Url)
+namespace {
+// A favourite shown in an ordinary pane of another page: that page in front, the pane
+// navigating, its box and the window's caption showing the URL.
+void openFavouriteIn(TAMainForm &f, QWidget *page, QTabWidget *tabs, QWidget *tab, TWebbrowser *wb, QComboBox *box,
+                     const QString &Url)
 {
     BusyCursor busy;
+    f.frame.PageControlMainTop->setCurrentWidget(page);
+    tabs->setCurrentWidget(tab);
+    wb->Navigate(Url);
+    box->setEditText(Url);
+    f.netSearchPage->tabs().SetTargetUrlCaption(sjis(Url));
+    WaitWhileBrowserBusy(wb);
+}
+} // namespace
+
+void FavBrowsePage::FavoritesTradMenuUrlClick(QAction *, const QString &Url)
+{
     auto &n = f_.net;
-    f_.frame.PageControlMainTop->setCurrentWidget(f_.frame.PageControlMainTopTab00GoogleSearch);
-    n.PageControlBaseBrowser->setCurrentWidget(n.PageControlBaseBrowserTab12BrowserSideAux);
-    n.EditPageControlBaseBrowserTab12BrowserTrad->setEditText(Url);
-    n.WebBrowserTrad->Navigate(Url);
-    f_.netSearchPage->tabs().SetTargetUrlCaption(sjis(Url));
-    WaitWhileBrowserBusy(n.WebBrowserTrad);
+    openFavouriteIn(f_, f_.frame.PageControlMainTopTab00GoogleSearch, n.PageControlBaseBrowser,
+                    n.PageControlBaseBrowserTab12BrowserSideAux, n.WebBrowserTrad,
+                    n.EditPageControlBaseBrowserTab12BrowserTrad, Url);
 }
 
 void FavBrowsePage::FavoritesOneScreenMenuUrlClick(QAction *, const QString &Url)
 {
-    BusyCursor busy;
     auto &c = f_.convi;
-    f_.frame.PageControlMainTop->setCurrentWidget(f_.frame.PageControlMainTopTab20Convi);
-    c.PageControlMainTopTab20ConviTop->setCurrentWidget(c.PageControlMainTopTab20ConviTopTab01Yahoo);
-    c.WebBrowserYahooMain->Navigate(Url);
-    c.edOneScreenUrl->setEditText(Url);
-    f_.netSearchPage->tabs().SetTargetUrlCaption(sjis(Url));
-    WaitWhileBrowserBusy(c.WebBrowserYahooMain);
+    openFavouriteIn(f_, f_.frame.PageControlMainTopTab20Convi, c.PageControlMainTopTab20ConviTop,
+                    c.PageControlMainTopTab20ConviTopTab01Yahoo, c.WebBrowserYahooMain, c.edOneScreenUrl, Url);
 }
 
 void FavBrowsePage::MenuConviiTSameScreenClick(bool checked) { f_.net.btnOnceBaseBrowse->setEnabled(!checked); }
