@@ -504,3 +504,49 @@ TEST(Convi, FreeBrowserQueriesAndPaste)
     EXPECT_EQ(cv.EditYouTubeUrl->text(), QString::fromStdString(site.url("/results?search_query=catvideo&aq=o")));
     EXPECT_TRUE(waitAt(cv.WebBrowserYoutube, QStringLiteral("search_query=catvideo&aq=o")));
 }
+
+TEST(FavBrowse, ButtonsOfThePage)
+{
+    Site site;
+    Form f(site.base());
+    FavBrowsePage &p = f.fav();
+    auto &fv = f->fav;
+    Launches launches;
+    EXPECT_FALSE(fv.btnFavSearch->isVisible());
+
+    fv.edFavUrl->setEditText(QStringLiteral("not an address"));
+    p.sbFavNavClick();
+    EXPECT_FALSE(fv.WebBrowserFavBase->Busy());
+    QApplication::clipboard()->setText(QString::fromStdString(" " + site.url("/pasted")));
+    p.btnFavBasePasteClick();
+    EXPECT_TRUE(waitAt(fv.WebBrowserFavBase, QStringLiteral("/pasted")));
+
+    QApplication::clipboard()->setText(QString::fromStdString(site.url("/target")));
+    p.btnFavTargetPasteClick();
+    EXPECT_TRUE(waitAt(p.WebBrowserFavTarget(), QStringLiteral("/target")));
+    fv.edFavTarget->setEditText(QString::fromStdString(site.url("/r2l")));
+    p.btnFavTargetR2LClick();
+    EXPECT_TRUE(waitAt(fv.WebBrowserFavBase, QStringLiteral("/r2l")));
+    fv.edFavTarget->setEditText(QStringLiteral("  "));
+    p.btnFavTargetR2LClick();
+    EXPECT_EQ(fv.edFavUrl->currentText(), QString::fromStdString(site.url("/r2l")));
+
+    fv.edFavUrl->setEditText(QStringLiteral("file:///etc/passwd"));
+    p.sbFavBaseOpenIEClick();
+    fv.edFavTarget->setEditText(QStringLiteral("https://t.jp/"));
+    p.sbFavTargetOpenIEClick();
+    EXPECT_EQ(launches.urls, std::vector<std::string>{"https://t.jp/"});
+
+    // Closing every right page clears the right box and the caption's URL.
+    f->state().GFavTargetTabCount = 1;
+    ASSERT_NE(p.CreateFavTargetTab(site.url("/extra"), site.url("/extra")), nullptr);
+    p.Button1Click();
+    EXPECT_EQ(fv.PageControlFavBrowsRight->count(), 1);
+    EXPECT_EQ(f->state().GFavTargetTabCount, 0);
+    EXPECT_EQ(fv.edFavTarget->currentText(), QString());
+    EXPECT_FALSE(f->windowTitle().contains(QStringLiteral("127.0.0.1")));
+    EXPECT_TRUE(waitUntil([&] { return fv.WebBrowserFavTarget->LocationURL() == QLatin1String("about:blank"); }, 15000));
+
+    p.sbFavBrowseShrinkClick();
+    EXPECT_EQ(fv.PanelPageControlMainTopTab13FavariteBrowse->height(), 36);
+}
