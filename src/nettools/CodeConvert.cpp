@@ -142,10 +142,12 @@ TConvRead ReadConvSource(const std::string &FileBytes, int CharCode)
         switch (CharCode) {
         case cvAuto: s = ConvertTextToSjis(r.Source, ccmAuto); break;
         case cvSjis: s = r.Source; break;
-        case cvEuc: s = EucToSjis(r.Source); break;
+        // The text is Shift_JIS now, and so must say it: saved again in another encoding it
+        // would otherwise still declare the one it was read in.
+        case cvEuc: s = RewriteDeclarations(EucToSjis(r.Source), TDeclCode::Euc, TDeclCode::Sjis); break;
         case cvUtf8:
         case cvUtf8N: s = Utf8ToAnsi(withoutUtf8Bom(r.Source)); break;
-        case cvJis: s = JisToSjisB(r.Source); break;
+        case cvJis: s = RewriteDeclarations(JisToSjisB(r.Source), TDeclCode::Jis, TDeclCode::Sjis); break;
         default: break;
         }
     }

@@ -44,8 +44,8 @@ struct TConvRead {
 };
 
 // A file's bytes read by the encoding item: Source is the bytes with CR LF line ends (for
-// UTF-16 the decoded text), Text the Shift_JIS text with CR LF line ends and every "UTF-8"
-// (any case) named "Shift_JIS". The pane's own Shift_JIS view gives undecodable bytes a
+// UTF-16 the decoded text), Text the Shift_JIS text with CR LF line ends, the declarations of
+// EUC-JP or ISO-2022-JP (when read as such) and every "UTF-8" (any case) named Shift_JIS. The pane's own Shift_JIS view gives undecodable bytes a
 // mark of their own, so they are not replaced here.
 TConvRead ReadConvSource(const std::string &FileBytes, int CharCode);
 // The clipboard's text (Shift_JIS) through the same last steps.

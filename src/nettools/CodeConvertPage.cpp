@@ -7,6 +7,8 @@
 
 #include <QApplication>
 #include <QBoxLayout>
+#include <QHBoxLayout>
+#include <QVBoxLayout>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QStyle>
@@ -86,7 +88,28 @@ CodeConvertPage::CodeConvertPage(CodeConvertControls &c, TConvPageContext ctx, Q
     // The encoding groups lie in one row of columns, the letter case in two.
     for (TRadioGroup *g : {c.RadioGroupUtilCharCode, c.RadioGroupUtilOut, c.RadioGroupLetterCase})
         if (auto *box = qobject_cast<QBoxLayout *>(g->layout())) box->setDirection(QBoxLayout::LeftToRight);
-    c.PanelPageControlMainBodyTab08UtilTop->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    // Three rows: the tools, the two encodings, the output options and buttons.
+    QWidget *top = c.PanelPageControlMainBodyTab08UtilTop;
+    delete top->layout();
+    auto *rows = new QVBoxLayout(top);
+    rows->setContentsMargins(2, 2, 2, 2);
+    rows->setSpacing(2);
+    const QList<QList<QWidget *>> rowWidgets{
+        {c.ToolButtonPageControlMainBodyTab08UtilOpen, c.ToolButtonPasteFromClipboard,
+         c.ToolButtonPageControlMainBodyTab08UtiRelOpen, c.ToolButtonPageControlMainBodyTab08UtiSave,
+         c.ToolButtonPageControlMainBodyTab08UtisaveWithName, c.ToolButtonPageControlMainBodyTab08UtiSerach,
+         c.ToolButtonPageControlMainBodyTab08UtilExit},
+        {c.RadioGroupUtilCharCode, c.RadioGroupUtilOut},
+        {c.RadioGroupLetterCase, c.CheckBoxOpenIEAfterConversion, c.btnUtilCodeConversion,
+         c.btnUtilCodeClipboard2MemoPageControlMainBodyTab08UtilLeft, c.btnPageControlMainBodyTab08UtisaveWithName}};
+    for (const auto &ws : rowWidgets) {
+        auto *row = new QHBoxLayout;
+        row->setSpacing(4);
+        for (QWidget *w : ws) row->addWidget(w);
+        row->addStretch(1);
+        rows->addLayout(row);
+    }
+    top->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     c.SplitterPageControlMainBodyTab08Util->setOrientation(Qt::Horizontal);
     c.StatusBarPageControlMainBodyTab08Util->setPanelWidths({100, 500, 500, 300});
     c.StatusBarPageControlMainBodyTab08Util->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
