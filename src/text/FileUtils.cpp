@@ -91,7 +91,8 @@ std::string cutAtCharBoundary(const std::string &s, size_t maxBytes)
     return s.substr(0, i);
 }
 
-// Steps 2 to 4 of the folder preparation; empty when the folder must be refused.
+// A folder text made safe to create: a long percent-encoded text decoded, the characters
+// that cannot stand in a name replaced, and an overlong last segment cut to 31 bytes.
 std::string prepareFolderText(std::string folder)
 {
     if (folder.find('%') != std::string::npos && folder.size() >= 101)
@@ -515,6 +516,22 @@ bool DeleteFolderTree(const std::string &Path, const std::string &Root)
 
 // --- operating-system version ----------------------------------------------------------
 
+OSVersionInfo ParseKernelRelease(const std::string &Release)
+{
+    const auto number = [](const std::string &s, size_t at) {
+        int n = 0;
+        for (; at < s.size() && s[at] >= '0' && s[at] <= '9'; ++at) n = std::min(n * 10 + (s[at] - '0'), 99999);
+        return n;
+    };
+    OSVersionInfo info;
+    info.Release = Release;
+    info.MajorVersion = number(Release, 0);
+    const size_t dot = Release.find('.');
+    info.MinorVersion = dot == std::string::npos ? 0 : number(Release, dot + 1);
+    info.PlatformId = 2; // the NT-class platform id: a multi-user, protected-memory system
+    return info;
+}
+
 const OSVersionInfo &GetOSVersionInfo()
 {
     static OSVersionInfo info;
@@ -522,13 +539,7 @@ const OSVersionInfo &GetOSVersionInfo()
     std::lock_guard<std::mutex> lock(osVersionMutex());
     if (!filled) {
         struct utsname u;
-        if (::uname(&u) == 0) {
-            info.Release = u.release;
-            info.MajorVersion = std::atoi(u.release);
-            const char *dot = std::strchr(u.release, '.');
-            info.MinorVersion = dot ? std::atoi(dot + 1) : 0;
-        }
-        info.PlatformId = 2; // the NT-class platform id: a multi-user, protected-memory system
+        info = ParseKernelRelease(::uname(&u) == 0 ? u.release : "");
         filled = true;
     }
     return info;

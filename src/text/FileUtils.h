@@ -99,6 +99,9 @@ struct OSVersionInfo {
     std::string Release; // the kernel's release text
 };
 
+// The version numbers of a kernel release text ("6.1.0-18-amd64" gives 6 and 1); numbers
+// that are missing or do not begin with a digit are 0. The platform id is always 2.
+OSVersionInfo ParseKernelRelease(const std::string &Release);
 // Filled from uname on the first call and kept for the run.
 const OSVersionInfo &GetOSVersionInfo();
 int GetOSPlatformId();

@@ -2,11 +2,16 @@
 #include "text/JCode.h"
 
 #include <QTemporaryDir>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iterator>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -107,9 +112,26 @@ TEST_F(IniFileTest, FailedWriteLeavesOldFileWhole)
     EXPECT_FALSE(TIniFile(path() + ".missing/x.inf").WriteString("A", "x", "1"));
     ::mkdir((path() + ".dir").c_str(), 0755);
     EXPECT_FALSE(TIniFile(path() + ".dir").WriteString("A", "x", "1"));
-    if (::geteuid() == 0) GTEST_SKIP() << "root writes through read-only modes";
     spit(path(), "[A]\r\nx=1\r\n");
     TIniFile ini(path());
+    {
+        // A file-size limit stops the write half-way, for root too (a full disk does the same).
+        struct rlimit old {};
+        ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+        const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit tiny = old;
+        tiny.rlim_cur = 16;
+        ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+        const bool wrote = ini.WriteString("A", "x", std::string(200, 'v'));
+        ::setrlimit(RLIMIT_FSIZE, &old);
+        std::signal(SIGXFSZ, oldSignal);
+        EXPECT_FALSE(wrote);
+        EXPECT_FALSE(ini.lastError().empty());
+        EXPECT_EQ(slurp(path()), "[A]\r\nx=1\r\n");
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path().toStdString()), fs::directory_iterator{}), 2)
+            << "no temporary file left beside the settings";
+    }
+    if (::geteuid() == 0) return;  // root writes through the read-only modes below
     ::chmod(path().c_str(), 0444);
     EXPECT_FALSE(ini.WriteString("A", "x", "2"));
     EXPECT_FALSE(ini.lastError().empty());

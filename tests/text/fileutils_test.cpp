@@ -331,10 +331,25 @@ TEST_F(TempDir, DeleteFolderTreeRefusals)
     EXPECT_TRUE(fs::exists(f.save / "a.txt"));
 }
 
-TEST(OSVersion, FromTheKernel)
+TEST(OSVersion, FromTheKernelsReleaseText)
 {
-    EXPECT_EQ(GetOSPlatformId(), 2);
-    EXPECT_GT(GetOSMajorVersion(), 0);
-    EXPECT_FALSE(GetOSVersionInfo().Release.empty());
-    EXPECT_TRUE(IsWinXPOrLater());
+    const struct {
+        const char *release;
+        int major, minor;
+    } rows[] = {
+        {"6.1.0-18-amd64", 6, 1}, {"5.10.0", 5, 10},   {"4.19.0-26-cloud-amd64", 4, 19}, {"3.2-rc1", 3, 2},
+        {"7", 7, 0},              {"6.x", 6, 0},       {"", 0, 0},                       {"abc.def", 0, 0},
+        {"10.15.", 10, 15},       {"999999999999.1", 99999, 1},
+    };
+    for (const auto &r : rows) {
+        const OSVersionInfo v = ParseKernelRelease(r.release);
+        EXPECT_EQ(v.MajorVersion, r.major) << r.release;
+        EXPECT_EQ(v.MinorVersion, r.minor) << r.release;
+        EXPECT_EQ(v.Release, r.release);
+        EXPECT_EQ(v.PlatformId, 2);
+    }
+    // The running kernel goes through the same reading.
+    const OSVersionInfo now = ParseKernelRelease(GetOSVersionInfo().Release);
+    EXPECT_EQ(GetOSMajorVersion(), now.MajorVersion);
+    EXPECT_EQ(GetOSMinorVersion(), now.MinorVersion);
 }
