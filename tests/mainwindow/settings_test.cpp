@@ -294,3 +294,105 @@ TEST(Settings, GetInfSkipsAMatchingFolder)
     spit(dir.filePath(QStringLiteral("VORNKYMB1.inf")), "");
     EXPECT_EQ(GetInf(dir.path()), QStringLiteral("VORNKYMB1.inf"));
 }
+
+// A settings file written by hand, section by section as the file format lists them, in
+// Shift_JIS with CRLF line ends: the real window reads it, and a save writes every one of
+// those names back.
+TEST(Settings, HandWrittenFileLoadsAndASaveWritesTheSameNames)
+{
+    QTemporaryDir dir;
+    const std::string base = toSjis(dir.path()) + "/";
+    QDir().mkpath(dir.filePath(QStringLiteral("save")));
+    spit(dir.filePath(QStringLiteral("project.pcp")), "");
+    spit(dir.filePath(QStringLiteral("global.inf")), "");
+    const std::string file = sj("[Project]\r\nFile=") + base + "project.pcp\r\n"
+                             "[Global]\r\nFile=" + base + "global.inf\r\n"
+                             "[Folder]\r\nDefault=" + base + "save\r\n" +
+                             sj("[PageHTML]\r\nUrl=http://example.jp/日本語/\r\nMainTopPanelHeight=500\r\n"
+                                "[DirectHTML]\r\nUrl=http://direct.example.jp/\r\n"
+                                "[Individual]\r\nUrl=http://example.jp/file.zip\r\n") +
+                             "[BatchDownload]\r\nFolder=" + base + "save\r\n" +
+                             sj("[FavBrowser]\r\nBase=http://fav.example.jp/\r\n"
+                                "[GUIEditor]\r\nIndentation=1\r\n"
+                                "[WebSearch]\r\nKeyword=検索 語\r\nIMEMode=1\r\n"
+                                "[CSSUrl]\r\nCharCodeMode=2\r\n"
+                                "[CSSAdjustUrl]\r\nSearch=url(../img/\r\n"
+                                "[BatchView]\r\nBatchCount=7\r\n"
+                                "[NetSearch]\r\nCount=9\r\nBatch=0\r\n"
+                                "[NetBrowse]\r\nDontCreateTab=1\r\n"
+                                "[GUISearch]\r\nSearchWord=表\r\n"
+                                "[GUIView]\r\nEntire=1\r\n"
+                                "[Direct]\r\nURL=http://url.example.jp/\r\n"
+                                "[Tracert]\r\nHostname=host.example.jp\r\n"
+                                "[Menu]\r\nStdTopHeight=1\r\n"
+                                "[PanelMainTop]\r\nHeight=500\r\n");
+    spit(dir.filePath(QStringLiteral("VORNKYMB.inf")), file);
+
+    auto f = makeForm(dir);
+    showForm(*f);
+    auto &st = f->state();
+    EXPECT_EQ(st.GProjectFile, base + "project.pcp");
+    EXPECT_EQ(st.GGlobalFile, base + "global.inf");
+    EXPECT_EQ(st.GDefaultFolder, base + "save");
+    EXPECT_EQ(f->dl.ComboBoxUrl->currentText(), QStringLiteral("http://example.jp/日本語/"));
+    EXPECT_EQ(f->panelMainTopHeight(), 500);
+    EXPECT_EQ(f->dl.ComboBoxDirectUrl->currentText(), QStringLiteral("http://direct.example.jp/"));
+    EXPECT_EQ(f->dl.EditWebFile->text(), QStringLiteral("http://example.jp/file.zip"));
+    EXPECT_EQ(toSjis(f->dl.BtnEditBatchDownloadFolder->text()), base + "save");
+    EXPECT_EQ(f->fav.edFavUrl->currentText(), QStringLiteral("http://fav.example.jp/"));
+    EXPECT_EQ(f->gui.RadioGroupTDIndentation->itemIndex(), 1);
+    EXPECT_EQ(f->net.edGoogleSearch->currentText(), QStringLiteral("検索 語"));
+    EXPECT_EQ(f->net.RadioGroupIME->itemIndex(), 1);
+    EXPECT_EQ(f->dl.RadioGroupCharCodeMode->itemIndex(), 2);
+    EXPECT_EQ(f->dl.EditCSSURLSearch->text(), QStringLiteral("url(../img/"));
+    EXPECT_EQ(f->net.SpinEditLinkCount->value(), 7);
+    EXPECT_EQ(f->net.SpinEditBatchBrowseCount->value(), 9);
+    EXPECT_FALSE(f->net.CheckBoxBatchSearchBrowse->isChecked());
+    EXPECT_TRUE(f->fav.CheckBoxDontCreateFavTargetTab->isChecked());
+    EXPECT_EQ(f->gui.EditGUISearchWord->text(), QStringLiteral("表"));
+    EXPECT_TRUE(f->gui.CheckBoxPageControlGUIRightTopEitireSrc->isChecked());
+    EXPECT_EQ(f->dl.ComboBoxURLDirect->currentText(), QStringLiteral("http://url.example.jp/"));
+    EXPECT_EQ(f->ip.EditDomain->text(), QStringLiteral("host.example.jp"));
+    EXPECT_TRUE(f->menu.MenuViewStdTopHeight->isChecked());
+    EXPECT_EQ(f->net.PanelPageControlMainTopTab00GoogleSearchTop->height(), 70);
+
+    // The save writes the names as the file format spells them, and keeps the values read.
+    f->menu.MenuSettingsSave->trigger();
+    const TIniFile ini(base + "VORNKYMB.inf");
+    const std::map<std::string, std::vector<const char *>> names = {
+        {"Project", {"File"}},
+        {"Global", {"File"}},
+        {"Folder", {"Default", "SaveDefault"}},
+        {"PageHTML", {"Url", "WebRoot", "MainTopPanelHeight", "WebBaseDir", "Folder", "File", "Save", "DontChangePage",
+                      "OpenIE", "OpenIEWithWeb"}},
+        {"DirectHTML", {"Url"}},
+        {"Individual", {"Url", "LocalFile", "Folder", "IndividualFolder"}},
+        {"BatchDownload", {"Folder", "CSS"}},
+        {"FavBrowser", {"Base", "Target"}},
+        {"GUIEditor", {"WebUrl", "File", "AreaHeight", "Indentation", "HTMLOption", "TDMaxlenght", "ImgAlt"}},
+        {"WebSearch", {"Keyword", "PanelHeight", "TopHeight", "TopWidth", "IMEMode", "PageHeight"}},
+        {"CSSUrl", {"Page", "Domain", "CSSBaseDir", "FileInitial", "FileExt", "LocalFolder", "SaveFolder", "SaveFile",
+                    "CharCodeMode", "ViewAfterSave", "CloseAllIEBeforeOpen", "TargetOpenIEAfterSave", "Recursive"}},
+        {"CSSAdjustUrl", {"HTMLFolder", "CSSFolder", "Search", "Replace", "RemoveCSSRoot", "RemoveLinkCSSRoot",
+                          "CSSJavaChangeCode", "EmptyElement", "AdjustHTMLTree", "HtmlNodePostion", "RemoveHTMLSrcRoot",
+                          "RemoveHrefRoot", "RemoveUrlRoot", "RemoveUrlRelative", "RemoveRelativeFolder",
+                          "WebHreffRoot"}},
+        {"BatchView", {"Url", "BatchCount"}},
+        {"NetSearch", {"Start", "Count", "Height", "Batch", "DontClose", "DontCreateTab", "GetText", "GetHTML"}},
+        {"NetBrowse", {"DontClose", "DontCreateTab"}},
+        {"GUISearch", {"HTMLSrc", "IndentList", "OrgSrc", "SearchWord", "ReplaceWord"}},
+        {"GUIView", {"Entire", "Org"}},
+        {"Direct", {"URL", "SaveFolder"}},
+        {"Tracert", {"Hostname"}},
+        {"Menu", {"Maximized", "StdTopHeight"}},
+        {"PanelMainTop", {"Height"}},
+    };
+    const IniDocument doc = ini.read();
+    for (const auto &[section, keys] : names)
+        for (const char *key : keys)
+            EXPECT_TRUE(doc.value(section, key, "\x01missing").compare("\x01missing") != 0) << section << "/" << key;
+    EXPECT_EQ(ini.ReadString("WebSearch", "Keyword"), sj("検索 語"));
+    EXPECT_EQ(ini.ReadString("Tracert", "Hostname"), "host.example.jp");
+    EXPECT_EQ(ini.ReadString("NetSearch", "Count"), "9");
+    f->close();
+}
