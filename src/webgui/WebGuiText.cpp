@@ -4,6 +4,8 @@
 #include "text/HtmlScan.h"
 #include "text/HtmlNormalize.h"
 #include "text/WebFetch.h"
+#include "text/UrlMap.h"
+#include "text/TextConverter.h"
 #include "text/JCode.h"
 #include "text/Parsers.h"
 #include "text/StrUtils.h"
@@ -789,4 +791,99 @@ std::string MarkedSaveText(const std::string& Head, const std::string& Body, con
     t = EnableIframes(t);
     t = ReplaceAll(t, "--><!--", "-->\r\n<!--");
     return ReplaceAllIgnoreCase(t, "</table><!--", "</table>\r\n<!--");
+}
+
+// --- style sheets and scripts of the page ---------------------------------------------------
+
+std::string ResolveSheetReference(const std::string& Ref, const std::string& DocUrl, const std::string& BaseUrl,
+                                  const std::string& BaseHref, bool Script)
+{
+    if (StartsWithNoCase(Ref, "http://") || StartsWithNoCase(Ref, "https://"))
+        return Ref;
+    if (!Ref.empty() && Ref[0] == '/')
+        return BaseUrl + Ref.substr(1);
+    if (Script)
+        return BaseHref.empty() ? MakeAbsoluteUrl(DocUrl, Ref) : MakeAbsoluteUrlWithBase(DocUrl, Ref, BaseHref);
+    if (BaseHref.empty() || BaseHref == "/")
+        return MakeAbsoluteUrl(DocUrl, Ref);
+    std::string r = Ref;
+    if (r.compare(0, 2, "./") == 0)
+        r.erase(0, 2);
+    if (!r.empty() && r[0] == '/')
+        r.erase(0, 1);
+    return BaseHref + r;
+}
+
+std::string ConvertSheetText(const std::string& Text, int Item)
+{
+    switch (Item) {
+    case 1: // line ends made CRLF; blank lines stay
+        return EucToSjis(NormalizeLineBreaks(Text));
+    case 2: {
+        std::string t = Text;
+        if (t.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            t.erase(0, 3);
+        return Utf8ToAnsi(t);
+    }
+    case 4: return JisToSjis(Text);
+    case 5: return Text;
+    default: return ConvertTextToSjis(Text, ccmAuto);
+    }
+}
+
+bool IsHtmlPageText(const std::string& Text)
+{
+    std::string t = Text;
+    if (t.compare(0, 3, "\xEF\xBB\xBF") == 0)
+        t.erase(0, 3);
+    t = TrimLeft(t);
+    return StartsWithNoCase(t, "<!doctype") || StartsWithNoCase(t, "<html");
+}
+
+std::string SheetFileBlock(const std::string& Name, const std::string& Text)
+{
+    std::string out = Utf8ToAnsi("/*********■■【 ") + Name + Utf8ToAnsi(" 】●● **********/") + "\r\n\r\n";
+    for (const auto& l : splitLines(Text))
+        out += l + "\r\n";
+    out += "\r\n/* " + std::string(77, '=') + " */\r\n\r\n";
+    return out;
+}
+
+std::string CaptionFolder(const std::string& Caption)
+{
+    std::string c = Caption;
+    const std::string open = Utf8ToAnsi("【");
+    const std::string close = Utf8ToAnsi("】");
+    const std::size_t a = c.find(open);
+    if (a != npos)
+        c = c.substr(a + open.size());
+    const std::size_t z = c.rfind(close);
+    if (z != npos)
+        c = c.substr(0, z);
+    c = Trim(c);
+    std::size_t cut = npos;
+    for (std::size_t i = 0; i < c.size(); ++i) {
+        const auto b = static_cast<unsigned char>(c[i]);
+        if (c[i] == '/' || c[i] == '\\' || c[i] == ':')
+            cut = i;
+        if (((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC)) && i + 1 < c.size())
+            ++i; // a trail byte can be "\": never a separator
+    }
+    return cut == npos ? "" : c.substr(0, cut + 1);
+}
+
+std::vector<std::string> TidySheetList(const std::vector<std::string>& Items)
+{
+    std::vector<std::string> sorted = Items;
+    std::sort(sorted.begin(), sorted.end());
+    sorted.erase(std::unique(sorted.begin(), sorted.end()), sorted.end());
+    std::vector<std::string> out;
+    for (const std::string& item : sorted) {
+        std::error_code ec;
+        if (item.find(' ') != npos && !fs::exists(fs::path(ToSystemPath(item)), ec))
+            continue;
+        const int css = PosText(".css", item);
+        out.push_back(css > 0 ? item.substr(0, static_cast<std::size_t>(css) + 3) : item);
+    }
+    return out;
 }

@@ -118,3 +118,24 @@ std::string CheckRemoveFolder(const std::string& Text, std::vector<std::string>&
 // and url() references, the mark line put before the head start tag.
 std::string MarkedSaveText(const std::string& Head, const std::string& Body, const std::string& Folder,
                            const std::string& Root, const std::string& MarkSource);
+
+// --- style sheets and scripts of the page ---------------------------------------------------
+
+// The absolute address of a style-sheet (Script false) or script reference of a page opened
+// over HTTP: DocUrl is the page, BaseUrl the editor's base URL, BaseHref the page's base href.
+std::string ResolveSheetReference(const std::string& Ref, const std::string& DocUrl, const std::string& BaseUrl,
+                                  const std::string& BaseHref, bool Script);
+// A fetched sheet or script converted by the sub-tab's charset item: 0 and 3 detected, 1 EUC-JP,
+// 2 UTF-8 (a byte-order mark dropped first), 4 ISO-2022-JP, 5 as it is.
+std::string ConvertSheetText(const std::string& Text, int Item);
+// A server answered with a page instead of a sheet: the text begins (after blanks) with
+// "<!doctype" or "<html".
+bool IsHtmlPageText(const std::string& Text);
+// The banner block a sheet or script is shown in: banner, empty line, its lines, empty line,
+// separator, empty line.
+std::string SheetFileBlock(const std::string& Name, const std::string& Text);
+// The folder of the file named in a "【 file 】" caption ("" when none).
+std::string CaptionFolder(const std::string& Caption);
+// The reference list after an append: sorted, duplicates dropped, each cut after its first
+// ".css"; an item with a blank stays when it names an existing file.
+std::vector<std::string> TidySheetList(const std::vector<std::string>& Items);

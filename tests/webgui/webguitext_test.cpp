@@ -304,3 +304,46 @@ TEST(SaveTexts, MarkedSaveTakesTheFolderOnlyOutOfReferences)
     EXPECT_NE(t.find("a\r\n\r\nb"), std::string::npos) << "blank line inside pre kept";
     EXPECT_NE(t.find("<!-- made from \"http://h/p.html\" by VORN-KYMBrowser -->\r\n<head>"), std::string::npos) << t;
 }
+
+TEST(Sheets, ReferencesResolveAgainstPageBaseAndHref)
+{
+    const std::string doc = "http://h.jp/dir/page.html";
+    struct Case {
+        std::string ref, baseHref;
+        bool script;
+        std::string abs;
+    };
+    for (const Case& c : {Case{"https://cdn/x.css", "", false, "https://cdn/x.css"},
+                          Case{"/css/a.css", "", false, "http://h.jp/css/a.css"},
+                          Case{"a.css", "", false, "http://h.jp/dir/a.css"},
+                          Case{"../b.css", "/", false, "http://h.jp/b.css"},
+                          Case{"./c.css", "http://other.jp/base/", false, "http://other.jp/base/c.css"},
+                          Case{"s.js", "", true, "http://h.jp/dir/s.js"}})
+        EXPECT_EQ(ResolveSheetReference(c.ref, doc, "http://h.jp/", c.baseHref, c.script), c.abs) << c.ref;
+}
+
+TEST(Sheets, CharsetsPageSniffBlocksAndCaptions)
+{
+    EXPECT_EQ(ConvertSheetText("\xEF\xBB\xBF" "body{}", 2), "body{}") << "the byte-order mark goes before decoding";
+    EXPECT_EQ(ConvertSheetText("\xEF\xBB\xBF" "<x>", 2), "<x>");
+    EXPECT_EQ(ConvertSheetText("a\n\n\nb", 1), "a\r\n\r\n\r\nb") << "EUC-JP keeps its blank lines";
+    EXPECT_EQ(ConvertSheetText("x\r\n", 5), "x\r\n");
+    EXPECT_TRUE(IsHtmlPageText("  \r\n<!DOCTYPE html><html>"));
+    EXPECT_TRUE(IsHtmlPageText("<HTML><body>404</body>"));
+    EXPECT_FALSE(IsHtmlPageText("/* see <html> docs */ body{}")) << "a sheet that only mentions <html>";
+    const std::string block = SheetFileBlock("a.css", "p{}\r\nq{}");
+    EXPECT_NE(block.find(sj("【 ") + "a.css" + sj(" 】")), std::string::npos);
+    EXPECT_NE(block.find("\r\n\r\np{}\r\nq{}\r\n\r\n/* ==="), std::string::npos);
+    EXPECT_EQ(CaptionFolder(sj("【 ") + "/home/u/site/css/a.css" + sj(" 】")), "/home/u/site/css/");
+    EXPECT_EQ(CaptionFolder(sj("【 ") + "C:\\web\\" + sj("表") + "\\a.css" + sj(" 】")), "C:\\web\\" + sj("表") + "\\");
+    EXPECT_EQ(CaptionFolder(""), "");
+}
+
+TEST(Sheets, TidyKeepsExistingFilesWithBlanks)
+{
+    TempDir d;
+    const std::string withBlank = (d.path / "my sheet.css").string();
+    std::ofstream(withBlank) << "p{}";
+    const auto out = TidySheetList({"b.css?v=1", "a.css", "a.css", withBlank, "/no such/x.css"});
+    EXPECT_EQ(out, (std::vector<std::string>{withBlank, "a.css", "b.css"}));
+}
