@@ -839,6 +839,7 @@ private:
     bool bodyTagWritten = false, headItemSeen = false, metaSeen = false, afterMeta = false, inScript = false;
     bool bareScriptOpen = false, lineCommentOpen = false, commentPending = false, hasHeadEnd = false;
     bool traceOn = false;
+    bool hasTitleEnd = false; // the first title element is closed somewhere
     std::size_t linkPos = 0;
     int lineNo = 0, traceNo = 0;
     std::string leadText, divPrefix, pendingDoctype;
@@ -1000,12 +1001,15 @@ ReindentResult Reindenter::run(const std::string& Source)
     {
         for (std::size_t i = 0; i < toks.size(); ++i) {
             if (toks[i].kind == HtmlToken::Kind::StartTag && toks[i].name == "title") {
-                std::size_t e = work.size();
+                std::size_t e = npos;
                 for (std::size_t j = i + 1; j < toks.size(); ++j)
                     if (toks[j].kind == HtmlToken::Kind::EndTag && toks[j].name == "title") {
                         e = toks[j].begin;
                         break;
                     }
+                if (e == npos)
+                    break; // a title that never ends names nothing
+                hasTitleEnd = true;
                 std::string t = work.substr(toks[i].end, e - toks[i].end);
                 t = ReplaceAll(ReplaceAll(t, "\r", ""), "\n", "");
                 res.Title = Trim(t);
@@ -1153,9 +1157,13 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
                 writeTitle("◆２");
             if (empty)
                 return;
-        } else if (t != npos) {
+        } else if (t != npos && hasTitleEnd) {
             inTitle = true;
             if (takeOut(t, line.size()))
+                return;
+        } else if (t != npos) {
+            // no end follows: only the start tag leaves, nothing after it is swallowed
+            if (takeOut(t, tagEnd(t)))
                 return;
         } else if (e != npos) {
             inTitle = false;
@@ -1470,8 +1478,13 @@ std::string withoutBar(const std::string& b)
 
 void Reindenter::tail(const std::string& rawLine)
 {
-    if (!(contains(rawLine, "<!--") && contains(rawLine, "-->")) && rawLine != " ")
-        indentSpaces = GetIndentSpaces(rawLine);
+    // A line too short to show an indent keeps the one before: the same text then indents the
+    // same way whatever short line a run left above it.
+    if (!(contains(rawLine, "<!--") && contains(rawLine, "-->")) && rawLine != " ") {
+        std::string sp = GetIndentSpaces(rawLine);
+        if (!sp.empty())
+            indentSpaces = std::move(sp);
+    }
     for (const std::string& blk : blocks) {
         std::string b = Trim(blk);
         if (b.empty())

@@ -302,6 +302,7 @@ TEST(Reindent, PropertiesHoldOnFixturesAndGeneratedPages)
     // Inputs the fuzzer found.
     pages.emplace_back("text only, control byte", std::string("x\x1chum"));
     pages.emplace_back("unclosed XML declaration", std::string("<?xml v<ht=1&y="));
+    pages.emplace_back("title that never ends", std::string("h<!DOCTYPE>\r\n<title>\x83\x81\r\n<!-- menu -->\r\n<p>x</p>"));
     for (const auto& [name, page] : pages)
         for (const ReindentOptions& o : allOptions()) {
             const std::string fails = checkResult(page, o);
