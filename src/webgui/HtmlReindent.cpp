@@ -840,6 +840,7 @@ private:
     bool bareScriptOpen = false, lineCommentOpen = false, commentPending = false, hasHeadEnd = false;
     bool traceOn = false;
     bool hasTitleEnd = false; // the first title element is closed somewhere
+    bool writingRaw = false;  // the line being written is raw content
     std::size_t linkPos = 0;
     int lineNo = 0, traceNo = 0;
     std::string leadText, divPrefix, pendingDoctype;
@@ -855,8 +856,10 @@ private:
         const std::string l = marks.restore(line);
         if (ch & O)
             res.O.push_back(l);
-        if (ch & R)
+        if (ch & R) {
             res.R.push_back(l);
+            res.RRaw.push_back(writingRaw ? 1 : 0);
+        }
         if (ch & S)
             res.S.push_back(l);
         if (ch & T)
@@ -1056,9 +1059,13 @@ ReindentResult Reindenter::run(const std::string& Source)
             const std::string low = LowerCase(line);
             if (!titleWritten && findTag(low, "<script") != npos) {
                 writeTitle("□３", &line);
+                writingRaw = true;
                 write(line, "○１", O | R | S);
+                writingRaw = false;
             } else {
+                writingRaw = true;
                 write(line, "○１", ORST);
+                writingRaw = false;
             }
             if (findTag(low, "<script") != npos && !bodyStarted)
                 headItemSeen = true;
@@ -1542,8 +1549,8 @@ std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRound
     if (!endsWithHtmlEnd(page))
         page += "</html>";
     std::string body = RoundTrip ? RoundTrip(page) : page;
-    if (body.find("><!--") == npos && body.find("\r\n\r\n") == npos)
-        return body;
+    if (body == page || (body.find("><!--") == npos && body.find("\r\n\r\n") == npos))
+        return body; // nothing left to split or collapse
     return mapOutsideRaw(body, false, [](const std::string& s) {
         return collapseBlankLines(ReplaceAll(s, "><!--", ">\r\n<!--"));
     });
@@ -1634,32 +1641,38 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
         });
     if (PosText("<!-- ==<iframe", src) > 0)
         src = enableDisabledIframes(src);
-    src = mapOutsideRaw(src, true, normaliseMarkup);
-    // A typed script start gets its own line once; its contents are left as they are.
+    // The normalisation table on markup, and a typed script start put on its own line once
+    // (its contents are left as they are), in one walk.
     {
+        const Ranges prot = protectedRanges(src, true);
         std::string out;
+        out.reserve(src.size() + src.size() / 16);
         std::size_t at = 0;
-        for (const HtmlToken& t : ScanHtml(src)) {
-            if (t.kind != HtmlToken::Kind::StartTag || t.name != "script")
-                continue;
-            const std::string tag = LowerCase(src.substr(t.begin, t.end - t.begin));
-            if (tag.size() < 12 || tag.compare(tag.size() - 12, 12, "javascript\">") != 0)
-                continue;
-            if (src.compare(t.end, 2, kCrLf) == 0 || t.end >= src.size())
-                continue;
-            out.append(src, at, t.end - at);
-            out += kCrLf;
-            at = t.end;
-        }
-        out.append(src, at, npos);
-        src = out;
+        auto markup = [&](std::size_t b, std::size_t e) {
+            std::string seg = normaliseMarkup(src.substr(at, b - at));
+            const std::string tail = LowerCase(seg.substr(seg.size() >= 12 ? seg.size() - 12 : 0));
+            if (b < e && tail == "javascript\">" && src.compare(b, 2, kCrLf) != 0)
+                seg += kCrLf;
+            out += seg;
+            out.append(src, b, e - b);
+            at = e;
+        };
+        for (const auto& [b, e] : prot.r)
+            markup(b, e);
+        if (at < src.size())
+            markup(src.size(), src.size());
+        src = std::move(out);
     }
     if (RemoveIndentComment == 1)
         src = RemoveIndentCommentText(src);
     return src;
 }
 
-std::string CleanupIndentation(const std::vector<std::string>& Items)
+namespace {
+
+// The result lines with a last "<!--" joined to a following lone "-->", and (when Raw is
+// given) the display replacements applied to every line that is not raw content.
+std::string cleanupIndentation(const std::vector<std::string>& Items, const std::vector<char>* Raw)
 {
     std::vector<std::string> out;
     out.reserve(Items.size());
@@ -1670,18 +1683,27 @@ std::string CleanupIndentation(const std::vector<std::string>& Items)
             skip = false;
             continue;
         }
-        const std::string& s = Items[i];
+        std::string s = Items[i];
         const std::string t = Trim(s);
         if (i + 4 < n && startsWith(t, "-->") && t.size() > 7 && t.compare(t.size() - 4, 4, "<!--") == 0 &&
             Trim(Items[i + 1]) == "-->") {
-            out.push_back(TrimRight(s).substr(0, TrimRight(s).size() - 4));
+            s = TrimRight(s);
+            s.erase(s.size() - 4);
             skip = true;
-            continue;
         }
-        out.push_back(s);
+        if (Raw && i < Raw->size() && !(*Raw)[i] && (s.find('&') != npos || s.find("<!--") != npos)) {
+            s = ReplaceAllIgnoreCase(s, "&amp;nbsp;", "&nbsp;");
+            s = ReplaceAll(s, "--><!--", "-->\r\n<!--");
+            s = ReplaceAllIgnoreCase(s, "</table><!--", "</table>\r\n<!--");
+        }
+        out.push_back(std::move(s));
     }
     return out.empty() ? "" : joinLines(out);
 }
+
+} // namespace
+
+std::string CleanupIndentation(const std::vector<std::string>& Items) { return cleanupIndentation(Items, nullptr); }
 
 ReindentResult RunIndentation(const std::string& Source, const std::string& Head, const EditorRoundTrip& RoundTrip,
                               int RemoveIndentComment, const ReindentOptions& Opt, const ReindentInputs& In)
@@ -1690,14 +1712,7 @@ ReindentResult RunIndentation(const std::string& Source, const std::string& Head
     if (prepared.empty())
         return {};
     ReindentResult r = HTMLIndentation(prepared, Opt, In);
-    std::string text = CleanupIndentation(r.R);
-    if (PosText("&amp;nbsp;", text) > 0 || text.find("--><!--") != npos || PosText("</table><!--", text) > 0)
-        text = mapOutsideRaw(text, false, [](const std::string& seg) {
-        std::string s = ReplaceAllIgnoreCase(seg, "&amp;nbsp;", "&nbsp;");
-        s = ReplaceAll(s, "--><!--", "-->\r\n<!--");
-        return ReplaceAllIgnoreCase(s, "</table><!--", "</table>\r\n<!--");
-    });
-    r.Text = text;
+    r.Text = cleanupIndentation(r.R, &r.RRaw);
     return r;
 }
 

@@ -50,6 +50,7 @@ struct ReindentResult {
     std::vector<std::string> R;   // the result list the user sees
     std::vector<std::string> S;   // the save list
     std::vector<std::string> T;   // trace: label, TAB, line
+    std::vector<char> RRaw;       // per R line: 1 when it is raw content written as it stands
     std::string Title;            // title the run wrote
     std::string BodyTag;          // body start tag the run wrote
 };
