@@ -1093,6 +1093,8 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     // Takes [b, e) out of the line; true when nothing is left to work on.
     auto takeOut = [&](std::size_t b, std::size_t e) {
         line.erase(b, e - b);
+        if (b == 0)
+            line = TrimLeft(line); // the line now starts where the cleaned source would
         recompute();
         return trimLower.empty();
     };

@@ -302,6 +302,8 @@ TEST(Reindent, PropertiesHoldOnFixturesAndGeneratedPages)
     // Inputs the fuzzer found.
     pages.emplace_back("text only, control byte", std::string("x\x1chum"));
     pages.emplace_back("unclosed XML declaration", std::string("<?xml v<ht=1&y="));
+    pages.emplace_back("title that never ends, text after its tag",
+                       std::string("<html><&ead>\r\n<title> \x82\xb3\x1a\x1a" "class=\"c\">; x/p>\r\n</body></html>\r\n"));
     pages.emplace_back("title that never ends", std::string("h<!DOCTYPE>\r\n<title>\x83\x81\r\n<!-- menu -->\r\n<p>x</p>"));
     for (const auto& [name, page] : pages)
         for (const ReindentOptions& o : allOptions()) {
