@@ -1530,9 +1530,9 @@ bool endsWithHtmlEnd(const std::string& s)
 
 std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRoundTrip& RoundTrip)
 {
-    std::string w = Source.find("><!--") == npos ? Source : mapOutsideRaw(Source, false, [](const std::string& s) {
-        return ReplaceAll(s, "><!--", ">\r\n<!--");
-    });
+    // A comment is not put on a line of its own here: a line break between two inline pieces
+    // would show as a blank. The line rules take comments out of their lines without one.
+    const std::string& w = Source;
     const Ranges prot = protectedRanges(w, false);
     std::vector<std::string> kept;
     for (const LineSpan& sp : splitSpans(w)) {
@@ -1551,11 +1551,9 @@ std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRound
     if (!endsWithHtmlEnd(page))
         page += "</html>";
     std::string body = RoundTrip ? RoundTrip(page) : page;
-    if (body == page || (body.find("><!--") == npos && body.find("\r\n\r\n") == npos))
-        return body; // nothing left to split or collapse
-    return mapOutsideRaw(body, false, [](const std::string& s) {
-        return collapseBlankLines(ReplaceAll(s, "><!--", ">\r\n<!--"));
-    });
+    if (body == page || body.find("\r\n\r\n") == npos)
+        return body; // nothing left to collapse
+    return mapOutsideRaw(body, false, [](const std::string& s) { return collapseBlankLines(s); });
 }
 
 std::string RemoveIndentCommentText(const std::string& Source)

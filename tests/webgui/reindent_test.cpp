@@ -476,3 +476,27 @@ TEST(Reindent, EmptySourceGivesEmptyResult)
     EXPECT_EQ(r.R, (std::vector<std::string>{"<html lang=\"ja\">"}));
     EXPECT_EQ(run("", o).Text, "");
 }
+
+// Between two inline pieces a line break shows as a blank: the run puts none there, only
+// inside comments.
+TEST(Reindent, NoBlankBetweenInlinePieces)
+{
+    const std::string page = "<html><head><title>t</title></head>\r\n<body>\r\n"
+                             "<p><b>x</b><!-- c --><b>y</b></p>\r\n"
+                             "<table><tr><td class=\"c\"><a href=\"1\">a</a><a href=\"2\">b</a><img src=\"i\"><span>z</span></td></tr></table>\r\n"
+                             "</body></html>\r\n";
+    for (const ReindentOptions& o : allOptions()) {
+        const std::string out = run(page, o).Text;
+        std::string bare;
+        std::size_t at = 0;
+        for (const HtmlToken& t : ScanHtml(out)) {
+            if (t.kind != HtmlToken::Kind::Comment)
+                continue;
+            bare += out.substr(at, t.begin - at);
+            at = t.end;
+        }
+        bare += out.substr(at);
+        for (const char* joined : {"x</b><b>y", "a</a><a href=\"2\">b</a><img src=\"i\"><span>z</span>"})
+            EXPECT_NE(bare.find(joined), std::string::npos) << joined << " " << describe(o) << "\n" << out;
+    }
+}
