@@ -840,6 +840,8 @@ private:
     bool bareScriptOpen = false, lineCommentOpen = false, commentPending = false, hasHeadEnd = false;
     bool traceOn = false;
     bool hasTitleEnd = false; // the first title element is closed somewhere
+    std::size_t lastTitleEnd = 0; // offset of the last title end tag in the work text (0: none)
+    std::size_t curLineEnd = 0;   // offset where the line being worked on ends
     bool writingRaw = false;  // the line being written is raw content
     std::size_t linkPos = 0;
     int lineNo = 0, traceNo = 0;
@@ -1049,11 +1051,15 @@ ReindentResult Reindenter::run(const std::string& Source)
         }
     }
     hasHeadEnd = false;
-    for (const HtmlToken& t : toks)
+    for (const HtmlToken& t : toks) {
         if (t.kind == HtmlToken::Kind::EndTag && t.name == "head")
             hasHeadEnd = true;
+        if (t.kind == HtmlToken::Kind::EndTag && t.name == "title")
+            lastTitleEnd = t.begin;
+    }
     for (const LineSpan& sp : splitSpans(work)) {
         const std::string line = work.substr(sp.begin, sp.end - sp.begin);
+        curLineEnd = sp.end;
         if (spanProtected(prot, sp.begin, sp.end)) {
             // raw content goes out as it stands
             const std::string low = LowerCase(line);
@@ -1156,34 +1162,35 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         if (takeOut(h, e))
             return;
     }
-    // 9. title element: taken out; the title line is written where the head rules place it
-    {
+    // 9. title elements: taken out (every one on the line); the title line is written where
+    // the head rules place it
+    if (inTitle && findTag(lower, "</title") == npos)
+        return;
+    for (;;) {
         const std::size_t t = findTag(lower, "<title");
         const std::size_t e = findTag(lower, "</title");
-        if (t != npos && e != npos && e > t) {
-            const bool empty = takeOut(t, tagEnd(e));
-            if (!hasHeadEnd)
-                writeTitle("◆２");
-            if (empty)
-                return;
-        } else if (t != npos && hasTitleEnd) {
-            inTitle = true;
-            if (takeOut(t, line.size()))
-                return;
-        } else if (t != npos) {
-            // no end follows: only the start tag leaves, nothing after it is swallowed
-            if (takeOut(t, tagEnd(t)))
-                return;
-        } else if (e != npos) {
+        if (t == npos && e == npos)
+            break;
+        bool empty = false;
+        if (e != npos && (t == npos || e < t)) {
+            // the end of a title over lines takes its text with it; a stray end tag only itself
+            empty = takeOut(inTitle ? 0 : e, tagEnd(e));
             inTitle = false;
-            const bool empty = takeOut(0, tagEnd(e));
             if (!hasHeadEnd)
                 writeTitle("◆２");
-            if (empty)
-                return;
-        } else if (inTitle) {
-            return;
+        } else if (e != npos) {
+            empty = takeOut(t, tagEnd(e));
+            if (!hasHeadEnd)
+                writeTitle("◆２");
+        } else if (lastTitleEnd > curLineEnd) {
+            inTitle = true;
+            empty = takeOut(t, line.size());
+        } else {
+            // no end follows: only the start tag leaves, nothing after it is swallowed
+            empty = takeOut(t, tagEnd(t));
         }
+        if (empty)
+            return;
     }
     // 10. editor marks of websphere pages
     if (opt.PrologMode == 1 && contains(lower, "websphere")) {
