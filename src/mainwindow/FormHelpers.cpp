@@ -7,6 +7,7 @@
 #include "text/WebFetch.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMessageBox>
@@ -39,6 +40,11 @@ void ShowMessageBox(QWidget *parent, const QString &text)
         return;
     }
     QMessageBox::information(parent, QApplication::applicationName(), text);
+}
+
+void ClearItemList(QWidget *Box)
+{
+    if (auto *combo = qobject_cast<QComboBox *>(Box)) combo->clear();
 }
 
 bool OpenInDesktopBrowser(QWidget *parent, const std::string &Url)

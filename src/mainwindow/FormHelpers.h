@@ -61,6 +61,9 @@ void SetMainBaseDir(TAMainForm &form, const std::string &Url);
 std::string MainBaseDirOf(const std::string &Url);
 std::string MainLocalFileNameOf(const std::string &Url);
 void SetGUIUrl(TAMainForm &form, const std::string &Url);
+// Empties the item list of a box that has one (a combo box, whose text goes with its
+// items); a box without a list is left as it is.
+void ClearItemList(QWidget *Box);
 // The first selected item's text; "" when none is selected.
 std::string ListBoxSelected(QListWidget *ListBox);
 

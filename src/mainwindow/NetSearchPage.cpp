@@ -197,6 +197,7 @@ void NetSearchPage::page(bool next)
     n.SpinEditBatchBrowseStart->setValue(1);
     f_.dl.ComboBoxUrl->clear();
     f_.dl.ComboBoxDirectUrl->clear();
+    ClearItemList(f_.ip.edtHost);
     clearResultLists();
     st.GSearchOffset = next ? NextSearchOffset(st.GSearchOffset) : PrevSearchOffset(st.GSearchOffset);
     const std::string url = st.GFirstEngineSearch

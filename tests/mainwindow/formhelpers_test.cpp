@@ -7,6 +7,8 @@
 
 #include <QAction>
 #include <QDir>
+#include <QLineEdit>
+#include <QComboBox>
 #include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
@@ -136,6 +138,15 @@ TEST(FormHelpers, CaptionsAndStatus)
     SetGUIUrl(f, "");
     EXPECT_TRUE(f.gui.ComboBoxGUIEditorURL->currentText().isEmpty());
     EXPECT_TRUE(f.dl.BtnEditHTMLPageSaveFolder->text().isEmpty());
+
+    QComboBox combo;
+    combo.setEditable(true);
+    combo.addItems({QStringLiteral("http://a/"), QStringLiteral("http://b/")});
+    ClearItemList(&combo);
+    EXPECT_EQ(combo.count(), 0);
+    QLineEdit line(QStringLiteral("kept"));
+    ClearItemList(&line);
+    EXPECT_EQ(line.text(), QStringLiteral("kept"));
 
     TListBox box;
     EXPECT_EQ(ListBoxSelected(&box), "");
