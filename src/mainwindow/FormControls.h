@@ -90,14 +90,4 @@ struct WebGuiControls {
 
 #include "nettools/CodeConvertControls.h"
 
-struct IpToolsControls {
-#define VK_CONTROL VK_DECLARE_CONTROL
-#include "nettools/IpToolsControls.def"
-#undef VK_CONTROL
-    void build(FormBuilder &b)
-    {
-#define VK_CONTROL VK_BUILD_CONTROL
-#include "nettools/IpToolsControls.def"
-#undef VK_CONTROL
-    }
-};
+#include "nettools/IpToolsControls.h"

@@ -6,9 +6,15 @@
 #include "mainwindow/NetSearchPage.h"
 #include "mainwindow/TargetTabs.h"
 #include "mainwindow/Settings.h"
+#include "nettools/TWhoisForm.h"
 #include "nettools/WebCodePage.h"
+#include "nettools/WhoisCli.h"
+#include "nettools/WhoisPage.h"
 #include "platform/QtSjis.h"
 #include <QAction>
+#include <QGuiApplication>
+#include <QClipboard>
+#include <QApplication>
 #include <QCloseEvent>
 #include <QDir>
 #include <QFile>
@@ -134,6 +140,18 @@ void TAMainForm::FormCreate()
                                    [this] { menu.MenuFileClose->trigger(); }};
     codeConvertPage = new CodeConvertPage(conv, convCtx, this);
     webCodePage = new WebCodePage(conv, convCtx, this);
+    GWhoisCli = std::make_shared<TWhoisCli>();
+    TWhoisPageContext whoisCtx;
+    whoisCtx.TimerWhoisServer = TimerWhoisServer;
+    whoisCtx.argumentCount = int(QCoreApplication::arguments().size()) - 1;
+    whoisCtx.closeMainWindow = [this] { close(); };
+    whoisCtx.clipboardText = [] { return QGuiApplication::clipboard()->text(); };
+    whoisCtx.whoisForm = [] {
+        for (QWidget *w : QApplication::topLevelWidgets())
+            if (auto *f = qobject_cast<TWhoisForm *>(w)) return f;
+        return static_cast<TWhoisForm *>(nullptr);
+    };
+    whoisPage = new WhoisPage(ip, *GWhoisCli, whoisCtx, this);
 }
 
 void TAMainForm::layoutNetSearchPage()

@@ -1,6 +1,7 @@
 // The one main window. It owns the shared state and the controls of every page; the pages'
 // handlers live in their own classes and reach the window through it.
 #pragma once
+#include <memory>
 #include "mainwindow/AppState.h"
 #include "mainwindow/FormControls.h"
 #include <QMainWindow>
@@ -20,6 +21,8 @@ class FavBrowsePage;
 class ConviPage;
 class CodeConvertPage;
 class WebCodePage;
+class TWhoisCli;
+class WhoisPage;
 
 // The menu items of the main menu; objectName is each item's name.
 struct MainMenuItems {
@@ -59,6 +62,8 @@ public:
     ConviPage *conviPage = nullptr;                // the convenient sites' sub-tabs
     CodeConvertPage *codeConvertPage = nullptr;    // " 文字ｺｰﾄﾞ変換 "
     WebCodePage *webCodePage = nullptr;            // " Ｗｅｂ ｺｰﾄﾞ変換 "
+    std::shared_ptr<TWhoisCli> GWhoisCli;          // the one whois client
+    WhoisPage *whoisPage = nullptr;                // " ＩＰｱﾄﾞﾚｽの取得 ": whois
     TStatusBar *StatusBar1 = nullptr;
     TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
            *TimerGUILocalIndent = nullptr;

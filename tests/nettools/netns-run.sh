@@ -33,6 +33,10 @@ cat >"/etc/netns/$ns/hosts" <<'HOSTS'
 127.0.0.2 multi.vk.test
 127.0.0.3 multi.vk.test
 127.0.0.4 single.vk.test
+127.0.0.5 whois.one.test
+127.0.0.6 whois.two.test
+127.0.0.7 whois.three.test
+127.0.0.8 whois.four.test
 HOSTS
 if [ -n "${VK_NETNS_HOSTS:-}" ] && [ -f "$VK_NETNS_HOSTS" ]; then
     cat "$VK_NETNS_HOSTS" >>"/etc/netns/$ns/hosts"
