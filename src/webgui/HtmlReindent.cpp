@@ -1050,12 +1050,19 @@ ReindentResult Reindenter::run(const std::string& Source)
             prot = protectedRanges(work, toks, false);
         }
     }
-    hasHeadEnd = false;
-    for (const HtmlToken& t : toks) {
-        if (t.kind == HtmlToken::Kind::EndTag && t.name == "head")
-            hasHeadEnd = true;
+    for (const HtmlToken& t : toks)
         if (t.kind == HtmlToken::Kind::EndTag && t.name == "title")
             lastTitleEnd = t.begin;
+    // The head's end as the line rules will find it (outside raw content).
+    hasHeadEnd = false;
+    for (std::size_t p = PosText("</head", work) ? static_cast<std::size_t>(PosText("</head", work) - 1) : npos; p != npos;) {
+        const std::size_t e = p + 6;
+        if (!prot.intersects(p, e) && (e >= work.size() || !isNameChar(work[e]))) {
+            hasHeadEnd = true;
+            break;
+        }
+        const int next = PosText("</head", work.substr(e));
+        p = next > 0 ? e + static_cast<std::size_t>(next - 1) : npos;
     }
     for (const LineSpan& sp : splitSpans(work)) {
         const std::string line = work.substr(sp.begin, sp.end - sp.begin);

@@ -505,6 +505,8 @@ TEST(Reindent, FuzzFoundInputsReindentStably)
                        std::string("<html><&ead>\r\n<title> \x82\xb3\x1a\x1a" "class=\"c\">; x/p>\r\n</body></html>\r\n"));
     pages.emplace_back("two titles on a line, one end written oddly",
                        std::string("h\xf4ml><head><title>raw</title<html>\x9b" "ead><title>\r\n<td><span>a</span>n></tr>\r\n"));
+    pages.emplace_back("head end tag with odd bytes",
+                       std::string("html><head><title>t</title></head~~~~>\r\n<p>x</p>\r\n"));
     pages.emplace_back("title that never ends", std::string("h<!DOCTYPE>\r\n<title>\x83\x81\r\n<!-- menu -->\r\n<p>x</p>"));
     for (const auto& [name, page] : pages)
         for (const ReindentOptions& o : allOptions()) {
