@@ -887,3 +887,88 @@ std::vector<std::string> TidySheetList(const std::vector<std::string>& Items)
     }
     return out;
 }
+
+// --- keyword searches ------------------------------------------------------------------------
+
+std::vector<std::string> EdictScan(const std::string& Keywords)
+{
+    std::vector<std::string> words;
+    std::string s = TrimWideSpaces(Trim(Keywords));
+    s = ReplaceAll(s, Utf8ToAnsi("　"), "  ");
+    s = ReplaceAll(s, "  ", " ");
+    s = ReplaceAll(s, " ", ",");
+    if (s.empty())
+        return words;
+    const std::size_t n = s.size();
+    auto isCtl = [&](std::size_t i) { return static_cast<unsigned char>(s[i]) < 0x20; };
+    std::size_t i = 0;
+    while (i < n && isCtl(i))
+        ++i;
+    for (;;) {
+        std::string field;
+        if (i < n && s[i] == '"') {
+            ++i;
+            while (i < n) {
+                if (s[i] == '"') {
+                    if (i + 1 < n && s[i + 1] == '"') {
+                        field += '"';
+                        i += 2;
+                        continue;
+                    }
+                    ++i;
+                    break;
+                }
+                field += s[i++];
+            }
+        } else {
+            while (i < n && s[i] != ',' && !isCtl(i))
+                field += s[i++];
+        }
+        words.push_back(field);
+        while (i < n && isCtl(i))
+            ++i;
+        if (i < n && s[i] == ',') {
+            ++i;
+            while (i < n && isCtl(i))
+                ++i;
+            if (i >= n) {
+                words.push_back(""); // a comma at the end leaves an empty last word
+                break;
+            }
+            continue;
+        }
+        if (i >= n)
+            break;
+    }
+    return words;
+}
+
+std::string FormatHitLine(int Line, int Column)
+{
+    std::string l = std::to_string(Line);
+    if (l.size() < 4)
+        l.insert(0, 4 - l.size(), ' ');
+    std::string c = std::to_string(Column);
+    if (c.size() < 2)
+        c.insert(0, 2 - c.size(), '0');
+    return l + "/" + c;
+}
+
+bool ParseHitLine(const std::string& Item, int& Line, int& Column)
+{
+    const std::size_t slash = Item.find('/');
+    if (slash == npos)
+        return false;
+    auto number = [](std::string t) {
+        t = Trim(t);
+        if (t.empty() || t.size() > 9 || t.find_first_not_of("0123456789") != npos)
+            return 0;
+        return std::stoi(t);
+    };
+    Line = number(Item.substr(0, slash));
+    std::string rest = Item.substr(slash + 1);
+    if (const std::size_t b = rest.find(' '); b != npos)
+        rest.erase(b);
+    Column = number(rest);
+    return true;
+}

@@ -139,3 +139,15 @@ std::string CaptionFolder(const std::string& Caption);
 // The reference list after an append: sorted, duplicates dropped, each cut after its first
 // ".css"; an item with a blank stays when it names an existing file.
 std::vector<std::string> TidySheetList(const std::vector<std::string>& Items);
+
+// --- keyword searches ------------------------------------------------------------------------
+
+// The words of a keyword text: trimmed, a full-width blank counting two blanks, each pair of
+// blanks one separator, each blank a comma; then split as comma text (a field in double quotes
+// keeps its commas, "" inside it is one quote). Empty words are kept: their place decides the
+// colour of the words after them.
+std::vector<std::string> EdictScan(const std::string& Keywords);
+// A hit line of a result list: the line right-aligned in 4, "/", the column with 2 digits.
+std::string FormatHitLine(int Line, int Column);
+// Reads a hit line back (text after the column, behind a blank, is allowed); false without "/".
+bool ParseHitLine(const std::string& Item, int& Line, int& Column);

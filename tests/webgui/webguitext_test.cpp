@@ -347,3 +347,45 @@ TEST(Sheets, TidyKeepsExistingFilesWithBlanks)
     const auto out = TidySheetList({"b.css?v=1", "a.css", "a.css", withBlank, "/no such/x.css"});
     EXPECT_EQ(out, (std::vector<std::string>{withBlank, "a.css", "b.css"}));
 }
+
+TEST(Keywords, SplitLikeTheSearchPanes)
+{
+    using W = std::vector<std::string>;
+    struct Case {
+        std::string in;
+        W words;
+    };
+    const std::vector<Case> cases = {
+        {"", {}},
+        {" " + sj("　") + " ", {}},
+        {"div span", {"div", "span"}},
+        {"div  span", {"div", "span"}},
+        {"div" + sj("　") + "span", {"div", "span"}},
+        {"div,span", {"div", "span"}},
+        {"div   span", {"div", "", "span"}},
+        {"div, span", {"div", "", "span"}},
+        {",div", {"", "div"}},
+        {"div,", {"div", ""}},
+        {"\"a b\"", {"a,b"}},
+        {"\"say \"\"hi\"\"\",x", {"say,\"hi\"", "x"}},
+        {sj("表示 ソース"), {sj("表示"), sj("ソース")}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(EdictScan(c.in), c.words) << c.in;
+}
+
+TEST(Keywords, HitLinesFormatAndParse)
+{
+    EXPECT_EQ(FormatHitLine(12, 5), "  12/05");
+    EXPECT_EQ(FormatHitLine(12345, 123), "12345/123");
+    int line = 0, col = 0;
+    ASSERT_TRUE(ParseHitLine("  12/05", line, col));
+    EXPECT_EQ(line, 12);
+    EXPECT_EQ(col, 5);
+    ASSERT_TRUE(ParseHitLine("   3/17 <div class", line, col));
+    EXPECT_EQ(col, 17);
+    ASSERT_TRUE(ParseHitLine("x/y", line, col));
+    EXPECT_EQ(line, 0);
+    EXPECT_EQ(col, 0);
+    EXPECT_FALSE(ParseHitLine("12 05", line, col));
+}
