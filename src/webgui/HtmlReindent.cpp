@@ -1537,8 +1537,13 @@ namespace {
 // A page that already ends in "</html>" does not get a second one.
 bool endsWithHtmlEnd(const std::string& s)
 {
-    const std::string t = LowerCase(TrimRight(s));
-    return t.size() >= 7 && t.compare(t.size() - 7, 7, "</html>") == 0;
+    const std::string t = TrimRight(s);
+    const std::size_t nl = t.rfind('\n');
+    const std::string last = nl == npos ? t : t.substr(nl + 1);
+    const auto toks = ScanHtml(last);
+    // a real end tag, not the tail of a tag that began earlier on the line ("<html</html>")
+    return !toks.empty() && toks.back().kind == HtmlToken::Kind::EndTag && toks.back().name == "html" &&
+           toks.back().end == last.size();
 }
 } // namespace
 

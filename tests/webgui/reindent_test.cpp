@@ -507,6 +507,7 @@ TEST(Reindent, FuzzFoundInputsReindentStably)
                        std::string("h\xf4ml><head><title>raw</title<html>\x9b" "ead><title>\r\n<td><span>a</span>n></tr>\r\n"));
     pages.emplace_back("head end tag with odd bytes",
                        std::string("html><head><title>t</title></head~~~~>\r\n<p>x</p>\r\n"));
+    pages.emplace_back("page end inside an odd tag", std::string("<p>x</p>\r\n</body><html</html>\r\n"));
     pages.emplace_back("title that never ends", std::string("h<!DOCTYPE>\r\n<title>\x83\x81\r\n<!-- menu -->\r\n<p>x</p>"));
     for (const auto& [name, page] : pages)
         for (const ReindentOptions& o : allOptions()) {
