@@ -1,4 +1,5 @@
 #include "webgui/HtmlReindent.h"
+#include "webgui/WebGuiText.h"
 
 #include "text/HtmlScan.h"
 #include "text/HtmlRewrite.h"
@@ -1590,26 +1591,6 @@ std::string RemoveIndentCommentText(const std::string& Source)
 
 namespace {
 
-// The iframe that an earlier step disabled inside a comment, given back in its exact form.
-std::string enableDisabledIframes(const std::string& text)
-{
-    std::string out;
-    std::size_t at = 0;
-    for (const HtmlToken& t : ScanHtml(text)) {
-        if (t.kind != HtmlToken::Kind::Comment)
-            continue;
-        const std::string c = text.substr(t.begin, t.end - t.begin);
-        if (!StartsWithNoCase(c, "<!-- ==<iframe") || c.size() < 30 ||
-            LowerCase(c.substr(c.size() - 15)) != "</iframe>== -->")
-            continue;
-        out.append(text, at, t.begin - at);
-        out += c.substr(7, c.size() - 7 - 6);
-        at = t.end;
-    }
-    out.append(text, at, npos);
-    return out;
-}
-
 std::string normaliseMarkup(const std::string& s)
 {
     static const std::pair<const char*, const char*> rows[] = {
@@ -1659,7 +1640,7 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
             return collapseBlankLines(ReplaceAll(seg, "\t", "    "));
         });
     if (PosText("<!-- ==<iframe", src) > 0)
-        src = enableDisabledIframes(src);
+        src = EnableIframes(src);
     // The normalisation table on markup, and a typed script start put on its own line once
     // (its contents are left as they are), in one walk.
     {
@@ -1743,7 +1724,7 @@ std::string IndentSaveText(const std::vector<std::string>& FinalLines)
     });
     // A script whose contents are one line break only: nothing raw is touched.
     t = ReplaceAllIgnoreCase(t, "\"text/javascript\">\r\n</script>", "\"text/javascript\"></script>");
-    return PosText("<!-- ==<iframe", t) > 0 ? enableDisabledIframes(t) : t;
+    return PosText("<!-- ==<iframe", t) > 0 ? EnableIframes(t) : t;
 }
 
 std::string IndentSaveFileName(const std::string& Chosen, const std::string& PageFile)
