@@ -1539,12 +1539,22 @@ namespace {
 bool endsWithHtmlEnd(const std::string& s)
 {
     const std::string t = TrimRight(s);
-    const std::size_t nl = t.rfind('\n');
-    const std::string last = nl == npos ? t : t.substr(nl + 1);
-    const auto toks = ScanHtml(last);
-    // a real end tag, not the tail of a tag that began earlier on the line ("<html</html>")
-    return !toks.empty() && toks.back().kind == HtmlToken::Kind::EndTag && toks.back().name == "html" &&
-           toks.back().end == last.size();
+    if (t.size() < 7 || LowerCase(t.substr(t.size() - 7)) != "</html>")
+        return false;
+    // a real end tag, not the tail of a tag or declaration that began before it
+    // ("<html</html>", a DOCTYPE left open): the nearest "<" or ">" before it must be a ">"
+    for (std::size_t i = t.size() - 7; i > 0; --i) {
+        const char c = t[i - 1];
+        if (c == '>')
+            return true;
+        if (c == '<') {
+            const char n = t[i];
+            const bool opens = (n >= 'a' && n <= 'z') || (n >= 'A' && n <= 'Z') || n == '/' || n == '!' || n == '?';
+            if (opens)
+                return false;
+        }
+    }
+    return true;
 }
 } // namespace
 
