@@ -42,6 +42,12 @@ void ShowMessageBox(QWidget *parent, const QString &text)
     QMessageBox::information(parent, QApplication::applicationName(), text);
 }
 
+QString TabCaptionText(const QString &Text)
+{
+    QString t = Text;
+    return t.replace(QLatin1Char('&'), QStringLiteral("&&"));
+}
+
 void ClearItemList(QWidget *Box)
 {
     if (auto *combo = qobject_cast<QComboBox *>(Box)) combo->clear();

@@ -64,6 +64,8 @@ void SetGUIUrl(TAMainForm &form, const std::string &Url);
 // Empties the item list of a box that has one (a combo box, whose text goes with its
 // items); a box without a list is left as it is.
 void ClearItemList(QWidget *Box);
+// A text shown as a tab's caption: an "&" stays an "&" instead of marking a shortcut key.
+QString TabCaptionText(const QString &Text);
 // The first selected item's text; "" when none is selected.
 std::string ListBoxSelected(QListWidget *ListBox);
 

@@ -226,7 +226,8 @@ bool LinkRouter::BaseBrowserDocumentClick(const DocEvent &e)
         if (found >= 0) {
             n.SpinEditBatchBrowseStart->setValue(found + 1);
             auto *pc = n.TargetPageControl;
-            pc->setTabText(pc->currentIndex(), qs(ResultTabCaption(found + 1, sjis(lb->item(found)->text()))));
+            pc->setTabText(pc->currentIndex(),
+                          TabCaptionText(qs(ResultTabCaption(found + 1, sjis(lb->item(found)->text())))));
         } else {
             n.SpinEditBatchBrowseStart->setValue(1);
         }

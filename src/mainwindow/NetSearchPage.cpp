@@ -241,7 +241,7 @@ void NetSearchPage::openListLine(int index, const std::string &line)
     if (!tabs_->CreateTargetTab(Trim(u), u, index + 1)) return;
     auto *pc = n.TargetPageControl;
     if (n.ListBoxPageControlBaseBrowserTab08SearchList->count() > 0 && n.CheckBoxBatchSearchBrowse->isChecked())
-        pc->setTabText(pc->currentIndex(), qs(ResultTabCaption(index + 1, line)));
+        pc->setTabText(pc->currentIndex(), TabCaptionText(qs(ResultTabCaption(index + 1, line))));
     pc->setTabToolTip(pc->currentIndex(), qs(u));
     n.SpinEditBatchBrowseStart->setValue(index + 1);
     n.edGoogleURL->setEditText(qs(u));
