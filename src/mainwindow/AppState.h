@@ -5,6 +5,8 @@
 #include <array>
 #include <string>
 
+class TProfDHTMLEdit2;
+
 // The shared lists, in creation order.
 enum class SharedList {
     GTagValueList, GCssUrlList, GSavedFileList, GCssImportLines, GDownloadedCssFiles, GJsDownloadLog,
@@ -63,6 +65,8 @@ struct AppState {
     std::string GFrameSetPage, GInhibitBaseDir, GPageCharset, GBaseHref, GClipboardHtml, GCssUrlRoot,
         GLastSaveFolder, GDirectText, GDownloadLocalFile;
     bool FTraceInterrupted = false;
+    // The WebGUI page's editors: the one of the selected tab and the two hidden ones.
+    TProfDHTMLEdit2 *GActiveEditor = nullptr, *GTempEditor = nullptr, *GCurrentEditor = nullptr;
 
     // Text constants (Shift_JIS where they are compared with page text).
     std::string GAboutBlank, GHttp, GHttps, GHtmlOpen, GBaseOpen, GCharsetSjis, GCharsetEuc, GCharsetUtf8,

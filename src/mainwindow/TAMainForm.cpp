@@ -11,6 +11,7 @@
 #include "nettools/WhoisCli.h"
 #include "nettools/WhoisPage.h"
 #include "platform/QtSjis.h"
+#include "webgui/WebGuiEditorTabs.h"
 #include <QAction>
 #include <QGuiApplication>
 #include <QClipboard>
@@ -152,6 +153,13 @@ void TAMainForm::FormCreate()
         return static_cast<TWhoisForm *>(nullptr);
     };
     whoisPage = new WhoisPage(ip, *GWhoisCli, whoisCtx, this);
+    webGuiEditorTabs = new WebGuiEditorTabs({gui.PageControlGUILeft, dl.PageControlmainBodyRightTab02Download,
+                                             gui.PageControlGUIRightTab03OrgHTMLSrcRightTab06CurrentEditor,
+                                             &state_.GActiveEditor, &state_.GTempEditor, &state_.GCurrentEditor},
+                                            this);
+    webGuiEditorTabs->CreateCanvas(QString());
+    webGuiEditorTabs->CreateTempEditor(QString());
+    webGuiEditorTabs->CreateCurrentEditor(QString());
 }
 
 void TAMainForm::layoutNetSearchPage()

@@ -23,6 +23,7 @@ class CodeConvertPage;
 class WebCodePage;
 class TWhoisCli;
 class WhoisPage;
+class WebGuiEditorTabs;
 
 // The menu items of the main menu; objectName is each item's name.
 struct MainMenuItems {
@@ -64,6 +65,7 @@ public:
     WebCodePage *webCodePage = nullptr;            // " Ｗｅｂ ｺｰﾄﾞ変換 "
     std::shared_ptr<TWhoisCli> GWhoisCli;          // the one whois client
     WhoisPage *whoisPage = nullptr;                // " ＩＰｱﾄﾞﾚｽの取得 ": whois
+    WebGuiEditorTabs *webGuiEditorTabs = nullptr;  // the WebGUI page's editors
     TStatusBar *StatusBar1 = nullptr;
     TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
            *TimerGUILocalIndent = nullptr;

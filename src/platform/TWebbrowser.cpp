@@ -44,6 +44,7 @@ bool TWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, boo
 {
     if (!isMainFrame) return true;
     if (type == NavigationTypeLinkClicked && owner_->refuseLinkClicks_) return false;
+    owner_->lastNavType_ = type;
     bool cancel = false;
     emit owner_->BeforeNavigate2(url.toString(), &cancel);
     if (cancel) return false;
@@ -186,7 +187,7 @@ void TWebbrowser::onNewWindow(QWebEngineNewWindowRequest &request)
     }
 }
 
-QVariant TWebbrowser::evalSync(const QString &script, int timeoutMs)
+QVariant TWebbrowser::evalSync(const QString &script, int timeoutMs, quint32 worldId)
 {
     if (!view_ || g_terminating) return {};
     struct Reply {
@@ -198,7 +199,7 @@ QVariant TWebbrowser::evalSync(const QString &script, int timeoutMs)
     auto reply = std::make_shared<Reply>();
     const quint64 gen = generation_;
     QPointer<TWebbrowser> self(this);
-    page_->runJavaScript(script, [reply, self, gen](const QVariant &v) {
+    page_->runJavaScript(script, worldId, [reply, self, gen](const QVariant &v) {
         if (self && self->generation_ == gen) reply->value = v;
         reply->done = true;
         if (reply->loop) reply->loop->quit();

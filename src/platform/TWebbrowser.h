@@ -63,7 +63,11 @@ public:
     // Runs a script in the current document and waits for its answer, pumping events, at
     // most timeoutMs. Gives an invalid QVariant when there is no document, on time-out, or
     // when the document was replaced meanwhile.
-    QVariant evalSync(const QString &script, int timeoutMs = 5000);
+    // worldId is the script world: the program's own readers run in ApplicationWorld, where
+    // a page's scripts cannot reach them (and which runs even where page scripts are off).
+    QVariant evalSync(const QString &script, int timeoutMs = 5000, quint32 worldId = 0 /* MainWorld */);
+    // The kind of the main-frame navigation last asked for (valid inside BeforeNavigate2).
+    QWebEnginePage::NavigationType lastNavigationType() const { return lastNavType_; }
 
     // The engine page; created on demand.
     TWebPage *page();
@@ -101,4 +105,5 @@ private:
     bool silent_ = true;
     bool refuseLinkClicks_ = false;
     quint64 generation_ = 0;
+    QWebEnginePage::NavigationType lastNavType_ = QWebEnginePage::NavigationTypeOther;
 };

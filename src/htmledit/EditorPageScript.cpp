@@ -1,0 +1,159 @@
+#include "htmledit/EditorPageScript.h"
+
+namespace {
+const char *kScript = R"JS((function () {
+  var TOKEN = %TOKEN%;
+  if (window.__vkEdit && window.__vkEdit.token === TOKEN) { window.__vkEdit.attach(); return; }
+  var URL_ATTRS = {href:1, src:1, action:1, background:1, cite:1, classid:1, codebase:1, data:1,
+                   longdesc:1, profile:1, usemap:1};
+  var ed = {token: TOKEN, edit: true, handlers: null, observer: null, displayTimer: 0, changeQueued: false};
+
+  function post(type, extra) {
+    var m = {type: type};
+    if (extra) for (var k in extra) m[k] = extra[k];
+    console.log(TOKEN + JSON.stringify(m));
+  }
+
+  function resolve(v) {
+    try { return new URL(v, document.baseURI).href; } catch (e) { return v; }
+  }
+
+  function doctypeText(d) {
+    var s = '<!DOCTYPE ' + d.name;
+    if (d.publicId) s += ' PUBLIC "' + d.publicId + '"';
+    if (d.systemId) s += (d.publicId ? '' : ' SYSTEM') + ' "' + d.systemId + '"';
+    return s + '>';
+  }
+
+  function snap(n) {
+    switch (n.nodeType) {
+    case 1:
+      var o = {t: 1, n: n.tagName, a: [], c: []};
+      for (var i = 0; i < n.attributes.length; i++) {
+        var at = n.attributes[i];
+        var a = [at.name, at.value];
+        if (URL_ATTRS[at.name.toLowerCase()]) a.push(resolve(at.value));
+        o.a.push(a);
+      }
+      var kids = n.localName === 'template' && n.content ? n.content.childNodes : n.childNodes;
+      for (var j = 0; j < kids.length; j++) { var s = snap(kids[j]); if (s) o.c.push(s); }
+      return o;
+    case 3: case 4: return {t: 3, d: n.data};
+    case 8: return {t: 8, d: n.data};
+    case 10: return {t: 10, d: doctypeText(n)};
+    default: return null;
+    }
+  }
+
+  ed.snapshot = function () {
+    var nodes = [];
+    for (var i = 0; i < document.childNodes.length; i++) { var s = snap(document.childNodes[i]); if (s) nodes.push(s); }
+    var bases = [];
+    var b = document.getElementsByTagName('base');
+    for (var k = 0; k < b.length; k++) bases.push(b[k].getAttribute('href') === null ? '' : b[k].href);
+    return JSON.stringify({url: document.URL, title: document.title, base: bases,
+      counts: [document.getElementsByTagName('html').length, document.getElementsByTagName('head').length,
+               document.getElementsByTagName('body').length], nodes: nodes});
+  };
+
+  ed.documentHtml = function () {
+    var s = '';
+    for (var i = 0; i < document.childNodes.length; i++) {
+      var n = document.childNodes[i];
+      if (n.nodeType === 10) s += doctypeText(n) + '\n';
+      else if (n.nodeType === 8) s += '<!--' + n.data + '-->\n';
+      else if (n.nodeType === 1) s += n.outerHTML;
+    }
+    return s;
+  };
+
+  // Replaces the document's content in place: URL and base stay, nothing navigates.
+  ed.setSource = function (html) {
+    var d = new DOMParser().parseFromString(html, 'text/html');
+    var root = document.importNode(d.documentElement, true);
+    if (document.doctype) document.doctype.remove();
+    while (document.firstChild) document.removeChild(document.firstChild);
+    for (var i = 0; i < d.childNodes.length; i++) {
+      var n = d.childNodes[i];
+      if (n.nodeType === 10) document.appendChild(document.implementation.createDocumentType(n.name, n.publicId, n.systemId));
+      else if (n.nodeType === 8) document.appendChild(document.createComment(n.data));
+      else if (n.nodeType === 1) document.appendChild(root);
+    }
+    if (!document.documentElement) document.appendChild(root);
+    ed.attach();
+    return true;
+  };
+
+  ed.sheet = null;
+  ed.setSheet = function (css) {
+    try {
+      if (!ed.sheet) ed.sheet = new CSSStyleSheet();
+      ed.sheet.replaceSync(css);
+      var list = (document.adoptedStyleSheets || []).filter(function (s) { return s !== ed.sheet; });
+      if (css) list.push(ed.sheet);
+      document.adoptedStyleSheets = list;
+      return true;
+    } catch (e) { return false; }
+  };
+
+  ed.setMode = function (edit, divDefault) {
+    ed.edit = edit;
+    document.designMode = edit ? 'on' : 'off';
+    try { document.execCommand('defaultParagraphSeparator', false, divDefault ? 'div' : 'p'); } catch (e) {}
+    ed.observe();
+    return document.designMode;
+  };
+
+  ed.observe = function () {
+    if (ed.observer) ed.observer.disconnect();
+    ed.observer = null;
+    if (!ed.edit) return;
+    ed.observer = new MutationObserver(function () {
+      if (ed.changeQueued) return;
+      ed.changeQueued = true;
+      setTimeout(function () { ed.changeQueued = false; post('change'); }, 0);
+    });
+    ed.observer.observe(document, {subtree: true, childList: true, characterData: true, attributes: true});
+  };
+
+  function display() {
+    if (ed.displayTimer) clearTimeout(ed.displayTimer);
+    ed.displayTimer = setTimeout(function () { ed.displayTimer = 0; post('display'); }, 30);
+  }
+  function click(ev) { post(ev.type); }
+  function drop(ev) { ev.preventDefault(); }
+  function menu(ev) { ev.preventDefault(); post('contextmenu', {x: ev.clientX, y: ev.clientY}); }
+
+  // Document listeners go with document.open, so they are (re)attached after every write.
+  ed.attach = function () {
+    var h = ed.handlers || (ed.handlers = {display: display, click: click, drop: drop, menu: menu});
+    document.removeEventListener('selectionchange', h.display);
+    document.removeEventListener('input', h.display, true);
+    document.removeEventListener('click', h.click, true);
+    document.removeEventListener('dblclick', h.click, true);
+    document.removeEventListener('drop', h.drop, true);
+    document.removeEventListener('dragover', h.drop, true);
+    document.removeEventListener('contextmenu', h.menu, true);
+    document.addEventListener('selectionchange', h.display);
+    document.addEventListener('input', h.display, true);
+    document.addEventListener('click', h.click, true);
+    document.addEventListener('dblclick', h.click, true);
+    document.addEventListener('drop', h.drop, true);
+    document.addEventListener('dragover', h.drop, true);
+    document.addEventListener('contextmenu', h.menu, true);
+    ed.observe();
+  };
+
+  window.__vkEdit = ed;
+  ed.attach();
+  if (document.readyState !== 'loading') post('ready');
+  else document.addEventListener('DOMContentLoaded', function () { post('ready'); });
+})();)JS";
+} // namespace
+
+QString editorPageScript(const QString &Token)
+{
+    QString t = Token;
+    t.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
+    return QString::fromLatin1(kScript).replace(QStringLiteral("%TOKEN%"), QLatin1Char('"') + t + QLatin1Char('"'));
+}

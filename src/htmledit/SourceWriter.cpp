@@ -1,0 +1,565 @@
+#include "htmledit/SourceWriter.h"
+#include "htmledit/HtmlEditUnit.h"
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSet>
+#include <QUrl>
+
+namespace htmledit {
+
+namespace {
+const QString kCrLf = QStringLiteral("\r\n");
+
+bool has(unsigned options, unsigned bit) { return (options & bit) != 0; }
+
+// HTML 4.01's inline elements, and ABBR, which the engine knows only by name.
+bool isInline(const QString &l)
+{
+    static const QSet<QString> s = {
+        QStringLiteral("a"),      QStringLiteral("abbr"),   QStringLiteral("acronym"), QStringLiteral("b"),
+        QStringLiteral("basefont"), QStringLiteral("bdo"),  QStringLiteral("big"),     QStringLiteral("br"),
+        QStringLiteral("cite"),   QStringLiteral("code"),   QStringLiteral("dfn"),     QStringLiteral("em"),
+        QStringLiteral("font"),   QStringLiteral("i"),      QStringLiteral("img"),     QStringLiteral("kbd"),
+        QStringLiteral("label"),  QStringLiteral("q"),      QStringLiteral("s"),       QStringLiteral("samp"),
+        QStringLiteral("small"),  QStringLiteral("span"),   QStringLiteral("strike"),  QStringLiteral("strong"),
+        QStringLiteral("sub"),    QStringLiteral("sup"),    QStringLiteral("textarea"), QStringLiteral("tt"),
+        QStringLiteral("u"),      QStringLiteral("var")};
+    return s.contains(l);
+}
+
+// The engine's void elements besides the classic ones: without this they would get end tags
+// and AddNbsp would put a visible "&nbsp;" into the text.
+bool isEmptyTag(const QString &l)
+{
+    static const QSet<QString> extra = {QStringLiteral("embed"), QStringLiteral("source"), QStringLiteral("track"),
+                                        QStringLiteral("wbr")};
+    return IsEmptyElement(l) || extra.contains(l);
+}
+
+bool noNbsp(const QString &l)
+{
+    static const QSet<QString> s = {QStringLiteral("button"), QStringLiteral("form"),   QStringLiteral("iframe"),
+                                    QStringLiteral("marquee"), QStringLiteral("object"), QStringLiteral("select"),
+                                    QStringLiteral("style"),  QStringLiteral("tbody"),  QStringLiteral("textarea"),
+                                    QStringLiteral("title")};
+    return s.contains(l);
+}
+
+// Elements whose text the parser takes as it stands: written unescaped.
+bool isRawText(const QString &l)
+{
+    return l == QLatin1String("script") || l == QLatin1String("style") || l == QLatin1String("xmp") ||
+           l == QLatin1String("plaintext");
+}
+
+// Elements whose whitespace is content.
+bool preservesSpace(const QString &l)
+{
+    return l == QLatin1String("pre") || l == QLatin1String("listing") || l == QLatin1String("textarea") ||
+           isRawText(l);
+}
+
+bool isSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r') ||
+           c == QLatin1Char('\f');
+}
+
+bool isBlockElementNode(const DomNode &n)
+{
+    if (n.type != DomNode::Element) return false;
+    const QString l = n.name.toLower();
+    return !l.contains(QLatin1Char(':')) && !isInline(l);
+}
+
+// "&" as written in a value reads back as a character reference only before "#" or a name.
+bool ampersandNeedsEscape(const QString &v, int i)
+{
+    const int n = v.size();
+    if (i + 1 >= n) return false;
+    if (v[i + 1] == QLatin1Char('#')) return true;
+    int j = i + 1;
+    while (j < n && v[j].isLetterOrNumber() && v[j].unicode() < 128) ++j;
+    if (j == i + 1) return false;
+    if (j < n && v[j] == QLatin1Char(';')) return true;
+    // A legacy name without ";" is decoded unless "=" or an alphanumeric follows it.
+    const QString name = v.mid(i + 1, j - i - 1);
+    for (int k = name.size(); k >= 2; --k) {
+        const QString pre = name.left(k);
+        static const QSet<QString> legacy = {QStringLiteral("amp"), QStringLiteral("lt"), QStringLiteral("gt"),
+                                             QStringLiteral("quot"), QStringLiteral("nbsp"), QStringLiteral("copy"),
+                                             QStringLiteral("reg"), QStringLiteral("AMP"), QStringLiteral("LT"),
+                                             QStringLiteral("GT"), QStringLiteral("QUOT")};
+        if (legacy.contains(pre)) return k == name.size() && !(j < n && v[j] == QLatin1Char('='));
+    }
+    return false;
+}
+
+QString attributeText(const QString &value)
+{
+    QString out;
+    out.reserve(value.size());
+    for (int i = 0; i < value.size(); ++i) {
+        const QChar c = value[i];
+        if (c == QLatin1Char('"')) out += QLatin1String("&quot;");
+        else if (c == QLatin1Char('&') && ampersandNeedsEscape(value, i)) out += QLatin1String("&amp;");
+        else out += c;
+    }
+    return NormalizeLineEnds(out);
+}
+
+bool needsQuotes(const QString &v)
+{
+    if (v.isEmpty()) return true;
+    for (QChar c : v)
+        if (isSpace(c) || c == QLatin1Char('"') || c == QLatin1Char('\'') || c == QLatin1Char('=') ||
+            c == QLatin1Char('<') || c == QLatin1Char('>') || c == QLatin1Char('`'))
+            return true;
+    return false;
+}
+
+QString indentOf(int level) { return QString(level * 2, QLatin1Char(' ')); }
+
+struct Writer {
+    const WriterContext &ctx;
+
+    QString attributes(const DomNode &n, const QString &lname, int &count) const
+    {
+        QString out;
+        const unsigned o = ctx.options;
+        for (const DomAttr &a : n.attrs) {
+            const QString an = a.name.toLower();
+            if (an.contains(QLatin1Char(':')) && an != QLatin1String("xml:lang")) {
+                // namespaced attributes are kept as written
+            }
+            if (an == QLatin1String("designtimesp") || an == QLatin1String("designtimeurl")) continue;
+            QString value = a.value;
+            const bool boolean = IsBooleanAttribute(an);
+            if (an == QLatin1String("style") && has(o, LowercaseStylePropertyNames)) value = LowercaseStyleText(value);
+            if (!boolean && value.isEmpty()) continue;
+            if (lname == QLatin1String("meta")) {
+                if (an == QLatin1String("content") &&
+                    (value.startsWith(QLatin1String("MSHTML ")) || value == QLatin1String("Microsoft DHTML Editing Control")))
+                    continue;
+                if (an == QLatin1String("name") && value.compare(QLatin1String("GENERATOR"), Qt::CaseInsensitive) == 0)
+                    continue;
+                if (an == QLatin1String("content") && has(o, Preserve8BitCharacters) &&
+                    value == QLatin1String("text/html; charset=unicode"))
+                    value = QStringLiteral("text/html; charset=Shift_JIS");
+            }
+            const QString wname = has(o, LowercaseAttributeNames) ? an : a.name;
+            if (boolean) {
+                ++count;
+                if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
+                    --count;
+                    continue;
+                }
+                out += QLatin1Char(' ') + wname;
+                if (has(o, UnminimizeBooleanAttributes))
+                    out += QLatin1Char('=') +
+                           (has(o, QuoteAttributeValues) ? QLatin1Char('"') + wname + QLatin1Char('"') : wname);
+                continue;
+            }
+            if (IsUrlAttribute(lname, an)) value = ConvertUrlAttribute(lname, a.value, a.absolute, ctx);
+            const QString text = attributeText(value);
+            const QString quoted =
+                has(o, QuoteAttributeValues) || needsQuotes(value) ? QLatin1Char('"') + text + QLatin1Char('"') : text;
+            out += QLatin1Char(' ') + wname + QLatin1Char('=') + quoted;
+            ++count;
+        }
+        return out;
+    }
+
+    QString children(const DomNode &n, const QString &lname, int level, bool preserve) const
+    {
+        QString out;
+        const bool raw = isRawText(lname);
+        const bool block = isBlockElementNode(n);
+        const int count = n.children.size();
+        for (int i = 0; i < count; ++i) {
+            const DomNode &c = n.children[i];
+            if (c.type == DomNode::Text) {
+                QString t = c.data;
+                if (!preserve) {
+                    // Whitespace at block boundaries is the writer's own line end and indent.
+                    const bool atStart = (i == 0 && block) || (i > 0 && isBlockElementNode(n.children[i - 1]));
+                    const bool atEnd = (i == count - 1 && block) || (i + 1 < count && isBlockElementNode(n.children[i + 1]));
+                    if (atStart) {
+                        int k = 0;
+                        while (k < t.size() && isSpace(t[k])) ++k;
+                        t.remove(0, k);
+                    }
+                    if (atEnd) {
+                        int k = t.size();
+                        while (k > 0 && isSpace(t[k - 1])) --k;
+                        t.truncate(k);
+                    }
+                    if (t.isEmpty()) continue;
+                }
+                out += raw ? NormalizeLineEnds(t) : EscapeText(t, ctx.options);
+                continue;
+            }
+            out += node(c, level + 1, preserve);
+        }
+        return out;
+    }
+
+    QString element(const DomNode &n, int level, bool preserve) const
+    {
+        const QString lname = n.name.toLower();
+        if (lname.contains(QLatin1Char(':'))) return QString();
+        const unsigned o = ctx.options;
+        const bool hidden = lname == QLatin1String("base") && has(o, HideBaseElement);
+        const bool block = !isInline(lname);
+        const bool empty = isEmptyTag(lname);
+        const bool innerPreserve = preserve || preservesSpace(lname);
+        if (hidden) return children(n, lname, level, innerPreserve);
+
+        QString wname = has(o, LowercaseElementNames) ? lname : n.name;
+        for (const TagSubstitution &s : ctx.substitutions)
+            if (s.OriginalTag.compare(lname, Qt::CaseInsensitive) == 0) wname = s.ReplacementTag;
+
+        int count = 0;
+        const QString attrs = attributes(n, lname, count);
+        const QString lead = preserve ? QString() : (level > 0 ? kCrLf : QString());
+        if (empty) {
+            if (lname == QLatin1String("meta") && count == 0) return QString();
+            QString r;
+            if (block) r = lead + (preserve ? QString() : indentOf(level));
+            r += QLatin1Char('<') + wname + attrs;
+            if (has(o, TerminateEmptyElements)) r += has(o, AddSpaceInTerminatedEmptyElements) ? QStringLiteral(" />") : QStringLiteral("/>");
+            else r += QLatin1Char('>');
+            return r;
+        }
+        const bool bareFont = lname == QLatin1String("font") && count == 0;
+        QString r;
+        if (block) r = lead + (has(o, IndentSource) && !preserve ? indentOf(level) : QString());
+        if (!bareFont) r += QLatin1Char('<') + wname + attrs + QLatin1Char('>');
+        const QString content = children(n, lname, level, innerPreserve);
+        r += content;
+        if (block && !innerPreserve && content.contains(kCrLf))
+            r += kCrLf + (has(o, IndentSource) ? indentOf(level) : QString());
+        if (has(o, AddNbsp) && content.isEmpty() && !noNbsp(lname)) r += QStringLiteral("&nbsp;");
+        if (!bareFont) r += QStringLiteral("</") + wname + QLatin1Char('>');
+        return r;
+    }
+
+    QString comment(const DomNode &n) const
+    {
+        QString r = QStringLiteral("<!--") + NormalizeLineEnds(n.data) + QStringLiteral("-->");
+        if (has(ctx.options, TerminateComments) && !n.data.endsWith(QLatin1Char(' ')))
+            r.insert(r.size() - 3, QLatin1Char(' '));
+        return r;
+    }
+
+    QString node(const DomNode &n, int level, bool preserve) const
+    {
+        switch (n.type) {
+        case DomNode::Element: return element(n, level, preserve);
+        case DomNode::Text: return EscapeText(n.data, ctx.options);
+        case DomNode::Comment: return comment(n);
+        case DomNode::Doctype: return n.data;
+        default: return kError;
+        }
+    }
+};
+
+void parseNode(const QJsonObject &o, DomNode &n)
+{
+    n.type = o.value(QLatin1String("t")).toInt(DomNode::Element);
+    if (n.type == DomNode::Element) {
+        n.name = o.value(QLatin1String("n")).toString();
+        const QJsonArray attrs = o.value(QLatin1String("a")).toArray();
+        n.attrs.reserve(attrs.size());
+        for (const QJsonValue &av : attrs) {
+            const QJsonArray a = av.toArray();
+            DomAttr at{a.at(0).toString(), a.at(1).toString(), a.size() > 2 ? a.at(2).toString() : QString()};
+            if (at.absolute.isEmpty()) at.absolute = at.value;
+            n.attrs.push_back(std::move(at));
+        }
+        const QJsonArray kids = o.value(QLatin1String("c")).toArray();
+        n.children.resize(kids.size());
+        for (int i = 0; i < kids.size(); ++i) parseNode(kids.at(i).toObject(), n.children[i]);
+    } else {
+        n.data = o.value(QLatin1String("d")).toString();
+    }
+}
+
+const DomNode *findIn(const DomNode &n, const QString &tag)
+{
+    if (n.type != DomNode::Element) return nullptr;
+    if (n.name.compare(tag, Qt::CaseInsensitive) == 0) return &n;
+    for (const DomNode &c : n.children)
+        if (const DomNode *f = findIn(c, tag)) return f;
+    return nullptr;
+}
+
+QString localPathOf(const QString &v)
+{
+    if (v.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) return QUrl(v).toLocalFile();
+    if (v.startsWith(QLatin1Char('/')) && !v.startsWith(QLatin1String("//"))) return v;
+    return QString();
+}
+} // namespace
+
+QString NormalizeLineEnds(const QString &S)
+{
+    if (!S.contains(QLatin1Char('\r')) && !S.contains(QLatin1Char('\n'))) return S;
+    QString t = S;
+    t.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    t.replace(QLatin1String("\n"), kCrLf);
+    return t;
+}
+
+DomSnapshot ParseSnapshot(const QString &Json)
+{
+    DomSnapshot s;
+    QJsonParseError err{};
+    const QJsonDocument d = QJsonDocument::fromJson(Json.toUtf8(), &err);
+    if (err.error != QJsonParseError::NoError || !d.isObject()) return s;
+    const QJsonObject o = d.object();
+    s.url = o.value(QLatin1String("url")).toString();
+    s.title = o.value(QLatin1String("title")).toString();
+    for (const QJsonValue &b : o.value(QLatin1String("base")).toArray()) s.baseHrefs << b.toString();
+    const QJsonArray counts = o.value(QLatin1String("counts")).toArray();
+    s.htmlCount = counts.at(0).toInt();
+    s.headCount = counts.at(1).toInt();
+    s.bodyCount = counts.at(2).toInt();
+    const QJsonArray nodes = o.value(QLatin1String("nodes")).toArray();
+    s.roots.resize(nodes.size());
+    for (int i = 0; i < nodes.size(); ++i) parseNode(nodes.at(i).toObject(), s.roots[i]);
+    s.valid = true;
+    return s;
+}
+
+bool ParseSnapshotNode(const QString &Json, DomNode &Node)
+{
+    const QJsonDocument d = QJsonDocument::fromJson(Json.toUtf8());
+    if (!d.isObject()) return false;
+    parseNode(d.object(), Node);
+    return true;
+}
+
+QString EscapeText(const QString &Text, unsigned Options)
+{
+    const QString t = NormalizeLineEnds(Text);
+    QString out;
+    out.reserve(t.size() + 16);
+    const bool names = has(Options, UseEntityReferences);
+    for (QChar c : t) {
+        const char16_t u = c.unicode();
+        if (u == '<') out += QLatin1String("&lt;");
+        else if (u == '>') out += QLatin1String("&gt;");
+        else if (u == '&') out += QLatin1String("&amp;");
+        else if (u == 0xA0) out += QLatin1String("&nbsp;");
+        else if (names && u >= 0x80) {
+            const QString n = EntityName(u);
+            if (n.isEmpty()) out += c;
+            else out += QLatin1Char('&') + n + QLatin1Char(';');
+        } else if (names && u == '"') out += QLatin1String("&quot;");
+        else out += c;
+    }
+    return out;
+}
+
+bool IsUrlAttribute(const QString &Tag, const QString &Name)
+{
+    const QString t = Tag.toLower(), n = Name.toLower();
+    auto in = [&](std::initializer_list<const char *> tags) {
+        for (const char *x : tags)
+            if (t == QLatin1String(x)) return true;
+        return false;
+    };
+    if (n == QLatin1String("href")) return in({"a", "area", "base", "link"});
+    if (n == QLatin1String("src")) return in({"frame", "iframe", "img", "input", "script"});
+    if (n == QLatin1String("action")) return t == QLatin1String("form");
+    if (n == QLatin1String("background")) return t == QLatin1String("body");
+    if (n == QLatin1String("cite")) return in({"blockquote", "del", "ins", "q"});
+    if (n == QLatin1String("classid") || n == QLatin1String("data")) return t == QLatin1String("object");
+    if (n == QLatin1String("codebase")) return in({"object", "applet"});
+    if (n == QLatin1String("longdesc")) return in({"frame", "iframe", "img"});
+    if (n == QLatin1String("profile")) return t == QLatin1String("head");
+    if (n == QLatin1String("usemap")) return in({"img", "input", "object"});
+    return false;
+}
+
+QString UrlToPath(const QString &Url, bool KeepBackslashes)
+{
+    QString p = localPathOf(Url);
+    if (p.isEmpty()) return Url;
+    const QUrl u(Url);
+    if (Url.startsWith(QLatin1String("file:"), Qt::CaseInsensitive) && u.hasFragment())
+        p += QLatin1Char('#') + u.fragment(QUrl::FullyEncoded);
+    if (KeepBackslashes) p.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return p;
+}
+
+QString PathToUrl(const QString &Path)
+{
+    if (Path.startsWith(QLatin1Char('/')) && !Path.startsWith(QLatin1String("//"))) return QStringLiteral("file://") + Path;
+    if (Path.startsWith(QLatin1String("file:"), Qt::CaseInsensitive) && !Path.startsWith(QLatin1String("file://"), Qt::CaseInsensitive))
+        return QStringLiteral("file://") + Path.mid(5);
+    return Path;
+}
+
+QString MakeRelativeUrl(const QString &Target, const QString &Base, bool AsUrl, bool KeepBackslashes)
+{
+    const QString tl = localPathOf(Target), bl = localPathOf(Base);
+    QString rel;
+    if (!tl.isEmpty() && !bl.isEmpty()) {
+        QString frag;
+        QString path = tl;
+        const QUrl tu(Target);
+        if (Target.startsWith(QLatin1String("file:"), Qt::CaseInsensitive) && tu.hasFragment())
+            frag = QLatin1Char('#') + tu.fragment(QUrl::FullyEncoded);
+        const QString folder = bl.endsWith(QLatin1Char('/')) ? bl : bl.left(bl.lastIndexOf(QLatin1Char('/')) + 1);
+        rel = QDir(folder).relativeFilePath(path) + frag;
+    } else {
+        const QUrl t(Target), b(Base);
+        if (!t.isValid() || !b.isValid() || t.scheme().isEmpty() || t.scheme() != b.scheme() ||
+            t.host().compare(b.host(), Qt::CaseInsensitive) != 0 || t.port() != b.port())
+            return Target;
+        QString bp = b.path();
+        const QString folder = bp.left(bp.lastIndexOf(QLatin1Char('/')) + 1);
+        QString tp = t.path(QUrl::FullyEncoded);
+        rel = QDir(folder.isEmpty() ? QStringLiteral("/") : folder).relativeFilePath(tp.isEmpty() ? QStringLiteral("/") : tp);
+        if (tp.endsWith(QLatin1Char('/')) && !rel.endsWith(QLatin1Char('/')) && rel != QLatin1String(".")) rel += QLatin1Char('/');
+        if (rel == QLatin1String(".")) rel = QStringLiteral("./");
+        if (t.hasQuery()) rel += QLatin1Char('?') + t.query(QUrl::FullyEncoded);
+        if (t.hasFragment()) rel += QLatin1Char('#') + t.fragment(QUrl::FullyEncoded);
+        return rel;
+    }
+    if (AsUrl) return rel;
+    if (KeepBackslashes) rel.replace(QLatin1Char('/'), QLatin1Char('\\'));
+    return rel;
+}
+
+QString ConvertUrlAttribute(const QString &Tag, const QString &Value, const QString &Absolute, const WriterContext &Ctx)
+{
+    const QString abs = Absolute.isEmpty() ? Value : Absolute;
+    const QString lt = Tag.toLower();
+    const unsigned o = Ctx.options;
+    if (abs.startsWith(QLatin1String("about:blank#"), Qt::CaseInsensitive)) return abs.mid(11);
+    if (abs.startsWith(QLatin1String("about:"), Qt::CaseInsensitive)) return abs;
+    if (lt == QLatin1String("a") && !Ctx.documentFile.isEmpty() && abs.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        const QUrl u(abs);
+        if (u.hasFragment() && u.toLocalFile() == Ctx.documentFile) return QLatin1Char('#') + u.fragment(QUrl::FullyEncoded);
+    }
+    const bool back = has(o, UseBackSlashAsPathDelimiter);
+    const QString P = UrlToPath(abs, back), U = PathToUrl(abs);
+    const bool noBase = Ctx.baseHref.isEmpty() || lt == QLatin1String("base");
+    QString r;
+    if (has(o, ExcludeFileProtocol) && !has(o, ExcludeBaseURL)) r = P;
+    else if (has(o, ExcludeFileProtocol)) r = noBase ? P : MakeRelativeUrl(abs, Ctx.baseHref, false, back);
+    else if (has(o, ExcludeBaseURL)) r = noBase ? U : MakeRelativeUrl(abs, Ctx.baseHref, true, false);
+    else r = U;
+    if (!Ctx.stripPrefix.isEmpty() && r.startsWith(Ctx.stripPrefix, Qt::CaseInsensitive) &&
+        r.mid(Ctx.stripPrefix.size(), 1) == QLatin1String("/"))
+        r.remove(0, Ctx.stripPrefix.size());
+    return r;
+}
+
+QString GenerateSourceCode(const DomNode &Node, int Level, const WriterContext &Ctx)
+{
+    return Writer{Ctx}.node(Node, Level, false);
+}
+
+const DomNode *FindElement(const DomSnapshot &Doc, const QString &Tag)
+{
+    for (const DomNode &r : Doc.roots)
+        if (const DomNode *f = findIn(r, Tag)) return f;
+    return nullptr;
+}
+
+QString GenerateElementSource(const DomSnapshot &Doc, const QString &Tag, const WriterContext &Ctx)
+{
+    if (!Doc.valid) return kError;
+    const int n = Tag.compare(QLatin1String("head"), Qt::CaseInsensitive) == 0 ? Doc.headCount
+                  : Tag.compare(QLatin1String("body"), Qt::CaseInsensitive) == 0 ? Doc.bodyCount
+                                                                                  : Doc.htmlCount;
+    const DomNode *e = FindElement(Doc, Tag);
+    if (n != 1 || !e) return kError;
+    return GenerateSourceCode(*e, 0, Ctx);
+}
+
+QString GenerateSource(const DomSnapshot &Doc, const WriterContext &Ctx, const QString &DOCTYPE)
+{
+    if (!Doc.valid || Doc.htmlCount != 1 || Doc.headCount != 1 || Doc.bodyCount != 1) return kError;
+    QString prologue, body;
+    bool seenHtml = false;
+    Writer w{Ctx};
+    for (const DomNode &r : Doc.roots) {
+        if (r.type == DomNode::Element && r.name.compare(QLatin1String("html"), Qt::CaseInsensitive) == 0) {
+            body = w.node(r, 0, false);
+            seenHtml = true;
+        } else if (!seenHtml) {
+            prologue += w.node(r, 0, false) + kCrLf;
+        }
+    }
+    // A Frameset declaration the engine put in front gives way to the control's DOCTYPE.
+    static const QString frameset = QStringLiteral(
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Frameset//EN\" \"http://www.w3.org/TR/html4/frameset.dtd\">");
+    if (DOCTYPE.compare(frameset, Qt::CaseInsensitive) != 0) {
+        const int p = prologue.indexOf(frameset, 0, Qt::CaseInsensitive);
+        if (p >= 0) {
+            int len = frameset.size();
+            if (prologue.mid(p + len, 2) == kCrLf) len += 2;
+            prologue.remove(p, len);
+            if (!DOCTYPE.isEmpty()) prologue.insert(p, DOCTYPE + kCrLf);
+        }
+    }
+    return prologue + body;
+}
+
+void RestoreHeadScripts(QString &Source, const QString &DocumentHtml)
+{
+    QString d = DocumentHtml;
+    const int dh = d.indexOf(QLatin1String("<head>"), 0, Qt::CaseInsensitive);
+    const int de = d.indexOf(QLatin1String("</head>"), 0, Qt::CaseInsensitive);
+    if (dh >= 0 && de > dh) d = d.mid(dh, de + 7 - dh);
+    const int sh = Source.indexOf(QLatin1String("<head>"), 0, Qt::CaseInsensitive);
+    const int se = Source.indexOf(QLatin1String("</head>"), 0, Qt::CaseInsensitive);
+    if (sh < 0 || se < sh) return;
+    if (Source.mid(sh, se - sh).contains(QLatin1String("<script"), Qt::CaseInsensitive)) return;
+    QString blocks;
+    int from = 0;
+    for (;;) {
+        const int a = d.indexOf(QLatin1String("<script"), from, Qt::CaseInsensitive);
+        if (a < 0) break;
+        const int b = d.indexOf(QLatin1String("</script>"), a, Qt::CaseInsensitive);
+        if (b < 0) break;
+        blocks += d.mid(a, b + 9 - a) + kCrLf;
+        from = b + 9;
+    }
+    Source.insert(se, blocks);
+}
+
+void RestoreTitle(QString &Source, const QString &Title)
+{
+    const int a = Source.indexOf(QLatin1String("<title>"), 0, Qt::CaseInsensitive);
+    if (a < 0) return;
+    const int b = Source.indexOf(QLatin1String("</title>"), a, Qt::CaseInsensitive);
+    if (b < 0) return;
+    Source.replace(a + 7, b - a - 7, Title);
+}
+
+void UnescapeHrefAmpersands(QString &Source)
+{
+    int from = 0;
+    for (;;) {
+        const int p = Source.indexOf(QLatin1String("href=\""), from, Qt::CaseInsensitive);
+        if (p < 0) return;
+        const int vs = p + 6;
+        const int q = Source.indexOf(QLatin1Char('"'), vs);
+        if (q < 0) return;  // no closing quote: the scan ends
+        QString v = Source.mid(vs, q - vs);
+        v.replace(QLatin1String("&amp;"), QLatin1String("&"));
+        Source.replace(vs, q - vs, v);
+        from = vs + v.size() + 1;
+    }
+}
+
+} // namespace htmledit

@@ -1,0 +1,746 @@
+#include "htmledit/TProfDHTMLEdit2.h"
+#include "htmledit/EditorPageScript.h"
+#include "htmledit/HtmlEditUnit.h"
+#include "platform/QtSjis.h"
+#include "platform/TWebbrowser.h"
+#include "text/FileUtils.h"
+#include "text/HtmlRewrite.h"
+#include "text/WebFetch.h"
+#include <QApplication>
+#include <QChildEvent>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QMessageBox>
+#include <QTimer>
+#include <QUuid>
+#include <QVBoxLayout>
+#include <QWebEngineProfile>
+#include <QWebEngineScript>
+#include <QWebEngineScriptCollection>
+#include <QWebEngineSettings>
+#include <QWebEngineView>
+#include <cstdio>
+#include <unistd.h>
+
+using namespace htmledit;
+
+namespace {
+const QString kAboutBlank = QStringLiteral("about:blank");
+const quint32 kWorld = QWebEngineScript::ApplicationWorld;
+
+QString jsString(const QString &s)
+{
+    return QString::fromUtf8(QJsonDocument(QJsonArray{s}).toJson(QJsonDocument::Compact)).mid(1).chopped(1);
+}
+
+QString svgUrl(const QString &svg)
+{
+    return QStringLiteral("url(\"data:image/svg+xml;base64,") + QString::fromLatin1(svg.toUtf8().toBase64()) +
+           QStringLiteral("\")");
+}
+
+// A 43 x 14 tab-shaped label, pointed right for a start tag and left for an end tag.
+QString labelGlyph(const QString &text, bool start)
+{
+    const QString shape = start ? QStringLiteral("M0.5,0.5 H35 L42.5,7 L35,13.5 H0.5 Z")
+                                : QStringLiteral("M8,0.5 H42.5 V13.5 H8 L0.5,7 Z");
+    return svgUrl(QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='43' height='14'>"
+                                 "<path d='%1' fill='#ffffe0' stroke='#808080'/>"
+                                 "<text x='%2' y='10.5' font-family='monospace' font-size='10' fill='black'>%3</text></svg>")
+                      .arg(shape)
+                      .arg(start ? 3 : 11)
+                      .arg(text));
+}
+
+// A 20 x 15 square glyph with a picture drawn by Body.
+QString squareGlyph(const QString &body)
+{
+    return svgUrl(QStringLiteral("<svg xmlns='http://www.w3.org/2000/svg' width='20' height='15'>"
+                                 "<rect x='0.5' y='0.5' width='19' height='14' fill='#ffffe0' stroke='#808080'/>%1</svg>")
+                      .arg(body));
+}
+
+QString glyphSheet()
+{
+    const QString pilcrow = QStringLiteral("<text x='6' y='12' font-family='monospace' font-size='12'>&#182;</text>");
+    const QString pbgn = squareGlyph(QStringLiteral("<g transform='translate(20,0) scale(-1,1)'>") + pilcrow + QStringLiteral("</g>"));
+    const QString pend = squareGlyph(pilcrow);
+    const QString style = squareGlyph(QStringLiteral(
+        "<rect x='2' y='2' width='3' height='2' fill='red'/><rect x='2' y='5' width='3' height='2' fill='lime'/>"
+        "<rect x='2' y='8' width='3' height='2' fill='blue'/><rect x='2' y='11' width='3' height='2' fill='yellow'/>"
+        "<text x='7' y='11' font-family='monospace' font-size='9'>A</text>"
+        "<rect x='13' y='4' width='5' height='7' fill='none' stroke='black'/>"));
+    const QString script = squareGlyph(QStringLiteral(
+        "<path d='M4,3 H15 V12 H4 Z' fill='white' stroke='black'/><path d='M6,6 H13 M6,8 H13 M6,10 H11' stroke='black'/>"));
+    QString css;
+    auto pair = [&](const char *tag, const QString &a, const QString &b) {
+        css += QStringLiteral("%1::before{content:%2;vertical-align:middle}%1::after{content:%3;vertical-align:middle}")
+                   .arg(QLatin1String(tag), a, b);
+    };
+    pair("p", pbgn, pend);
+    pair("div", labelGlyph(QStringLiteral("div"), true), labelGlyph(QStringLiteral("/div"), false));
+    pair("span", labelGlyph(QStringLiteral("span"), true), labelGlyph(QStringLiteral("/span"), false));
+    pair("form", labelGlyph(QStringLiteral("form"), true), labelGlyph(QStringLiteral("/form"), false));
+    auto box = [&](const char *tag, const QString &img) {
+        css += QStringLiteral("body %1{display:inline-block!important;width:20px;height:15px;overflow:hidden;"
+                              "font-size:0;color:transparent;white-space:nowrap;vertical-align:middle;"
+                              "background:%2 no-repeat}")
+                   .arg(QLatin1String(tag), img);
+    };
+    box("script", script);
+    box("style", style);
+    return css;
+}
+
+QString zeroBorderSheet()
+{
+    return QStringLiteral(
+        "table:is([border='0'],:not([border])){outline:1px dotted #808080}"
+        "table:is([border='0'],:not([border]))>*>tr>:is(td,th){outline:1px dotted #808080}");
+}
+
+int keyCodeOf(const QKeyEvent *e)
+{
+    const int k = e->key();
+    if (k >= Qt::Key_A && k <= Qt::Key_Z) return 'A' + (k - Qt::Key_A);
+    if (k >= Qt::Key_0 && k <= Qt::Key_9) return '0' + (k - Qt::Key_0);
+    switch (k) {
+    case Qt::Key_Return:
+    case Qt::Key_Enter: return 13;
+    case Qt::Key_Insert: return 45;
+    case Qt::Key_Delete: return 46;
+    case Qt::Key_Backspace: return 8;
+    case Qt::Key_Tab: return 9;
+    case Qt::Key_Escape: return 27;
+    default: return k;
+    }
+}
+} // namespace
+
+TProfDHTMLEdit2::TProfDHTMLEdit2(QWidget *parent) : TCustomProfDHTMLEdit(parent)
+{
+    token_ = QStringLiteral("vk-edit:") + QUuid::createUuid().toString(QUuid::WithoutBraces) + QLatin1Char(':');
+    setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
+    auto *lay = new QVBoxLayout(this);
+    lay->setContentsMargins(0, 0, 0, 0);
+    browser_ = new TWebbrowser(this);
+    lay->addWidget(browser_);
+    auto *page = browser_->page();
+    QWebEngineSettings *s = page->settings();
+    // The page as authored: its own scripts never run here, in edit or browse mode.
+    s->setAttribute(QWebEngineSettings::JavascriptEnabled, false);
+    s->setAttribute(QWebEngineSettings::JavascriptCanOpenWindows, false);
+    s->setAttribute(QWebEngineSettings::ErrorPageEnabled, false);
+    s->setAttribute(QWebEngineSettings::FocusOnNavigationEnabled, false);
+    s->setDefaultTextEncoding(QStringLiteral("Shift_JIS"));
+    browser_->view()->setAcceptDrops(false);
+    browser_->view()->setContextMenuPolicy(Qt::NoContextMenu);
+    browser_->setSilent(true);
+    setFocusPolicy(Qt::StrongFocus);
+    setFocusProxy(browser_->view());
+
+    QWebEngineScript script;
+    script.setName(QStringLiteral("vk-edit"));
+    script.setInjectionPoint(QWebEngineScript::DocumentCreation);
+    script.setWorldId(kWorld);
+    script.setRunsOnSubFrames(false);
+    script.setSourceCode(editorPageScript(token_));
+    page->scripts().insert(script);
+
+    connect(browser_, &TWebbrowser::BeforeNavigate2, this, &TProfDHTMLEdit2::onBeforeNavigate);
+    connect(browser_, &TWebbrowser::NavigateComplete2, this, [this] { onLoadStarted(); });
+    connect(browser_, &TWebbrowser::DocumentComplete, this, [this] { onDocumentComplete(); });
+    // Queued: a handler may load or wait, which the engine cannot do inside its callback.
+    connect(browser_, &TWebbrowser::ConsoleMessage, this, &TProfDHTMLEdit2::onConsole, Qt::QueuedConnection);
+    browser_->view()->installEventFilter(this);
+    watchFocusProxy();
+
+    machine_.create();
+    navigateOwn(kAboutBlank);
+}
+
+TProfDHTMLEdit2::~TProfDHTMLEdit2()
+{
+    if (waitLoop_) waitLoop_->quit();
+}
+
+QString TProfDHTMLEdit2::GetAbout() const
+{
+    return QStringLiteral("v2.0.3.8 (Qt WebEngine %1)").arg(QString::fromLatin1(qVersion()));
+}
+
+unsigned TProfDHTMLEdit2::GetHostInfo() const
+{
+    return HostInfoFlags(UseDivOnCarriageReturn, Flat, ScrollBars, FlatScrollBars);
+}
+
+void TProfDHTMLEdit2::SetFlat(bool Value)
+{
+    Flat = Value;
+    setFrameStyle(Flat ? QFrame::NoFrame : (QFrame::StyledPanel | QFrame::Sunken));
+}
+
+quint64 TProfDHTMLEdit2::documentGeneration() const { return browser_->loadGeneration() + ownWrites_; }
+
+QWidget *TProfDHTMLEdit2::focusTarget() const
+{
+    QWidget *p = browser_->view()->focusProxy();
+    return p ? p : browser_->view();
+}
+
+bool TProfDHTMLEdit2::TryGetDocument() const { return !IsBusy() && browser_->hasView(); }
+
+QVariant TProfDHTMLEdit2::evalDoc(const QString &Script)
+{
+    if (!browser_->hasView()) return {};
+    const int ms = int(std::min(timeout_ * 1000.0, 600000.0));
+    QVariant v = browser_->evalSync(QStringLiteral("(function(){var e=window.__vkEdit;if(!e)return null;") + Script +
+                                        QStringLiteral("})()"),
+                                    ms, kWorld);
+    if (v.isNull() || !v.isValid()) {
+        // The document may have come without our script (an engine-made blank): give it one.
+        browser_->evalSync(editorPageScript(token_), ms, kWorld);
+        v = browser_->evalSync(QStringLiteral("(function(){var e=window.__vkEdit;if(!e)return null;") + Script +
+                                   QStringLiteral("})()"),
+                               ms, kWorld);
+    }
+    return v;
+}
+
+void TProfDHTMLEdit2::setRedraw(bool On) { browser_->setUpdatesEnabled(On); }
+
+// ---- loads ----------------------------------------------------------------------------
+
+void TProfDHTMLEdit2::navigateOwn(const QString &Target)
+{
+    allowNavigation_ = true;
+    started_ = false;
+    browser_->Navigate(Target);
+}
+
+bool TProfDHTMLEdit2::waitWhileBusy(int State, const QString &Target)
+{
+    if (waiting_ || TWebbrowser::terminating()) return false;
+    if (!machine_.request(State)) return false;
+    waiting_ = true;
+    if (State == psLoadURL || State == psLoadFile || State == psOpenDialog) SetDirty(false);
+    originalStoredWhilePending_ = false;
+    navigateOwn(Target);
+    QPointer<TProfDHTMLEdit2> self(this);
+    bool ok = true;
+    if (machine_.busy()) {
+        QEventLoop loop;
+        waitLoop_ = &loop;
+        QTimer bound;
+        bound.setSingleShot(true);
+        bool expired = false;
+        connect(&bound, &QTimer::timeout, &loop, [&] {
+            expired = true;
+            loop.quit();
+        });
+        bound.start(int(std::min(timeout_ * 1000.0, 2147483647.0)));
+        loop.exec();
+        if (!self) return false;
+        waitLoop_ = nullptr;
+        if (machine_.busy() && (expired || TWebbrowser::terminating())) {
+            waiting_ = false;
+            handleTimeout();
+            ok = false;
+        }
+    }
+    waiting_ = false;
+    return ok;
+}
+
+void TProfDHTMLEdit2::handleTimeout()
+{
+    EndUpdate();
+    const auto id = machine_.boundPassed();
+    (void)id;
+    browser_->Stop();
+    navigateOwn(kAboutBlank);
+    QPointer<TProfDHTMLEdit2> self(this);
+    if (machine_.busy()) {
+        // The reset is bounded too: a blank document that never comes cannot hang the control.
+        QEventLoop loop;
+        waitLoop_ = &loop;
+        QTimer::singleShot(int(std::min(timeout_ * 1000.0, 10000.0)), &loop, &QEventLoop::quit);
+        loop.exec();
+        if (!self) return;
+        waitLoop_ = nullptr;
+    }
+    if (machine_.busy()) dispatch(machine_.resetBoundPassed());
+}
+
+void TProfDHTMLEdit2::onLoadStarted() { started_ = true; }
+
+void TProfDHTMLEdit2::onDocumentComplete()
+{
+    const bool ok = browser_->hasDocument();
+    const auto id = started_ ? machine_.current() : 0;
+    PendingEvent ev;
+    const int st = machine_.state();
+    if (!ok && id != 0 && (st == psLoadURL || st == psLoadFile || st == psOpenDialog)) {
+        // A failed load leaves the engine without a document to read: an empty one takes its
+        // place, and its completion ends the load as an error.
+        machine_.loadError(id);
+        started_ = false;
+        QTimer::singleShot(0, this, [this] { navigateOwn(kAboutBlank); });
+        return;
+    }
+    if (st == psTimeoutReset) {
+        ev = browser_->LocationURL() == kAboutBlank ? machine_.resetDone(id) : PendingEvent::None;
+    } else {
+        ev = machine_.finish(id, ok);
+    }
+    if (ev != PendingEvent::None) started_ = false;
+    dispatch(ev);
+}
+
+void TProfDHTMLEdit2::dispatch(PendingEvent Event)
+{
+    if (Event == PendingEvent::None) return;
+    setUpDocument();
+    switch (Event) {
+    case PendingEvent::Create:
+        if (FBrowseMode) edit_ = false;
+        setUpDocument();
+        fire(OnCreate);
+        break;
+    case PendingEvent::LoadURL:
+    case PendingEvent::LoadFromFile:
+    case PendingEvent::OpenDialog:
+    case PendingEvent::LoadURLError:
+    case PendingEvent::Stop:
+        // The loaded document's own source stands as the stored one, unless the host stored
+        // its own while the load was pending.
+        if (!originalStoredWhilePending_) SetOriginalSource(ReadDocumentHTML());
+        if (Event != PendingEvent::LoadFromFile && Event != PendingEvent::OpenDialog) EndUpdate();
+        SetDirty(false);
+        fire(Event == PendingEvent::LoadURL        ? OnLoadURL
+             : Event == PendingEvent::LoadFromFile ? OnLoadFromFile
+             : Event == PendingEvent::OpenDialog   ? OnOpenDialog
+             : Event == PendingEvent::Stop         ? OnStop
+                                                   : OnLoadURLError);
+        break;
+    case PendingEvent::NewDocument:
+        SetDirty(false);
+        fire(OnNewDocument);
+        break;
+    case PendingEvent::Timeout:
+        SetDirty(false);
+        if (OnTimeout) fire(OnTimeout);
+        else QMessageBox::information(this, QString(), QStringLiteral("The operation timed out."));
+        break;
+    default: break;
+    }
+    if (waitLoop_ && !machine_.busy()) waitLoop_->quit();
+}
+
+void TProfDHTMLEdit2::setUpDocument()
+{
+    watchFocusProxy();
+    const QString js = QStringLiteral("e.setMode(%1,%2);return true;")
+                           .arg(edit_ ? QStringLiteral("true") : QStringLiteral("false"),
+                                UseDivOnCarriageReturn ? QStringLiteral("true") : QStringLiteral("false"));
+    evalDoc(js);
+    glyphsShown_ = FShowDetails;
+    applySheet();
+}
+
+bool TProfDHTMLEdit2::applySheet()
+{
+    QString css;
+    if (glyphsShown_) css += glyphSheet();
+    if (bordersShown_) css += zeroBorderSheet();
+    if (!ScrollBars) css += QStringLiteral("html,body{overflow:hidden!important}");
+    if (FlatScrollBars)
+        css += QStringLiteral("::-webkit-scrollbar{width:10px;height:10px;background:#f0f0f0}"
+                              "::-webkit-scrollbar-thumb{background:#c0c0c0;border:none}"
+                              "::-webkit-scrollbar-button{display:none}");
+    return evalDoc(QStringLiteral("return e.setSheet(%1);").arg(jsString(css))).toBool();
+}
+
+bool TProfDHTMLEdit2::LoadURL(const QString &URL)
+{
+    bool result = false;
+    if (TryGetDocument()) {
+        BeginUpdate();
+        result = waitWhileBusy(psLoadURL, URL);
+        if (result) documentFile_.clear();
+    }
+    FDocumentFileName = URL;
+    const QString s = GetSource();
+    FHasIFrame = s.contains(QLatin1String("<IFRAME"), Qt::CaseInsensitive);
+    FCharset = CharsetName(s);
+    FHomeURL = URL;
+    return result;
+}
+
+bool TProfDHTMLEdit2::LoadFromFile(const std::string &FileName)
+{
+    const QString name = fromSjis(FileName);
+    const bool hasFolder = name.contains(QLatin1Char('/'));
+    const QString path = hasFolder ? name : FBaseURL + name;
+    // The path that is loaded is the one that must exist.
+    const QFileInfo fi(QString::fromUtf8(ToSystemPath(toSjis(path)).c_str()));
+    if (!fi.exists() || !fi.isFile() || !TryGetDocument()) return false;
+    FDocumentFileName = name;
+    BeginUpdate();
+    const bool result = waitWhileBusy(psLoadFile, fi.absoluteFilePath());
+    EndUpdate();
+    if (result) documentFile_ = fi.absoluteFilePath();
+    const QString s = GetSource();
+    FCharset = CharsetName(s);
+    FHasIFrame = s.contains(QLatin1String("<IFRAME"), Qt::CaseInsensitive);
+    FHomeURL = name;
+    return result;
+}
+
+bool TProfDHTMLEdit2::NewDocument()
+{
+    if (!creationDone() || IsBusy()) return false;
+    const bool ok = waitWhileBusy(psNewDocument, kAboutBlank);
+    if (ok) documentFile_.clear();
+    return ok;
+}
+
+// ---- the document's content -----------------------------------------------------------
+
+bool TProfDHTMLEdit2::writeDocument(const QString &Html)
+{
+    const QVariant r = evalDoc(QStringLiteral("return e.setSource(%1);").arg(jsString(Html)));
+    ++ownWrites_;
+    return r.toBool();
+}
+
+void TProfDHTMLEdit2::SetSource(const QString &Html)
+{
+    if (TryGetDocument() && writeDocument(Html)) {
+        setUpDocument();
+        fire(OnSetSource);
+    }
+    FOriginalSource.clear();
+    SetOriginalSource(Html);
+}
+
+QString TProfDHTMLEdit2::ReadDocumentHTML()
+{
+    const QVariant v = evalDoc(QStringLiteral("return e.documentHtml();"));
+    if (!v.isValid() || v.isNull()) return browser_->hasView() ? kError : kBusy;
+    return NormalizeLineEnds(v.toString());
+}
+
+QString TProfDHTMLEdit2::GetTitle()
+{
+    const QVariant v = evalDoc(QStringLiteral("return document.title;"));
+    return v.toString();
+}
+
+QString TProfDHTMLEdit2::GetDocumentLocation()
+{
+    if (!documentFile_.isEmpty()) return documentFile_;
+    const QString u = browser_->LocationURL();
+    return u == kAboutBlank ? QString() : u;
+}
+
+QString TProfDHTMLEdit2::GenerateSource(const WriterContext &Ctx)
+{
+    if (!browser_->hasView()) return kBusy;
+    const QVariant v = evalDoc(QStringLiteral("return e.snapshot();"));
+    if (!v.isValid() || v.isNull()) return kError;
+    const DomSnapshot snap = ParseSnapshot(v.toString());
+    WriterContext c = Ctx;
+    c.documentFile = documentFile_;
+    c.documentUrl = snap.url;
+    c.baseHref = snap.baseHrefs.size() == 1 ? snap.baseHrefs.first() : QString();
+    return htmledit::GenerateSource(snap, c, DOCTYPE);
+}
+
+QString TProfDHTMLEdit2::GenerateElementSource(const QString &Tag, const WriterContext &Ctx)
+{
+    if (!browser_->hasView()) return kBusy;
+    const QVariant v = evalDoc(QStringLiteral("return e.snapshot();"));
+    if (!v.isValid() || v.isNull()) return kError;
+    const DomSnapshot snap = ParseSnapshot(v.toString());
+    WriterContext c = Ctx;
+    c.documentFile = documentFile_;
+    c.documentUrl = snap.url;
+    c.baseHref = snap.baseHrefs.size() == 1 ? snap.baseHrefs.first() : QString();
+    return htmledit::GenerateElementSource(snap, Tag, c);
+}
+
+QString TProfDHTMLEdit2::GetBaseElementHref()
+{
+    if (!TryGetDocument()) return kBusy;
+    const QVariant v = evalDoc(QStringLiteral(
+        "var b=document.getElementsByTagName('base');if(b.length>1)return '\\u0001';"
+        "return b.length?(b[0].getAttribute('href')===null?'':b[0].href):'';"));
+    if (!v.isValid() || v.isNull()) return kError;
+    const QString s = v.toString();
+    return s == QStringLiteral("\x01") ? kError : s;
+}
+
+void TProfDHTMLEdit2::SetBaseElementHref(const QString &URL)
+{
+    if (!TryGetDocument() || GetBaseElementHref() == URL) return;
+    // In place, in the document and in the stored head: nothing is rewritten.
+    evalDoc(QStringLiteral("var b;while((b=document.getElementsByTagName('base')[0]))b.remove();"
+                           "var u=%1;if(u){var h=document.head||document.getElementsByTagName('head')[0];"
+                           "if(h){var n=document.createElement('base');n.setAttribute('href',u);h.insertBefore(n,h.firstChild);}}"
+                           "return true;")
+                .arg(jsString(URL)));
+    static const QRegularExpression baseTag(QStringLiteral("<base\\b[^>]*>\\s*"), QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression headOpen(QStringLiteral("<head\\b[^>]*>"), QRegularExpression::CaseInsensitiveOption);
+    QString src = FOriginalSource;
+    const int he = src.indexOf(QLatin1String("</head>"), 0, Qt::CaseInsensitive);
+    if (he >= 0) {
+        QString head = src.left(he);
+        head.remove(baseTag);
+        const auto m = headOpen.match(head);
+        if (!URL.isEmpty() && m.hasMatch()) {
+            QString v = URL;
+            v.replace(QLatin1Char('"'), QLatin1String("&quot;"));
+            head.insert(m.capturedEnd(), QStringLiteral("\r\n<base href=\"") + v + QStringLiteral("\">"));
+        }
+        FOriginalSource = head + src.mid(he);
+    }
+    fire(OnSetBaseURL);
+}
+
+bool TProfDHTMLEdit2::SaveToFile(const std::string &FileName)
+{
+    const QString name = fromSjis(FileName);
+    if (name.isEmpty() || name.endsWith(QLatin1Char('/')) || !TryGetDocument()) return false;
+    const QString s = GetSource();
+    if (s == kBusy || s == kError) return false;
+    QString full = name;
+    if (!name.contains(QLatin1Char('/'))) full = QCoreApplication::applicationDirPath() + QLatin1Char('/') + name;
+    const std::string sys = ToSystemPath(toSjis(full));
+    std::string bytes;
+    std::string sjis;
+    if (TryWideToAnsi(s, sjis)) {
+        bytes = RewriteCharsetDeclsToSjis(sjis);
+    } else {
+        bytes = "\xFF\xFE";
+        for (QChar c : s) {
+            bytes.push_back(char(c.unicode() & 0xFF));
+            bytes.push_back(char(c.unicode() >> 8));
+        }
+    }
+    // A complete new file replaces the old one, or nothing changes.
+    std::string tmp;
+    const int fd = OpenTempFileBeside(sys, tmp);
+    if (fd < 0) return false;
+    size_t done = 0;
+    bool ok = true;
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n <= 0) {
+            ok = false;
+            break;
+        }
+        done += size_t(n);
+    }
+    if (::fsync(fd) != 0) ok = false;
+    if (::close(fd) != 0) ok = false;
+    if (!ok || std::rename(tmp.c_str(), sys.c_str()) != 0) {
+        std::remove(tmp.c_str());
+        return false;
+    }
+    documentFile_ = QFileInfo(QString::fromUtf8(sys.c_str())).absoluteFilePath();
+    return true;
+}
+
+// ---- modes and display ----------------------------------------------------------------
+
+bool TProfDHTMLEdit2::QueryBrowseMode()
+{
+    const QString m = evalDoc(QStringLiteral("return document.designMode;")).toString();
+    if (m == QLatin1String("on")) return false;
+    if (m == QLatin1String("off")) return true;
+    return FBrowseMode;
+}
+
+bool TProfDHTMLEdit2::BrowseMode() { return machine_.state() == psCreating ? FBrowseMode : QueryBrowseMode(); }
+
+void TProfDHTMLEdit2::SetBrowseMode(bool Value)
+{
+    if (machine_.state() == psCreating) {
+        FBrowseMode = Value;
+        edit_ = !Value;
+        return;
+    }
+    if (IsBusy() || Value == QueryBrowseMode()) return;
+    const QString s1 = GetSource();
+    const unsigned saved = SourceCodeOptions;
+    const bool savedPreserve = SourceCodePreservation;
+    SourceCodeOptions = (SourceCodeOptions & ~0x1400u) | 0x800u;
+    SourceCodePreservation = false;
+    const QString s2 = GetSource();
+    SourceCodeOptions = saved;
+    SourceCodePreservation = savedPreserve;
+    if (s1 != s2 && s2 != kError && s2 != kBusy) writeDocument(s2);
+    edit_ = !Value;
+    setUpDocument();
+    fire(OnSetBrowseMode);
+}
+
+void TProfDHTMLEdit2::SetShowDetails(bool Value)
+{
+    FShowDetails = Value;
+    ShowGlyphs(Value);
+}
+
+bool TProfDHTMLEdit2::ShowGlyphs(bool Show)
+{
+    if (!TryGetDocument()) return false;
+    glyphsShown_ = Show;
+    return applySheet();
+}
+
+bool TProfDHTMLEdit2::ShowZeroBorders(bool Show)
+{
+    if (!TryGetDocument()) return false;
+    const bool old = bordersShown_;
+    bordersShown_ = Show;
+    const bool ok = applySheet();
+    if (!ok) bordersShown_ = old;
+    return ok;
+}
+
+void TProfDHTMLEdit2::SetShowBorders(bool Value)
+{
+    if (Value == FShowBorders) return;
+    if (ShowZeroBorders(Value)) FShowBorders = Value;
+}
+
+// ---- the navigation guard, keys and the page's reports -------------------------------
+
+void TProfDHTMLEdit2::onBeforeNavigate(const QString &Url, bool *Cancel)
+{
+    const bool click = browser_->lastNavigationType() == QWebEnginePage::NavigationTypeLinkClicked;
+    const NavigationVerdict v = DecideNavigation(machine_.state(), allowNavigation_, !edit_, click);
+    if (v == NavigationVerdict::Allow) return;
+    *Cancel = true;
+    // The page stays; the link goes to the desktop's browser instead of a new window.
+    if (v == NavigationVerdict::RefuseOpenOutside) OpenUrlInBrowser(toSjis(Url));
+}
+
+void TProfDHTMLEdit2::watchFocusProxy()
+{
+    QWidget *p = browser_->view()->focusProxy();
+    if (p && p != proxy_) {
+        p->installEventFilter(this);
+        proxy_ = p;
+    }
+}
+
+bool TProfDHTMLEdit2::forwardKey(QEvent *Event)
+{
+    auto *k = static_cast<QKeyEvent *>(Event);
+    const Qt::KeyboardModifiers m = k->modifiers();
+    int key = keyCodeOf(k);
+    const bool ctrl = m & Qt::ControlModifier, shift = m & Qt::ShiftModifier, alt = m & Qt::AltModifier;
+    auto call = [&](const TKeyEvent &h) {
+        if (!h) return;
+        try {
+            h(this, key, m);
+        } catch (...) {
+        }
+    };
+    if (Event->type() == QEvent::KeyRelease) {
+        call(OnKeyUp);
+        return key == 0;
+    }
+    if (IsControlOwnKey(key, shift, ctrl, alt)) {
+        call(OnKeyDown);
+        return true;  // never the engine's: it would open a window
+    }
+    call(OnKeyDown);
+    if (key == 0) return true;
+    if (!k->text().isEmpty() && OnKeyPress) {
+        int ch = k->text().at(0).unicode();
+        call(OnKeyPress);
+        (void)ch;
+        if (key == 0) return true;
+    }
+    return false;
+}
+
+bool TProfDHTMLEdit2::eventFilter(QObject *Watched, QEvent *Event)
+{
+    if (Watched == browser_->view()) {
+        if (Event->type() == QEvent::ChildAdded || Event->type() == QEvent::ChildPolished)
+            QTimer::singleShot(0, this, [this] { watchFocusProxy(); });
+        return false;
+    }
+    if (Watched == proxy_) {
+        switch (Event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: return forwardKey(Event);
+        case QEvent::FocusIn: fire(OnEnter); break;
+        case QEvent::FocusOut: fire(OnExit); break;
+        case QEvent::Enter: fire(OnMouseEnter); break;
+        case QEvent::Leave: fire(OnMouseLeave); break;
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease: {
+            auto *m = static_cast<QMouseEvent *>(Event);
+            const QPoint p = m->position().toPoint();
+            if (p.x() < 0 || p.y() < 0) break;
+            const TMouseEvent &h = Event->type() == QEvent::MouseButtonPress ? OnMouseDown
+                                   : Event->type() == QEvent::MouseMove      ? OnMouseMove
+                                                                             : OnMouseUp;
+            if (h) {
+                try {
+                    h(this, m->button(), m->modifiers(), p.x(), p.y());
+                } catch (...) {
+                }
+            }
+            break;
+        }
+        case QEvent::Drop:
+        case QEvent::DragEnter:
+        case QEvent::DragMove: Event->ignore(); return true;
+        default: break;
+        }
+    }
+    return false;
+}
+
+void TProfDHTMLEdit2::onConsole(const QString &Message)
+{
+    if (!Message.startsWith(token_)) return;
+    const QJsonObject o = QJsonDocument::fromJson(Message.mid(token_.size()).toUtf8()).object();
+    const QString type = o.value(QLatin1String("type")).toString();
+    if (type == QLatin1String("change")) {
+        if (IsBusy()) return;
+        SetDirty(true);
+        if (OnChange && !inChange_) {
+            inChange_ = true;
+            fire(OnChange);
+            inChange_ = false;
+        }
+    } else if (type == QLatin1String("display")) {
+        if (IsBusy()) return;
+        fire(OnDisplayChanged);
+    } else if (type == QLatin1String("click")) {
+        fire(OnClick);
+    } else if (type == QLatin1String("dblclick")) {
+        fire(OnDblClick);
+    } else if (type == QLatin1String("contextmenu")) {
+        if (PopupMenu && !PopupMenu->actions().isEmpty()) {
+            const QPoint p(o.value(QLatin1String("x")).toInt(), o.value(QLatin1String("y")).toInt());
+            PopupMenu->popup(browser_->view()->mapToGlobal(p));
+        }
+    }
+}

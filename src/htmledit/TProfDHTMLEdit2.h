@@ -1,0 +1,119 @@
+// The HTML editing control: one browser pane whose document is in design mode (or browse
+// mode), with page scripts off and the program's own script in an isolated world. Loads wait
+// until the new document is complete, a load error or the time bound; every document read is
+// one bounded script call; the source the host reads is written by the control's own writer.
+#pragma once
+#include "htmledit/PendingStates.h"
+#include "htmledit/TCustomProfDHTMLEdit.h"
+#include <QPointer>
+#include <QVariant>
+#include <string>
+
+class QEventLoop;
+class QMenu;
+class TWebbrowser;
+
+class TProfDHTMLEdit2 : public TCustomProfDHTMLEdit {
+    Q_OBJECT
+public:
+    explicit TProfDHTMLEdit2(QWidget *parent = nullptr);
+    ~TProfDHTMLEdit2() override;
+
+    // Display options; applied at the next document set-up.
+    bool UseDivOnCarriageReturn = false;
+    bool SourceCodePreservation = false;
+    bool ScrollBars = true;
+    bool Flat = false;
+    bool FlatScrollBars = false;
+    void SetFlat(bool Value);
+    void SetScrollBars(bool Value) { ScrollBars = Value; }
+    void SetFlatScrollBars(bool Value) { FlatScrollBars = Value; }
+    // Shown on a right click in the document when it has items.
+    QPointer<QMenu> PopupMenu;
+    TNotifyEvent OnPaste;
+
+    QString GetAbout() const;
+    unsigned GetHostInfo() const;
+
+    bool BrowseMode();
+    void SetBrowseMode(bool Value);
+    bool QueryBrowseMode();
+    bool ShowDetails() const { return FShowDetails; }
+    void SetShowDetails(bool Value);
+    bool ShowBorders() const { return FShowBorders; }
+    void SetShowBorders(bool Value);
+    bool ShowGlyphs(bool Show);
+    bool ShowZeroBorders(bool Show);
+
+    bool IsBusy() const override { return machine_.busy(); }
+    int pendingState() const { return machine_.state(); }
+    // The document, unless an operation is pending.
+    bool TryGetDocument() const;
+
+    bool LoadURL(const QString &URL);
+    // FileName: Shift_JIS; a name without a folder is taken relative to the base URL.
+    bool LoadFromFile(const std::string &FileName);
+    bool NewDocument();
+    void SetSource(const QString &Html);
+    // Writes the source: Shift_JIS when every character survives, else UTF-16 with FF FE.
+    // A bare name goes to the program's folder. False on "BUSY"/"ERROR" or a failed write;
+    // the old file is then untouched.
+    bool SaveToFile(const std::string &FileName);
+    QString ReadDocumentHTML();
+    QString GetDocumentHTML() override { return ReadDocumentHTML(); }
+    QString GetBaseElementHref();
+    void SetBaseElementHref(const QString &URL);
+    QString GetTitle() override;
+    QString GetDocumentLocation();
+    bool IsDirty() const { return dirty_; }
+    void SetDirty(bool Value) { dirty_ = Value; }
+    bool PreservesSource() const override { return SourceCodePreservation; }
+
+    QString GenerateSource(const htmledit::WriterContext &Ctx) override;
+    QString GenerateElementSource(const QString &Tag, const htmledit::WriterContext &Ctx) override;
+
+    // A script in the program's world of the current document, bounded by Timeout; an
+    // invalid answer without a document, on time-out or when the document was replaced.
+    QVariant evalDoc(const QString &Script);
+    TWebbrowser *browser() const { return browser_; }
+    // Counts documents: engine loads plus the documents the control writes itself.
+    quint64 documentGeneration() const;
+    // The view's widget that takes keys and the mouse (it changes with the renderer).
+    QWidget *focusTarget() const;
+
+protected:
+    bool creationDone() const override { return machine_.state() != htmledit::psCreating; }
+    bool eventFilter(QObject *Watched, QEvent *Event) override;
+    void setRedraw(bool On) override;
+
+private:
+    bool waitWhileBusy(int State, const QString &Target);
+    void navigateOwn(const QString &Target);
+    void handleTimeout();
+    void onLoadStarted();
+    void onDocumentComplete();
+    void dispatch(htmledit::PendingEvent Event);
+    void setUpDocument();
+    bool applySheet();
+    void onBeforeNavigate(const QString &Url, bool *Cancel);
+    void onConsole(const QString &Message);
+    void watchFocusProxy();
+    bool writeDocument(const QString &Html);
+    bool forwardKey(QEvent *Event);
+
+    TWebbrowser *browser_ = nullptr;
+    htmledit::PendingMachine machine_;
+    QString token_;
+    bool allowNavigation_ = false;
+    bool started_ = false;
+    bool edit_ = true;  // the mode new documents get
+    bool FBrowseMode = false, FShowDetails = false, FShowBorders = false;
+    bool dirty_ = false;
+    bool glyphsShown_ = false, bordersShown_ = false;
+    bool inChange_ = false;
+    bool waiting_ = false;
+    quint64 ownWrites_ = 0;
+    QString documentFile_;  // the local file the document was loaded from or saved to
+    QEventLoop *waitLoop_ = nullptr;
+    QPointer<QWidget> proxy_;
+};
