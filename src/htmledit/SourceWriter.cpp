@@ -14,7 +14,8 @@ const QString kCrLf = QStringLiteral("\r\n");
 
 bool has(unsigned options, unsigned bit) { return (options & bit) != 0; }
 
-// HTML 4.01's inline elements, and ABBR, which the engine knows only by name.
+// HTML 4.01's inline elements, ABBR, which the engine knows only by name, and WBR: a line end
+// written before a break opportunity would put a blank into the word.
 bool isInline(const QString &l)
 {
     static const QSet<QString> s = {
@@ -25,7 +26,7 @@ bool isInline(const QString &l)
         QStringLiteral("label"),  QStringLiteral("q"),      QStringLiteral("s"),       QStringLiteral("samp"),
         QStringLiteral("small"),  QStringLiteral("span"),   QStringLiteral("strike"),  QStringLiteral("strong"),
         QStringLiteral("sub"),    QStringLiteral("sup"),    QStringLiteral("textarea"), QStringLiteral("tt"),
-        QStringLiteral("u"),      QStringLiteral("var")};
+        QStringLiteral("u"),      QStringLiteral("var"),    QStringLiteral("wbr")};
     return s.contains(l);
 }
 
@@ -131,9 +132,6 @@ struct Writer {
         const unsigned o = ctx.options;
         for (const DomAttr &a : n.attrs) {
             const QString an = a.name.toLower();
-            if (an.contains(QLatin1Char(':')) && an != QLatin1String("xml:lang")) {
-                // namespaced attributes are kept as written
-            }
             if (an == QLatin1String("designtimesp") || an == QLatin1String("designtimeurl")) continue;
             QString value = a.value;
             const bool boolean = IsBooleanAttribute(an);

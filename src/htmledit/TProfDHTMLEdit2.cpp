@@ -157,7 +157,14 @@ TProfDHTMLEdit2::TProfDHTMLEdit2(QWidget *parent) : TCustomProfDHTMLEdit(parent)
 
     connect(browser_, &TWebbrowser::BeforeNavigate2, this, &TProfDHTMLEdit2::onBeforeNavigate);
     connect(browser_, &TWebbrowser::NavigateComplete2, this, [this] { onLoadStarted(); });
-    connect(browser_, &TWebbrowser::DocumentComplete, this, [this] { onDocumentComplete(); });
+    // The document's set-up reads the page, which the engine cannot answer while its own
+    // callback is on the stack: completions are handled from the event loop.
+    connect(browser_, &TWebbrowser::DocumentComplete, this, [this] {
+        const bool ok = browser_->hasDocument();
+        const QString url = browser_->LocationURL();
+        const auto id = started_ ? machine_.current() : 0;
+        QTimer::singleShot(0, this, [this, ok, url, id] { onDocumentComplete(ok, url, id); });
+    });
     // Queued: a handler may load or wait, which the engine cannot do inside its callback.
     connect(browser_, &TWebbrowser::ConsoleMessage, this, &TProfDHTMLEdit2::onConsole, Qt::QueuedConnection);
     browser_->view()->installEventFilter(this);
@@ -213,6 +220,15 @@ QVariant TProfDHTMLEdit2::evalDoc(const QString &Script)
                                ms, kWorld);
     }
     return v;
+}
+
+void TProfDHTMLEdit2::runDoc(const QString &Script)
+{
+    if (!browser_->hasView()) return;
+    // The page script first: an engine-made document may have come without it.
+    browser_->page()->runJavaScript(editorPageScript(token_) + QStringLiteral(";(function(){var e=window.__vkEdit;") +
+                                        Script + QStringLiteral("})();"),
+                                    kWorld);
 }
 
 void TProfDHTMLEdit2::setRedraw(bool On) { browser_->setUpdatesEnabled(On); }
@@ -282,26 +298,22 @@ void TProfDHTMLEdit2::handleTimeout()
 
 void TProfDHTMLEdit2::onLoadStarted() { started_ = true; }
 
-void TProfDHTMLEdit2::onDocumentComplete()
+void TProfDHTMLEdit2::onDocumentComplete(bool ok, const QString &url, std::uint64_t id)
 {
-    const bool ok = browser_->hasDocument();
-    const auto id = started_ ? machine_.current() : 0;
     PendingEvent ev;
     const int st = machine_.state();
     if (!ok && id != 0 && (st == psLoadURL || st == psLoadFile || st == psOpenDialog)) {
         // A failed load leaves the engine without a document to read: an empty one takes its
         // place, and its completion ends the load as an error.
         machine_.loadError(id);
-        started_ = false;
-        QTimer::singleShot(0, this, [this] { navigateOwn(kAboutBlank); });
+        navigateOwn(kAboutBlank);
         return;
     }
     if (st == psTimeoutReset) {
-        ev = browser_->LocationURL() == kAboutBlank ? machine_.resetDone(id) : PendingEvent::None;
+        ev = ok && url == kAboutBlank ? machine_.resetDone(id) : PendingEvent::None;
     } else {
         ev = machine_.finish(id, ok);
     }
-    if (ev != PendingEvent::None) started_ = false;
     dispatch(ev);
 }
 
@@ -351,12 +363,18 @@ void TProfDHTMLEdit2::setUpDocument()
     const QString js = QStringLiteral("e.setMode(%1,%2);return true;")
                            .arg(edit_ ? QStringLiteral("true") : QStringLiteral("false"),
                                 UseDivOnCarriageReturn ? QStringLiteral("true") : QStringLiteral("false"));
-    evalDoc(js);
+    // Set-up waits for nothing: a page that is slow to answer must not hold the host.
+    runDoc(js);
     glyphsShown_ = FShowDetails;
-    applySheet();
+    runDoc(QStringLiteral("e.setSheet(%1);").arg(jsString(sheetText())));
 }
 
 bool TProfDHTMLEdit2::applySheet()
+{
+    return evalDoc(QStringLiteral("return e.setSheet(%1);").arg(jsString(sheetText()))).toBool();
+}
+
+QString TProfDHTMLEdit2::sheetText() const
 {
     QString css;
     if (glyphsShown_) css += glyphSheet();
@@ -366,7 +384,7 @@ bool TProfDHTMLEdit2::applySheet()
         css += QStringLiteral("::-webkit-scrollbar{width:10px;height:10px;background:#f0f0f0}"
                               "::-webkit-scrollbar-thumb{background:#c0c0c0;border:none}"
                               "::-webkit-scrollbar-button{display:none}");
-    return evalDoc(QStringLiteral("return e.setSheet(%1);").arg(jsString(css))).toBool();
+    return css;
 }
 
 bool TProfDHTMLEdit2::LoadURL(const QString &URL)

@@ -91,10 +91,12 @@ private:
     void navigateOwn(const QString &Target);
     void handleTimeout();
     void onLoadStarted();
-    void onDocumentComplete();
+    void onDocumentComplete(bool Ok, const QString &Url, std::uint64_t Id);
     void dispatch(htmledit::PendingEvent Event);
     void setUpDocument();
     bool applySheet();
+    QString sheetText() const;
+    void runDoc(const QString &Script);
     void onBeforeNavigate(const QString &Url, bool *Cancel);
     void onConsole(const QString &Message);
     void watchFocusProxy();
