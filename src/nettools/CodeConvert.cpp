@@ -7,8 +7,10 @@
 #include "text/TextConverter.h"
 #include "text/WebFetch.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <string_view>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -30,10 +32,67 @@ const DeclNames &declNames(TDeclCode c)
 }
 
 // A UTF-8 byte-order mark is no character of the text; converted, it would read as "?".
-std::string withoutUtf8Bom(const std::string &S)
+std::string utf8TextToSjis(const std::string &S)
 {
-    if (S.size() >= 3 && S.compare(0, 3, "\xEF\xBB\xBF") == 0) return S.substr(3);
-    return S;
+    if (S.size() >= 3 && S.compare(0, 3, "\xEF\xBB\xBF") == 0) return Utf8ToAnsi(S.substr(3));
+    return Utf8ToAnsi(S);
+}
+
+bool isSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+struct Replacement {
+    std::string_view from, to;
+};
+
+// Every occurrence of each ASCII text From, letter case ignored, tried in the order given at
+// each place, never starting on the second byte of a double-byte character; replaced text is
+// not searched again. The text itself comes back when nothing matches. One walk for all, so
+// that a large text with few declarations costs little more than a look at each byte.
+template <size_t N>
+std::string replaceNoCase(std::string S, const Replacement (&Reps)[N])
+{
+    bool starts[256] = {};
+    for (const Replacement &r : Reps) {
+        const auto c = static_cast<unsigned char>(r.from[0]);
+        starts[c] = true;
+        starts[static_cast<unsigned char>(lowerAscii(static_cast<char>(c)))] = true;
+        if (c >= 'a' && c <= 'z') starts[c - 'a' + 'A'] = true;
+    }
+    const size_t n = S.size();
+    std::string out;
+    bool any = false;
+    size_t copied = 0;
+    for (size_t i = 0; i < n;) {
+        const auto c = static_cast<unsigned char>(S[i]);
+        if (starts[c]) {
+            const Replacement *hit = nullptr;
+            for (const Replacement &r : Reps) {
+                const size_t m = r.from.size();
+                if (n - i < m) continue;
+                size_t k = 0;
+                while (k < m && lowerAscii(S[i + k]) == lowerAscii(r.from[k])) ++k;
+                if (k == m) {
+                    hit = &r;
+                    break;
+                }
+            }
+            if (hit) {
+                if (!any) out.reserve(n + n / 64);
+                any = true;
+                out.append(S, copied, i - copied);
+                out.append(hit->to);
+                i += hit->from.size();
+                copied = i;
+                continue;
+            }
+        }
+        i += isSjisLead(c) && i + 1 < n ? 2 : 1;
+    }
+    if (!any) return S;
+    out.append(S, copied, std::string::npos);
+    return out;
 }
 
 bool hasLoneLineBreak(const std::string &S)
@@ -53,39 +112,37 @@ bool hasLoneLineBreak(const std::string &S)
 
 } // namespace
 
-std::string RewriteDeclarations(const std::string &Text, TDeclCode From, TDeclCode To)
+std::string RewriteDeclarations(std::string Text, TDeclCode From, TDeclCode To)
 {
     const DeclNames &f = declNames(From), &t = declNames(To);
-    std::string s = ReplaceAllIgnoreCase(Text, f.meta, t.meta);
-    s = ReplaceAllIgnoreCase(s, f.xml, t.xml);
-    return ReplaceAllIgnoreCase(s, f.bare, t.bare);
+    // In one walk the XML form, which begins before the bare one inside it, is met first.
+    const Replacement reps[] = {{f.meta, t.meta}, {f.xml, t.xml}, {f.bare, t.bare}};
+    return replaceNoCase(std::move(Text), reps);
 }
 
-std::string UnifyLineEnds(const std::string &S)
+std::string UnifyLineEnds(std::string S)
 {
     // Texts that reach here are mostly CR LF already: check before copying.
     if (!hasLoneLineBreak(S)) return S;
     std::string out;
     out.reserve(S.size() + S.size() / 16);
-    for (size_t i = 0; i < S.size(); ++i) {
-        const char c = S[i];
-        if (c == '\r') {
-            if (i + 1 < S.size() && S[i + 1] == '\n') ++i;
-            out += "\r\n";
-        } else if (c == '\n') {
-            out += "\r\n";
-        } else {
-            out += c;
-        }
+    const char *p = S.data(), *end = p + S.size();
+    while (p < end) {
+        const char *q = p;
+        while (q < end && *q != '\r' && *q != '\n') ++q;
+        out.append(p, static_cast<size_t>(q - p));
+        if (q == end) break;
+        out += "\r\n";
+        p = q + (*q == '\r' && q + 1 < end && q[1] == '\n' ? 2 : 1);
     }
     return out;
 }
 
-std::string TerminateLines(const std::string &S)
+std::string TerminateLines(std::string S)
 {
-    std::string out = UnifyLineEnds(S);
-    if (!out.empty() && out.back() != '\n') out += "\r\n";
-    return out;
+    S = UnifyLineEnds(std::move(S));
+    if (!S.empty() && S.back() != '\n') S += "\r\n";
+    return S;
 }
 
 std::string Utf16BytesToSjis(const std::string &Bytes)
@@ -101,57 +158,97 @@ std::string Utf16BytesToSjis(const std::string &Bytes)
             bigEndian = true;
         }
     }
-    std::u16string w;
-    w.resize((Bytes.size() - at) / 2);
+    // Piece by piece, never between the halves of a surrogate pair, so that no wide copy of a
+    // large text is held beside the result.
+    const size_t units = (Bytes.size() - at) / 2;
     const auto *p = reinterpret_cast<const unsigned char *>(Bytes.data()) + at;
-    for (size_t k = 0; k < w.size(); ++k, p += 2)
-        w[k] = bigEndian ? static_cast<char16_t>(p[0] << 8 | p[1]) : static_cast<char16_t>(p[1] << 8 | p[0]);
-    return WideToAnsi(w);
-}
-
-std::string SjisToUtf16LeBytes(const std::string &Sjis)
-{
-    const std::u16string w = AnsiToWide(Sjis);
+    auto unit = [&](size_t k) {
+        return bigEndian ? static_cast<char16_t>(p[2 * k] << 8 | p[2 * k + 1])
+                         : static_cast<char16_t>(p[2 * k + 1] << 8 | p[2 * k]);
+    };
     std::string out;
-    out.resize(2 + w.size() * 2);
-    out[0] = '\xFF';
-    out[1] = '\xFE';
-    for (size_t k = 0; k < w.size(); ++k) {
-        out[2 + 2 * k] = static_cast<char>(w[k] & 0xFF);
-        out[3 + 2 * k] = static_cast<char>(w[k] >> 8);
+    constexpr size_t kPiece = 1 << 19;
+    std::u16string w;
+    for (size_t k = 0; k < units;) {
+        size_t end = std::min(units, k + kPiece);
+        if (end < units && unit(end - 1) >= 0xD800 && unit(end - 1) <= 0xDBFF) ++end;
+        w.resize(end - k);
+        for (size_t j = k; j < end; ++j) w[j - k] = unit(j);
+        out += WideToAnsi(w);
+        k = end;
     }
     return out;
 }
 
-std::string FinishConvText(const std::string &Sjis)
+std::string SjisToUtf16LeBytes(const std::string &Sjis)
 {
-    // Every "UTF-8", prose included: the read text is Shift_JIS now.
-    return ReplaceAllIgnoreCase(UnifyLineEnds(Sjis), "UTF-8", "Shift_JIS");
+    // Piece by piece, cut after a line end (never inside a character), so that no wide copy
+    // of a large text is held beside the result.
+    std::string out;
+    out.reserve(2 + Sjis.size() * 2);  // untouched room costs no memory
+    out += "\xFF\xFE";
+    constexpr size_t kPiece = 1 << 20;
+    for (size_t at = 0; at < Sjis.size();) {
+        size_t end = Sjis.size();
+        if (end - at > kPiece) {
+            const size_t lf = Sjis.find('\n', at + kPiece);
+            if (lf != std::string::npos) end = lf + 1;
+        }
+        const std::u16string w = AnsiToWide(Sjis.substr(at, end - at));
+        for (char16_t u : w) {
+            out += static_cast<char>(u & 0xFF);
+            out += static_cast<char>(u >> 8);
+        }
+        at = end;
+    }
+    return out;
 }
 
-TConvRead ReadConvSource(const std::string &FileBytes, int CharCode)
+std::string FinishConvText(std::string Sjis)
+{
+    // Every "UTF-8", prose included: the read text is Shift_JIS now.
+    const Replacement reps[] = {{"UTF-8", "Shift_JIS"}};
+    return replaceNoCase(UnifyLineEnds(std::move(Sjis)), reps);
+}
+
+TConvRead ReadConvSource(std::string FileBytes, int CharCode)
 {
     TConvRead r;
     std::string s;
+    // Read as EUC-JP or ISO-2022-JP, the text is Shift_JIS now and must say so: saved again in
+    // another encoding it would otherwise still declare the one it was read in.
+    const DeclNames *read = nullptr;
     if (CharCode == cvUtf16) {
         // Line ends are found only after decoding: a byte 0x0A can be half of any character.
         r.Source = Utf16BytesToSjis(FileBytes);
+        FileBytes = std::string();
         s = r.Source;
     } else {
-        r.Source = NormalizeLineBreaks(FileBytes);
+        r.Source = UnifyLineEnds(std::move(FileBytes));
         switch (CharCode) {
         case cvAuto: s = ConvertTextToSjis(r.Source, ccmAuto); break;
         case cvSjis: s = r.Source; break;
-        // The text is Shift_JIS now, and so must say it: saved again in another encoding it
-        // would otherwise still declare the one it was read in.
-        case cvEuc: s = RewriteDeclarations(EucToSjis(r.Source), TDeclCode::Euc, TDeclCode::Sjis); break;
+        case cvEuc:
+            s = EucToSjis(r.Source);
+            read = &declNames(TDeclCode::Euc);
+            break;
         case cvUtf8:
-        case cvUtf8N: s = Utf8ToAnsi(withoutUtf8Bom(r.Source)); break;
-        case cvJis: s = RewriteDeclarations(JisToSjisB(r.Source), TDeclCode::Jis, TDeclCode::Sjis); break;
+        case cvUtf8N: s = utf8TextToSjis(r.Source); break;
+        case cvJis:
+            s = JisToSjisB(r.Source);
+            read = &declNames(TDeclCode::Jis);
+            break;
         default: break;
         }
     }
-    r.Text = FinishConvText(s);
+    if (!read) {
+        r.Text = FinishConvText(std::move(s));
+        return r;
+    }
+    // The declarations and the "UTF-8" names in one walk: neither pattern lies in the other.
+    const DeclNames &sj = declNames(TDeclCode::Sjis);
+    const Replacement reps[] = {{read->meta, sj.meta}, {read->xml, sj.xml}, {read->bare, sj.bare}, {"UTF-8", "Shift_JIS"}};
+    r.Text = replaceNoCase(UnifyLineEnds(std::move(s)), reps);
     return r;
 }
 
@@ -160,21 +257,32 @@ std::string ConvertLeftToRight(const std::string &Source, int OutCode)
     switch (OutCode) {
     case cvEuc: return RewriteDeclarations(EucToSjisB(Source), TDeclCode::Euc, TDeclCode::Sjis);
     case cvUtf8:
-    case cvUtf8N: return Utf8ToAnsi(withoutUtf8Bom(Source));
+    case cvUtf8N: return utf8TextToSjis(Source);
     case cvJis: return RewriteDeclarations(JisToSjisB(Source), TDeclCode::Jis, TDeclCode::Sjis);
     default: return Source;
     }
 }
 
-std::string BuildSaveBytes(const std::string &PaneText, int OutCode, int LetterCase)
+std::string BuildSaveBytes(std::string PaneText, int OutCode, int LetterCase)
 {
-    const std::string t = LetterCase == 1 ? NormalizeHtmlSource(PaneText) : PaneText;
+    std::string t = LetterCase == 1 ? NormalizeHtmlSource(PaneText) : std::move(PaneText);
+    PaneText = std::string();
+    // Each step lets go of the text it came from, so a large text is held about twice at most.
+    auto done = [&t](std::string out) {
+        t = std::string();
+        return out;
+    };
     switch (OutCode) {
-    case cvEuc: return SjisToEucB(RewriteDeclarations(t, TDeclCode::Sjis, TDeclCode::Euc));
+    case cvEuc: return done(SjisToEucB(RewriteDeclarations(std::move(t), TDeclCode::Sjis, TDeclCode::Euc)));
     case cvUtf8:
-    case cvUtf8N: return TerminateLines(SjisToUtf8(RewriteDeclarations(t, TDeclCode::Sjis, TDeclCode::Utf8)));
-    case cvUtf16: return SjisToUtf16LeBytes(t);
-    case cvJis: return TerminateLines(SjisToJis(RewriteDeclarations(t, TDeclCode::Sjis, TDeclCode::Jis), kmKeep));
+    case cvUtf8N:
+        // Line ends are the same bytes in every output: ended before the conversion.
+        t = TerminateLines(RewriteDeclarations(std::move(t), TDeclCode::Sjis, TDeclCode::Utf8));
+        return done(SjisToUtf8(t));
+    case cvUtf16: return done(SjisToUtf16LeBytes(t));
+    case cvJis:
+        t = TerminateLines(RewriteDeclarations(std::move(t), TDeclCode::Sjis, TDeclCode::Jis));
+        return done(SjisToJis(t, kmKeep));
     default: return t;
     }
 }

@@ -24,12 +24,12 @@ enum class TDeclCode { Sjis, Euc, Utf8, Jis };
 // case ignored: the meta form ("charset=EUC-JP"), the XML form (` encoding="euc-jp"?>`) and
 // the bare form (`"EUC-JP"`). The XML form goes before the bare one, which also matches
 // inside it and would leave it in the bare spelling.
-std::string RewriteDeclarations(const std::string &Text, TDeclCode From, TDeclCode To);
+std::string RewriteDeclarations(std::string Text, TDeclCode From, TDeclCode To);
 
 // Every CR LF and lone CR made LF, then every LF made CR LF.
-std::string UnifyLineEnds(const std::string &S);
+std::string UnifyLineEnds(std::string S);
 // UnifyLineEnds, with a CR LF after the last line too (an empty text stays empty).
-std::string TerminateLines(const std::string &S);
+std::string TerminateLines(std::string S);
 
 // UTF-16 bytes to Shift_JIS: FF FE little-endian, FE FF big-endian, no mark little-endian;
 // the mark is not part of the text, an odd last byte is dropped, and what Shift_JIS lacks
@@ -47,9 +47,9 @@ struct TConvRead {
 // UTF-16 the decoded text), Text the Shift_JIS text with CR LF line ends, the declarations of
 // EUC-JP or ISO-2022-JP (when read as such) and every "UTF-8" (any case) named Shift_JIS. The pane's own Shift_JIS view gives undecodable bytes a
 // mark of their own, so they are not replaced here.
-TConvRead ReadConvSource(const std::string &FileBytes, int CharCode);
+TConvRead ReadConvSource(std::string FileBytes, int CharCode);
 // The clipboard's text (Shift_JIS) through the same last steps.
-std::string FinishConvText(const std::string &Sjis);
+std::string FinishConvText(std::string Sjis);
 
 // The left pane's source converted to Shift_JIS by the output item (the left-to-right button).
 std::string ConvertLeftToRight(const std::string &Source, int OutCode);
@@ -57,7 +57,7 @@ std::string ConvertLeftToRight(const std::string &Source, int OutCode);
 // The bytes written for the right pane's text by the output item; LetterCase 1 normalises
 // the HTML first. UTF-8 (3, 5) and ISO-2022-JP (6) end every line with CR LF, the last one
 // included; UTF-16 (4) is FF FE and little-endian units; the others are the bytes as they are.
-std::string BuildSaveBytes(const std::string &PaneText, int OutCode, int LetterCase);
+std::string BuildSaveBytes(std::string PaneText, int OutCode, int LetterCase);
 
 // The whole file as bytes; false when it cannot be opened or read.
 bool ReadFileBytes(const std::string &FileName, std::string &Bytes);

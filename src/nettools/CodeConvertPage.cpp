@@ -163,7 +163,7 @@ int CodeConvertPage::UtilFileOpen(const std::string &FileName, int Source)
                 1, QStringLiteral(" 読み込めませんでした [ ") + q(FileName) + QStringLiteral(" ]"));
             return 0;
         }
-        const TConvRead r = ReadConvSource(bytes, c_.RadioGroupUtilCharCode->itemIndex());
+        const TConvRead r = ReadConvSource(std::move(bytes), c_.RadioGroupUtilCharCode->itemIndex());
         *ctx_.GConvText = r.Source;
         setMemoSjis(c_.MemoPageControlMainBodyTab08UtilLeft, r.Source);
         text = r.Text;

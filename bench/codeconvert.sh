@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The character-code page's read and save paths beside the iconv command on the same bytes.
+# Usage: bench/codeconvert.sh [build-folder]   (the folder that holds bench/codeconvert_bench)
+# Prints MB/s of ours and of iconv for each path, the ratio ours/iconv against the target 1.0,
+# and each path's peak memory against its input (target: below 4x).
+set -u
+build=${1:-build}
+bin="$build/bench/codeconvert_bench"
+if [ ! -x "$bin" ]; then
+    echo "codeconvert.sh: $bin not built; skipped"
+    exit 0
+fi
+if ! command -v iconv >/dev/null; then
+    echo "codeconvert.sh: no iconv command; skipped"
+    exit 0
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+"$bin" --write-corpus="$work" || { echo "codeconvert.sh: could not write the corpus"; exit 1; }
+
+# Best wall time of three runs of the iconv command, in seconds. -c: ISO-2022-JP has no
+# half-width katakana and no NEC row 13; iconv skips them instead of stopping there.
+iconv_seconds() {
+    local from=$1 to=$2 file=$3 best="" t
+    for _ in 1 2 3; do
+        local start end
+        start=$(date +%s.%N)
+        iconv -c -f "$from" -t "$to" "$file" >/dev/null 2>&1
+        end=$(date +%s.%N)
+        t=$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.6f", b - a }')
+        if [ -z "$best" ] || awk -v t="$t" -v b="$best" 'BEGIN { exit !(t < b) }'; then best=$t; fi
+    done
+    echo "$best"
+}
+
+csv="$work/bench.csv"
+"$bin" --benchmark_format=csv --benchmark_repetitions=3 --benchmark_report_aggregates_only=true \
+    >"$csv" 2>"$work/bench.err" || { cat "$work/bench.err"; exit 1; }
+grep -E '^(corpus|catalogue)' "$work/bench.err"
+
+ours_mbs() {
+    awk -F, -v name="\"$1/min_time:1.000_median\"" '
+        NR == 1 { for (i = 1; i <= NF; i++) if ($i == "bytes_per_second") col = i; next }
+        $1 == name { printf "%.1f", $col / 1e6 }' "$csv"
+}
+
+printf '\n%-18s %10s %10s %8s %10s %10s %8s\n' "path" "ours MB/s" "iconv MB/s" "ratio" "input MB" "peak MB" "peak/in"
+status=0
+report() { # path, iconv from, iconv to, corpus file
+    local ours size secs theirs ratio mem verdict=""
+    ours=$(ours_mbs "BM_$1")
+    size=$(stat -c %s "$work/$4")
+    secs=$(iconv_seconds "$2" "$3" "$work/$4")
+    theirs=$(awk -v s="$size" -v t="$secs" 'BEGIN { printf "%.1f", s / t / 1e6 }')
+    ratio=$(awk -v a="$ours" -v b="$theirs" 'BEGIN { printf "%.2f", a / b }')
+    mem=$("$bin" --peak="$1" --corpus="$work")
+    awk -v r="$ratio" 'BEGIN { exit !(r >= 1.0) }' || { verdict="$verdict speed MISSED"; status=1; }
+    awk -v m="$(echo "$mem" | cut -d' ' -f4)" 'BEGIN { exit !(m < 4.0) }' || { verdict="$verdict memory MISSED"; status=1; }
+    printf '%-18s %10s %10s %8s %10s %10s %8s %s\n' "$1" "$ours" "$theirs" "${ratio}x" \
+        "$(echo "$mem" | cut -d' ' -f2)" "$(echo "$mem" | cut -d' ' -f3)" "$(echo "$mem" | cut -d' ' -f4)x" "${verdict:- ok}"
+}
+report ReadEucJp EUC-JP-MS CP932 euc.txt
+report ReadUtf8 UTF-8 CP932 utf8.txt
+report ReadUtf16 UTF-16 CP932 utf16.txt
+report ReadIso2022Jp ISO-2022-JP CP932 jis.txt
+report SaveEucJp CP932 EUC-JP-MS sjis.txt
+report SaveUtf8 CP932 UTF-8 sjis.txt
+report SaveUtf16 CP932 UTF-16LE sjis.txt
+report SaveIso2022Jp CP932 ISO-2022-JP sjis.txt
+exit $status

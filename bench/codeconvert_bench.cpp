@@ -1,0 +1,139 @@
+// Throughput of the character-code page's own routines: a file read into the right pane's text
+// and the right pane's text made into the saved bytes, on a text of at least 10 MB made from
+// the hand-written fixture and the machine's Japanese message catalogues.
+// bench/codeconvert.sh runs the iconv command on the very same bytes (written with
+// --write-corpus=DIR) and prints the ratios; --peak=NAME --corpus=DIR runs one path once on
+// its corpus file and prints its peak memory against the input's size.
+#include "nettools/CodeConvert.h"
+#include "nettools/ConvOracle.h"
+#include "text/JCode.h"
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+
+namespace {
+
+constexpr std::size_t kCorpusBytes = 10u * 1000 * 1000;
+
+struct Corpus {
+    std::string sjis, euc, utf8, utf16, jis;
+    Corpus()
+    {
+        std::string why;
+        const std::string base = conv_oracle::crlf(conv_oracle::fixtureMaster()) + "\r\n" +
+                                 conv_oracle::catalogueCorpus(why, 2000000);
+        if (!why.empty()) std::fprintf(stderr, "catalogue corpus: %s\n", why.c_str());
+        while (sjis.size() < kCorpusBytes) sjis += base;
+        euc = SjisToEucB(sjis);
+        utf8 = SjisToUtf8(sjis);
+        utf16 = SjisToUtf16LeBytes(sjis);
+        jis = SjisToJis(sjis, kmKeep);
+    }
+};
+
+const Corpus &corpus()
+{
+    static const Corpus c;
+    return c;
+}
+
+struct Path {
+    const std::string Corpus::*input;
+    std::function<std::string(std::string)> run;
+};
+
+const std::map<std::string, Path> &paths()
+{
+    static const std::map<std::string, Path> p{
+        {"ReadEucJp", {&Corpus::euc, [](std::string t) { return ReadConvSource(std::move(t), cvEuc).Text; }}},
+        {"ReadUtf8", {&Corpus::utf8, [](std::string t) { return ReadConvSource(std::move(t), cvUtf8).Text; }}},
+        {"ReadUtf16", {&Corpus::utf16, [](std::string t) { return ReadConvSource(std::move(t), cvUtf16).Text; }}},
+        {"ReadIso2022Jp", {&Corpus::jis, [](std::string t) { return ReadConvSource(std::move(t), cvJis).Text; }}},
+        {"SaveEucJp", {&Corpus::sjis, [](std::string t) { return BuildSaveBytes(std::move(t), cvEuc, 0); }}},
+        {"SaveUtf8", {&Corpus::sjis, [](std::string t) { return BuildSaveBytes(std::move(t), cvUtf8, 0); }}},
+        {"SaveUtf16", {&Corpus::sjis, [](std::string t) { return BuildSaveBytes(std::move(t), cvUtf16, 0); }}},
+        {"SaveIso2022Jp", {&Corpus::sjis, [](std::string t) { return BuildSaveBytes(std::move(t), cvJis, 0); }}},
+    };
+    return p;
+}
+
+void runPath(benchmark::State &state, const Path &p)
+{
+    const std::string &in = corpus().*p.input;
+    for (auto _ : state) {
+        // The copy stands for the file's bytes, read once before the page's work.
+        state.PauseTiming();
+        std::string bytes = in;
+        state.ResumeTiming();
+        std::string out = p.run(std::move(bytes));
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) * static_cast<int64_t>(in.size()));
+}
+
+long statusKb(const char *key)
+{
+    std::ifstream f("/proc/self/status");
+    std::string line;
+    while (std::getline(f, line))
+        if (line.rfind(key, 0) == 0) return std::strtol(line.c_str() + std::strlen(key), nullptr, 10);
+    return -1;
+}
+
+const char *corpusFile(const Path &p)
+{
+    if (p.input == &Corpus::euc) return "euc.txt";
+    if (p.input == &Corpus::utf8) return "utf8.txt";
+    if (p.input == &Corpus::utf16) return "utf16.txt";
+    if (p.input == &Corpus::jis) return "jis.txt";
+    return "sjis.txt";
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    std::string peak, dir;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strncmp(argv[i], "--write-corpus=", 15) == 0) {
+            const std::string d = argv[i] + 15;
+            const Corpus &c = corpus();
+            for (auto [name, bytes] : {std::pair{"sjis.txt", &c.sjis}, std::pair{"euc.txt", &c.euc},
+                                       std::pair{"utf8.txt", &c.utf8}, std::pair{"utf16.txt", &c.utf16},
+                                       std::pair{"jis.txt", &c.jis}})
+                conv_oracle::writeBytes(d + "/" + name, *bytes);
+            return 0;
+        }
+        if (std::strncmp(argv[i], "--peak=", 7) == 0) peak = argv[i] + 7;
+        if (std::strncmp(argv[i], "--corpus=", 9) == 0) dir = argv[i] + 9;
+    }
+    if (!peak.empty()) {
+        // One run on the input alone: what the path holds beyond the process's own start.
+        const auto it = paths().find(peak);
+        if (it == paths().end()) return 2;
+        const long base = statusKb("VmRSS:");
+        std::string in = conv_oracle::readBytes(dir + "/" + corpusFile(it->second));
+        const double inMb = in.size() / 1048576.0;
+        const std::string out = it->second.run(std::move(in));
+        const double peakMb = (statusKb("VmHWM:") - base) / 1024.0;
+        std::printf("%s %.1f %.1f %.2f\n", peak.c_str(), inMb, peakMb, peakMb / inMb);
+        return out.empty() ? 1 : 0;
+    }
+    for (const auto &[name, p] : paths())
+        benchmark::RegisterBenchmark(("BM_" + name).c_str(), [&p = p](benchmark::State &s) { runPath(s, p); })
+            ->Unit(benchmark::kMillisecond)
+            ->MinTime(1.0);
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    const Corpus &c = corpus();
+    std::fprintf(stderr, "corpus: %.1f MB Shift_JIS, %.1f MB EUC-JP, %.1f MB UTF-8, %.1f MB UTF-16, %.1f MB ISO-2022-JP\n",
+                 c.sjis.size() / 1e6, c.euc.size() / 1e6, c.utf8.size() / 1e6, c.utf16.size() / 1e6,
+                 c.jis.size() / 1e6);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
