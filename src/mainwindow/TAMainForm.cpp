@@ -6,6 +6,7 @@
 #include "mainwindow/NetSearchPage.h"
 #include "mainwindow/TargetTabs.h"
 #include "mainwindow/Settings.h"
+#include "nettools/IpLookupPage.h"
 #include "nettools/TWhoisForm.h"
 #include "nettools/WebCodePage.h"
 #include "nettools/WhoisCli.h"
@@ -160,6 +161,7 @@ void TAMainForm::FormCreate()
     webGuiEditorTabs->CreateCanvas(QString());
     webGuiEditorTabs->CreateTempEditor(QString());
     webGuiEditorTabs->CreateCurrentEditor(QString());
+    new IpLookupPage(ip, TIpLookupContext{}, this);
 }
 
 void TAMainForm::layoutNetSearchPage()
