@@ -1640,7 +1640,8 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
 {
     if (Source.empty())
         return "";
-    const std::string body = CleanupHTMLLeadingSpace(removeJoiners(Source), RoundTrip);
+    // Every line end CRLF first: a lone CR would otherwise hide inside a line.
+    const std::string body = CleanupHTMLLeadingSpace(removeJoiners(NormalizeLineBreaks(Source)), RoundTrip);
     std::string headPart = Head.empty() ? "" : RewriteCharsetDeclsToSjis(RestructureHead(Head));
     std::string src = headPart + body;
     if (!endsWithHtmlEnd(src))
