@@ -1161,14 +1161,13 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         return;
     // 7., 8. html and head start tags: written where they stand (the rebuilt prolog wrote its own)
     for (const char* tag : {"<html", "<head"}) {
-        const std::size_t h = findTag(lower, tag);
-        if (h == npos)
-            continue;
-        const std::size_t e = tagEnd(h);
-        if (opt.PrologMode != 1)
-            write(lowerTagName(line.substr(h, e - h), 4), "○１", ORST);
-        if (takeOut(h, e))
-            return;
+        for (std::size_t h = findTag(lower, tag); h != npos; h = findTag(lower, tag)) {
+            const std::size_t e = tagEnd(h);
+            if (opt.PrologMode != 1)
+                write(lowerTagName(line.substr(h, e - h), 4), "○１", ORST);
+            if (takeOut(h, e))
+                return;
+        }
     }
     // 9. title elements: taken out (every one on the line); the title line is written where
     // the head rules place it
