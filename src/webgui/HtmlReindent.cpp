@@ -1622,13 +1622,30 @@ std::string normaliseMarkup(const std::string& s)
     std::string w = s;
     // Rows that end in "<" overlap ("</div></div><p>"): a row runs until it finds nothing, so a
     // second run has nothing left to split.
-    for (const auto& [from, to] : rows)
+    for (const auto& [from, to] : rows) {
+        if (*to == '\0') {
+            // An attribute leaves only where it ends: "<script language=JavaScriptX>" keeps its
+            // blank, or the tag would take another name.
+            const std::string f = LowerCase(from);
+            std::string l = LowerCase(w);
+            for (std::size_t p = l.find(f); p != npos; p = l.find(f, p)) {
+                const std::size_t e = p + f.size();
+                if (e < l.size() && !(l[e] == ' ' || l[e] == '>' || l[e] == '/' || l[e] == '\r' || l[e] == '\n' || l[e] == '\t')) {
+                    p = e;
+                    continue;
+                }
+                w.erase(p, f.size());
+                l.erase(p, f.size());
+            }
+            continue;
+        }
         for (int pass = 0; pass < 8; ++pass) {
             std::string next = ReplaceAllIgnoreCase(w, from, to);
             if (next == w)
                 break;
             w = std::move(next);
         }
+    }
     return w;
 }
 

@@ -512,6 +512,8 @@ TEST(Reindent, FuzzFoundInputsReindentStably)
                        std::string("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD <meta content=\"x\r\n</HTML>\r\n"));
     pages.emplace_back("lone CR after the head end", std::string("<html><head></head>\rfu\n<p>x</p>\r\n"));
     pages.emplace_back("two html tags on a line", std::string("OO<!DOCTYPE x><html><6O<html><x>y\r\n"));
+    pages.emplace_back("language attribute glued to the next",
+                       std::string("<script language=\"JavaScript\"IIxtarea name=\"t\">\r\n  a\r\n</script>\r\n"));
     pages.emplace_back("title that never ends", std::string("h<!DOCTYPE>\r\n<title>\x83\x81\r\n<!-- menu -->\r\n<p>x</p>"));
     for (const auto& [name, page] : pages)
         for (const ReindentOptions& o : allOptions()) {
