@@ -1107,8 +1107,11 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     // Takes [b, e) out of the line; true when nothing is left to work on.
     auto takeOut = [&](std::size_t b, std::size_t e) {
         line.erase(b, e - b);
+        // the line now starts and ends where the cleaned source would
+        if (b >= line.size())
+            line = TrimRight(line);
         if (b == 0)
-            line = TrimLeft(line); // the line now starts where the cleaned source would
+            line = TrimLeft(line);
         recompute();
         return trimLower.empty();
     };
