@@ -5,7 +5,9 @@
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
 #include "text/WebFetch.h"
+#include <QApplication>
 #include <QDir>
+#include <QInputMethodEvent>
 #include <QFile>
 #include <QKeyEvent>
 #include <QTemporaryDir>
@@ -73,6 +75,16 @@ protected:
         });
         s.Get("/link.html", [](const httplib::Request &, httplib::Response &r) {
             r.set_content("<html><head><title>l</title></head><body><p><a id=\"go\" href=\"/script.html\">go</a></p></body></html>",
+                          "text/html");
+        });
+        s.Get("/round.html", [](const httplib::Request &, httplib::Response &r) {
+            r.set_content(sjisText("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\">\n"
+                                   "<html><head><meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">"
+                                   "<title>往復</title><style>BODY { background: URL(Bg.PNG) }</style></head>"
+                                   "<body><!-- note --><p id=\"t\">漢字かなｶﾅ～①</p>"
+                                   "<table border=\"0\"><tr><td>セル</td><td>2</td></tr></table>"
+                                   "<pre>  a\n\n  b</pre><script>if (a < b) x();</script>"
+                                   "<p><a href=\"q?a=1&amp;b=2\" title='say \"hi\"'>link</a></p><div>d</div></body></html>"),
                           "text/html");
         });
         s.Get("/hang.html", [](const httplib::Request &, httplib::Response &r) {
@@ -208,6 +220,115 @@ TEST_F(EngineTest, GuardKeepsTheDocument)
     ASSERT_FALSE(launched.empty());
     EXPECT_EQ(launched.back(), server->url("/script.html"));
     EXPECT_EQ(e.ed->browser()->LocationURL(), url("/link.html"));
+}
+
+TEST_F(EngineTest, TypedAndComposedTextSurvivesSaveAndLoad)
+{
+    Editor e;
+    ASSERT_TRUE(e.ed->LoadURL(url("/round.html")));
+    // Caret at the end of the first paragraph; type ASCII keys and commit Japanese.
+    e.ed->evalDoc(QStringLiteral("var p=document.getElementById('t');var r=document.createRange();r.selectNodeContents(p);"
+                                 "r.collapse(false);var s=getSelection();s.removeAllRanges();s.addRange(r);return true;"));
+    e.ed->setFocus();
+    QWidget *target = e.ed->focusTarget();
+    ASSERT_TRUE(waitUntil([&] { return target->hasFocus() || (target->setFocus(), false); }, 5000));
+    QTest::keyClicks(target, QStringLiteral("ab"));
+    QInputMethodEvent im;
+    im.setCommitString(QStringLiteral("日本語"));
+    QApplication::sendEvent(target, &im);
+    ASSERT_TRUE(waitUntil([&] { return e.ed->GetSource().contains(QStringLiteral("①ab日本語")); }, 5000))
+        << e.ed->GetSource().toStdString();
+    const QString s1 = e.ed->GetSource();
+    for (const char *kept : {"<!-- note -->", "<pre>  a\r\n\r\n  b</pre>", "if (a < b) x();", "URL(Bg.PNG)",
+                             "href=\"/q?a=1&b=2\"", "title=\"say &quot;hi&quot;\"", "<td>セル</td>"})
+        EXPECT_TRUE(s1.contains(QString::fromUtf8(kept))) << kept << "\n" << s1.toStdString();
+
+    QTemporaryDir dir;
+    const std::string file = toSjis(dir.filePath(QStringLiteral("往復.html")));
+    ASSERT_TRUE(e.ed->SaveToFile(file));
+    QFile f(dir.filePath(QStringLiteral("往復.html")));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QByteArray bytes = f.readAll();
+    f.close();
+    EXPECT_EQ(fromSjis(bytes.toStdString()), s1);  // Shift_JIS, declaration already Shift_JIS
+    EXPECT_TRUE(bytes.contains("charset=Shift_JIS"));
+
+    Editor other;
+    int fileLoads = 0;
+    other.ed->OnLoadFromFile = [&](QObject *) { ++fileLoads; };
+    ASSERT_TRUE(other.ed->LoadFromFile(file));
+    EXPECT_EQ(fileLoads, 1);
+    EXPECT_EQ(other.ed->GetSource().toStdString(), s1.toStdString());
+    EXPECT_EQ(other.ed->GetCharset(), QStringLiteral("Shift_JIS"));
+
+    // A character outside Shift_JIS: UTF-16 with its mark, and back.
+    other.ed->SetSource(QStringLiteral("<html><head><title>u</title></head><body><p>\u00e9\U0001F600</p></body></html>"));
+    const QString s2 = other.ed->GetSource();
+    ASSERT_TRUE(other.ed->SaveToFile(toSjis(dir.filePath(QStringLiteral("u16.html")))));
+    QFile g(dir.filePath(QStringLiteral("u16.html")));
+    ASSERT_TRUE(g.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(g.readAll().startsWith("\xFF\xFE"));
+    ASSERT_TRUE(e.ed->LoadFromFile(toSjis(dir.filePath(QStringLiteral("u16.html")))));
+    EXPECT_TRUE(e.ed->GetSource().contains(QStringLiteral("&eacute;\U0001F600")));
+
+    // A missing file loads nothing; a file that cannot be written leaves the old one.
+    EXPECT_FALSE(e.ed->LoadFromFile(toSjis(dir.filePath(QStringLiteral("none.html")))));
+    EXPECT_FALSE(e.ed->SaveToFile(toSjis(dir.filePath(QStringLiteral("no/such/dir/x.html")))));
+    EXPECT_FALSE(e.ed->SaveToFile(std::string()));
+}
+
+TEST_F(EngineTest, DisplayModesDocumentsAndKeys)
+{
+    Editor e;
+    ASSERT_TRUE(e.ed->LoadURL(url("/round.html")));
+    auto computed = [&](const char *js) { return e.ed->evalDoc(QString::fromLatin1(js)).toString(); };
+    e.ed->SetShowDetails(true);
+    EXPECT_TRUE(computed("return getComputedStyle(document.getElementById('t'),'::before').content;").contains(QLatin1String("data:image/svg")));
+    e.ed->SetShowBorders(true);
+    EXPECT_TRUE(e.ed->ShowBorders());
+    EXPECT_EQ(computed("return getComputedStyle(document.querySelector('td')).outlineStyle;"), QStringLiteral("dotted"));
+    EXPECT_EQ(computed("return String(document.styleSheets.length);"), QStringLiteral("1"));  // the page's own only
+    EXPECT_FALSE(e.ed->GetSource().contains(QLatin1String("svg")));
+    e.ed->SetShowDetails(false);
+    EXPECT_EQ(computed("return getComputedStyle(document.getElementById('t'),'::before').content;"), QStringLiteral("none"));
+
+    // Browse mode without a rewrite when the source would not change: a mark on the document survives.
+    e.ed->evalDoc(QStringLiteral("document.body.__mark=1;return true;"));
+    int switched = 0;
+    e.ed->OnSetBrowseMode = [&](QObject *) { ++switched; };
+    e.ed->SetBrowseMode(true);
+    EXPECT_TRUE(e.ed->BrowseMode());
+    EXPECT_EQ(switched, 1);
+    e.ed->SetBrowseMode(false);
+    EXPECT_FALSE(e.ed->BrowseMode());
+
+    // Another parent keeps the document.
+    QWidget other;
+    other.resize(400, 300);
+    other.show();
+    e.ed->setParent(&other);
+    e.ed->show();
+    EXPECT_EQ(e.ed->evalDoc(QStringLiteral("return document.getElementById('t')?'yes':'no';")).toString(), QStringLiteral("yes"));
+
+    // Ctrl+N reaches the control's handler only.
+    int ctrlN = 0;
+    e.ed->OnKeyDown = [&](QObject *, int &k, Qt::KeyboardModifiers) { ctrlN += k == 'N'; };
+    QTest::keyClick(e.ed->focusTarget(), Qt::Key_N, Qt::ControlModifier);
+    EXPECT_EQ(ctrlN, 1);
+
+    // A new document is an empty "about:blank" one; saving while busy is refused.
+    int news = 0;
+    e.ed->OnNewDocument = [&](QObject *) { ++news; };
+    ASSERT_TRUE(e.ed->NewDocument());
+    EXPECT_EQ(news, 1);
+    EXPECT_EQ(e.ed->browser()->LocationURL(), QStringLiteral("about:blank"));
+    EXPECT_EQ(e.ed->GetDocumentLocation(), QString());
+    EXPECT_EQ(e.ed->GetBodySource().trimmed(), QStringLiteral("<body></body>"));
+    e.ed->SetSource(QStringLiteral("<html><head></head><body><a href=\"#top\">t</a></body></html>"));
+    EXPECT_TRUE(e.ed->GetSource().contains(QLatin1String("href=\"#top\"")));
+    EXPECT_EQ(e.ed->GetBaseElementHref(), QString());
+    e.ed->SetBaseElementHref(QStringLiteral("http://b/dir/"));
+    EXPECT_EQ(e.ed->GetBaseElementHref(), QStringLiteral("http://b/dir/"));
 }
 
 } // namespace
