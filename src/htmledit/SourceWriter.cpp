@@ -389,8 +389,11 @@ QString UrlToPath(const QString &Url, bool KeepBackslashes)
     QString p = localPathOf(Url);
     if (p.isEmpty()) return Url;
     const QUrl u(Url);
-    if (Url.startsWith(QLatin1String("file:"), Qt::CaseInsensitive) && u.hasFragment())
-        p += QLatin1Char('#') + u.fragment(QUrl::FullyEncoded);
+    // A site-root link of a local page keeps its query and fragment.
+    if (Url.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) {
+        if (u.hasQuery()) p += QLatin1Char('?') + u.query(QUrl::FullyEncoded);
+        if (u.hasFragment()) p += QLatin1Char('#') + u.fragment(QUrl::FullyEncoded);
+    }
     if (KeepBackslashes) p.replace(QLatin1Char('/'), QLatin1Char('\\'));
     return p;
 }
