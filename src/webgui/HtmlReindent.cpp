@@ -881,6 +881,7 @@ private:
             return;
         write(prefix + res.BodyTag, label, ORT);
         bodyTagWritten = true;
+        bodyStarted = true; // as a second run will find it: the body begins at its tag
     }
 
     std::string prolog(std::string work);

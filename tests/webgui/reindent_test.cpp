@@ -515,6 +515,8 @@ TEST(Reindent, FuzzFoundInputsReindentStably)
     pages.emplace_back("language attribute glued to the next",
                        std::string("<script language=\"JavaScript\"IIxtarea name=\"t\">\r\n  a\r\n</script>\r\n"));
     pages.emplace_back("text before a declaration at the line end", std::string("?xml <!docversion=e>\r\n<p>x</p>\r\n"));
+    pages.emplace_back("no body tag, bare script after the head",
+                       std::string("<html><head><title>t</title></head>\r\n<p>x</p>\r\n<script>\r\nvar a;\r\n</script>\r\n"));
     pages.emplace_back("title that never ends", std::string("h<!DOCTYPE>\r\n<title>\x83\x81\r\n<!-- menu -->\r\n<p>x</p>"));
     for (const auto& [name, page] : pages)
         for (const ReindentOptions& o : allOptions()) {
