@@ -3,7 +3,7 @@
 namespace {
 const char *kScript = R"JS((function () {
   var TOKEN = %TOKEN%;
-  if (window.__vkEdit && window.__vkEdit.token === TOKEN) { window.__vkEdit.attach(); return; }
+  if (window.__vkEdit && window.__vkEdit.token === TOKEN) return;
   var URL_ATTRS = {href:1, src:1, action:1, background:1, cite:1, classid:1, codebase:1, data:1,
                    longdesc:1, profile:1, usemap:1};
   var ed = {token: TOKEN, edit: true, handlers: null, observer: null, displayTimer: 0, changeQueued: false};

@@ -209,16 +209,13 @@ QVariant TProfDHTMLEdit2::evalDoc(const QString &Script)
 {
     if (!browser_->hasView()) return {};
     const int ms = int(std::min(timeout_ * 1000.0, 600000.0));
-    QVariant v = browser_->evalSync(QStringLiteral("(function(){var e=window.__vkEdit;if(!e)return null;") + Script +
-                                        QStringLiteral("})()"),
-                                    ms, kWorld);
-    if (v.isNull() || !v.isValid()) {
-        // The document may have come without our script (an engine-made blank): give it one.
-        browser_->evalSync(editorPageScript(token_), ms, kWorld);
-        v = browser_->evalSync(QStringLiteral("(function(){var e=window.__vkEdit;if(!e)return null;") + Script +
-                                   QStringLiteral("})()"),
-                               ms, kWorld);
-    }
+    // The page script comes along (it installs itself once): an engine-made document may
+    // have come without it.
+    const QString js = editorPageScript(token_) + QStringLiteral(";(function(){var e=window.__vkEdit;if(!e)return null;") +
+                       Script + QStringLiteral("})()");
+    // A fresh renderer can drop the first answer: a short first bound, then the full one.
+    QVariant v = browser_->evalSync(js, std::min(ms, 5000), kWorld);
+    if (!v.isValid() && ms > 5000) v = browser_->evalSync(js, ms, kWorld);
     return v;
 }
 
