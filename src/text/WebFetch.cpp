@@ -133,9 +133,15 @@ int checkStall(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
     return Clock::now() - t.lastData > t.stall ? 1 : 0;
 }
 
+struct GetInfo {
+    long status = 0;
+    std::string effectiveUrl, contentType, error;
+};
+
 // One GET; the body goes to the sink. True only when the whole body arrived with a status
-// below 400.
-bool httpGet(const std::string &url, Sink sink)
+// below 400. With info, an error status does not stop the body (the caller keeps it) and the
+// total time-out applies.
+bool httpGet(const std::string &url, Sink sink, GetInfo *info = nullptr)
 {
     curlGlobalInit();
     const HttpTimeouts t = GetHttpTimeouts();
@@ -147,7 +153,8 @@ bool httpGet(const std::string &url, Sink sink)
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 20L);
-    curl_easy_setopt(c, CURLOPT_FAILONERROR, 1L);
+    curl_easy_setopt(c, CURLOPT_FAILONERROR, info ? 0L : 1L);
+    if (info && t.TotalMs > 0) curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, t.TotalMs);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, 2L);
     curl_easy_setopt(c, CURLOPT_USERAGENT, "MyApp");
@@ -160,9 +167,19 @@ bool httpGet(const std::string &url, Sink sink)
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, checkStall);
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &transfer);
+    char errbuf[CURL_ERROR_SIZE] = {0};
+    curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
     const CURLcode rc = curl_easy_perform(c);
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
+    if (info) {
+        info->status = status;
+        char *eff = nullptr;
+        if (curl_easy_getinfo(c, CURLINFO_EFFECTIVE_URL, &eff) == CURLE_OK && eff) info->effectiveUrl = eff;
+        char *ct = nullptr;
+        if (curl_easy_getinfo(c, CURLINFO_CONTENT_TYPE, &ct) == CURLE_OK && ct) info->contentType = ct;
+        if (rc != CURLE_OK) info->error = errbuf[0] ? errbuf : curl_easy_strerror(rc);
+    }
     curl_easy_cleanup(c);
     return rc == CURLE_OK && status < 400;
 }
@@ -260,6 +277,25 @@ std::string HttpGetText(const std::string &Url)
         return true;
     });
     return ok ? body : std::string();
+}
+
+HttpResponse HttpFetch(const std::string &Url)
+{
+    HttpResponse r;
+    GetInfo info;
+    const bool ok = httpGet(
+        Url,
+        [&r](const char *d, size_t n) {
+            r.Body.append(d, n);
+            return true;
+        },
+        &info);
+    r.Ok = ok;
+    r.Status = info.status;
+    r.EffectiveUrl = info.effectiveUrl.empty() ? Url : info.effectiveUrl;
+    r.ContentType = info.contentType;
+    r.Error = info.error;
+    return r;
 }
 
 std::optional<std::vector<std::string>> HttpGetToStrings(const std::string &Url)

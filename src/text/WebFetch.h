@@ -31,6 +31,8 @@ bool OpenUrlInBrowser(const std::string &Url);
 struct HttpTimeouts {
     long ConnectMs = 15000;
     long StallMs = 30000;
+    // Bound of a whole HttpFetch transfer, so that a server trickling bytes also ends.
+    long TotalMs = 300000;
 };
 void SetHttpTimeouts(const HttpTimeouts &Timeouts);
 HttpTimeouts GetHttpTimeouts();
@@ -38,6 +40,18 @@ HttpTimeouts GetHttpTimeouts();
 // The whole body, bytes as received (NUL bytes included); empty when the URL cannot be
 // fetched or the server answers with a status of 400 or more.
 std::string HttpGetText(const std::string &Url);
+// What one GET brought back. Ok only when the whole body arrived with a status below 400.
+struct HttpResponse {
+    bool Ok = false;
+    long Status = 0;          // 0 when no answer came
+    std::string EffectiveUrl; // after redirects; the requested URL when none came
+    std::string ContentType;  // as the server sent it, "" when it sent none
+    std::string Body;         // bytes as received, also of an error answer
+    std::string Error;        // curl's reason when the transfer failed
+};
+// One GET under the connect, stall and total time-outs of HttpTimeouts.
+HttpResponse HttpFetch(const std::string &Url);
+
 // The body split at its line ends (CR LF, CR or LF); nothing when the fetch failed.
 std::optional<std::vector<std::string>> HttpGetToStrings(const std::string &Url);
 // The same lines handed one by one to AddLine (the window layer puts them into a memo);

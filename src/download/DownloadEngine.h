@@ -1,0 +1,125 @@
+// The download engine: the page-parts collection, the folder masks and single-file download,
+// and the style-sheet and script step. It has no window: options come in as plain values, and
+// the lists it fills are its own lists of lines, named after the list boxes and shared lists
+// that show them, in their line formats. A sink hears every change so that a window can
+// mirror the lists as the run goes; the engine may run on a worker thread.
+#pragma once
+#include "download/FetchCache.h"
+#include "download/SaveTree.h"
+#include "download/TextDecode.h"
+#include "download/UrlMapper.h"
+#include "text/StringList.h"
+#include <atomic>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+struct ListChange {
+    enum Op { Add, Clear, Set };
+    std::string List;
+    Op What = Add;
+    std::string Line;               // Add
+    std::vector<std::string> Lines; // Set
+};
+
+struct DownloadOptions {
+    // Collection
+    bool FromClipboard = false;             // CheckBoxHTMTFromClipboard
+    std::string ClipboardHtml;              // GClipboardHtml
+    int RemoveUrlRoot = 0;                  // RadioGroupRemoveUrlRoot
+    std::string LocalFilename;              // BtnEditLocalFilename
+    std::string CssSaveFolder;              // BtnEditCSSSaveFolder
+    std::string BaseHref;                   // GBaseHref
+    std::string BaseHrefFolder;             // GBaseHrefFolder
+    std::vector<std::string> BrowserImages; // the main pane's images, when it shows this page
+    // Style-sheet step
+    int CharCodeMode = 0;      // RadioGroupCharCodeMode
+    int RemoveCSSRoot = 0;     // RadioGroupRemoveCSSRoot
+    int RemoveRelativeUp = 0;  // RadioGroupRemoveRelativeUp
+    std::string CssUrlRoot;    // GCssUrlRoot
+};
+
+class DownloadEngine {
+public:
+    explicit DownloadEngine(FetchCache::Fetcher Fetch = HttpFetch);
+
+    DownloadOptions Opt;
+    // Stop request of the run (the window's stop button disabled).
+    std::atomic<bool> Stop{false};
+
+    void SetSink(std::function<void(const ListChange &)> Sink) { sink_ = std::move(Sink); }
+
+    // A new run: a fresh fetch cache and fresh path claims.
+    void BeginRun();
+    // Fetches made so far in this run, by URL.
+    std::shared_ptr<const HttpResponse> Fetched(const std::string &Url) { return cache_->Peek(Url); }
+
+    // The lines of a list ("ListBoxPageCSS", "GTagValueList", ...).
+    const std::vector<std::string> &Lines(const std::string &List);
+    void Clear(const std::string &List);
+    void Add(const std::string &List, const std::string &Line);
+    void Set(const std::string &List, const std::vector<std::string> &Lines);
+
+    // --- folder masks and single-file download --------------------------------------------
+    int MakeDirMaskList(const std::string &Path);
+    int MakeRootTreeList(const std::string &Path, const std::string &WebRoot);
+    std::string GetMaskedLocalFilename(const std::string &Path) const;
+    // Url to its mirrored, masked path under Folder; lines into ListName and the download
+    // lists. 0 when it ran (whatever the download gave), -1 without a usable folder.
+    int DoDownloadFile(const std::string &Url, const std::string &Folder, const std::string &Root,
+                       const std::string &ListName);
+
+    // --- page parts collection ----------------------------------------------------------
+    // Source 0: Url from the web; 1: Url is a local file. 0 when the collection ran, -1 when
+    // there was nothing to collect (InfoLabel tells).
+    int MainTopGetPageImageCSS(const std::string &Url, int Source);
+    std::string InfoLabel;       // the caller's label
+    std::string DeclaredCharset; // GDeclaredCharsetName after the run ("" when the page declares none)
+    std::string WorkingText;     // the converted page text, as the memo shows it
+    std::string AggregatedText;  // MemoTopCSSText
+    std::string ClipboardHtml;   // GClipboardHtml after its "./" removals
+    std::string PageBaseUrl;     // the base the references were resolved against
+
+    // --- style-sheet and script step ------------------------------------------------------
+    int MainTopCSSdownload(const std::string &Url, const std::string &SaveFolder, const std::string &BaseWebDir,
+                           int Mode);
+    int MainTopJSdownload(const std::string &Url, const std::string &SaveFolder, int Mode);
+
+    // Folders created by this engine's writes since the last call, for the window's list.
+    std::vector<std::string> TakeCreatedFolders();
+    // The save tree of a folder (manifest and writes), made on first use.
+    SaveTree &Tree(const std::string &Folder);
+    UrlMapper &Mapper(const std::string &Folder);
+
+private:
+    StringList &list(const std::string &name);
+    const DecodedText &decoded(const std::string &Url, FetchedKind Kind);
+    std::string fetchPageText(const std::string &Url, int Source, std::string &EffectiveUrl,
+                              std::string &ContentType, bool &Ok);
+    void sheetRefs(const std::string &SheetUrl, const std::string &Text, bool Css);
+    std::string rewriteSheet(const std::string &Css, const std::string &SheetUrl, const std::string &FromRel,
+                             UrlMapper &M);
+    void finishTrees();
+
+    FetchCache::Fetcher fetch_;
+    std::unique_ptr<FetchCache> cache_;
+    std::map<std::string, StringList> lists_;
+    std::map<std::string, DecodedText> decoded_;
+    std::map<std::string, std::unique_ptr<SaveTree>> trees_;
+    std::map<std::string, std::unique_ptr<UrlMapper>> mappers_;
+    std::function<void(const ListChange &)> sink_;
+    std::vector<std::string> created_;
+};
+
+// The folder of a page's first <base href>, case kept ("" when none; a target attribute is
+// never taken for it).
+std::string GetBaseHref(const std::string &Html);
+// The page's first <base href> as written ("" when none).
+std::string BaseHrefOf(const std::string &Html);
+// 1 for a frameset page, 2 for a page with an iframe, 0 otherwise; List gets the frame sources.
+int GetHTMLType(const std::string &Html, const std::string &Url, std::vector<std::string> &List);
+
+// The text before a second "http://" that begins at position 6 or later.
+std::string CutAtSecondUrl(const std::string &S);
