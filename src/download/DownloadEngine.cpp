@@ -254,7 +254,9 @@ int DownloadEngine::MakeRootTreeList(const std::string &Path, const std::string 
         if (s == std::string::npos) break;
         p = p.substr(0, s);
         std::string t = Trim(p);
-        if (t == "http:" || t == "http" || t == "https:" || t == "https" || t.empty()) break;
+        if (t.empty() || t == "http" || t == "https" || (t.rfind("http:", 0) == 0 && t.size() <= 6) ||
+            (t.rfind("https:", 0) == 0 && t.size() <= 7))
+            break; // the scheme is no folder of the site
         if (t.back() != '/') t += '/';
         Add("GRootTreeList", WebRoot + t);
     }
