@@ -64,6 +64,7 @@ struct AppState {
     std::string GConvFile, GConvSaveFile, GConvText;
     std::string GFrameSetPage, GInhibitBaseDir, GPageCharset, GBaseHref, GClipboardHtml, GCssUrlRoot,
         GLastSaveFolder, GDirectText, GDownloadLocalFile;
+    std::string GDeclaredCharsetName = "Shift_JIS", GBaseHrefFolder;
     bool FTraceInterrupted = false;
     // The WebGUI page's editors: the one of the selected tab and the two hidden ones.
     TProfDHTMLEdit2 *GActiveEditor = nullptr, *GTempEditor = nullptr, *GCurrentEditor = nullptr;

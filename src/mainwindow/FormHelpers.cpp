@@ -1,4 +1,5 @@
 #include "mainwindow/FormHelpers.h"
+#include "download/PageNames.h"
 #include "mainwindow/LinkRouting.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
@@ -8,6 +9,8 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMessageBox>
@@ -217,70 +220,62 @@ void CommonkeyPress(QSpinBox *spin)
     spin->installEventFilter(filter);
 }
 
-static std::string mapLocalName(std::string s)
-{
-    s = ReplaceAllIgnoreCase(s, "&amp;", "&");
-    s = ReplaceAll(s, "?", "_");
-    s = ReplaceAll(s, "*", ";");
-    s = ReplaceAll(s, "|", "~");
-    // ":" is kept only in a drive's ":\" or ":/".
-    std::string out;
-    for (size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == ':' && !(i == 1 && i + 1 < s.size() && (s[i + 1] == '\\' || s[i + 1] == '/'))) out += '!';
-        else out += s[i];
-    }
-    return out;
-}
-
-static std::string withoutScheme(const std::string &Url)
-{
-    const std::string lower = LowerCase(Url);
-    for (const char *scheme : {"http://", "https://"})
-        if (lower.rfind(scheme, 0) == 0) return Url.substr(std::char_traits<char>::length(scheme));
-    return Url;
-}
-
-std::string MainBaseDirOf(const std::string &Url)
-{
-    const std::string s = withoutScheme(Url);
-    if (s.empty()) return s;
-    const size_t slash = s.rfind('/');
-    return mapLocalName(slash == std::string::npos ? s + "/" : s.substr(0, slash + 1));
-}
-
-std::string MainLocalFileNameOf(const std::string &Url)
-{
-    std::string s = withoutScheme(Url);
-    if (s.empty()) return s;
-    if (s.find('/') == std::string::npos) s += "/";
-    if (s.back() == '/' || s.back() == '\\') s += "index.html";
-    const size_t asp = LowerCase(s).find(".asp");
-    if (asp != std::string::npos) s.erase(asp);
-    if (LowerCase(s).find(".htm") == std::string::npos) s += ".html";
-    return mapLocalName(s);
-}
-
 void SetMainBaseDir(TAMainForm &form, const std::string &Url)
 {
-    const QString page = fromSjis(RemoveGoogleUrl(toSjis(form.dl.ComboBoxUrl->currentText())));
-    form.dl.EditPageUrl->setText(page);
-    form.dl.ComboBoxDirectUrl->setEditText(page);
-    form.dl.ComboBoxBatchDownloadURL->setEditText(page);
-    form.dl.ComboBoxURLDirect->setEditText(page);
-    form.dl.EditWebFile->setText(page);
-    form.gui.ComboBoxGUIEditorURL->setEditText(page);
-    form.ip.edtHost->setText(page);
-    form.dl.EditBaseWebDir->setText(fromSjis(MainBaseDirOf(Url)));
-    form.dl.BtnEditLocalFilename->setText(fromSjis(MainLocalFileNameOf(Url)));
+    auto &dl = form.dl;
+    const MainBaseDirNames n = MainBaseDirNamesOf(Url, toSjis(dl.BtnEditLocalFilename->text()));
+    if (n.Spread) {
+        const QString page = fromSjis(RemoveGoogleUrl(toSjis(dl.ComboBoxUrl->currentText())));
+        dl.EditPageUrl->setText(page);
+        dl.ComboBoxDirectUrl->setEditText(page);
+        dl.ComboBoxBatchDownloadURL->setEditText(page);
+        dl.ComboBoxURLDirect->setEditText(page);
+        dl.EditWebFile->setText(page);
+        form.gui.ComboBoxGUIEditorURL->setEditText(page);
+        form.ip.edtHost->setText(page);
+    }
+    if (n.BaseWebDir) dl.EditBaseWebDir->setText(fromSjis(*n.BaseWebDir));
+    if (n.RelativeUpToOne) dl.RadioGroupRemoveRelativeUp->setItemIndex(1);
+    if (n.Label) dl.LabelDownloadedFile->setText(fromSjis(*n.Label));
+    if (n.LocalName) dl.BtnEditLocalFilename->setText(fromSjis(*n.LocalName));
+}
+
+void SetLocalFileName(TAMainForm &form, const std::string &Url, std::string &LocalFolder)
+{
+    auto &dl = form.dl;
+    const FrameNames n = FrameNamesOf(Url, toSjis(dl.BtnEditLocalFilename->text()));
+    if (n.BaseWebDir) dl.EditBaseWebDir->setText(fromSjis(*n.BaseWebDir));
+    if (n.CopyPageUrl) {
+        dl.EditPageUrl->setText(dl.ComboBoxUrl->currentText());
+        dl.ComboBoxDirectUrl->setEditText(dl.ComboBoxUrl->currentText());
+    }
+    if (n.Label) dl.LabelDownloadedFile->setText(fromSjis(*n.Label));
+    if (n.LocalName) dl.BtnEditLocalFilename->setText(fromSjis(*n.LocalName));
+    LocalFolder = n.LocalFolder;
+}
+
+void URLPasteAndMakeLocalFile(TAMainForm &form, const std::string &Url)
+{
+    auto &dl = form.dl;
+    const SingleDownloadNames n = SingleDownloadNamesOf(Url, toSjis(dl.BtnEditHTMLPageSaveFolder->text()));
+    if (!n.Changed) return;
+    dl.LabelWebFile->setText(fromSjis(n.WebFile));
+    dl.EditDownloadLWebFileIndividual->setText(fromSjis(n.WebFile));
+    dl.BtnEditDownloadLocalFileIndividual->setText(fromSjis(n.LocalPath));
+}
+
+void btnDownloadURLPasteClick(TAMainForm &form)
+{
+    URLPasteAndMakeLocalFile(form, toSjis(QGuiApplication::clipboard()->text()));
 }
 
 void SetGUIUrl(TAMainForm &form, const std::string &Url)
 {
     const QString u = fromSjis(Url);
     form.gui.ComboBoxGUIEditorURL->setEditText(u);
+    form.dl.BtnEditHTMLPageSaveFolder->clear();
     form.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->setText(u);
     form.ip.edtHost->setText(u);
-    form.dl.BtnEditHTMLPageSaveFolder->clear();
 }
 
 std::string ListBoxSelected(QListWidget *ListBox)

@@ -55,11 +55,13 @@ void CommonkeyPress(QSpinBox *spin);
 
 // The download page's current page: the URL box's text (unwrapped from a search engine's
 // redirect) is copied to the other URL boxes, and the base web folder and the local file
-// name are derived from Url.
+// name are derived from Url (download/PageNames.h has the rules).
 void SetMainBaseDir(TAMainForm &form, const std::string &Url);
-// The local names of a page URL by the download page's naming rules.
-std::string MainBaseDirOf(const std::string &Url);
-std::string MainLocalFileNameOf(const std::string &Url);
+// The same for a frame page; LocalFolder gets the page's folder ("a/b/").
+void SetLocalFileName(TAMainForm &form, const std::string &Url, std::string &LocalFolder);
+// The individual-download fields from one URL, and the same from the clipboard.
+void URLPasteAndMakeLocalFile(TAMainForm &form, const std::string &Url);
+void btnDownloadURLPasteClick(TAMainForm &form);
 void SetGUIUrl(TAMainForm &form, const std::string &Url);
 // Empties the item list of a box that has one (a combo box, whose text goes with its
 // items); a box without a list is left as it is.

@@ -4,6 +4,7 @@
 #include "mainwindow/MainMenuHandlers.h"
 #include "mainwindow/NetSearchButtons.h"
 #include "mainwindow/NetSearchPage.h"
+#include "download/pages/DownloadCssPage.h"
 #include "mainwindow/TargetTabs.h"
 #include "mainwindow/Settings.h"
 #include "nettools/IpLookupPage.h"
@@ -162,6 +163,7 @@ void TAMainForm::FormCreate()
     webGuiEditorTabs->CreateTempEditor(QString());
     webGuiEditorTabs->CreateCurrentEditor(QString());
     new IpLookupPage(ip, TIpLookupContext{}, this);
+    downloadCssPage = new DownloadCssPage(*this);
 }
 
 void TAMainForm::layoutNetSearchPage()

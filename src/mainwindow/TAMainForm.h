@@ -24,6 +24,7 @@ class WebCodePage;
 class TWhoisCli;
 class WhoisPage;
 class WebGuiEditorTabs;
+class DownloadCssPage;
 
 // The menu items of the main menu; objectName is each item's name.
 struct MainMenuItems {
@@ -66,6 +67,7 @@ public:
     std::shared_ptr<TWhoisCli> GWhoisCli;          // the one whois client
     WhoisPage *whoisPage = nullptr;                // " ＩＰｱﾄﾞﾚｽの取得 ": whois
     WebGuiEditorTabs *webGuiEditorTabs = nullptr;  // the WebGUI page's editors
+    DownloadCssPage *downloadCssPage = nullptr;    // the " CSS " tab: page parts, style sheets, scripts
     TStatusBar *StatusBar1 = nullptr;
     TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
            *TimerGUILocalIndent = nullptr;

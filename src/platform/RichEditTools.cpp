@@ -127,3 +127,11 @@ void ColorHTMLRichEdit(TRichEdit* RichEdit)
     RichEdit->setSelStart(caret);
     RichEdit->setOnChange(onChange);
 }
+
+void PlainRichEdit(TRichEdit* RichEdit)
+{
+    RichEdit->setDefAttributes(Qt::black, false);
+    RichEdit->selectAllText();
+    RichEdit->setSelAttributes(Qt::black, false);
+    RichEdit->setSelStart(0);
+}

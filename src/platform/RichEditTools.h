@@ -35,3 +35,7 @@ void SetRichText(TRichEdit* RichEdit, const QString& Text);
 // (the selection collapses to it), the first visible line and the change handler are kept,
 // and colouring fires no change event. An empty control is left alone.
 void ColorHTMLRichEdit(TRichEdit* RichEdit);
+
+// The whole text black and plain, and what is typed from now on too; the caret to the start
+// with nothing selected. The characters stay the same.
+void PlainRichEdit(TRichEdit* RichEdit);

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <QVariant>
 #include <QWebEnginePage>
+#include <QWebEngineScript>
 #include <QWidget>
 
 class QWebEngineView;

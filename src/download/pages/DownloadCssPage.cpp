@@ -1,0 +1,333 @@
+#include "download/pages/DownloadCssPage.h"
+#include "mainwindow/FormHelpers.h"
+#include "mainwindow/Settings.h"
+#include "mainwindow/TAMainForm.h"
+#include "platform/FolderPicker.h"
+#include "platform/QtSjis.h"
+#include "text/FileUtils.h"
+#include "text/UrlMap.h"
+#include "text/StrUtils.h"
+#include "text/WebFetch.h"
+#include <QClipboard>
+#include <QEvent>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QListWidget>
+#include <QWebEngineScript>
+
+namespace {
+
+const char *kBadUrlMsg = "URLが指定されていないか、正しくありません（ 「 http://・・」となっていません）";
+
+std::string sj(const QString &s) { return toSjis(s); }
+
+} // namespace
+
+DownloadCssPage::DownloadCssPage(TAMainForm &form) : QObject(&form), f_(form)
+{
+    auto &dl = f_.dl;
+    dl.RadioGroupCharCodeMode->setTitle(QStringLiteral(" 文字コード （ charset ）"));
+    dl.RadioGroupCharCodeMode->setItems({QStringLiteral("自動"), QStringLiteral("EUC-JP"), QStringLiteral("UTF-8"),
+                                         QStringLiteral("SJIS"), QStringLiteral("JIS(ISO)"), QStringLiteral("UTF-8N")});
+    dl.RadioGroupRemoveCSSRoot->setTitle(QStringLiteral(" ＣＳＳﾌｧｲﾙ内の「 url(/・・\"の ” / ” 」  の処理 "));
+    dl.RadioGroupRemoveCSSRoot->setItems({QStringLiteral("除去する"), QStringLiteral("何もしない"),
+                                          QStringLiteral("．．／・・・"),
+                                          QStringLiteral("絶対ﾊﾟｽ「 例：　d：/download/・・/・・/ 」に置換する")});
+    dl.RadioGroupRemoveUrlRoot->setTitle(QStringLiteral(" HTMLの「 url(/・・\"の”/” 」  "));
+    dl.RadioGroupRemoveUrlRoot->setItems({QStringLiteral("除く"), QStringLiteral("何もしない（ 残す ）")});
+    dl.RadioGroupRemoveRelativeUp->setTitle(
+        QStringLiteral(" Webﾌｧｲﾙをﾛｰｶﾙ・ﾌｫﾙﾀﾞｰの保存する場合の「 ．．/ 」の処理 "));
+    dl.RadioGroupRemoveRelativeUp->setItems(
+        {QStringLiteral("除く （ 下位のﾉｰﾄﾞへ保存 ）"), QStringLiteral("Webのﾂﾘｰ構造と同じに保存")});
+    dl.btnDownloadStop->setText(QStringLiteral(" ﾀﾞｳﾝﾛｰﾄﾞ中止 "));
+    dl.SplitterTopCSS->setOrientation(Qt::Horizontal);
+
+    connect(dl.btnGetPageImageCSS, &QPushButton::clicked, this, [this] { btnGetPageImageCSSClick(); });
+    connect(dl.btnMainTopCSSdownload, &QPushButton::clicked, this, [this] { btnMainTopCSSdownloadClick(); });
+    connect(dl.btnMainTopJSdownload, &QPushButton::clicked, this, [this] { btnMainTopJSdownloadClick(); });
+    connect(dl.btnDownloadFolder, &QPushButton::clicked, this, [this] { btnHTMLPageSaveFolderClick(); });
+    connect(dl.btnDownloadStop, &QPushButton::clicked, this, [this] { btnDownloadStopClick(); });
+    connect(dl.btnDownloadURLPaste, &QPushButton::clicked, this, [this] { btnDownloadURLPasteClick(f_); });
+    connect(dl.ListBoxCSSLocalFilename, &QListWidget::itemClicked, this, [this] { ListBoxCSSLocalFilenameClick(); });
+    dl.btnDownloadStop->installEventFilter(this);
+
+    // The list boxes that show the engine's lists of the same name.
+#define VK_BOX(n) boxes_[#n] = dl.n;
+    VK_BOX(ListBoxPageCSS) VK_BOX(ListBoxPageOther) VK_BOX(ListBoxObtainedCSS) VK_BOX(ListBoxCSSLocalFilename)
+    VK_BOX(ListBoxCSSDownloadedFile) VK_BOX(ListBoxMainTopDownloadList) VK_BOX(ListBoxDownloadMainBodyObtainImageFile)
+    VK_BOX(ListBoxMainTopCSSUrlImage) VK_BOX(ListBoxInnerUrlCSS) VK_BOX(ListBoxBodyPageCSSImage)
+    VK_BOX(ListBoxBodyImageDownloaded) VK_BOX(ListBoxWebPageCSS) VK_BOX(ListBoxGetWebFileList)
+    VK_BOX(ListBoxPageControlMainBodyTab04WebFileListRightTab04CSS)
+    VK_BOX(ListBoxPageControlMainBodyTab04LocalFileListRightTab04CSS) VK_BOX(ListBoxDowloadLocalFile)
+    VK_BOX(ListBoxDownloadedCSSFile) VK_BOX(ListBoxZZCSSFile) VK_BOX(ListBoxAdjLocalFile)
+    VK_BOX(ListBoxPageControlMainTopRightTab11WebNotFoundFile)
+    VK_BOX(ListBoxMainBodyTab04GetwebFileListRightTab03CSSNotGetFileList)
+    VK_BOX(ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile)
+    VK_BOX(ListstBoxPageControlMainBodyTab04GetwebFileListListBoxObatained)
+    VK_BOX(ListBoxPageControlMainBodyTab04GetwebFileListCSS)
+#undef VK_BOX
+
+    engine_.SetSink([this](const ListChange &c) {
+        QMetaObject::invokeMethod(this, [this, c] { applyChange(c); }, Qt::QueuedConnection);
+    });
+}
+
+DownloadCssPage::~DownloadCssPage()
+{
+    engine_.Stop = true;
+    if (worker_.joinable()) worker_.join();
+}
+
+bool DownloadCssPage::eventFilter(QObject *watched, QEvent *event)
+{
+    // The stop protocol: the stop button disabled is the request, seen by the run.
+    if (watched == f_.dl.btnDownloadStop && event->type() == QEvent::EnabledChange && running())
+        engine_.Stop = !f_.dl.btnDownloadStop->isEnabled();
+    return QObject::eventFilter(watched, event);
+}
+
+QListWidget *DownloadCssPage::listBox(const std::string &name) const
+{
+    auto it = boxes_.find(name);
+    return it == boxes_.end() ? nullptr : it->second;
+}
+
+void DownloadCssPage::applyChange(const ListChange &c)
+{
+    if (QListWidget *box = listBox(c.List)) {
+        switch (c.What) {
+        case ListChange::Add: box->addItem(fromSjis(c.Line)); break;
+        case ListChange::Clear: box->clear(); break;
+        case ListChange::Set:
+            box->clear();
+            for (const std::string &l : c.Lines) box->addItem(fromSjis(l));
+            break;
+        }
+        return;
+    }
+    // The shared lists of the window follow the engine's.
+    for (size_t i = 0; i < kSharedLists.size(); ++i) {
+        if (c.List != kSharedLists[i].name) continue;
+        StringList &l = f_.state().list(static_cast<SharedList>(i));
+        if (c.What != ListChange::Add) l.clear();
+        if (c.What == ListChange::Add) l.add(c.Line);
+        for (const std::string &s : c.Lines) l.add(s);
+        return;
+    }
+}
+
+void DownloadCssPage::setStartButtons(bool enabled)
+{
+    auto &dl = f_.dl;
+    for (QWidget *w : {static_cast<QWidget *>(dl.btnGetPageImageCSS), static_cast<QWidget *>(dl.btnMainTopCSSdownload),
+                       static_cast<QWidget *>(dl.btnMainTopJSdownload), static_cast<QWidget *>(dl.btnDownloadAll)})
+        w->setEnabled(enabled);
+}
+
+void DownloadCssPage::readOptions()
+{
+    auto &dl = f_.dl;
+    AppState &st = f_.state();
+    DownloadOptions &o = engine_.Opt;
+    o.FromClipboard = dl.CheckBoxHTMTFromClipboard->isChecked();
+    o.ClipboardHtml = st.GClipboardHtml;
+    o.RemoveUrlRoot = dl.RadioGroupRemoveUrlRoot->itemIndex();
+    o.LocalFilename = sj(dl.BtnEditLocalFilename->text());
+    o.CssSaveFolder = sj(dl.BtnEditCSSSaveFolder->text());
+    o.BaseHref = st.GBaseHref;
+    o.BaseHrefFolder = st.GBaseHrefFolder;
+    o.CharCodeMode = std::max(0, dl.RadioGroupCharCodeMode->itemIndex());
+    o.RemoveCSSRoot = std::max(0, dl.RadioGroupRemoveCSSRoot->itemIndex());
+    o.RemoveRelativeUp = std::max(0, dl.RadioGroupRemoveRelativeUp->itemIndex());
+    o.CssUrlRoot = st.GCssUrlRoot;
+}
+
+void DownloadCssPage::syncPageList()
+{
+    // The steps work from the list as the user sees it.
+    std::vector<std::string> lines;
+    for (int i = 0; i < f_.dl.ListBoxPageCSS->count(); ++i) lines.push_back(sj(f_.dl.ListBoxPageCSS->item(i)->text()));
+    if (lines != engine_.Lines("ListBoxPageCSS")) engine_.Set("ListBoxPageCSS", lines);
+}
+
+void DownloadCssPage::start(std::function<int(DownloadEngine &)> work, std::function<void(int)> done)
+{
+    if (running()) return;
+    setStartButtons(false);
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    engine_.Stop = !f_.dl.btnDownloadStop->isEnabled();
+    worker_ = std::thread([this, work] {
+        const int r = work(engine_);
+        QMetaObject::invokeMethod(
+            this,
+            [this, r] {
+                // Queued after every list change of the run, so the lists are whole here.
+                if (worker_.joinable()) worker_.join();
+                for (const std::string &d : engine_.TakeCreatedFolders()) GCreatedDirList().add(d);
+                QGuiApplication::restoreOverrideCursor();
+                setStartButtons(true);
+                emit runFinished(r);
+            },
+            Qt::QueuedConnection);
+    });
+    // The caller's part after the run.
+    auto *ctx = new QObject(this);
+    connect(this, &DownloadCssPage::runFinished, ctx, [ctx, done](int r) {
+        done(r);
+        ctx->deleteLater();
+    });
+}
+
+std::vector<std::string> DownloadCssPage::browserImages(const std::string &Url)
+{
+    // Only the pane that shows this very page, loaded to the end, tells its images.
+    TWebbrowser *pane = f_.dl.WebBrowserMain;
+    if (!pane || pane->Busy()) return {};
+    if (UrlKey(sj(pane->LocationURL())) != UrlKey(Url)) return {};
+    const QVariant v = pane->evalSync(QStringLiteral("Array.from(document.images, i => i.src)"), 3000,
+                                      QWebEngineScript::ApplicationWorld);
+    std::vector<std::string> out;
+    for (const QVariant &s : v.toList())
+        if (!s.toString().isEmpty()) out.push_back(sj(s.toString()));
+    return out;
+}
+
+bool DownloadCssPage::CheckSaveFolderExists(const std::string &Url, const std::string &Folder, int Spare, int Id)
+{
+    if (Folder.empty()) {
+        ShowMessageBox(&f_, QStringLiteral("「保存」ﾌｫﾙﾀﾞｰが指定されていません"));
+        return false;
+    }
+    if (!IsHttpUrl(Url)) {
+        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        return false;
+    }
+    if (QFileInfo(QString::fromUtf8(ToSystemPath(Folder).c_str())).isDir()) return true;
+    std::string text;
+    MsgFolderNotExists(Folder, "%11", Spare, Id, text);
+    return false;
+}
+
+void DownloadCssPage::btnHTMLPageSaveFolderClick()
+{
+    auto &dl = f_.dl;
+    AppState &st = f_.state();
+    std::string startAt = sj(dl.BtnEditHTMLPageSaveFolder->text());
+    if (startAt.empty()) startAt = st.GLastSaveFolder;
+    std::string F = SelectFolder(QString::fromUtf8(kSelectFolderCaption), startAt);
+    if (F.empty()) return;
+    if (F.back() != '/') F += '/';
+    for (TBtnEdit *box : {dl.BtnEditHTMLPageSaveFolder, dl.BtnEditCSSSaveFolder, dl.BtnEditDownloadDirectFolder,
+                          dl.BtnEditTriedWebFileSaveFolder})
+        box->setText(fromSjis(F));
+    st.GLastSaveFolder = F;
+    SaveIniSettingsReported(f_, st.GSettingsFile);
+}
+
+void DownloadCssPage::btnDownloadStopClick()
+{
+    f_.dl.btnDownloadStop->setEnabled(false);
+    f_.BrowserStop();
+}
+
+void DownloadCssPage::btnGetPageImageCSSClick()
+{
+    auto &dl = f_.dl;
+    const std::string Url = sj(dl.EditPageUrl->text());
+    if (!IsHttpUrl(Url)) {
+        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        return;
+    }
+    if (dl.BtnEditCSSSaveFolder->text().isEmpty()) btnHTMLPageSaveFolderClick();
+    const int p = HostEndSlashPos(Url);
+    if (p == 0) {
+        dl.EditCSSDomain->setText(fromSjis(Url));
+        return;
+    }
+    dl.EditCSSDomain->setText(fromSjis(Url.substr(0, p - 1)));
+    if (!dl.btnDownloadStop->isEnabled()) {
+        dl.btnDownloadStop->setEnabled(true);
+        return;
+    }
+    readOptions();
+    engine_.Opt.BrowserImages = browserImages(Url);
+    start([Url](DownloadEngine &e) {
+        e.BeginRun();
+        return e.MainTopGetPageImageCSS(Url, 0);
+    },
+          [this](int r) {
+              auto &dl = f_.dl;
+              AppState &st = f_.state();
+              dl.LabelTopCSSInfo->setText(fromSjis(engine_.InfoLabel));
+              if (engine_.Opt.FromClipboard && !engine_.ClipboardHtml.empty()) st.GClipboardHtml = engine_.ClipboardHtml;
+              if (r < 0) {
+                  dl.btnDownloadAll->setEnabled(true);
+                  return;
+              }
+              if (!engine_.DeclaredCharset.empty()) st.GDeclaredCharsetName = engine_.DeclaredCharset;
+              f_.StatusBar1->setPanelText(0, QStringLiteral(" 【 ") + fromSjis(st.GDeclaredCharsetName) + QStringLiteral(" 】"));
+              dl.MemoDownloadHTMLText->setPlainText(fromSjis(engine_.WorkingText));
+              dl.RichEditDownload->setText(engine_.WorkingText);
+              dl.MemoTopCSSText->setPlainText(fromSjis(engine_.AggregatedText));
+              dl.LabelReallCnt->setText(QString::number(dl.ListBoxBodyPageCSSImage->count()));
+          });
+}
+
+void DownloadCssPage::btnMainTopCSSdownloadClick()
+{
+    auto &dl = f_.dl;
+    if (dl.ListBoxPageCSS->count() == 0) {
+        ShowMessageBox(&f_, QStringLiteral("3) HTMLﾌｧｲﾙを生成できません"));
+        return;
+    }
+    const std::string Url = sj(dl.EditPageUrl->text());
+    const std::string Folder = sj(dl.BtnEditCSSSaveFolder->text());
+    if (!CheckSaveFolderExists(Url, Folder, 103, 103)) {
+        ShowMessageBox(&f_, QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
+        return;
+    }
+    readOptions();
+    syncPageList();
+    const std::string base = sj(dl.EditBaseWebDir->text());
+    start([Url, Folder, base](DownloadEngine &e) { return e.MainTopCSSdownload(Url, Folder, base, 0); },
+          [this](int) {
+              auto &dl = f_.dl;
+              dl.ListBoxDownloadCSSLocalFile->clear();
+              for (const std::string &l : engine_.Lines("GDownloadedCssFiles"))
+                  dl.ListBoxDownloadCSSLocalFile->addItem(fromSjis(l));
+          });
+}
+
+void DownloadCssPage::btnMainTopJSdownloadClick()
+{
+    auto &dl = f_.dl;
+    if (dl.ListBoxPageCSS->count() == 0) {
+        ShowMessageBox(&f_, QStringLiteral("2) HTMLﾌｧｲﾙを生成できません"));
+        return;
+    }
+    const std::string Url = sj(dl.EditPageUrl->text());
+    const std::string Folder = sj(dl.BtnEditCSSSaveFolder->text());
+    if (!CheckSaveFolderExists(Url, Folder, 102, 102)) {
+        ShowMessageBox(&f_, QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
+        return;
+    }
+    readOptions();
+    syncPageList();
+    start([Url, Folder](DownloadEngine &e) { return e.MainTopJSdownload(Url, Folder, 0); },
+          [this](int) {
+              auto &dl = f_.dl;
+              dl.ListBoxDownloadCSSLocalFile->clear();
+              for (const std::string &l : engine_.Lines("GDownloadedCssFiles"))
+                  dl.ListBoxDownloadCSSLocalFile->addItem(fromSjis(l));
+          });
+}
+
+void DownloadCssPage::ListBoxCSSLocalFilenameClick()
+{
+    const std::string line = ListBoxSelected(f_.dl.ListBoxCSSLocalFilename);
+    const std::size_t tab = line.find('\t');
+    if (tab == std::string::npos) return;
+    const QString after = fromSjis(line.substr(tab + 1));
+    f_.dl.ComboBoxURLDirect->setEditText(after);
+    QGuiApplication::clipboard()->setText(after);
+}

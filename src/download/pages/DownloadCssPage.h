@@ -1,0 +1,56 @@
+// The " CSS " tab: collecting a page's style sheets, scripts and images, and downloading the
+// style sheets and scripts. Runs go on a worker thread, one at a time; the lists fill as the
+// run goes and the window keeps painting. The stop button disabled asks the run to stop.
+#pragma once
+#include "download/DownloadEngine.h"
+#include <QObject>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+
+class QListWidget;
+class TAMainForm;
+
+class DownloadCssPage : public QObject {
+    Q_OBJECT
+public:
+    explicit DownloadCssPage(TAMainForm &form);
+    ~DownloadCssPage() override;
+
+    void btnGetPageImageCSSClick();
+    void btnMainTopCSSdownloadClick();
+    void btnMainTopJSdownloadClick();
+    void ListBoxCSSLocalFilenameClick();
+    void btnDownloadStopClick();
+    // The save-folder choice of the download page: the picker, then the four folder boxes,
+    // the last folder and the settings.
+    void btnHTMLPageSaveFolderClick();
+
+    // True when the URL is an http(s) URL and the folder is given and exists; otherwise the
+    // matching message and false.
+    bool CheckSaveFolderExists(const std::string &Url, const std::string &Folder, int Spare, int Id);
+
+    bool running() const { return worker_.joinable(); }
+    DownloadEngine &engine() { return engine_; }
+
+signals:
+    void runFinished(int result);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void start(std::function<int(DownloadEngine &)> work, std::function<void(int)> done);
+    void setStartButtons(bool enabled);
+    void applyChange(const ListChange &c);
+    QListWidget *listBox(const std::string &name) const;
+    std::vector<std::string> browserImages(const std::string &Url);
+    void readOptions();
+    void syncPageList();
+
+    TAMainForm &f_;
+    DownloadEngine engine_;
+    std::thread worker_;
+    std::map<std::string, QListWidget *> boxes_;
+};
