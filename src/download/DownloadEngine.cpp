@@ -3,6 +3,7 @@
 #include "text/FileUtils.h"
 #include "text/HtmlRewrite.h"
 #include "text/HtmlScan.h"
+#include "text/JCode.h"
 #include "text/StrUtils.h"
 #include "text/TextConverter.h"
 #include "text/PathGuard.h"
@@ -11,6 +12,9 @@
 #include <set>
 
 namespace {
+
+// The lists and labels hold Shift_JIS text; the marks are written here as UTF-8.
+std::string J(const char *utf8) { return Utf8ToAnsi(utf8); }
 
 const std::set<std::string> kSortedLists = {"GTagValueList", "GCssUrlList", "GSavedFileList", "GImageUrlList",
                                             "GWebDirList"};
@@ -54,12 +58,12 @@ std::string absFolder(const std::string &folder)
     return f;
 }
 
-const char *kBannerHead1 = "/********* １■■【  <(";
-const char *kBannerOpenTail = ")>  】●● **********/";
-const char *kBannerCloseHead1 = "/********* １■■【  <[";
-const char *kBannerCloseTail = "]>  】●● **********/";
-const char *kBannerHead2 = "/********* ２■■【  <(";
-const char *kBannerCloseHead2 = "/********* ２■■【  <[";
+const std::string kBannerHead1 = J("/********* １■■【  <(");
+const std::string kBannerOpenTail = J(")>  】●● **********/");
+const std::string kBannerCloseHead1 = J("/********* １■■【  <[");
+const std::string kBannerCloseTail = J("]>  】●● **********/");
+const std::string kBannerHead2 = J("/********* ２■■【  <(");
+const std::string kBannerCloseHead2 = J("/********* ２■■【  <[");
 
 std::vector<std::string> splitCrlf(const std::string &t)
 {
@@ -302,16 +306,16 @@ int DownloadEngine::DoDownloadFile(const std::string &Url, const std::string &Fo
     const std::string shown = L.ok() ? L.Abs : absFolder(Folder) + UrlToLocalRelPath(A);
     if (ok) {
         const std::string lp = lower(shown);
-        if (has(lp, ".css") || has(lp, ".js")) Add("ListBoxCSSLocalFilename", "◆１\t" + shown);
-        Add(ListName, A + "\t○◎ " + shown);
-        Add("ListBoxGetWebFileList", A + " <\t○>" + shown);
+        if (has(lp, ".css") || has(lp, ".js")) Add("ListBoxCSSLocalFilename", J("◆１\t") + shown);
+        Add(ListName, A + J("\t○◎ ") + shown);
+        Add("ListBoxGetWebFileList", A + J(" <\t○>") + shown);
         if (has(A, ".css") || has(A, ".js")) {
             Add("ListBoxPageControlMainBodyTab04WebFileListRightTab04CSS", A);
             Add("ListBoxPageControlMainBodyTab04LocalFileListRightTab04CSS", shown);
         }
     } else {
-        Add(ListName, A + "\t■ " + shown);
-        Add("ListBoxGetWebFileList", A + " <\t■>" + shown);
+        Add(ListName, A + J("\t■ ") + shown);
+        Add("ListBoxGetWebFileList", A + J(" <\t■>") + shown);
     }
     finishTrees();
     return 0;
@@ -384,12 +388,12 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
         raw = fetchPageText(Url, Source, effective, contentType, ok);
     }
     if (!ok || raw.empty()) {
-        InfoLabel = "■■　【 " + Url + "  】がＷｅｂサイトに存在しません";
+        InfoLabel = J("■■　【 ") + Url + J("  】がＷｅｂサイトに存在しません");
         return -1;
     }
     const std::string lowerRaw = lower(raw);
     const std::string text = DecodeToSjis(raw, contentType, FetchedKind::Html).Sjis;
-    InfoLabel = "【 " + Url + "  】";
+    InfoLabel = J("【 ") + Url + J("  】");
 
     // The shown copy may lose the leading "/" and "../" of its url() values; the values that
     // are resolved and fetched come from the text as it is.
@@ -492,11 +496,11 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
         const std::string Cur = MakeAbsoluteUrl(PageBaseUrl, S);
         const auto r = cache_->Get(Cur);
         if (CheckResource(*r) != FetchVerdict::Ok) {
-            Add("ListBoxObtainedCSS", Cur + "\t●" + S);
+            Add("ListBoxObtainedCSS", Cur + J("\t●") + S);
             continue;
         }
-        Add("ListBoxObtainedCSS", Cur + "\t○　" + S);
-        Add("ListBoxCSSLocalFilename", "○３\t" + S);
+        Add("ListBoxObtainedCSS", Cur + J("\t○　") + S);
+        Add("ListBoxCSSLocalFilename", J("○３\t") + S);
         DoDownloadFile(Cur, cssFolder, "", "ListBoxCSSDownloadedFile");
         Add("GCssUrlList", Cur);
         const bool css = isCssName(Cur);
@@ -525,7 +529,7 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
         if (Stop) break;
         if (S.empty()) continue;
         const std::string Cur = MakeAbsoluteUrl(PageBaseUrl, S);
-        Add("ListBoxObtainedCSS", Cur.empty() ? "■■\t" + S : Cur + "\t" + S);
+        Add("ListBoxObtainedCSS", Cur.empty() ? J("■■\t") + S : Cur + "\t" + S);
         if (!isCssOrJsName(Cur)) continue;
         Add("GCssUrlList", Cur);
         if (CheckResource(*cache_->Get(Cur)) != FetchVerdict::Ok) continue;
@@ -565,7 +569,7 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
     for (const auto &t : triples) ListCssRefUrls(X, t.left, t.right, Url, targets, t.mode);
     for (const std::string &G : targets) {
         Add("GCssUrlLines", G);
-        Add("ListBoxObtainedCSS", G + "\t■");
+        Add("ListBoxObtainedCSS", G + J("\t■"));
     }
     if (!targets.empty()) {
         for (const std::string &G : targets) {
@@ -582,7 +586,7 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
     ListMarkedCssUrls(X, images);
     Set("GCssImageLines", images);
     if (images.empty())
-        Set("ListBoxDownloadMainBodyObtainImageFile", {"▼   none 　▲"});
+        Set("ListBoxDownloadMainBodyObtainImageFile", {J("▼   none 　▲")});
     else
         Set("ListBoxDownloadMainBodyObtainImageFile", images);
     for (const std::string &i : images) Add("GImageUrlList", CutAtSecondUrl(ReplaceAll(ReplaceAll(i, "'", ""), "\"", "")));
@@ -595,10 +599,10 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
     for (const std::string &I : imports) {
         if (Stop) break;
         if (CheckResource(*cache_->Get(I)) == FetchVerdict::Ok) {
-            Add("ListBoxObtainedCSS", "○　" + I);
+            Add("ListBoxObtainedCSS", J("○　") + I);
             Add("ListBoxPageCSS", I);
         } else {
-            Add("ListBoxObtainedCSS", "●　" + I);
+            Add("ListBoxObtainedCSS", J("●　") + I);
         }
     }
     for (const std::string &src : Opt.BrowserImages) Add("GImageUrlList", cutAtSecondUrlNoCase(src));
@@ -698,14 +702,14 @@ int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string
         const std::string LP = lp.ok() ? lp.Abs : M.root() + "/" + UrlToLocalRelPath(U);
         const std::string name = fileNameOf(LP);
         auto notObtained = [&](bool emptyAnswer) {
-            Add("ListBoxMainTopDownloadList", U + "\t■ " + LP);
+            Add("ListBoxMainTopDownloadList", U + J("\t■ ") + LP);
             if (css) {
-                Add("ListBoxDowloadLocalFile", "▼" + LP);
+                Add("ListBoxDowloadLocalFile", J("▼") + LP);
                 Add("ListBoxPageControlMainTopRightTab11WebNotFoundFile", name);
-                Add("ListBoxMainBodyTab04GetwebFileListRightTab03CSSNotGetFileList", emptyAnswer ? "▼" + name : "▼" + LP);
-                Add("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile", emptyAnswer ? name : "▼" + LP);
+                Add("ListBoxMainBodyTab04GetwebFileListRightTab03CSSNotGetFileList", emptyAnswer ? J("▼") + name : J("▼") + LP);
+                Add("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile", emptyAnswer ? name : J("▼") + LP);
             } else {
-                Add("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile", U + "\t■ " + LP);
+                Add("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile", U + J("\t■ ") + LP);
             }
         };
         if (!lp.ok()) { // refused: it would leave the save folder
@@ -728,7 +732,7 @@ int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string
         const std::string lname = lower(name);
         if (has(lname, ".gif") || has(lname, ".jpg") || has(lname, ".jpeg") || has(lname, ".png")) {
             if (verdict == FetchVerdict::Ok && tree.Write(LP, r->Body, U).ok()) continue;
-            Add("ListBoxMainTopDownloadList", U + "\t■ " + LP);
+            Add("ListBoxMainTopDownloadList", U + J("\t■ ") + LP);
             continue;
         }
         if (verdict != FetchVerdict::Ok) {
@@ -759,20 +763,20 @@ int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string
             if (sideFree(XYrel)) tree.Write(XY, T2, U);
             if (FPrel != lp.Rel && !tree.Exists(FP)) {
                 if (tree.Write(FP, Tfp, U).ok()) {
-                    Add("ListBoxAdjLocalFile", FP + "\t◇" + XY);
+                    Add("ListBoxAdjLocalFile", FP + J("\t◇") + XY);
                     Add("GAdjustCssFiles", FP);
                 }
             }
             Add("ListBoxZZCSSFile", LP + "\t" + ZZ);
             Add("GDownloadedCssFiles", LP);
             if (css) {
-                Add("ListBoxDowloadLocalFile", "▽" + LP);
+                Add("ListBoxDowloadLocalFile", J("▽") + LP);
                 Add("ListBoxDownloadedCSSFile", LP);
-                Add("ListBoxMainTopDownloadList", U + "\t○ " + ResolveParentDirs(LP));
-                Add("ListBoxCSSLocalFilename", "○１\t" + LP);
+                Add("ListBoxMainTopDownloadList", U + J("\t○ ") + ResolveParentDirs(LP));
+                Add("ListBoxCSSLocalFilename", J("○１\t") + LP);
                 Add("GSavedFileList", LP);
             } else {
-                Add("ListBoxMainTopDownloadList", U + "\t◎○" + LP);
+                Add("ListBoxMainTopDownloadList", U + J("\t◎○") + LP);
             }
         }
         const std::string bh = Trim(Opt.BaseHref);
@@ -811,8 +815,8 @@ int DownloadEngine::MainTopJSdownload(const std::string &Url, const std::string 
         const auto r = cache_->Get(U);
         const FetchVerdict verdict = CheckResource(*r);
         if (!lp.ok() || verdict != FetchVerdict::Ok) {
-            Add("ListBoxMainTopDownloadList", U + "\t■ " + LP);
-            Add("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile", U + "\t■ " + LP);
+            Add("ListBoxMainTopDownloadList", U + J("\t■ ") + LP);
+            Add("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile", U + J("\t■ ") + LP);
             continue;
         }
         const std::string folder = folderOf(lp.Rel);
@@ -836,12 +840,12 @@ int DownloadEngine::MainTopJSdownload(const std::string &Url, const std::string 
             }
         }
         if (!ok) {
-            Add("ListBoxMainTopDownloadList", U + "\t■ " + LP);
-            Add("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile", U + "\t■ " + LP);
+            Add("ListBoxMainTopDownloadList", U + J("\t■ ") + LP);
+            Add("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile", U + J("\t■ ") + LP);
             continue;
         }
         Add("GDownloadedCssFiles", LP);
-        Add("ListBoxMainTopDownloadList", U + "\t◎○" + LP);
+        Add("ListBoxMainTopDownloadList", U + J("\t◎○") + LP);
     }
     finishTrees();
     return 0;

@@ -9,6 +9,8 @@
 
 namespace {
 
+std::string J(const char *utf8) { return Utf8ToAnsi(utf8); }
+
 bool contains(const std::vector<std::string> &v, const std::string &s) { return std::find(v.begin(), v.end(), s) != v.end(); }
 
 bool anyStartsWith(const std::vector<std::string> &v, const std::string &s)
@@ -49,10 +51,10 @@ TEST(Collect, ListsTheFixturesPartsResolvedOnceEach)
     // The chain a.css -> b.css -> ../sub/c.css, each level against its own sheet.
     const auto &obtained = e.Lines("ListBoxObtainedCSS");
     for (const char *p : {"/site/css/a.css", "/site/css/b.css", "/site/sub/c.css"})
-        EXPECT_TRUE(anyStartsWith(obtained, site.url(p) + "\t○　")) << p;
+        EXPECT_TRUE(anyStartsWith(obtained, site.url(p) + J("\t○　"))) << p;
     // The 404 and the sheet that answers with an HTML page fail the check.
-    EXPECT_TRUE(anyStartsWith(obtained, site.url("/site/css/missing.css") + "\t●"));
-    EXPECT_TRUE(anyStartsWith(obtained, site.url("/site/css/errpage.css") + "\t●"));
+    EXPECT_TRUE(anyStartsWith(obtained, site.url("/site/css/missing.css") + J("\t●")));
+    EXPECT_TRUE(anyStartsWith(obtained, site.url("/site/css/errpage.css") + J("\t●")));
 
     // The final image list: tag images, the image named only in c.css, the root-relative one.
     const auto &images = e.Lines("ListBoxBodyPageCSSImage");
@@ -62,9 +64,9 @@ TEST(Collect, ListsTheFixturesPartsResolvedOnceEach)
     EXPECT_TRUE(contains(e.Lines("ListBoxPageCSS"), site.url("/site/sub/c.css")));
 
     // Banners: each block is followed by the closing banner of its own sheet.
-    EXPECT_NE(e.AggregatedText.find("/********* １■■【  <(" + site.url("/site/css/a.css") + ")>  】●● **********/"),
+    EXPECT_NE(e.AggregatedText.find(J("/********* １■■【  <(") + site.url("/site/css/a.css") + J(")>  】●● **********/")),
               std::string::npos);
-    EXPECT_NE(e.AggregatedText.find("/********* ２■■【  <[" + site.url("/site/sub/c.css") + "]>  】●● **********/"),
+    EXPECT_NE(e.AggregatedText.find(J("/********* ２■■【  <[") + site.url("/site/sub/c.css") + J("]>  】●● **********/")),
               std::string::npos);
     EXPECT_EQ(e.DeclaredCharset, "Shift_JIS");
 
@@ -85,7 +87,7 @@ TEST(Collect, MirroredSheetsStayInTheFolderWithNoProbeLitter)
     EXPECT_FALSE(QFile::exists(QString::fromStdString(root + "/site/css/missing.css")));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(root + "/site/css/errpage.css")));
     EXPECT_FALSE(QFile::exists(QString::fromStdString(root + "/dummy.css")));
-    EXPECT_TRUE(anyStartsWith(c.e.Lines("ListBoxCSSDownloadedFile"), c.site.url("/site/css/a.css") + "\t○◎ "));
+    EXPECT_TRUE(anyStartsWith(c.e.Lines("ListBoxCSSDownloadedFile"), c.site.url("/site/css/a.css") + J("\t○◎ ")));
 }
 
 TEST(Collect, BrowserImagesAreAddedCutAtAnInnerUrl)
@@ -106,7 +108,7 @@ TEST(Collect, NothingToCollectLeavesTheListsOrClearsThem)
     EXPECT_EQ(e.MainTopGetPageImageCSS("", 0), -1);
     EXPECT_EQ(e.Lines("ListBoxPageCSS").size(), 1u);
     EXPECT_EQ(e.MainTopGetPageImageCSS(site.url("/nothing.html"), 0), -1);
-    EXPECT_EQ(e.InfoLabel, "■■　【 " + site.url("/nothing.html") + "  】がＷｅｂサイトに存在しません");
+    EXPECT_EQ(e.InfoLabel, J("■■　【 ") + site.url("/nothing.html") + J("  】がＷｅｂサイトに存在しません"));
     EXPECT_EQ(e.Lines("ListBoxPageCSS").size(), 1u);
     e.Opt.FromClipboard = true;
     e.Opt.ClipboardHtml = "no markup here";

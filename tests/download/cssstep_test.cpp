@@ -13,6 +13,8 @@
 
 namespace {
 
+std::string J(const char *utf8) { return Utf8ToAnsi(utf8); }
+
 std::string readFile(const std::string &path)
 {
     QFile f(QString::fromUtf8(ToSystemPath(path).c_str()));
@@ -126,7 +128,7 @@ TEST(CssStep, ScriptsKeepTheirCode)
     s.run({s.site.url("/site/js/app.js?ver=2")}, s.site.pageUrl());
     EXPECT_EQ(lf(readFile(s.root + "/site/js/app.js_ver=2")), s.site.body("/site/js/app.js"));
     EXPECT_EQ(s.e.Lines("ListBoxMainTopDownloadList"),
-              std::vector<std::string>{s.site.url("/site/js/app.js?ver=2") + "\t◎○" + s.root + "/site/js/app.js_ver=2"});
+              std::vector<std::string>{s.site.url("/site/js/app.js?ver=2") + J("\t◎○") + s.root + "/site/js/app.js_ver=2"});
 
     Step js;
     js.site.put("/img.js", FixtureSite::gif() + std::string("\x00\xff", 2), "application/javascript");
@@ -145,16 +147,16 @@ TEST(CssStep, FailuresGiveExactlyTheNotObtainedLinesAndNoFile)
     const std::string m = s.root + "/site/css/missing.css", e = s.root + "/site/css/errpage.css",
                       y = s.root + "/site/css/empty.css";
     EXPECT_EQ(s.e.Lines("ListBoxMainTopDownloadList"),
-              (std::vector<std::string>{s.site.url("/site/css/missing.css") + "\t■ " + m,
-                                        s.site.url("/site/css/errpage.css") + "\t■ " + e,
-                                        s.site.url("/site/css/empty.css") + "\t■ " + y}));
-    EXPECT_EQ(s.e.Lines("ListBoxDowloadLocalFile"), (std::vector<std::string>{"▼" + m, "▼" + e, "▼" + y}));
+              (std::vector<std::string>{s.site.url("/site/css/missing.css") + J("\t■ ") + m,
+                                        s.site.url("/site/css/errpage.css") + J("\t■ ") + e,
+                                        s.site.url("/site/css/empty.css") + J("\t■ ") + y}));
+    EXPECT_EQ(s.e.Lines("ListBoxDowloadLocalFile"), (std::vector<std::string>{J("▼") + m, J("▼") + e, J("▼") + y}));
     EXPECT_EQ(s.e.Lines("ListBoxPageControlMainTopRightTab11WebNotFoundFile"),
               (std::vector<std::string>{"missing.css", "errpage.css", "empty.css"}));
     EXPECT_EQ(s.e.Lines("ListBoxMainBodyTab04GetwebFileListRightTab03CSSNotGetFileList"),
-              (std::vector<std::string>{"▼" + m, "▼" + e, "▼empty.css"}));
+              (std::vector<std::string>{J("▼") + m, J("▼") + e, J("▼empty.css")}));
     EXPECT_EQ(s.e.Lines("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile"),
-              (std::vector<std::string>{"▼" + m, "▼" + e, "empty.css"}));
+              (std::vector<std::string>{J("▼") + m, J("▼") + e, "empty.css"}));
     for (const std::string &p : {m, e, y}) EXPECT_FALSE(exists(p)) << p;
     EXPECT_FALSE(exists(s.root + "/a+b.css"));
     EXPECT_EQ(s.site.requests("/a+b.css"), 0);

@@ -269,6 +269,28 @@ TEST(ColorHTMLRichEdit, SameTextColouredWithViewCaretAndHandlerKept)
     EXPECT_EQ(changes, 1);
 }
 
+TEST(PlainRichEdit, ColouredTextTurnsBlackAndPlainWithTheCaretAtTheStart)
+{
+    View v;
+    const std::string html = lines(40, "<b class=\"c\">" + kHyo + "</b>");
+    v.edit.setText(html);
+    ColorHTMLRichEdit(&v.edit);
+    v.edit.setSelStart(200);
+    ASSERT_EQ(v.edit.colorAt(0), kFuchsia);
+
+    PlainRichEdit(&v.edit);
+
+    EXPECT_EQ(v.edit.text(), html);
+    EXPECT_EQ(v.edit.selStart(), 0);
+    EXPECT_EQ(v.edit.selLength(), 0);
+    for (int i = 0; i < 300; i += 7) {
+        EXPECT_EQ(v.edit.colorAt(i), QColor(Qt::black)) << i;
+        EXPECT_FALSE(v.edit.boldAt(i)) << i;
+    }
+    v.edit.insertPlainText(QStringLiteral("y"));
+    EXPECT_EQ(v.edit.colorAt(0), QColor(Qt::black)) << "typed text is plain too";
+}
+
 namespace {
 
 // How many pixels of the view come close to colour c (glyph strokes of that colour).
