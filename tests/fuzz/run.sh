@@ -12,6 +12,9 @@ clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
     -I"$src" "$here/urlmap_fuzz.cpp" \
     "$src/text/UrlMap.cpp" "$src/text/PathGuard.cpp" "$src/text/HtmlScan.cpp" \
     "$src/text/HtmlRewrite.cpp" "$src/text/HtmlNormalize.cpp" "$src/text/StrUtils.cpp" \
+    "$src/text/CssScan.cpp" "$src/download/UrlMapper.cpp" "$src/download/TextDecode.cpp" \
+    "$src/text/JCode.cpp" "$src/text/TextConverter.cpp" "$src/text/WebFetch.cpp" "$src/text/FileUtils.cpp" \
+    "$src/text/StringList.cpp" "$src/text/Parsers.cpp" -lcurl \
     -o "$out/urlmap_fuzz"
 
 # A few seeds so the run starts from real shapes rather than from nothing.

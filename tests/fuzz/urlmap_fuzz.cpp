@@ -1,6 +1,8 @@
 // libFuzzer target over the URL mapping, the path guard and the HTML passes: no crash, no
 // read past the end (AddressSanitizer), and a few properties that must hold for any input.
 // Built and run by tests/fuzz/run.sh; not part of the test suite.
+#include "download/UrlMapper.h"
+#include "text/CssScan.h"
 #include "text/HtmlNormalize.h"
 #include "text/HtmlRewrite.h"
 #include "text/HtmlScan.h"
@@ -9,7 +11,9 @@
 
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
+#include <optional>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -56,6 +60,41 @@ void urlRoutines(const std::string& a, const std::string& b)
         check(p.find("/../") == std::string::npos && !p.ends_with("/.."));
         check(ConfinePathToRoot(root, p) == p);
     }
+}
+
+// The download mapper: whatever the URL, its file lies below the save folder or is refused,
+// and a reference between two mapped files never climbs out of the folder.
+void downloadMapper(const std::string& a, const std::string& b)
+{
+    const std::string root = "/save/root";
+    UrlMapper m(root, "http://h/d/p.html");
+    const UrlMapper::Result r = m.Map(a), s = m.Map("http://h/d/" + b);
+    for (const UrlMapper::Result& x : {r, s}) {
+        if (!x.ok())
+            continue;
+        check(x.Abs.rfind(root + "/", 0) == 0 && ConfinePathToRoot(root, x.Abs) == x.Abs);
+        check(x.Abs == root + "/" + x.Rel);
+    }
+    if (r.ok() && s.ok()) {
+        const std::string ref = UrlMapper::RelativeRef(r.Rel, s.Rel);
+        int up = 0;
+        while (ref.compare(static_cast<std::size_t>(up) * 3, 3, "../") == 0)
+            ++up;
+        check(up <= static_cast<int>(std::count(r.Rel.begin(), r.Rel.end(), '/')));
+    }
+}
+
+// The CSS tokenizer: references lie inside the text in order, and a rewrite that keeps every
+// value gives the text back.
+void cssTokens(const std::string& css)
+{
+    std::size_t at = 0;
+    for (const CssRef& r : ScanCssRefs(css)) {
+        check(r.begin >= at && r.begin <= r.valueBegin && r.valueBegin <= r.valueEnd && r.valueEnd <= r.end &&
+              r.end <= css.size());
+        at = r.end;
+    }
+    check(RewriteCssRefs(css, [](const CssRef&, const std::string&) { return std::optional<std::string>(); }) == css);
 }
 
 void htmlRoutines(const std::string& html, const std::string& other)
@@ -106,5 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     urlRoutines(html, a);
     htmlRoutines(html, b);
     htmlRoutines(a + html, b);
+    downloadMapper(a, b);
+    downloadMapper("http://h/" + html, a);
+    cssTokens(html);
     return 0;
 }

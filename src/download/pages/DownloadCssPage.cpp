@@ -41,6 +41,8 @@ DownloadCssPage::DownloadCssPage(TAMainForm &form) : QObject(&form), f_(form)
         {QStringLiteral("除く （ 下位のﾉｰﾄﾞへ保存 ）"), QStringLiteral("Webのﾂﾘｰ構造と同じに保存")});
     dl.btnDownloadStop->setText(QStringLiteral(" ﾀﾞｳﾝﾛｰﾄﾞ中止 "));
     dl.SplitterTopCSS->setOrientation(Qt::Horizontal);
+    dl.EditPageUrl->setMinimumWidth(420);
+    dl.BtnEditCSSSaveFolder->setMinimumWidth(300);
 
     connect(dl.btnGetPageImageCSS, &QPushButton::clicked, this, [this] { btnGetPageImageCSSClick(); });
     connect(dl.btnMainTopCSSdownload, &QPushButton::clicked, this, [this] { btnMainTopCSSdownloadClick(); });
