@@ -4,30 +4,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-namespace {
-
-bool writeAll(int fd, const char *d, size_t n)
-{
-    while (n > 0) {
-        const ssize_t w = ::write(fd, d, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        d += w;
-        n -= static_cast<size_t>(w);
-    }
-    return true;
-}
-
-bool isDir(const std::string &sys)
-{
-    struct stat st;
-    return ::stat(sys.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-} // namespace
-
 SaveTree::SaveTree(const std::string &Root) : root_(Root)
 {
     for (char &c : root_)
@@ -51,7 +27,7 @@ bool SaveTree::makeFolders(const std::string &folder)
 {
     // Each missing level is created here so that the manifest's folder list is exact.
     std::string cur = root_;
-    if (!isDir(ToSystemPath(cur)) && !CreateFolderTree(cur)) return false;
+    if (!IsSystemDirectory(ToSystemPath(cur)) && !CreateFolderTree(cur)) return false;
     std::string rest = folder.substr(root_.size());
     std::size_t at = 0;
     while (at < rest.size()) {
@@ -62,8 +38,8 @@ bool SaveTree::makeFolders(const std::string &folder)
         if (seg == "/" || seg.empty()) continue;
         cur += seg.front() == '/' ? seg : "/" + seg;
         const std::string sys = ToSystemPath(cur);
-        if (isDir(sys)) continue;
-        if (::mkdir(sys.c_str(), 0777) != 0 && !isDir(sys)) return false;
+        if (IsSystemDirectory(sys)) continue;
+        if (::mkdir(sys.c_str(), 0777) != 0 && !IsSystemDirectory(sys)) return false;
         created_.push_back(cur + "/");
     }
     return true;
@@ -89,7 +65,7 @@ SaveResult SaveTree::Write(const std::string &AbsPath, const std::string &Bytes,
         return r;
     }
     const std::string sys = ToSystemPath(AbsPath);
-    if (isDir(sys)) {
+    if (IsSystemDirectory(sys)) {
         r.Status = SaveStatus::WriteFailed;
         return r;
     }
@@ -99,7 +75,7 @@ SaveResult SaveTree::Write(const std::string &AbsPath, const std::string &Bytes,
         r.Status = errno == ENAMETOOLONG ? SaveStatus::TooLong : SaveStatus::WriteFailed;
         return r;
     }
-    const bool ok = writeAll(fd, Bytes.data(), Bytes.size());
+    const bool ok = WriteAllToFd(fd, Bytes.data(), Bytes.size());
     const bool closed = ::close(fd) == 0;
     if (!ok || !closed || ::rename(tmp.c_str(), sys.c_str()) != 0) {
         ::unlink(tmp.c_str());
@@ -127,7 +103,7 @@ bool SaveTree::SaveManifest()
     std::string tmp;
     const int fd = OpenTempFileBeside(sys, tmp);
     if (fd < 0) return false;
-    const bool ok = writeAll(fd, text.data(), text.size());
+    const bool ok = WriteAllToFd(fd, text.data(), text.size());
     const bool closed = ::close(fd) == 0;
     if (!ok || !closed || ::rename(tmp.c_str(), sys.c_str()) != 0) {
         ::unlink(tmp.c_str());

@@ -256,6 +256,10 @@ bool HasUnsafeSegment(const std::string &Path)
     return false;
 }
 
+bool WriteAllToFd(int fd, const char *data, size_t n) { return writeAll(fd, data, n); }
+
+bool IsSystemDirectory(const std::string &SysPath) { return isDirectory(SysPath); }
+
 StringList &GCreatedDirList()
 {
     static StringList list;

@@ -20,6 +20,10 @@ std::string FromSystemName(const std::string &Utf8Name);
 // descriptor and sets SysTempPath, or returns -1.
 int OpenTempFileBeside(const std::string &SysTarget, std::string &SysTempPath);
 
+// Writes all n bytes to an open descriptor, again after an interrupted write; false on an error.
+bool WriteAllToFd(int fd, const char *data, size_t n);
+// True when the system path (UTF-8) names a folder.
+bool IsSystemDirectory(const std::string &SysPath);
 // True when a path has a ".." segment (or a NUL byte): such a path could leave the folder
 // it is meant to stay in, so nothing here writes through one.
 bool HasUnsafeSegment(const std::string &Path);
