@@ -76,17 +76,7 @@ struct BatchViewControls {
     }
 };
 
-struct WebGuiControls {
-#define VK_CONTROL VK_DECLARE_CONTROL
-#include "webgui/WebGuiControls.def"
-#undef VK_CONTROL
-    void build(FormBuilder &b)
-    {
-#define VK_CONTROL VK_BUILD_CONTROL
-#include "webgui/WebGuiControls.def"
-#undef VK_CONTROL
-    }
-};
+#include "webgui/WebGuiControls.h"
 
 #include "nettools/CodeConvertControls.h"
 

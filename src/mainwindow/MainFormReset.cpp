@@ -24,7 +24,7 @@ void TAMainForm::Initialize()
 
     for (TRadioGroup *g :
          {dl.RadioGroupCharCodeMode, dl.RadioGroupViewAfterSave, net.RadioGroupIME, net.RadioGroupGooleSearchType,
-          net.RadioGroupSearchNoList, conv.RadioGroupGULocalFileICharCode, dl.RadioGroupWebCharCode,
+          net.RadioGroupSearchNoList, gui.RadioGroupGULocalFileICharCode, dl.RadioGroupWebCharCode,
           conv.RadioGroupWebLeftDecode, conv.RadioGroupWebLeftEncode, conv.RadioGroupWebRightDecode,
           conv.RadioGroupWebRightEncode, conv.RadioGroupWebLeftCharCase, conv.RadioGroupWebRightCharCase,
           gui.RadioGroupRemoveIndentComment, gui.RadioGroupGUIHTMLOption, gui.RadioGroupTDIndentation,
@@ -36,7 +36,7 @@ void TAMainForm::Initialize()
           dl.RadioGroupIEOpenWithTargetUrl, dl.RadioGroupIndividual, dl.RadioGroupRemoveUrlRootIndividual,
           gui.RadioGroupAdjustHTMLTree, dl.RadioGroupWebHreffRoot, gui.RadioGroupPageControlGUIRightTopEntireSrc,
           dl.RadioGroupFrameSetCharCode, conv.RadioGroupUtilCharCode, conv.RadioGroupLetterCase,
-          conv.RadioGroupCommntBar})
+          gui.RadioGroupCommntBar})
         g->setItemIndex(0);
     convi.RadioGroupWikipedia->setItemIndex(1);
     convi.RadioGroupYouTube->setItemIndex(1);

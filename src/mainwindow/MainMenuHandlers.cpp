@@ -1,4 +1,5 @@
 #include "mainwindow/MainMenuHandlers.h"
+#include "webgui/WebGuiPage.h"
 #include "mainwindow/ConviPage.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/Settings.h"
@@ -306,4 +307,5 @@ void MainMenuHandlers::TimerGUIIndentTimer()
 void MainMenuHandlers::TimerGUILocalIndentTimer()
 {
     f_.TimerGUILocalIndent->stop();
+    if (f_.webGuiPage) f_.webGuiPage->TimerGUILocalIndentTimer();
 }

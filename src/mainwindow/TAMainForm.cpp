@@ -14,6 +14,7 @@
 #include "nettools/WhoisPage.h"
 #include "platform/QtSjis.h"
 #include "webgui/WebGuiEditorTabs.h"
+#include "webgui/WebGuiPage.h"
 #include <QAction>
 #include <QGuiApplication>
 #include <QClipboard>
@@ -164,6 +165,7 @@ void TAMainForm::FormCreate()
     webGuiEditorTabs->CreateCurrentEditor(QString());
     new IpLookupPage(ip, TIpLookupContext{}, this);
     downloadCssPage = new DownloadCssPage(*this);
+    webGuiPage = new WebGuiPage(gui, webGuiContext(), this);
 }
 
 void TAMainForm::layoutNetSearchPage()

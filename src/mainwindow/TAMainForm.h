@@ -25,6 +25,8 @@ class TWhoisCli;
 class WhoisPage;
 class WebGuiEditorTabs;
 class DownloadCssPage;
+class WebGuiPage;
+struct WebGuiPageContext;
 
 // The menu items of the main menu; objectName is each item's name.
 struct MainMenuItems {
@@ -68,6 +70,7 @@ public:
     WhoisPage *whoisPage = nullptr;                // " ＩＰｱﾄﾞﾚｽの取得 ": whois
     WebGuiEditorTabs *webGuiEditorTabs = nullptr;  // the WebGUI page's editors
     DownloadCssPage *downloadCssPage = nullptr;    // the " CSS " tab: page parts, style sheets, scripts
+    WebGuiPage *webGuiPage = nullptr;              // " WebGUI・ｲﾝﾃﾞﾝﾄ整形 "
     TStatusBar *StatusBar1 = nullptr;
     TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
            *TimerGUILocalIndent = nullptr;
@@ -103,6 +106,7 @@ protected:
     void closeEvent(QCloseEvent *e) override;
 
 private:
+    WebGuiPageContext webGuiContext();  // what the WebGUI page needs of the window
     void FormCreate();
     void FormShow();
     void FormClose();

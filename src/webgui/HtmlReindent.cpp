@@ -1747,6 +1747,15 @@ ReindentResult RunIndentation(const std::string& Source, const std::string& Head
     return r;
 }
 
+std::string HtmlSourceTabText(const std::string& Source)
+{
+    if (Source.find('\t') == npos && Source.find("\r\n\r\n") == npos)
+        return Source;
+    return mapOutsideRaw(Source, false, [](const std::string& seg) {
+        return collapseBlankLines(ReplaceAll(seg, "\t", " "));
+    });
+}
+
 std::string IndentSaveText(const std::vector<std::string>& FinalLines)
 {
     std::string t = joinLines(FinalLines);

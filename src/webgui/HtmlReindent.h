@@ -103,6 +103,9 @@ std::string CleanupIndentation(const std::vector<std::string>& Items);
 ReindentResult RunIndentation(const std::string& Source, const std::string& Head,
                               const EditorRoundTrip& RoundTrip, int RemoveIndentComment,
                               const ReindentOptions& Opt, const ReindentInputs& In);
+// The " HTMLｿｰｽ " view of a page: TABs made blanks and runs of blank lines made one line
+// break, outside raw content (pre, textarea, script, style and xmp keep every byte).
+std::string HtmlSourceTabText(const std::string& Source);
 // The text a result save writes (the final list's lines).
 std::string IndentSaveText(const std::vector<std::string>& FinalLines);
 // The file a result is saved to: the page's own file gets "WW_" in front of its name, and a

@@ -15,6 +15,9 @@
 #include <filesystem>
 #include <system_error>
 
+#include <cerrno>
+#include <unistd.h>
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -22,6 +25,50 @@ constexpr std::size_t npos = std::string::npos;
 }
 
 // --- saving with a backup -----------------------------------------------------------------
+
+SaveResult SaveChosenFile(const std::string& FileName, const std::string& Text)
+{
+    SaveResult r;
+    r.Path = FileName;
+    if (Text.empty()) {
+        r.Status = SaveStatus::EmptyText;
+        return r;
+    }
+    if (Trim(FileName).empty() || filePart(FileName).empty()) {
+        r.Status = SaveStatus::EmptyName;
+        return r;
+    }
+    if (HasUnsafeSegment(FileName)) {
+        r.Status = SaveStatus::UnsafePath;
+        return r;
+    }
+    const std::string sysTarget = ToSystemPath(FileName);
+    std::error_code ec;
+    if (!fs::is_directory(fs::path(sysTarget).parent_path(), ec)) {
+        r.Status = SaveStatus::FolderFailed;
+        return r;
+    }
+    std::string tmp;
+    const int fd = OpenTempFileBeside(sysTarget, tmp);
+    if (fd < 0)
+        return r;
+    std::size_t done = 0;
+    while (done < Text.size()) {
+        const ssize_t n = ::write(fd, Text.data() + done, Text.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        done += std::size_t(n);
+    }
+    const bool closed = ::close(fd) == 0;
+    if (done != Text.size() || !closed || ::rename(tmp.c_str(), sysTarget.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return r;
+    }
+    r.Status = SaveStatus::Saved;
+    return r;
+}
 
 std::string BackupFileName(const std::string& FileName)
 {
@@ -48,7 +95,7 @@ BackupSaveResult SaveWithBackup(const std::string& FileName, const std::string& 
         }
         r.BackupPath = backup;
     }
-    r.Save = SaveTextFile(Text, FileName);
+    r.Save = SaveChosenFile(FileName, Text);
     return r;
 }
 

@@ -10,6 +10,10 @@
 
 // --- saving with a backup -----------------------------------------------------------------
 
+// Writes Text to exactly FileName, a file the user named: its folder must exist and is never
+// renamed or created. The old file is replaced only by a complete new one.
+SaveResult SaveChosenFile(const std::string& FileName, const std::string& Text);
+
 // The backup name of a page: its folder, "YY_" and its name.
 std::string BackupFileName(const std::string& FileName);
 

@@ -1,0 +1,38 @@
+// What the WebGUI page reaches of the window: the shared state, the download page's local-file
+// box, the status bar, the timers, the message box and the notice window.
+#include "mainwindow/FormHelpers.h"
+#include "mainwindow/TAMainForm.h"
+#include "nettools/TWhoisForm.h"
+#include "webgui/WebGuiPage.h"
+
+#include <QApplication>
+#include <QLabel>
+
+WebGuiPageContext TAMainForm::webGuiContext()
+{
+    WebGuiPageContext c;
+    c.state = &state_;
+    c.BtnEditDownloadLocalFile = dl.BtnEditDownloadLocalFile;
+    c.StatusBar1 = StatusBar1;
+    c.TimerGUILocalIndent = TimerGUILocalIndent;
+    c.TimerWhoisServer = TimerWhoisServer;
+    c.message = [this](const QString &text) { ShowMessageBox(this, text); };
+    // The notice shows in the whois window for a few seconds (the whois timer hides it).
+    c.showNotice = [this](const QString &text) {
+        TWhoisForm *w = nullptr;
+        for (QWidget *t : QApplication::topLevelWidgets())
+            if (auto *f = qobject_cast<TWhoisForm *>(t)) w = f;
+        if (!w) w = new TWhoisForm(this);
+        w->setWindowTitle(QStringLiteral("ｲﾝﾃﾞﾝﾄ整形"));
+        w->LabelServerDesc->setText(text);
+        w->LabelOherWhoisServer->clear();
+        w->LabelTryOther->clear();
+        w->show();
+        TimerWhoisServer->start();
+    };
+    c.showPage = [this] {
+        setPanelMainTopHeight(30);
+        frame.PageControlMainBody->setCurrentWidget(frame.PageControlMainBodyTab07DHTMLEditor);
+    };
+    return c;
+}

@@ -1,0 +1,110 @@
+// The WebGUI page " WebGUI・ｲﾝﾃﾞﾝﾄ整形 ": opening local pages into editor tabs, the source
+// panes and analysis sub-tabs, the indentation run with its result and saves, and the saves of
+// the edited page. It holds the handlers under their own names; what it needs of the main
+// window comes in a small context, so this folder does not depend on the window.
+//
+// Texts are Shift_JIS with CRLF line ends. The editor control joins through the hand-over
+// members below (editorSource, createCanvas, ...): until they are assigned the page works on
+// the text of the opened file.
+#pragma once
+#include "webgui/WebGuiControls.h"
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+
+struct AppState;
+class TBtnEdit;
+class TStatusBar;
+
+struct WebGuiPageContext {
+    AppState *state = nullptr;
+    TBtnEdit *BtnEditDownloadLocalFile = nullptr;  // the download page's local-file box, shown on " 閲覧  "
+    TStatusBar *StatusBar1 = nullptr;
+    QTimer *TimerGUILocalIndent = nullptr, *TimerWhoisServer = nullptr;
+    std::function<void(const QString &)> message;    // a modal message box
+    std::function<void(const QString &)> showNotice; // the short-lived notice window (caption, text)
+    std::function<void()> showPage;                  // brings " WebGUI・ｲﾝﾃﾞﾝﾄ整形 " to the front
+};
+
+// The dialogs, the question box and the clipboard, replaceable so tests run without them.
+// Names are Shift_JIS paths; "" means cancelled.
+struct WebGuiDialogs {
+    std::function<std::string(QWidget *parent, const std::string &folder)> openHtml;
+    std::function<std::string(QWidget *parent, const std::string &folder)> saveHtml;
+    // QMessageBox::Yes, No or Cancel.
+    std::function<int(QWidget *parent, const QString &text, bool withCancel)> ask;
+    static WebGuiDialogs system();
+};
+
+class WebGuiPage : public QObject {
+    Q_OBJECT
+public:
+    WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent = nullptr);
+
+    WebGuiDialogs dialogs = WebGuiDialogs::system();
+
+    // --- hand-over members for the editor control --------------------------------------------
+    // A new editor tab (made current); until assigned, an empty sheet captioned "新規[ n ]".
+    std::function<QWidget *()> createCanvas;
+    // Loads the page into the current tab's editor (FileName, its Shift_JIS text).
+    std::function<void(const std::string &, const std::string &)> loadEditor;
+    // The edited page's source; until assigned, the opened page's text.
+    std::function<std::string()> editorSource;
+    // Whether the tab's document was changed by the user.
+    std::function<bool(QWidget *tab)> tabModified;
+
+    // --- editor tabs ---------------------------------------------------------------------------
+    // Closes the current tab (resets it when it is the only one). A modified tab is closed only
+    // after the user agrees; with NoAsk it is kept and a fresh tab is made current instead.
+    // False when the user kept the tab.
+    bool CloseTab(int NoAsk);
+    bool isFreshTab(QWidget *tab) const;
+    void GUIAllClear();
+    void GUIEditorClearAll();
+
+    // --- local files ----------------------------------------------------------------------------
+    void btnGUIEditorURLOpenClick();
+    void MenuFileOpenClick();
+    void btnOpenFileDirectClick();
+    void sbGUILocalIEOpenClick();
+    int GUIFileOpenCommon(const std::string &FileName, int = 0);
+    int OpenFile(const std::string &FileName, int = 0, int = 0, int = 0);
+    // The page as opened, after the iframe question: Text is what the editor and panes get.
+    int OpenFileText(const std::string &FileName, std::string Text);
+
+    // --- sub-tabs -------------------------------------------------------------------------------
+    void PageControlWebGUITopChange();
+
+    // --- indentation run --------------------------------------------------------------------------
+    void btnGUITDCheckClick();
+    void sbGUITDCheckSaveClick();
+    void sbGUITDCheckOpenIEClick();
+    void btnbtnGUITDClearClick();
+    // The hidden editor holds the current page (the timers' handlers call this).
+    void TimerGUILocalIndentTimer();
+
+    // --- saves of the edited page ------------------------------------------------------------------
+    void ToolButtonSaveClick();
+    void ToolButtonSaveWithNameClick();
+
+    // State only this page reads.
+    std::string GLocalPageSource, GIndentSource;
+    bool GIndentSourcePrepared = false, GAltBodySourceShown = false;
+    bool GHtmlSrcTabBuilt = false, GHeadTabBuilt = false, GBodyTabBuilt = false, GCssTabBuilt = false,
+         GJavaTabBuilt = false, GLinkTabBuilt = false, GImageTabBuilt = false;
+
+private:
+    AppState &st() const { return *ctx_.state; }
+    void setStatus(int panel, const std::string &sjis);
+    void tell(const QString &text);
+    std::string currentSource() const;
+    void setPanelHeight(int h);
+    void markTab(QWidget *tab, bool fresh);
+    QWidget *newTab();
+    void reportSave(const std::string &file, bool ok, const std::string &why);
+
+    WebGuiControls &c_;
+    WebGuiPageContext ctx_;
+};
