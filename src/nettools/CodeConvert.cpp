@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstring>
 #include <string_view>
+#include <vector>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -61,36 +62,66 @@ std::string replaceNoCase(std::string S, const Replacement (&Reps)[N])
         if (c >= 'a' && c <= 'z') starts[c - 'a' + 'A'] = true;
     }
     const size_t n = S.size();
-    std::string out;
-    bool any = false;
+    const auto *p = reinterpret_cast<const unsigned char *>(S.data());
+    struct Hit {
+        size_t at;
+        const Replacement *rep;
+    };
+    std::vector<Hit> hits;
+    size_t grownSize = n;
+    bool growsOnly = true;
     size_t copied = 0;
-    for (size_t i = 0; i < n;) {
-        const auto c = static_cast<unsigned char>(S[i]);
-        if (starts[c]) {
-            const Replacement *hit = nullptr;
-            for (const Replacement &r : Reps) {
-                const size_t m = r.from.size();
-                if (n - i < m) continue;
-                size_t k = 0;
-                while (k < m && lowerAscii(S[i + k]) == lowerAscii(r.from[k])) ++k;
-                if (k == m) {
-                    hit = &r;
-                    break;
-                }
-            }
-            if (hit) {
-                if (!any) out.reserve(n + n / 64);
-                any = true;
-                out.append(S, copied, i - copied);
-                out.append(hit->to);
-                i += hit->from.size();
-                copied = i;
-                continue;
+    for (size_t i = 0; i < n; ++i) {
+        if (!starts[p[i]]) continue;
+        // Every pattern begins with an ASCII byte, so a look at the bytes before it settles
+        // whether it starts a character: the byte after any non-lead byte always does, and a
+        // run of lead bytes pairs up from there. Walking each byte forward costs far more.
+        size_t k = i;
+        while (k > copied && isSjisLead(p[k - 1])) --k;
+        if ((i - k) % 2 != 0) continue;
+        const Replacement *hit = nullptr;
+        for (const Replacement &r : Reps) {
+            const size_t m = r.from.size();
+            if (n - i < m) continue;
+            size_t j = 0;
+            while (j < m && lowerAscii(S[i + j]) == lowerAscii(r.from[j])) ++j;
+            if (j == m) {
+                hit = &r;
+                break;
             }
         }
-        i += isSjisLead(c) && i + 1 < n ? 2 : 1;
+        if (!hit) continue;
+        hits.push_back({i, hit});
+        grownSize = grownSize - hit->from.size() + hit->to.size();
+        growsOnly = growsOnly && hit->to.size() >= hit->from.size();
+        copied = i + hit->from.size();
+        i = copied - 1;
     }
-    if (!any) return S;
+    if (hits.empty()) return S;
+    if (growsOnly && S.capacity() >= grownSize) {
+        // The converters leave room at the end of their buffer: shifting the text back within
+        // it from the end spares a second large buffer and its fresh pages.
+        S.resize(grownSize);
+        char *d = S.data();
+        size_t srcEnd = n, dstEnd = grownSize;
+        for (auto h = hits.rbegin(); h != hits.rend(); ++h) {
+            const size_t tail = srcEnd - (h->at + h->rep->from.size());
+            std::memmove(d + dstEnd - tail, d + srcEnd - tail, tail);
+            dstEnd -= tail;
+            dstEnd -= h->rep->to.size();
+            std::memcpy(d + dstEnd, h->rep->to.data(), h->rep->to.size());
+            srcEnd = h->at;
+        }
+        return S;
+    }
+    std::string out;
+    out.reserve(grownSize);
+    copied = 0;
+    for (const Hit &h : hits) {
+        out.append(S, copied, h.at - copied);
+        out.append(h.rep->to);
+        copied = h.at + h.rep->from.size();
+    }
     out.append(S, copied, std::string::npos);
     return out;
 }
@@ -167,6 +198,7 @@ std::string Utf16BytesToSjis(const std::string &Bytes)
                          : static_cast<char16_t>(p[2 * k + 1] << 8 | p[2 * k]);
     };
     std::string out;
+    out.reserve(units * 2 + 16); // untouched room costs no memory
     constexpr size_t kPiece = 1 << 19;
     std::u16string w;
     for (size_t k = 0; k < units;) {
@@ -222,6 +254,8 @@ TConvRead ReadConvSource(std::string FileBytes, int CharCode)
         // Line ends are found only after decoding: a byte 0x0A can be half of any character.
         r.Source = Utf16BytesToSjis(FileBytes);
         FileBytes = std::string();
+        // Room for the renamed declarations, so that they are written in place.
+        s.reserve(r.Source.size() + r.Source.size() / 64 + 64);
         s = r.Source;
     } else {
         r.Source = UnifyLineEnds(std::move(FileBytes));
