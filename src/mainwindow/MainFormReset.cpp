@@ -67,8 +67,8 @@ void TAMainForm::FileReset()
     gui.RadioGroupRemoveIndentComment->setItemIndex(0);
     dl.RadioGroupWebCharCode->setItemIndex(0);
     dl.LabelSelectedUrlComboBoxNo->setText(QStringLiteral(" "));
-    net.SpinEditLinkStart->setValue(1);
-    net.SpinEditLinkCount->setValue(20);
+    batch.SpinEditLinkStart->setValue(1);
+    batch.SpinEditLinkCount->setValue(20);
     net.SpinEditBatchBrowseStart->setValue(1);
     net.SpinEditBatchBrowseCount->setValue(5);
     gui.RichEditPageControlGUIRightTab01HTMLSrcRightTab01All->clear();
@@ -124,8 +124,8 @@ void TAMainForm::ReleaseInitialize()
     net.SpinEditBatchBrowseStart->setValue(1);
     net.SpinEditBatchBrowseCount->setValue(5);
     dl.SpinEditMainTopPanelHeight->setValue(650);
-    net.SpinEditLinkStart->setValue(1);
-    net.SpinEditLinkCount->setValue(10);
+    batch.SpinEditLinkStart->setValue(1);
+    batch.SpinEditLinkCount->setValue(10);
     setPanelMainTopHeight(dl.SpinEditMainTopPanelHeight->value());
     gui.PanelPageControlMainBodyDHTMLTop->setFixedHeight(145);
 }

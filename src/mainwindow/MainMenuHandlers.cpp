@@ -1,7 +1,10 @@
 #include "mainwindow/MainMenuHandlers.h"
 #include "webgui/WebGuiPage.h"
 #include "mainwindow/ConviPage.h"
+#include "mainwindow/BatchView.h"
+#include "mainwindow/BatchViewPage.h"
 #include "mainwindow/FormHelpers.h"
+#include "mainwindow/PaneDocument.h"
 #include "mainwindow/Settings.h"
 #include "mainwindow/TAMainForm.h"
 #include "nettools/TWhoisForm.h"
@@ -24,15 +27,6 @@ struct ChangeGuard {
     ~ChangeGuard() { flag = false; }
 };
 
-// The page's HTML as the source views show it.
-std::string documentHtml(TWebbrowser *wb)
-{
-    if (!wb || !wb->hasDocument()) return {};
-    const QVariant v = wb->evalSync(QStringLiteral("document.documentElement ? document.documentElement.outerHTML : ''"));
-    const std::string html = toSjis(v.toString());
-    if (html.empty()) return {};
-    return OpenAttributeQuotes(NormalizeHtmlSource(RewriteCharsetDeclsToSjis(html)));
-}
 } // namespace
 
 int mainTopHeightForPage(const QString &page, int spin)
@@ -76,8 +70,8 @@ MainMenuHandlers::MainMenuHandlers(TAMainForm &form) : QObject(&form), f_(form)
     connect(f_.TimerGUILocalIndent, &QTimer::timeout, this, &MainMenuHandlers::TimerGUILocalIndentTimer);
 
     for (QSpinBox *s : {static_cast<QSpinBox *>(f_.dl.SpinEditMainTopPanelHeight),
-                        static_cast<QSpinBox *>(f_.dl.SpinEditLinkList), static_cast<QSpinBox *>(f_.net.SpinEditLinkStart),
-                        static_cast<QSpinBox *>(f_.net.SpinEditLinkCount)})
+                        static_cast<QSpinBox *>(f_.batch.SpinEditLinkList), static_cast<QSpinBox *>(f_.batch.SpinEditLinkStart),
+                        static_cast<QSpinBox *>(f_.batch.SpinEditLinkCount)})
         CommonkeyPress(s);
 }
 
@@ -206,7 +200,9 @@ void MainMenuHandlers::PageControlMainTopChange()
         } else {
             setSearchLeftWidth(f_, st.GSearchLeftWidth);
             b.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView->clear();
-            if (!IsLocalPathText(text) && !IsHttpUrl(text))
+            if (text.find("http://") != std::string::npos || text.find("https://") != std::string::npos)
+                f_.batchViewPage->sbPanelPanelPageControlMainTopTab07BatchPageViewNavigateClick();
+            else if (!IsLocalPathText(text) && !IsHttpUrl(text))
                 ShowMessageBox(&f_, QStringLiteral("URLが指定されていないか、正しくありません（ 「 http://・・」となっていません）"));
         }
     } else if (page == fr.PageControlMainTopTab10FileCodeconvert) {
@@ -229,7 +225,7 @@ void MainMenuHandlers::PageControlMainTopChange()
 void MainMenuHandlers::showMainPageHtml()
 {
     auto &dl = f_.dl;
-    const std::string html = documentHtml(dl.WebBrowserMain);
+    const std::string html = GetWebBrowserHTMLSrc(dl.WebBrowserMain);
     const std::string title = TextBetween(html, "<title>", "</title>");
     f_.StatusBar1->setPanelText(1, QStringLiteral(" 【 ") + fromSjis(title) + QStringLiteral(" 】"));
     const std::string lower = LowerCase(html);
@@ -250,7 +246,7 @@ void MainMenuHandlers::PageControlBaseBrowserChange()
         setSearchLeftWidth(f_, 1000);
     } else if (page == n.PageControlBaseBrowserTab13Html) {
         TWebbrowser *target = f_.FCurrentTargetBrowser ? f_.FCurrentTargetBrowser : n.TargetBrowser;
-        const std::string html = documentHtml(target);
+        const std::string html = GetWebBrowserHTMLSrc(target);
         if (html.empty()) return;
         n.RichEditPageControlBaseBrowserTab13Html->setText(html);
         ColorHTMLRichEdit(n.RichEditPageControlBaseBrowserTab13Html);

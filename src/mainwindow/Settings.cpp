@@ -200,7 +200,7 @@ std::vector<SettingKey> settingKeys(TAMainForm &f)
     r.radio("WebHreffRoot", dl.RadioGroupWebHreffRoot);
     r.section = "BatchView";
     r.text("Url", f.batch.EditPanelPanelPageControlMainTopTab07BatchPageView);
-    r.number("BatchCount", net.SpinEditLinkCount, R::PositiveElse, 20);
+    r.number("BatchCount", f.batch.SpinEditLinkCount, R::PositiveElse, 20);
     r.section = "PageHTML";
     r.check("Save", dl.CheckBoxSaveLocalFile);
     r.check("DontChangePage", dl.CheckBoxDontChangePage);

@@ -1,6 +1,8 @@
 #include "mainwindow/TAMainForm.h"
 #include "mainwindow/ConviPage.h"
 #include "mainwindow/FavBrowsePage.h"
+#include "mainwindow/BatchViewPage.h"
+#include "mainwindow/ResultSourcePage.h"
 #include "mainwindow/MainMenuHandlers.h"
 #include "mainwindow/NetSearchButtons.h"
 #include "mainwindow/NetSearchPage.h"
@@ -166,6 +168,8 @@ void TAMainForm::FormCreate()
     new IpLookupPage(ip, TIpLookupContext{}, this);
     downloadCssPage = new DownloadCssPage(*this);
     webGuiPage = new WebGuiPage(gui, webGuiContext(), this);
+    resultSourcePage = new ResultSourcePage(*this);
+    batchViewPage = new BatchViewPage(*this);
 }
 
 void TAMainForm::layoutNetSearchPage()

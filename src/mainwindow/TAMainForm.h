@@ -27,6 +27,8 @@ class WebGuiEditorTabs;
 class DownloadCssPage;
 class WebGuiPage;
 struct WebGuiPageContext;
+class ResultSourcePage;
+class BatchViewPage;
 
 // The menu items of the main menu; objectName is each item's name.
 struct MainMenuItems {
@@ -71,6 +73,8 @@ public:
     WebGuiEditorTabs *webGuiEditorTabs = nullptr;  // the WebGUI page's editors
     DownloadCssPage *downloadCssPage = nullptr;    // the " CSS " tab: page parts, style sheets, scripts
     WebGuiPage *webGuiPage = nullptr;              // " WebGUI・ｲﾝﾃﾞﾝﾄ整形 "
+    ResultSourcePage *resultSourcePage = nullptr;  // source tabs, keyword marks, link history
+    BatchViewPage *batchViewPage = nullptr;        // batch viewer of linked pages
     TStatusBar *StatusBar1 = nullptr;
     TTimer *TimerWaitforReady = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr,
            *TimerGUILocalIndent = nullptr;

@@ -6,11 +6,13 @@
 #include <QPointer>
 #include <QTimer>
 
-bool WaitWhileBrowserBusy(TWebbrowser *Browser, int TimeoutMs)
+bool WaitWhileBrowserBusy(TWebbrowser *Browser, int TimeoutMs, const std::function<bool()> &Stop)
 {
     QPointer<TWebbrowser> wb(Browser);
     if (!wb || !wb->Busy()) return true;
     if (TWebbrowser::terminating()) return false;
+    auto stopped = [&] { return TWebbrowser::terminating() || (Stop && Stop()); };
+    if (stopped()) return false;
     QEventLoop loop;
     QObject::connect(wb, &TWebbrowser::DocumentComplete, &loop, &QEventLoop::quit);
     QObject::connect(wb, &QObject::destroyed, &loop, &QEventLoop::quit);
@@ -18,13 +20,14 @@ bool WaitWhileBrowserBusy(TWebbrowser *Browser, int TimeoutMs)
     bound.setSingleShot(true);
     QObject::connect(&bound, &QTimer::timeout, &loop, &QEventLoop::quit);
     bound.start(TimeoutMs);
-    // Closing the application sets a flag, not a signal; look at it a few times a second.
+    // Closing the application and a stop button set flags, not signals; look at them a few
+    // times a second.
     QTimer closing;
     QObject::connect(&closing, &QTimer::timeout, &loop, [&] {
-        if (TWebbrowser::terminating() || !wb || !wb->Busy()) loop.quit();
+        if (stopped() || !wb || !wb->Busy()) loop.quit();
     });
-    closing.start(100);
-    while (wb && wb->Busy() && bound.isActive() && !TWebbrowser::terminating()) loop.exec();
+    closing.start(50);
+    while (wb && wb->Busy() && bound.isActive() && !stopped()) loop.exec();
     return !wb || !wb->Busy();
 }
 

@@ -1,5 +1,6 @@
 // Waits on a pane, guarded back/forward/stop, and the links of a document through its frames.
 #pragma once
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -11,9 +12,10 @@ class StringList;
 inline constexpr int kBrowserWaitMs = 30000;
 
 // Returns when the browser is no longer busy, the bound has passed, the browser is gone or
-// the application is closing. Events are processed meanwhile, so other handlers may run.
-// True when the browser ended up idle.
-bool WaitWhileBrowserBusy(TWebbrowser *Browser, int TimeoutMs = kBrowserWaitMs);
+// the application is closing, or as soon as Stop (when given) gives true. Events are
+// processed meanwhile, so other handlers may run. True when the browser ended up idle.
+bool WaitWhileBrowserBusy(TWebbrowser *Browser, int TimeoutMs = kBrowserWaitMs,
+                          const std::function<bool()> &Stop = {});
 
 // True when the browser shows a document of type HTML (or XHTML).
 bool BrowserHasHtmlDocument(TWebbrowser *Browser);

@@ -93,7 +93,7 @@ TEST(FormHelpers, NumberFieldKeys)
 
     QTemporaryDir dir;
     TAMainForm f(dir.filePath(QStringLiteral("vornkym")));
-    TSpinEdit *spin = f.net.SpinEditLinkStart;
+    TSpinEdit *spin = f.batch.SpinEditLinkStart;
     spin->setValue(12);
     spin->show();
     spin->setFocus();

@@ -100,8 +100,8 @@ TEST(MainForm, ControlsCarryTheirNames)
 TEST(MainForm, FileResetAndReleaseInitializeTables)
 {
     Form f;
-    f->net.SpinEditLinkStart->setValue(7);
-    f->net.SpinEditLinkCount->setValue(7);
+    f->batch.SpinEditLinkStart->setValue(7);
+    f->batch.SpinEditLinkCount->setValue(7);
     f->net.SpinEditBatchBrowseCount->setValue(9);
     f->dl.RadioGroupWebCharCode->setItemIndex(3);
     f->dl.MemoDownloadText->setPlainText(QStringLiteral("x"));
@@ -112,8 +112,8 @@ TEST(MainForm, FileResetAndReleaseInitializeTables)
     const struct {
         int actual, expected;
         const char *what;
-    } spins[] = {{f->net.SpinEditLinkStart->value(), 1, "LinkStart"},
-                 {f->net.SpinEditLinkCount->value(), 20, "LinkCount"},
+    } spins[] = {{f->batch.SpinEditLinkStart->value(), 1, "LinkStart"},
+                 {f->batch.SpinEditLinkCount->value(), 20, "LinkCount"},
                  {f->net.SpinEditBatchBrowseCount->value(), 5, "BatchBrowseCount"},
                  {f->dl.RadioGroupWebCharCode->itemIndex(), 0, "WebCharCode"},
                  {f->state().GSearchNextIndex, -1, "GSearchNextIndex"}};
@@ -133,7 +133,7 @@ TEST(MainForm, FileResetAndReleaseInitializeTables)
     EXPECT_FALSE(f->net.CheckBoxDontCreateTab->isChecked());
     EXPECT_FALSE(f->menu.MenuViewStdTopHeight->isChecked());
     EXPECT_EQ(f->dl.RadioGroupRemoveRelativeUp->itemIndex(), 1);
-    EXPECT_EQ(f->net.SpinEditLinkCount->value(), 10);
+    EXPECT_EQ(f->batch.SpinEditLinkCount->value(), 10);
     EXPECT_EQ(f->panelMainTopHeight(), 650);
     EXPECT_TRUE(f->net.edGoogleSearch->currentText().isEmpty());
     EXPECT_TRUE(f->dl.BtnEditHTMLPageSaveFolder->text().isEmpty());

@@ -157,11 +157,11 @@ TEST(Settings, ReadRulesTable)
         {"PanelHeight -5 as 0", "[WebSearch]\r\nPanelHeight=-5\r\n", {}, [&] { EXPECT_EQ(st.GSearchTopHeight, 45); }},
         {"missing counts take their fallbacks", "[Project]\r\n",
          [&] {
-             f->net.SpinEditLinkCount->setValue(7);
+             f->batch.SpinEditLinkCount->setValue(7);
              f->net.SpinEditBatchBrowseStart->setValue(7);
          },
          [&] {
-             EXPECT_EQ(f->net.SpinEditLinkCount->value(), 20);
+             EXPECT_EQ(f->batch.SpinEditLinkCount->value(), 20);
              EXPECT_EQ(f->net.SpinEditBatchBrowseStart->value(), 1);
              EXPECT_EQ(f->net.SpinEditBatchBrowseCount->value(), 20);
          }},
@@ -203,7 +203,7 @@ TEST(Settings, ReadRulesTable)
         {"values are Shift_JIS, = kept", "[WebSearch]\r\nKeyword=" + sj("検索=語") + "\r\n", {},
          [&] { EXPECT_EQ(f->net.edGoogleSearch->currentText(), QStringLiteral("検索=語")); }},
         {"an EUC-JP file loads its ASCII keys", SjisToEuc(sj("[WebSearch]\r\nKeyword=日本\r\n[BatchView]\r\nBatchCount=33\r\n"), 0),
-         {}, [&] { EXPECT_EQ(f->net.SpinEditLinkCount->value(), 33); }},
+         {}, [&] { EXPECT_EQ(f->batch.SpinEditLinkCount->value(), 33); }},
     };
     for (const auto &r : rows) {
         SCOPED_TRACE(r.what);
@@ -218,13 +218,13 @@ TEST(Settings, ReadRulesTable)
     for (int i = 0; i < 8192; ++i) garbage += static_cast<char>((i * 2654435761u) >> 24);
     spit(fromSjis(file), garbage);
     LoadIniSettings(*f, file);
-    EXPECT_EQ(f->net.SpinEditLinkCount->value(), 20);
+    EXPECT_EQ(f->batch.SpinEditLinkCount->value(), 20);
 
     // No file: nothing applied, the URL still handed to the batch download.
-    f->net.SpinEditLinkCount->setValue(9);
+    f->batch.SpinEditLinkCount->setValue(9);
     f->dl.ComboBoxUrl->setEditText(QStringLiteral("http://example.jp/"));
     LoadIniSettings(*f, base + "none.inf");
-    EXPECT_EQ(f->net.SpinEditLinkCount->value(), 9);
+    EXPECT_EQ(f->batch.SpinEditLinkCount->value(), 9);
     EXPECT_EQ(f->dl.ComboBoxBatchDownloadURL->currentText(), QStringLiteral("http://example.jp/"));
 }
 
