@@ -119,7 +119,7 @@ TEST(BatchView, LocalReferences)
     EXPECT_TRUE(IsLocalPageRef("/home/u/a.html"));
     EXPECT_TRUE(IsLocalPageRef("file:///home/u/a.html"));
     EXPECT_FALSE(IsLocalPageRef("http://h/"));
-    EXPECT_FALSE(IsLocalPageRef("C:\\x.html"));
+    EXPECT_EQ(LocalPagePath("C:\\x.html"), "");
     EXPECT_EQ(LocalPagePath("file:///home/u/a%20b.html"), "/home/u/a b.html");
     EXPECT_EQ(LocalPagePath("http://h/"), "");
 }
