@@ -345,7 +345,7 @@ TEST(Settings, HandWrittenFileLoadsAndASaveWritesTheSameNames)
     EXPECT_EQ(f->net.RadioGroupIME->itemIndex(), 1);
     EXPECT_EQ(f->dl.RadioGroupCharCodeMode->itemIndex(), 2);
     EXPECT_EQ(f->dl.EditCSSURLSearch->text(), QStringLiteral("url(../img/"));
-    EXPECT_EQ(f->net.SpinEditLinkCount->value(), 7);
+    EXPECT_EQ(f->batch.SpinEditLinkCount->value(), 7);
     EXPECT_EQ(f->net.SpinEditBatchBrowseCount->value(), 9);
     EXPECT_FALSE(f->net.CheckBoxBatchSearchBrowse->isChecked());
     EXPECT_TRUE(f->fav.CheckBoxDontCreateFavTargetTab->isChecked());
