@@ -421,40 +421,32 @@ bool TCustomWSocket::ComparePair(const std::uint32_t *A, const std::uint32_t *B,
 
 // ---- setters and getters ------------------------------------------------------------------------------------
 
-void TCustomWSocket::SetAddr(const std::string &Value)
+void TCustomWSocket::AssignWhileClosed(const char *Name, const std::string &Value, std::string &Str, bool &Resolved,
+                                       bool &Assigned)
 {
-    if (AddrAssigned && Value == AddrStr) return;
+    if (Assigned && Value == Str) return;
     if (State != wsClosed) {
-        ReportError("Cannot change Addr if not closed");
+        ReportError(std::string("Cannot change ") + Name + " if not closed");
         return;
     }
-    AddrStr = Trim(Value);
-    AddrResolved = false;
-    AddrAssigned = !AddrStr.empty();
+    Str = Trim(Value);
+    Resolved = false;
+    Assigned = !Str.empty();
+}
+
+void TCustomWSocket::SetAddr(const std::string &Value)
+{
+    AssignWhileClosed("Addr", Value, AddrStr, AddrResolved, AddrAssigned);
 }
 
 void TCustomWSocket::SetPort(const std::string &Value)
 {
-    if (PortAssigned && Value == PortStr) return;
-    if (State != wsClosed) {
-        ReportError("Cannot change Port if not closed");
-        return;
-    }
-    PortStr = Trim(Value);
-    PortResolved = false;
-    PortAssigned = !PortStr.empty();
+    AssignWhileClosed("Port", Value, PortStr, PortResolved, PortAssigned);
 }
 
 void TCustomWSocket::SetProto(const std::string &Value)
 {
-    if (ProtoAssigned && Value == ProtoStr) return;
-    if (State != wsClosed) {
-        ReportError("Cannot change Proto if not closed");
-        return;
-    }
-    ProtoStr = Trim(Value);
-    ProtoResolved = false;
-    ProtoAssigned = !ProtoStr.empty();
+    AssignWhileClosed("Proto", Value, ProtoStr, ProtoResolved, ProtoAssigned);
 }
 
 void TCustomWSocket::SetLocalPort(const std::string &Value)

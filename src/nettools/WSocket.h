@@ -202,6 +202,8 @@ protected:
     virtual int SendChunk(const void *Data, int Len);
     virtual void ReportErrorFmt(const char *Fmt, const std::string &Arg1, int Arg2);
     virtual void ReportError(const std::string &Msg);
+    // Address, port and protocol change only while closed; an equal, already assigned value is no change.
+    void AssignWhileClosed(const char *Name, const std::string &Value, std::string &Str, bool &Resolved, bool &Assigned);
     virtual void HandleBgException(const std::exception &E);
     virtual bool DoDataAvailable(int Error);
     virtual void DoSessionAvailable(int Error);
