@@ -76,6 +76,7 @@ struct BatchViewControls {
     }
 };
 
+#include "download/RepairControls.h"
 #include "webgui/WebGuiControls.h"
 
 #include "nettools/CodeConvertControls.h"

@@ -7,6 +7,7 @@
 #include "mainwindow/NetSearchButtons.h"
 #include "mainwindow/NetSearchPage.h"
 #include "download/pages/DownloadCssPage.h"
+#include "download/pages/DownloadRepairPage.h"
 #include "mainwindow/TargetTabs.h"
 #include "mainwindow/Settings.h"
 #include "nettools/IpLookupPage.h"
@@ -90,6 +91,7 @@ void TAMainForm::FormCreate()
     frame.PageControlMainBody->installEventFilter(new LowerPanelFollower(*this));
     net.build(b);
     dl.build(b);
+    rep.build(b, dl);
     fav.build(b);
     convi.build(b);
     batch.build(b);
@@ -167,6 +169,7 @@ void TAMainForm::FormCreate()
     webGuiEditorTabs->CreateCurrentEditor(QString());
     new IpLookupPage(ip, TIpLookupContext{}, this);
     downloadCssPage = new DownloadCssPage(*this);
+    downloadRepairPage = new DownloadRepairPage(*this);
     webGuiPage = new WebGuiPage(gui, webGuiContext(), this);
     resultSourcePage = new ResultSourcePage(*this);
     batchViewPage = new BatchViewPage(*this);

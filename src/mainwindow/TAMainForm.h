@@ -25,6 +25,7 @@ class TWhoisCli;
 class WhoisPage;
 class WebGuiEditorTabs;
 class DownloadCssPage;
+class DownloadRepairPage;
 class WebGuiPage;
 struct WebGuiPageContext;
 class ResultSourcePage;
@@ -54,6 +55,7 @@ public:
     MainFrameControls frame;
     NetSearchControls net;
     DownloadControls dl;
+    RepairControls rep;
     FavBrowseControls fav;
     ConviControls convi;
     BatchViewControls batch;
@@ -72,6 +74,7 @@ public:
     WhoisPage *whoisPage = nullptr;                // " ＩＰｱﾄﾞﾚｽの取得 ": whois
     WebGuiEditorTabs *webGuiEditorTabs = nullptr;  // the WebGUI page's editors
     DownloadCssPage *downloadCssPage = nullptr;    // the " CSS " tab: page parts, style sheets, scripts
+    DownloadRepairPage *downloadRepairPage = nullptr; // repair tools of the download page's lower tabs
     WebGuiPage *webGuiPage = nullptr;              // " WebGUI・ｲﾝﾃﾞﾝﾄ整形 "
     ResultSourcePage *resultSourcePage = nullptr;  // source tabs, keyword marks, link history
     BatchViewPage *batchViewPage = nullptr;        // batch viewer of linked pages

@@ -22,6 +22,16 @@ void FormBuilder::setCaption(QWidget *w, const QString &c)
     else w->setToolTip(c);
 }
 
+void FormBuilder::adopt(QWidget *w, const char *parent)
+{
+    QWidget *p = parentWidget(parent);
+    const bool hiddenOnPurpose = w->isHidden() && w->testAttribute(Qt::WA_WState_ExplicitShowHide);
+    // Leaving the old parent takes the control out of that parent's layout.
+    w->setParent(p);
+    place(p, w, QString());
+    if (!hiddenOnPurpose) w->show();
+}
+
 static bool isLarge(QWidget *w)
 {
     return qobject_cast<QListWidget *>(w) || qobject_cast<QPlainTextEdit *>(w) || qobject_cast<QTextEdit *>(w) ||

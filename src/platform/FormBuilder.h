@@ -33,6 +33,9 @@ public:
         return w;
     }
 
+    // Moves a control that another list declared to a declared parent, placed as if it were
+    // declared there, so a page can gather controls that several lists name.
+    void adopt(QWidget *w, const char *parent);
     // Registers a widget made by hand so that declared controls can name it as their parent.
     void add(QWidget *w) { widgets_.insert(w->objectName(), w); }
     QWidget *root() const { return root_; }

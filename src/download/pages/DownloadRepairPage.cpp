@@ -1,0 +1,8 @@
+#include "download/pages/DownloadRepairPage.h"
+#include "download/pages/CssUrlReplacePage.h"
+#include "mainwindow/TAMainForm.h"
+
+DownloadRepairPage::DownloadRepairPage(TAMainForm &form) : QObject(&form)
+{
+    cssUrl = new CssUrlReplacePage(form);
+}

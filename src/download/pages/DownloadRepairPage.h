@@ -1,0 +1,14 @@
+// The repair tools of the download page, one object per lower tab.
+#pragma once
+#include <QObject>
+
+class TAMainForm;
+class CssUrlReplacePage;
+
+class DownloadRepairPage : public QObject {
+    Q_OBJECT
+public:
+    explicit DownloadRepairPage(TAMainForm &form);
+
+    CssUrlReplacePage *cssUrl = nullptr; // " CSS内のurl調整 "
+};
