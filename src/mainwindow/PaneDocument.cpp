@@ -23,12 +23,11 @@ constexpr int kMarkWaitMs = 20000;
 // fields and templates) are joined into one text; a hit is found in its case-folded copy
 // (folded character by character, so positions stay those of the page's text) and marked
 // piece by piece, a span around the part of each text node it covers, so no element is
-// split and a hit across a <b> is marked too. Hits are applied last to first, so the text
-// nodes that earlier hits name are still whole.
+// split and a hit across a <b> is marked too. The index is built once per run: marks only
+// split text nodes, so every word is searched in the same joined text.
 const char *kPaneScript = R"JS((function (req) {
   var body = document.body;
   if (!body) return { ok: false };
-  var SKIP = { SCRIPT: 1, STYLE: 1, NOSCRIPT: 1, TEMPLATE: 1, TEXTAREA: 1, SELECT: 1, OPTION: 1 };
   function fold(s) {
     var l = s.toLowerCase();
     if (l.length === s.length && s.indexOf('\u03a3') < 0) return l;
@@ -41,14 +40,13 @@ const char *kPaneScript = R"JS((function (req) {
   }
   function index() {
     var nodes = [], starts = [], parts = [], total = 0;
-    var w = document.createTreeWalker(body, NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_TEXT, {
-      acceptNode: function (n) {
-        if (n.nodeType === 1)
-          return SKIP[String(n.tagName).toUpperCase()] ? NodeFilter.FILTER_REJECT : NodeFilter.FILTER_SKIP;
-        return NodeFilter.FILTER_ACCEPT;
-      }
-    });
+    // The walk runs in the engine; only a page that has skipped elements pays for a look at
+    // each text node's ancestors.
+    var SKIPPED = 'script,style,noscript,template,textarea,select,option';
+    var any = body.querySelector(SKIPPED) !== null;
+    var w = document.createTreeWalker(body, NodeFilter.SHOW_TEXT);
     for (var n = w.nextNode(); n; n = w.nextNode()) {
+      if (any && n.parentElement && n.parentElement.closest(SKIPPED)) continue;
       nodes.push(n); starts.push(total); parts.push(n.data); total += n.data.length;
     }
     return { nodes: nodes, starts: starts, folded: fold(parts.join('')), total: total };
@@ -65,30 +63,53 @@ const char *kPaneScript = R"JS((function (req) {
     var out = [], end = p + len;
     for (var k = nodeAt(ix, p); k < ix.nodes.length && ix.starts[k] < end; ++k) {
       var s = Math.max(p - ix.starts[k], 0), e = Math.min(end - ix.starts[k], ix.nodes[k].data.length);
-      if (e > s) out.push({ node: ix.nodes[k], s: s, e: e });
+      if (e > s) out.push({ node: ix.nodes[k], k: k, s: s, e: e });
     }
     return out;
   }
-  function wrap(pc, style) {
-    var node = pc.node;
-    if (pc.e < node.data.length) node.splitText(pc.e);
-    var t = pc.s > 0 ? node.splitText(pc.s) : node;
+  function wrap(t, style) {
     var span = document.createElement('span');
     span.setAttribute('style', style);
     t.parentNode.insertBefore(span, t);
     span.appendChild(t);
     return span;
   }
-  // Marks the hits (ascending positions); gives the spans of the first and of the last hit.
+  // Marks the hits (ascending, not overlapping) and keeps the index true to the split text
+  // nodes, so the next word is searched in the same index: the joined text never changes,
+  // only its nodes. Gives the spans of the first and of the last hit.
   function markHits(ix, hits, len, style) {
-    var first = null, last = null;
-    for (var h = hits.length - 1; h >= 0; --h) {
-      var ps = pieces(ix, hits[h], len), spans = [];
-      for (var q = ps.length - 1; q >= 0; --q) spans.unshift(wrap(ps[q], style));
-      if (h === hits.length - 1) last = spans;
-      if (h === 0) first = spans;
+    var byNode = {}, order = [], spansOf = [];
+    for (var h = 0; h < hits.length; ++h) {
+      var ps = pieces(ix, hits[h], len);
+      spansOf.push([]);
+      for (var q = 0; q < ps.length; ++q) {
+        var k = ps[q].k;
+        if (!byNode[k]) { byNode[k] = []; order.push(k); }
+        byNode[k].push({ s: ps[q].s, e: ps[q].e, hit: h });
+      }
     }
-    return { first: first, last: last };
+    if (!order.length) return { first: null, last: null };
+    var nodes = [], starts = [], next = 0;
+    for (var o = 0; o < order.length; ++o) {
+      var k = order[o];
+      for (; next < k; ++next) { nodes.push(ix.nodes[next]); starts.push(ix.starts[next]); }
+      var node = ix.nodes[k], base = ix.starts[k], list = byNode[k], segs = [];
+      // Split from the end, so the offsets still to come stay valid in the head node.
+      for (var q = list.length - 1; q >= 0; --q) {
+        var pc = list[q];
+        if (pc.e < node.data.length) segs.push([node.splitText(pc.e), base + pc.e]);
+        var t = pc.s > 0 ? node.splitText(pc.s) : node;
+        spansOf[pc.hit].push(wrap(t, style));
+        segs.push([t, base + pc.s]);
+      }
+      if (list[0].s > 0) segs.push([node, base]);
+      for (var g = segs.length - 1; g >= 0; --g) { nodes.push(segs[g][0]); starts.push(segs[g][1]); }
+      next = k + 1;
+    }
+    for (; next < ix.nodes.length; ++next) { nodes.push(ix.nodes[next]); starts.push(ix.starts[next]); }
+    ix.nodes = nodes;
+    ix.starts = starts;
+    return { first: spansOf[0], last: spansOf[spansOf.length - 1] };
   }
   function findHits(ix, word, max) {
     var hits = [], w = fold(word);
@@ -123,11 +144,11 @@ const char *kPaneScript = R"JS((function (req) {
 
   var marks = 0;
   if (req.mode === 'all') {
-    var lastSpans = null;
+    var lastSpans = null, ix = index();
     for (var i = 0; i < req.words.length; ++i) {
       var word = req.words[i];
       if (!word) continue;
-      var ix = index(), hits = findHits(ix, word, Infinity);
+      var hits = findHits(ix, word, Infinity);
       if (!hits.length) continue;
       lastSpans = markHits(ix, hits, word.length, req.styles[Math.min(i, req.styles.length - 1)]).last;
       marks += hits.length;

@@ -15,6 +15,11 @@ const char *kPage = R"(<html><head><meta charset="utf-8"><style>.apple{} /* bana
 <p id="fold">abc ａｂｃ</p><p id="odd">a"b'c\d&lt;/script&gt;</p><p id="steps">one word two word three word</p>
 <p>ああああ</p></body></html>)";
 
+// Words that meet in the same text nodes, hits across elements, and text in form fields.
+const char *kDense = R"(<html><head><meta charset="utf-8"></head><body>
+<p id="dense">abcabc <i>ab</i>cab ca<b>bc</b>a abcab</p><p id="across">zy<b>xw</b>v</p>
+<select><option>abc</option></select><p>東京と京都と東京</p></body></html>)";
+
 // Replaces the built-ins a marking script would lean on.
 const char *kHostile = R"(<html><head><meta charset="utf-8"><script>
 String.prototype.indexOf = function () { return -1; };
@@ -32,6 +37,9 @@ struct Site {
     {
         http.server().Get("/page", [](const httplib::Request &, httplib::Response &res) {
             res.set_content(kPage, "text/html; charset=utf-8");
+        });
+        http.server().Get("/dense", [](const httplib::Request &, httplib::Response &res) {
+            res.set_content(kDense, "text/html; charset=utf-8");
         });
         http.server().Get("/hostile", [](const httplib::Request &, httplib::Response &res) {
             res.set_content(kHostile, "text/html; charset=utf-8");
@@ -156,6 +164,37 @@ TEST(Highlight, CaseFoldingOddWordsEmptyWordsAndNesting)
     EXPECT_EQ(SearchAndHighlightText(&wb, QStringLiteral("ああ")), 2);
     EXPECT_EQ(SearchAndHighlightText(&wb, QStringLiteral("ABC")), 1);
     EXPECT_EQ(js(wb, QStringLiteral("document.querySelectorAll('#fold span > span').length")).toInt(), 1);
+}
+
+// Marking several words in one run gives the same document as marking them one run each,
+// apart from the colours: each word is searched in the text as the earlier ones left it.
+TEST(Highlight, OneRunOfManyWordsMarksAsOneRunPerWord)
+{
+    Site site;
+    TWebbrowser together, apart;
+    ASSERT_TRUE(load(together, site.url("/dense")));
+    ASSERT_TRUE(load(apart, site.url("/dense")));
+    const QStringList words = {QStringLiteral("ab"), QStringLiteral("bc"), QStringLiteral("ca"), QStringLiteral("abc"),
+                               QStringLiteral("c"), QStringLiteral("東京"), QStringLiteral("京")};
+    const int all = SearchAndHighlightText(&together, words.join(QLatin1Char(' ')));
+    int each = 0;
+    for (const QString &w : words) each += SearchAndHighlightText(&apart, w);
+    EXPECT_GT(all, 0);
+    EXPECT_EQ(all, each);
+    const char *shape = "document.body.innerHTML.replace(/ style=\"[^\"]*\"/g, '')";
+    EXPECT_EQ(jsText(together, shape), jsText(apart, shape));
+    EXPECT_EQ(jsText(together, "document.querySelector('option').innerHTML"), QStringLiteral("abc"));
+}
+
+TEST(Highlight, AFirstHitAcrossElementsIsSelectedWhole)
+{
+    Site site;
+    TWebbrowser wb;
+    ASSERT_TRUE(load(wb, site.url("/dense")));
+    ASSERT_TRUE(SelectFirstOccurrence(&wb, QStringLiteral("YXWV")));
+    EXPECT_EQ(jsText(wb, "getSelection().toString()"), QStringLiteral("yxwv"));
+    EXPECT_EQ(jsText(wb, "Array.from(document.querySelectorAll('#across span')).map(function (s) { return s.textContent; }).join('|')"),
+              QStringLiteral("y|xw|v"));
 }
 
 TEST(Highlight, APageThatReplacesBuiltInsIsMarkedAllTheSame)
