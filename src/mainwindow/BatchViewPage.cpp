@@ -7,12 +7,14 @@
 #include "text/FileUtils.h"
 #include "text/StrUtils.h"
 #include "text/WebFetch.h"
+#include "webgui/WebGuiPage.h"
 #include <QApplication>
 #include <QClipboard>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QMenu>
+#include <QScopedValueRollback>
 #include <QVBoxLayout>
 
 namespace {
@@ -223,6 +225,14 @@ void BatchViewPage::sbPanelPanelPageControlMainTopTab07BatchPageViewOppenFileCli
 
 void BatchViewPage::OpenFileInWebGuiEditor(const std::string &Path)
 {
+    const std::string local = IsLocalPageRef(Path) ? LocalPagePath(Path) : std::string();
+    const std::string path = local.empty() ? Path : local;
+    // The WebGUI page opens it in the background: the user stays here, and a batch is not
+    // stopped by a page switch or a message box.
+    if (f_.webGuiPage && QFileInfo(fromSjis(path)).isFile()) {
+        const QScopedValueRollback<bool> quiet(handingOver_, true);
+        f_.webGuiPage->OpenFile(path);
+    }
     AppState &st = f_.state();
     st.GGUIFile = Path;
     st.GGUIDocName = Path;

@@ -46,9 +46,12 @@ public:
     // The index of the first selected item; -1 when none is selected.
     static int LBSelected(QListWidget *ListBox);
 
-    // Hand-over to the WebGUI page: a local page opened here is its current file. Until that
-    // page's editor is in this build, naming it is all this does.
+    // A local page opened here is opened on the WebGUI page too, without bringing that page
+    // to the front, and becomes its current file.
     void OpenFileInWebGuiEditor(const std::string &Path);
+    // True while the WebGUI page opens a file for this page: it then neither comes to the
+    // front nor shows a message box.
+    bool handingOver() const { return handingOver_; }
 
     QMenu *PopupMenuTab07BatchPageView() const { return popup_; }
 
@@ -66,4 +69,5 @@ private:
     TAMainForm &f_;
     QMenu *popup_ = nullptr;
     QString lastBoxText_;
+    bool handingOver_ = false;
 };

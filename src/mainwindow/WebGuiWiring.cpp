@@ -1,5 +1,6 @@
 // What the WebGUI page reaches of the window: the shared state, the download page's local-file
 // box, the status bar, the timers, the message box and the notice window.
+#include "mainwindow/BatchViewPage.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
 #include "nettools/TWhoisForm.h"
@@ -16,7 +17,13 @@ WebGuiPageContext TAMainForm::webGuiContext()
     c.StatusBar1 = StatusBar1;
     c.TimerGUILocalIndent = TimerGUILocalIndent;
     c.TimerWhoisServer = TimerWhoisServer;
-    c.message = [this](const QString &text) { ShowMessageBox(this, text); };
+    // While the batch viewer hands a file over, a message goes to the status bar instead.
+    c.message = [this](const QString &text) {
+        if (batchViewPage && batchViewPage->handingOver())
+            StatusBar1->setPanelText(2, text);
+        else
+            ShowMessageBox(this, text);
+    };
     // The notice shows in the whois window for a few seconds (the whois timer hides it).
     c.showNotice = [this](const QString &text) {
         TWhoisForm *w = nullptr;
@@ -31,6 +38,7 @@ WebGuiPageContext TAMainForm::webGuiContext()
         TimerWhoisServer->start();
     };
     c.showPage = [this] {
+        if (batchViewPage && batchViewPage->handingOver()) return;
         setPanelMainTopHeight(30);
         frame.PageControlMainBody->setCurrentWidget(frame.PageControlMainBodyTab07DHTMLEditor);
     };

@@ -7,6 +7,7 @@
 #include "platform/QtSjis.h"
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
+#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
@@ -218,4 +219,46 @@ TEST(BatchViewWindow, LocalIndexWithInlineFramesOpensItsCopyFromTheDataFolder)
     ASSERT_EQ(w.tabs()->count(), 2);
     EXPECT_EQ(w.tabs()->tabToolTip(1), dir.filePath(QStringLiteral("one.html")));
     EXPECT_EQ(fromSjis(w.f.state().GGUIFile), dir.filePath(QStringLiteral("one.html")));
+}
+
+// A batch over local pages opens each on the WebGUI page too, in the background: the window
+// stays on the batch viewer, and what that page would say goes to the status bar.
+TEST(BatchViewWindow, ABatchOfLocalPagesOpensThemOnTheWebGuiPageWithoutLeavingOrAsking)
+{
+    Window w;
+    QTemporaryDir dir;
+    auto write = [&](const char *name, const char *text) {
+        QFile f(dir.filePath(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    };
+    write("index.html", "<html><body><a href='one.html'>1</a><a href='two.html'>2</a></body></html>");
+    // A blank line the WebGUI page takes out, after a backup that cannot be made (a folder
+    // stands in its place): that page then has something to say.
+    write("one.html", "<html>\r\n\r\n<body>one</body>\r\n</html>\r\n");
+    write("two.html", "<html><body>two</body></html>");
+    ASSERT_TRUE(QDir(dir.path()).mkdir(QStringLiteral("YY_one.html")));
+    w.f.gui.RadioGroupRemoveIndentComment->setItemIndex(1);
+
+    w.open(dir.filePath(QStringLiteral("index.html")));
+    ASSERT_EQ(w.lines().size(), 2);
+    QStringList shown;
+    setMessageBoxHook([&](const QString &t) { shown << t; });
+    int switches = 0;
+    QObject::connect(w.f.frame.PageControlMainBody, &QTabWidget::currentChanged, [&] { ++switches; });
+    QObject::connect(w.f.frame.PageControlMainTop, &QTabWidget::currentChanged, [&] { ++switches; });
+    w.b.SpinEditLinkStart->setValue(1);
+    w.b.btnBatchHrefList->click();
+    setMessageBoxHook({});
+
+    ASSERT_EQ(w.tabs()->count(), 3);
+    EXPECT_TRUE(shown.isEmpty()) << shown.join(QLatin1Char('|')).toStdString();
+    EXPECT_EQ(switches, 0);
+    EXPECT_EQ(w.f.frame.PageControlMainTop->currentWidget(), w.f.frame.PageControlMainTopTab07BatchPageView);
+    EXPECT_FALSE(w.f.StatusBar1->panelText(2).isEmpty());
+    QTabWidget *editors = w.f.gui.PageControlGUILeft;
+    ASSERT_EQ(editors->count(), 2);
+    EXPECT_EQ(editors->tabToolTip(0), dir.filePath(QStringLiteral("one.html")));
+    EXPECT_EQ(editors->tabToolTip(1), dir.filePath(QStringLiteral("two.html")));
+    EXPECT_EQ(fromSjis(w.f.state().GGUIFile), dir.filePath(QStringLiteral("two.html")));
 }
