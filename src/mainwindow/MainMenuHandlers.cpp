@@ -298,6 +298,7 @@ void MainMenuHandlers::TimerWhoisServerTimer()
 void MainMenuHandlers::TimerGUIIndentTimer()
 {
     f_.TimerGUIIndent->stop();
+    if (f_.webGuiPage) f_.webGuiPage->TimerGUIIndentTimer();
 }
 
 void MainMenuHandlers::TimerGUILocalIndentTimer()

@@ -171,6 +171,7 @@ void TAMainForm::FormCreate()
     downloadCssPage = new DownloadCssPage(*this);
     downloadRepairPage = new DownloadRepairPage(*this);
     webGuiPage = new WebGuiPage(gui, webGuiContext(), this);
+    wireWebGuiEditors();
     resultSourcePage = new ResultSourcePage(*this);
     batchViewPage = new BatchViewPage(*this);
 }

@@ -114,6 +114,7 @@ protected:
 
 private:
     WebGuiPageContext webGuiContext();  // what the WebGUI page needs of the window
+    void wireWebGuiEditors();           // the WebGUI page's editor hooks
     void FormCreate();
     void FormShow();
     void FormClose();

@@ -4,6 +4,9 @@
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
 #include "nettools/TWhoisForm.h"
+#include "htmledit/TProfDHTMLEdit2.h"
+#include "webgui/WebGuiEditorIo.h"
+#include "webgui/WebGuiEditorTabs.h"
 #include "webgui/WebGuiPage.h"
 
 #include <QApplication>
@@ -43,4 +46,23 @@ WebGuiPageContext TAMainForm::webGuiContext()
         frame.PageControlMainBody->setCurrentWidget(frame.PageControlMainBodyTab07DHTMLEditor);
     };
     return c;
+}
+
+// The page's editor tabs are WebGuiEditorTabs' editors: a new tab is a new editor, the page
+// opened goes into the current one, and its source and modified flag are read from it.
+void TAMainForm::wireWebGuiEditors()
+{
+    WebGuiPage *p = webGuiPage;
+    p->createCanvas = [this]() -> QWidget * {
+        TProfDHTMLEdit2 *ed = webGuiEditorTabs->CreateCanvas(QString());
+        return ed ? ed->parentWidget() : nullptr;
+    };
+    p->loadEditor = [this](const std::string &file, const std::string &text) {
+        LoadLocalPage(state_.GActiveEditor, file, text);
+    };
+    p->editorSource = [this] { return EditorSourceSjis(state_.GActiveEditor); };
+    p->tabModified = [](QWidget *tab) {
+        const auto eds = tab ? tab->findChildren<TProfDHTMLEdit2 *>() : QList<TProfDHTMLEdit2 *>();
+        return !eds.isEmpty() && eds.last()->IsDirty();
+    };
 }

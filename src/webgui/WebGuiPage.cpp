@@ -1,5 +1,6 @@
 #include "webgui/WebGuiPage.h"
 
+#include "htmledit/TProfDHTMLEdit2.h"
 #include "mainwindow/AppState.h"
 #include "platform/Controls.h"
 #include "platform/QtSjis.h"
@@ -11,9 +12,11 @@
 #include "text/TextConverter.h"
 #include "text/WebFetch.h"
 #include "webgui/HtmlReindent.h"
+#include "webgui/WebGuiEditorIo.h"
 #include "webgui/WebGuiText.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
@@ -142,7 +145,11 @@ void WebGuiPage::tell(const QString &text)
 
 std::string WebGuiPage::currentSource() const
 {
-    if (editorSource) return editorSource();
+    // While the editor loads (or without one) the opened page's text stands for it.
+    if (editorSource) {
+        std::string s = editorSource();
+        if (!s.empty()) return s;
+    }
     return st().GPageSource;
 }
 
@@ -356,6 +363,7 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
         }
     }
     // A new page: the hidden editor must load it before a run may read it.
+    ++pageGeneration_;
     s.GIndentSourceReady = false;
     GLocalPageSource = Text;
     GIndentSourcePrepared = false;
@@ -412,7 +420,46 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
 void WebGuiPage::TimerGUILocalIndentTimer()
 {
     if (ctx_.TimerGUILocalIndent) ctx_.TimerGUILocalIndent->stop();
-    st().GIndentSourceReady = !currentSource().empty();
+    loadHiddenEditor(false);
+}
+
+void WebGuiPage::TimerGUIIndentTimer()
+{
+    if (ctx_.TimerGUIIndent) ctx_.TimerGUIIndent->stop();
+    loadHiddenEditor(true);
+}
+
+// Ready only when the hidden editor holds the page opened last: a load that ends after
+// another open belongs to the earlier page and is dropped.
+void WebGuiPage::loadHiddenEditor(bool url)
+{
+    AppState &s = st();
+    TProfDHTMLEdit2 *hidden = s.GCurrentEditor;
+    const quint64 generation = pageGeneration_;
+    std::string target;
+    if (url)
+        target = toSjis(c_.ComboBoxGUIEditorURL->currentText().trimmed());
+    else if (ctx_.BtnEditDownloadLocalFile)
+        target = toSjis(ctx_.BtnEditDownloadLocalFile->text().trimmed());
+    if (target.empty()) target = s.GGUIFile;
+    if (target.empty()) return;
+    if (!hidden) {
+        s.GIndentSourceReady = !currentSource().empty();
+        return;
+    }
+    if (hidden->IsBusy()) {
+        // Still on an earlier load: try again when the timer comes round.
+        QTimer *t = url ? ctx_.TimerGUIIndent : ctx_.TimerGUILocalIndent;
+        if (t) t->start();
+        return;
+    }
+    bool ok = false;
+    if (url)
+        ok = hidden->LoadURL(q(target));
+    else
+        ok = LoadLocalPage(hidden, target, sameFile(target, s.GGUIFile) ? GLocalPageSource : LoadTextFile(target));
+    if (generation != pageGeneration_) return;
+    s.GIndentSourceReady = ok && !EditorSourceSjis(hidden).empty();
 }
 
 // --- sub-tabs -------------------------------------------------------------------------------
@@ -470,7 +517,8 @@ void WebGuiPage::btnGUITDCheckClick()
         return;
     }
     if (!GIndentSourcePrepared) {
-        const std::string src = currentSource();
+        std::string src = EditorSourceSjis(s.GCurrentEditor);
+        if (src.empty()) src = currentSource();
         if (src.empty()) return;
         GIndentSource = src;
         GIndentSourcePrepared = true;
@@ -488,9 +536,25 @@ void WebGuiPage::btnGUITDCheckClick()
     in.LocalFile = s.GGUIFile;
     // The head goes in as written; the body is what the clean-up and the re-indenter work on.
     const std::size_t bodyAt = LowerCase(GIndentSource).find("<body");
-    const std::string head = bodyAt == std::string::npos ? std::string() : GIndentSource.substr(0, bodyAt);
+    std::string head = bodyAt == std::string::npos ? std::string() : GIndentSource.substr(0, bodyAt);
     const std::string body = bodyAt == std::string::npos ? GIndentSource : GIndentSource.substr(bodyAt);
-    const ReindentResult r = RunIndentation(body, head, EditorRoundTrip(),
+    EditorRoundTrip roundTrip;
+    if (TProfDHTMLEdit2 *hidden = s.GCurrentEditor) {
+        // The head as the editor keeps it; the body through the hidden editor's round trip,
+        // read once it has loaded (never its "BUSY").
+        const std::string edHead = EditorSourceSjis(s.GActiveEditor, EditorPart::Head);
+        if (!edHead.empty()) head = edHead;
+        // Once per page: a second run takes the body the first one read.
+        roundTrip = [this, hidden](const std::string &page) {
+            if (roundTripGeneration_ == pageGeneration_ && page == roundTripIn_) return roundTripOut_;
+            const std::string b = EditorBodyRoundTrip(hidden, page);
+            roundTripIn_ = page;
+            roundTripOut_ = b.empty() ? page : b;
+            roundTripGeneration_ = pageGeneration_;
+            return roundTripOut_;
+        };
+    }
+    const ReindentResult r = RunIndentation(body, head, roundTrip,
                                             c_.RadioGroupRemoveIndentComment->itemIndex(), opt, in);
     auto toList = [](TListBox *l, const std::vector<std::string> &lines) {
         QStringList items;

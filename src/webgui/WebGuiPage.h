@@ -16,13 +16,23 @@
 
 struct AppState;
 class TBtnEdit;
+class TListBox;
+class TSpinEdit;
 class TStatusBar;
+class TWebbrowser;
 
 struct WebGuiPageContext {
     AppState *state = nullptr;
     TBtnEdit *BtnEditDownloadLocalFile = nullptr;  // the download page's local-file box, shown on " 閲覧  "
     TStatusBar *StatusBar1 = nullptr;
-    QTimer *TimerGUILocalIndent = nullptr, *TimerWhoisServer = nullptr;
+    QTimer *TimerGUILocalIndent = nullptr, *TimerWhoisServer = nullptr, *TimerGUIIndent = nullptr;
+    TWebbrowser *WebBrowserDownload = nullptr;  // reads a frameset's frames
+    // The batch viewer's link list, which a URL open fills with the page's links.
+    TListBox *ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView = nullptr;
+    TSpinEdit *SpinEditLinkList = nullptr;
+    std::function<std::string(const std::string &)> baseHref;  // the base href of a page text
+    std::function<void()> resetLists;                          // the form's lists and page files emptied
+    std::function<void(const std::string &)> setFormCaption;   // the window caption for a document
     std::function<void(const QString &)> message;    // a modal message box
     std::function<void(const QString &)> showNotice; // the short-lived notice window (caption, text)
     std::function<void()> showPage;                  // brings " WebGUI・ｲﾝﾃﾞﾝﾄ整形 " to the front
@@ -64,6 +74,18 @@ public:
     void GUIAllClear();
     void GUIEditorClearAll();
 
+    // --- web pages ------------------------------------------------------------------------------
+    void btnGUIEditorURLNavigateClick();
+    // Loads Url into the current editor: -1 for a frameset page (listed on " FrameSet "), else 0.
+    int OpenURL(const std::string &Url, int = 0, int = 0, int = 0);
+    // The frames of WebBrowserDownload's document once it has loaded.
+    void GetFrameset();
+    // The hidden editor loads the opened URL (the timer's handler calls this).
+    void TimerGUIIndentTimer();
+    // Hand-over to the frameset tools of " FrameSet ": called with the frameset's URL after
+    // its frames are listed; until assigned nothing more happens.
+    std::function<void(const std::string &)> FrameSetOpened;
+
     // --- local files ----------------------------------------------------------------------------
     void btnGUIEditorURLOpenClick();
     void MenuFileOpenClick();
@@ -82,15 +104,18 @@ public:
     void sbGUITDCheckSaveClick();
     void sbGUITDCheckOpenIEClick();
     void btnbtnGUITDClearClick();
-    // The hidden editor holds the current page (the timers' handlers call this).
+    // The hidden editor loads the opened file (the timer's handler calls this).
     void TimerGUILocalIndentTimer();
 
     // --- saves of the edited page ------------------------------------------------------------------
     void ToolButtonSaveClick();
     void ToolButtonSaveWithNameClick();
 
+    // Message-pumping wait; a nested call returns at once.
+    static void Delay(int Msec);
+
     // State only this page reads.
-    std::string GLocalPageSource, GIndentSource;
+    std::string GLocalPageSource, GIndentSource, GGUIBaseHref;
     bool GIndentSourcePrepared = false, GAltBodySourceShown = false;
     bool GHtmlSrcTabBuilt = false, GHeadTabBuilt = false, GBodyTabBuilt = false, GCssTabBuilt = false,
          GJavaTabBuilt = false, GLinkTabBuilt = false, GImageTabBuilt = false;
@@ -104,6 +129,17 @@ private:
     void markTab(QWidget *tab, bool fresh);
     QWidget *newTab();
     void reportSave(const std::string &file, bool ok, const std::string &why);
+    void loadHiddenEditor(bool url);
+    void GUIScreen(const std::string &DocName);
+    void GUIApptitle();
+    void showPageParts();
+    bool closeAllTabs();
+
+    quint64 pageGeneration_ = 0;   // counts opens; a hidden-editor load for an older page is dropped
+    std::string roundTripIn_, roundTripOut_;
+    quint64 roundTripGeneration_ = ~quint64(0);
+    std::string fetched_;          // the opened URL's raw text, fetched once per open
+    bool fetchOk_ = false;
 
     WebGuiControls &c_;
     WebGuiPageContext ctx_;

@@ -251,7 +251,8 @@ TEST(WebGuiPage, IndentationRunAndItsSave)
 
     // Another page: the run uses it.
     f.page().GUIFileOpenCommon(f.file("next.html", "<html><body><p>fresh</p></body></html>"));
-    f.st().GIndentSourceReady = true;
+    EXPECT_FALSE(f.st().GIndentSourceReady);
+    ASSERT_TRUE(waitUntil([&] { return f.st().GIndentSourceReady; }, 15000));
     f.page().btnGUITDCheckClick();
     EXPECT_NE(f.gui().RichEditPageControlGUIRightEntireSrcAfter->text().find("fresh"), std::string::npos);
     EXPECT_EQ(f.gui().RichEditPageControlGUIRightEntireSrcAfter->text().find("<p>two</p>"), std::string::npos);
