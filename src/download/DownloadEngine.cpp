@@ -150,6 +150,8 @@ void DownloadEngine::BeginRun()
 {
     cache_ = std::make_unique<FetchCache>(fetch_);
     decoded_.clear();
+    savedRel_.clear();
+    sheetFiles_.clear();
     mappers_.clear();
     trees_.clear();
     Stop = false;
@@ -191,9 +193,17 @@ void DownloadEngine::Set(const std::string &List, const std::vector<std::string>
     if (sink_) sink_({List, ListChange::Set, {}, l.items()});
 }
 
+// One save tree and one mapper per folder, however the folder is written.
+static std::string folderKey(const std::string &Folder)
+{
+    std::string f = absFolder(Folder);
+    while (f.size() > 1 && f.back() == '/') f.pop_back();
+    return f;
+}
+
 SaveTree &DownloadEngine::Tree(const std::string &Folder)
 {
-    const std::string f = absFolder(Folder);
+    const std::string f = folderKey(Folder);
     auto it = trees_.find(f);
     if (it == trees_.end()) it = trees_.emplace(f, std::make_unique<SaveTree>(f)).first;
     return *it->second;
@@ -201,7 +211,7 @@ SaveTree &DownloadEngine::Tree(const std::string &Folder)
 
 UrlMapper &DownloadEngine::Mapper(const std::string &Folder)
 {
-    const std::string f = absFolder(Folder);
+    const std::string f = folderKey(Folder);
     auto it = mappers_.find(f);
     if (it == mappers_.end()) it = mappers_.emplace(f, std::make_unique<UrlMapper>(f, PageBaseUrl)).first;
     return *it->second;
@@ -483,7 +493,7 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
     // First pass: every style sheet and script of the list, as the list grows, once each.
     std::set<std::string> visited;
     for (;;) {
-        if (Stop) break;
+        if (stopNow()) break;
         std::string S;
         for (const std::string &line : Lines("ListBoxPageCSS")) {
             if (line.empty() || visited.count(line)) continue;
@@ -526,7 +536,7 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
     Clear("GCssUrlList");
     const std::vector<std::string> second = Lines("ListBoxPageCSS");
     for (const std::string &S : second) {
-        if (Stop) break;
+        if (stopNow()) break;
         if (S.empty()) continue;
         const std::string Cur = MakeAbsoluteUrl(PageBaseUrl, S);
         Add("ListBoxObtainedCSS", Cur.empty() ? J("■■\t") + S : Cur + "\t" + S);
@@ -597,7 +607,7 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
     Set("GCssImportLines", imports);
     Set("ListBoxInnerUrlCSS", imports);
     for (const std::string &I : imports) {
-        if (Stop) break;
+        if (stopNow()) break;
         if (CheckResource(*cache_->Get(I)) == FetchVerdict::Ok) {
             Add("ListBoxObtainedCSS", J("○　") + I);
             Add("ListBoxPageCSS", I);
@@ -647,7 +657,10 @@ std::string DownloadEngine::rewriteSheet(const std::string &Css, const std::stri
             return std::nullopt;
         const std::string abs = MakeAbsoluteUrl(SheetUrl, t);
         if (!IsHttpUrl(abs)) return std::nullopt;
-        const UrlMapper::Result target = M.Peek(abs);
+        UrlMapper::Result target = M.Peek(abs);
+        // A file that a step saved elsewhere (the image step removes the web folder) is
+        // named where it is.
+        if (const std::string saved = SavedRel(abs); !saved.empty()) target = {saved, M.root() + "/" + saved};
         if (!target.ok()) return std::nullopt; // a reference that would leave the folder stays as it was
         std::string frag;
         const std::size_t h = t.find('#');
@@ -693,7 +706,7 @@ int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string
 
     const std::vector<std::string> entries = Lines("ListBoxPageCSS");
     for (const std::string &S : entries) {
-        if (Stop) break;
+        if (stopNow()) break;
         const std::string ls = lower(S);
         if (has(S, "+") || has(S, "[") || has(S, "]") || has(ls, ".php") || has(ls, "file:")) continue;
         const std::string U = has(S, "http://") ? S : MakeAbsoluteUrl(PageBaseUrl.empty() ? Url : PageBaseUrl, S);
@@ -760,9 +773,12 @@ int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string
                 notObtained(saved.Status == SaveStatus::EmptyText);
                 continue;
             }
+            recordSaved(U, lp.Rel);
+            sheetFiles_.push_back({lp.Rel, U, css});
             if (sideFree(XYrel)) tree.Write(XY, T2, U);
             if (FPrel != lp.Rel && !tree.Exists(FP)) {
                 if (tree.Write(FP, Tfp, U).ok()) {
+                    sheetFiles_.push_back({FPrel, U, css});
                     Add("ListBoxAdjLocalFile", FP + J("\t◇") + XY);
                     Add("GAdjustCssFiles", FP);
                 }
@@ -788,7 +804,9 @@ int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string
             if (lp.Rel.size() > bf.size() && lp.Rel.compare(0, bf.size(), bf) == 0) {
                 const std::string rel = lp.Rel.substr(bf.size());
                 const std::string at = M.root() + "/" + rel;
-                if (IsPathBelowRoot(M.root(), at) && sideFree(rel)) tree.Write(at, css ? rewriteSheet(T0, U, rel, M) : T0, U);
+                if (IsPathBelowRoot(M.root(), at) && sideFree(rel) &&
+                    tree.Write(at, css ? rewriteSheet(T0, U, rel, M) : T0, U).ok())
+                    sheetFiles_.push_back({rel, U, css});
             }
         }
     }
@@ -808,7 +826,7 @@ int DownloadEngine::MainTopJSdownload(const std::string &Url, const std::string 
     SaveTree &tree = Tree(SaveFolder);
     const std::vector<std::string> entries = Lines("ListBoxPageCSS");
     for (const std::string &S : entries) {
-        if (Stop) break;
+        if (stopNow()) break;
         const std::string U = has(S, "http://") ? S : MakeAbsoluteUrl(PageBaseUrl.empty() ? Url : PageBaseUrl, S);
         const UrlMapper::Result lp = M.Map(U);
         const std::string LP = lp.ok() ? lp.Abs : M.root() + "/" + UrlToLocalRelPath(U);
@@ -844,6 +862,7 @@ int DownloadEngine::MainTopJSdownload(const std::string &Url, const std::string 
             Add("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile", U + J("\t■ ") + LP);
             continue;
         }
+        recordSaved(U, lp.Rel);
         Add("GDownloadedCssFiles", LP);
         Add("ListBoxMainTopDownloadList", U + J("\t◎○") + LP);
     }

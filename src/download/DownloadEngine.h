@@ -17,7 +17,7 @@
 #include <vector>
 
 struct ListChange {
-    enum Op { Add, Clear, Set };
+    enum Op { Add, Clear, Set, AddTop };
     std::string List;
     Op What = Add;
     std::string Line;               // Add
@@ -39,6 +39,26 @@ struct DownloadOptions {
     int RemoveCSSRoot = 0;     // RadioGroupRemoveCSSRoot
     int RemoveRelativeUp = 0;  // RadioGroupRemoveRelativeUp
     std::string CssUrlRoot;    // GCssUrlRoot
+    // Image and page steps
+    std::string WebRoot;            // GWebRoot
+    std::string InhibitBaseDirPath; // GInhibitBaseDir
+    bool InhibitBaseDir = false;    // CheckBoxInhibitBaseDir
+    std::string PageUrlText;        // ComboBoxUrl (the saved-from comment, the "ZZ" copy)
+    std::string SaveFolderBox;      // BtnEditHTMLPageSaveFolder
+    std::string BaseWebDir;         // EditBaseWebDir
+    int HTMLNodePosition = 0;       // RadioGroupHTMLNodePosition
+    int RemoveLinkCSSRoot = 0;      // RadioGroupRemoveLinkCSSRoot
+    int RomoveHTMLSrcRoot = 0;      // RadioGroupRomoveHTMLSrcRoot
+    int RemoveHrefRoot = 0;         // RadioGroupRemoveHrefRoot
+    int RemoveUrlRelative = 0;      // RadioGroupRemoveUrlRelative
+    int WebHreffRoot = 0;           // RadioGroupWebHreffRoot
+    int EmptyElement = 0;           // RadioGroupEmptyElement
+    int CSSJavaChangeChaCode = 0;   // RadioGroupCSSJavaChangeChaCode
+    std::string MadeFromTail = "\" by VORN-KYMBrowser -->"; // GMadeFromTail
+    // Whole-page run
+    bool DoNotEmptyFolder = false;  // CheckBoxDoNotEmptyFolder
+    bool SaveLocalFile = false;     // CheckBoxSaveLocalFile
+    bool FrameSelected = false;     // GFrameSelected
 };
 
 class DownloadEngine {
@@ -87,6 +107,41 @@ public:
                            int Mode);
     int MainTopJSdownload(const std::string &Url, const std::string &SaveFolder, int Mode);
 
+    // --- image step ------------------------------------------------------------------------
+    // The images of ListBoxBodyPageCSSImage into the mirrored tree under Folder; the attempts
+    // go on top of ListName. Always 0, also after a stop (seen before each image).
+    int MainTopImagedownload(const std::string &Url, const std::string &Folder, const std::string &WebDir,
+                             const std::string &ListName = "ListBoxBodyImageDownloaded", int Mode = 0);
+    int ImageCount = 0;          // LabeDLCnt
+    std::string LastWebFile;     // LabelWebFile
+    std::string LastLocalFile;   // LabelLocalFile
+
+    // --- page step ------------------------------------------------------------------------
+    // The page's HTML, converted to Shift_JIS, its references to the files this run saved
+    // made relative to the saved page, into LP under SaveFolder. 0, or -1 when the page could
+    // not be fetched (InfoLabel tells) or SaveFlag 1 finds no save folder.
+    int MainTopPageHTMLdownload(const std::string &Url, const std::string &LocalName, const std::string &SaveFolder,
+                                int SaveFlag = 0);
+    std::string GlobalFile;   // GGlobalFile: the page file written
+    std::string PageCharset;  // GPageCharset
+    std::string PageHtml;     // the rewritten page, as RichEditpageHTML shows it
+    // The rewrite of a page text alone (the step's chain), for a page saved at PageRel under Root.
+    std::string RewritePageHtml(const std::string &Html, const std::string &Url, const std::string &PageRel,
+                                const std::string &Root);
+
+    // --- whole-page run -------------------------------------------------------------------
+    // Steps 1 to 4 with the stop checks, the re-rooting of the saved style sheets and the
+    // post-run lists. 0 on success, -1 when it stopped or a step failed (Message tells when
+    // the window must say so).
+    int DownloadAll(const std::string &Url, const std::string &LocalName, const std::string &SaveFolder);
+    std::string Message;      // a message box text for the window, "" when none
+    std::string MainPageFile; // GMainPageFile
+    // Re-roots every style sheet this run saved so that each reference names the file saved
+    // for it, relative to the sheet's own file. Files: the sheets' paths (all when empty).
+    void TopImageCSSRemoveFirstSlash(const std::vector<std::string> &Files = {});
+    // The local file this run saved for a URL ("" when none), relative to the save folder.
+    std::string SavedRel(const std::string &AbsUrl) const;
+
     // Folders created by this engine's writes since the last call, for the window's list.
     std::vector<std::string> TakeCreatedFolders();
     // The save tree of a folder (manifest and writes), made on first use.
@@ -102,6 +157,19 @@ private:
     std::string rewriteSheet(const std::string &Css, const std::string &SheetUrl, const std::string &FromRel,
                              UrlMapper &M);
     void finishTrees();
+    void addTop(const std::string &List, const std::string &Line);
+    // Steps 1, 2 and 4 of a whole-page run go to their end once started; alone they stop.
+    bool stopNow() const { return Stop && !runToEnd_; }
+    bool runToEnd_ = false;
+    void recordSaved(const std::string &Url, const std::string &Rel);
+    void status(const std::string &Text);
+    struct SheetFile {
+        std::string Rel, Url;
+        bool Css;
+    };
+    std::vector<SheetFile> sheetFiles_;
+    std::map<std::string, std::string> savedRel_; // url key -> rel path
+    std::string saveRoot_;
 
     FetchCache::Fetcher fetch_;
     std::unique_ptr<FetchCache> cache_;

@@ -1,5 +1,6 @@
 #include "download/SaveTree.h"
 #include "text/PathGuard.h"
+#include <algorithm>
 #include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -19,7 +20,11 @@ SaveTree::SaveTree(const std::string &Root) : root_(Root)
         const std::size_t tab = line.find('\t');
         if (tab == std::string::npos || tab == 0) continue;
         const std::string rel = line.substr(0, tab);
-        if (IsPathBelowRoot(root_, rel)) entries_[rel] = line.substr(tab + 1);
+        if (!IsPathBelowRoot(root_, rel)) continue;
+        if (rel.back() == '/')
+            folders_.insert(rel);
+        else
+            entries_[rel] = line.substr(tab + 1);
     }
 }
 
@@ -41,6 +46,8 @@ bool SaveTree::makeFolders(const std::string &folder)
         if (IsSystemDirectory(sys)) continue;
         if (::mkdir(sys.c_str(), 0777) != 0 && !IsSystemDirectory(sys)) return false;
         created_.push_back(cur + "/");
+        folders_.insert(cur.substr(root_.size() + 1) + "/");
+        dirty_ = true;
     }
     return true;
 }
@@ -99,6 +106,7 @@ bool SaveTree::SaveManifest()
     if (!dirty_) return true;
     std::string text;
     for (const auto &[rel, url] : entries_) text += rel + "\t" + url + "\r\n";
+    for (const std::string &f : folders_) text += f + "\t-\r\n";
     const std::string sys = ToSystemPath(root_ + "/" + kManifestName);
     std::string tmp;
     const int fd = OpenTempFileBeside(sys, tmp);
@@ -111,4 +119,31 @@ bool SaveTree::SaveManifest()
     }
     dirty_ = false;
     return true;
+}
+
+int SaveTree::EmptyRecorded()
+{
+    int removed = 0;
+    for (const auto &[rel, url] : entries_) {
+        const std::string abs = ConfinePathToRoot(root_, root_ + "/" + rel);
+        if (abs.empty() || !Exists(abs)) continue;
+        if (::unlink(ToSystemPath(abs).c_str()) == 0) ++removed;
+    }
+    entries_.clear();
+    // Deepest first, and only when empty: a folder that holds the user's files stays.
+    std::vector<std::string> folders(folders_.begin(), folders_.end());
+    std::sort(folders.begin(), folders.end(),
+              [](const std::string &a, const std::string &b) { return a.size() > b.size(); });
+    std::set<std::string> kept;
+    for (const std::string &f : folders) {
+        const std::string abs = ConfinePathToRoot(root_, root_ + "/" + f);
+        if (abs.empty()) continue;
+        std::string sys = ToSystemPath(abs);
+        while (sys.size() > 1 && sys.back() == '/') sys.pop_back();
+        if (::rmdir(sys.c_str()) != 0 && IsSystemDirectory(sys)) kept.insert(f);
+    }
+    folders_ = kept;
+    dirty_ = true;
+    SaveManifest();
+    return removed;
 }

@@ -4,6 +4,7 @@
 #pragma once
 #include "text/FileUtils.h"
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,10 @@ public:
     const std::map<std::string, std::string> &Entries() const { return entries_; }
     // Writes the manifest; false when it could not be written.
     bool SaveManifest();
+    // Removes exactly what the manifest names: its files (each confined to the root), then the
+    // folders it created once they are empty. The user's own files stay. Returns the number of
+    // files removed.
+    int EmptyRecorded();
 
     const std::string &root() const { return root_; }
 
@@ -35,5 +40,6 @@ private:
     std::string root_;
     std::map<std::string, std::string> entries_;
     std::vector<std::string> created_;
+    std::set<std::string> folders_; // relative, "a/b/", created by a run of the program
     bool dirty_ = false;
 };

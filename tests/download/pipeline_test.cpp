@@ -1,0 +1,329 @@
+// The whole-page run on the fixture site, headless: what lands in the folder, that every
+// reference of the copy resolves to a file beside it, the folder hygiene, and the stop.
+#include "download/DownloadEngine.h"
+#include "download/PageNames.h"
+#include "support/FixtureSite.h"
+#include "text/CssScan.h"
+#include "text/FileUtils.h"
+#include "text/HtmlScan.h"
+#include "text/JCode.h"
+#include "text/PathGuard.h"
+#include "text/UrlMap.h"
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
+#include <algorithm>
+#include <condition_variable>
+#include <gtest/gtest.h>
+#include <map>
+#include <set>
+#include <thread>
+
+namespace {
+
+std::string J(const char *utf8) { return Utf8ToAnsi(utf8); }
+
+std::string readFile(const std::string &path)
+{
+    QFile f(QString::fromUtf8(ToSystemPath(path).c_str()));
+    if (!f.open(QIODevice::ReadOnly)) return "<missing>";
+    return f.readAll().toStdString();
+}
+
+std::string lf(std::string s)
+{
+    for (std::size_t p; (p = s.find("\r\n")) != std::string::npos;) s.erase(p, 1);
+    return s;
+}
+
+bool exists(const std::string &path) { return QFile::exists(QString::fromUtf8(ToSystemPath(path).c_str())); }
+
+// Every file under the folder, relative, in Shift_JIS.
+std::vector<std::string> tree(const std::string &root)
+{
+    std::vector<std::string> out;
+    QDirIterator it(QString::fromStdString(root), QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString p = it.next();
+        out.push_back(FromSystemName(p.mid(static_cast<int>(root.size()) + 1).toStdString()));
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Where a reference written in a local file leads, "" for one that leaves the file system
+// (a scheme) or that names no file.
+std::string localTarget(const std::string &root, const std::string &fileRel, std::string ref)
+{
+    ref = ref.substr(0, ref.find('#'));
+    if (ref.empty() || ref.find(':') != std::string::npos || ref.rfind("//", 0) == 0) return {};
+    const std::string decoded = Utf8ToAnsi(QUrl::fromPercentEncoding(QByteArray::fromStdString(ref)).toStdString());
+    const std::string folder = fileRel.substr(0, fileRel.rfind('/') + 1);
+    return ConfinePathToRoot(root, root + "/" + folder + decoded);
+}
+
+struct Ref {
+    std::string file, value;
+};
+
+// The src, href, background, url() and @import references of a saved page or sheet.
+std::vector<Ref> refsOf(const std::string &root, const std::string &rel)
+{
+    const std::string text = readFile(root + "/" + rel);
+    std::vector<Ref> out;
+    auto css = [&](const std::string &t) {
+        for (const CssRef &r : ScanCssRefs(t)) out.push_back({rel, CssRefValue(t, r)});
+    };
+    if (rel.size() > 4 && rel.compare(rel.size() - 4, 4, ".css") == 0) {
+        css(text);
+        return out;
+    }
+    std::string last;
+    for (const HtmlToken &t : ScanHtml(text)) {
+        const std::string tag = text.substr(t.begin, t.end - t.begin);
+        if (t.kind == HtmlToken::Kind::Raw && last == "style") css(tag);
+        if (t.kind != HtmlToken::Kind::StartTag) continue;
+        last = t.name;
+        for (const HtmlAttr &a : ParseTagAttrs(tag)) {
+            std::string n = tag.substr(a.nameBegin, a.nameEnd - a.nameBegin);
+            std::transform(n.begin(), n.end(), n.begin(), ::tolower);
+            if (a.hasValue && (n == "src" || n == "href" || n == "background"))
+                out.push_back({rel, tag.substr(a.valueBegin, a.valueEnd - a.valueBegin)});
+        }
+    }
+    return out;
+}
+
+struct SiteRun {
+    FixtureSite site;
+    QTemporaryDir parent;
+    std::string root = parent.path().toStdString() + "/save";
+    std::string sentinel = parent.path().toStdString() + "/sentinel";
+    DownloadEngine e;
+    SiteRun()
+    {
+        QDir().mkpath(QString::fromStdString(root));
+        QDir().mkpath(QString::fromStdString(sentinel));
+        QFile f(QString::fromStdString(sentinel + "/keep.txt"));
+        f.open(QIODevice::WriteOnly);
+        f.write("sentinel");
+    }
+    int go(const std::string &url, const std::string &local = "index.html")
+    {
+        e.Opt.BaseWebDir = MainBaseDirNamesOf(url, local).BaseWebDir.value_or("");
+        return e.DownloadAll(url, local, root + "/");
+    }
+};
+
+} // namespace
+
+TEST(Pipeline, FixturePageLandsWithEveryReferenceResolvingOffline)
+{
+    SiteRun r;
+    const auto cwdBefore = QDir(QDir::currentPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    ASSERT_EQ(r.go(r.site.pageUrl()), 0) << r.e.InfoLabel;
+    auto &e = r.e;
+    const auto &site = r.site;
+    EXPECT_EQ(e.GlobalFile, r.root + "/index.html");
+
+    // Images byte-identical, wherever the run put them; "a.png?v=1" as "a.png".
+    const struct {
+        std::string url, served;
+    } images[] = {
+        {site.url("/site/img/a.png?v=1"), "/site/img/a.png"},
+        {site.url("/site/img/unquoted.png"), "/site/img/unquoted.png"},
+        {site.url("/top.png"), "/top.png"},
+        {site.url("/site/%E6%97%A5%E6%9C%AC.png"), "/site/日本.png"},
+        {site.url("/site/img/a1.png"), "/site/img/a1.png"},
+        {site.url("/site/img/b1.png"), "/site/img/b1.png"},
+        {site.url("/site/sub/img/c1.png"), "/site/sub/img/c1.png"},
+        {site.url("/site/img/root.png"), "/site/img/root.png"},
+        {site.url("/site/img/inline.png"), "/site/img/inline.png"},
+        {site.url("/site/img/bg.gif"), "/site/img/bg.gif"},
+        {site.url("/site/img/table.gif"), "/site/img/table.gif"},
+        {"http://" + site.otherHost() + "/other/x.png", "/other/x.png"},
+    };
+    for (const auto &i : images) {
+        const std::string rel = e.SavedRel(i.url);
+        ASSERT_FALSE(rel.empty()) << i.url;
+        EXPECT_EQ(readFile(r.root + "/" + rel), site.body(i.served)) << i.url;
+    }
+    EXPECT_EQ(e.SavedRel(site.url("/site/img/a.png?v=1")), "img/a.png");
+    EXPECT_EQ(e.SavedRel(site.url("/site/%E6%97%A5%E6%9C%AC.png")), J("日本.png"));
+
+    // Style sheets and the script: the fetched copy beside each, byte-identical; the sheet
+    // behind the redirect saved under the name the page uses.
+    std::vector<std::string> texts = {"index.html"};
+    const struct {
+        std::string url, served;
+    } sheets[] = {
+        {site.url("/site/css/a.css"), "/site/css/a.css"},     {site.url("/site/css/b.css"), "/site/css/b.css"},
+        {site.url("/site/sub/c.css"), "/site/sub/c.css"},     {site.url("/site/css/utf8.css"), "/site/css/utf8.css"},
+        {site.url("/site/css/sjis.css"), "/site/css/sjis.css"}, {site.url("/site/css/redir.css"), "/site/css/real.css"},
+        {"http://" + site.otherHost() + "/other/x.css", "/other/x.css"},
+    };
+    for (const auto &s : sheets) {
+        const std::string rel = e.SavedRel(s.url);
+        ASSERT_FALSE(rel.empty()) << s.url;
+        const std::string folder = rel.substr(0, rel.rfind('/') + 1);
+        EXPECT_EQ(readFile(r.root + "/" + folder + "ZZ" + rel.substr(folder.size())), site.body(s.served)) << s.url;
+        texts.push_back(rel);
+    }
+    const std::string js = e.SavedRel(site.url("/site/js/app.js?ver=2"));
+    ASSERT_FALSE(js.empty());
+    EXPECT_EQ(lf(readFile(r.root + "/" + js)), site.body("/site/js/app.js"));
+
+    // Every reference of the copy names a file beside it, except the ones the site lacks.
+    const std::set<std::string> notOnSite = {"css/missing.css", "css/errpage.css", "../../../../escape.png",
+                                             "%2e%2e/x.png"};
+    for (const std::string &rel : texts) {
+        const std::string text = readFile(r.root + "/" + rel);
+        for (const Ref &ref : refsOf(r.root, rel)) {
+            if (notOnSite.count(ref.value)) continue;
+            const std::string target = localTarget(r.root, rel, ref.value);
+            EXPECT_TRUE(!target.empty() && exists(target)) << rel << ": " << ref.value;
+        }
+        // No reference to the server stays (the saved-from comment names where the page came from).
+        std::string body = text;
+        if (rel == "index.html") body = body.substr(body.find('\n'));
+        EXPECT_EQ(body.find("//127.0.0.1"), std::string::npos) << rel;
+        EXPECT_EQ(body.find("//localhost"), std::string::npos) << rel;
+    }
+    const std::string page = readFile(r.root + "/index.html");
+    EXPECT_EQ(page.rfind("<!-- saved from \"" + site.pageUrl() + "\" by VORN-KYMBrowser -->", 0), 0u);
+    EXPECT_NE(page.find(J("<p>本文です。</p>")), std::string::npos);
+    EXPECT_NE(page.find("charset=Shift_JIS"), std::string::npos);
+
+    // The failures, and nothing else, are not obtained.
+    const auto &nf = e.Lines("ListBoxPageControlMainTopRightTab11WebNotFoundFile");
+    for (const char *n : {"missing.css", "errpage.css"})
+        EXPECT_NE(std::find(nf.begin(), nf.end(), n), nf.end()) << n;
+    for (const std::string &n : nf)
+        EXPECT_TRUE(n == "missing.css" || n == "errpage.css" || n == "escape.png" || n == "x.png") << n;
+
+    // One request per URL.
+    std::map<std::string, int> seen;
+    for (const std::string &p : site.log()) ++seen[p];
+    for (const auto &[p, n] : seen) EXPECT_EQ(n, 1) << p;
+
+    // Nothing outside the folder: the sentinel beside it, the current directory.
+    EXPECT_EQ(tree(r.sentinel), std::vector<std::string>{"keep.txt"});
+    EXPECT_EQ(readFile(r.sentinel + "/keep.txt"), "sentinel");
+    EXPECT_EQ(QDir(QDir::currentPath()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), cwdBefore);
+    for (const std::string &f : tree(r.root)) EXPECT_EQ(f.rfind("ww", 0), std::string::npos) << f;
+
+    // The lists of the run.
+    EXPECT_FALSE(e.Lines("ListBoxBodyImageDownloaded").empty());
+    EXPECT_TRUE(exists(r.root + "/" + J("画像一覧ﾘｽﾄ.txt")));
+}
+
+TEST(Pipeline, PagesInEucJpAndUtf8AreSavedAsShiftJis)
+{
+    for (const char *path : {"/site/euc.html", "/site/utf8.html"}) {
+        SiteRun r;
+        ASSERT_EQ(r.go(r.site.url(path), "page.html"), 0) << path;
+        const std::string page = readFile(r.root + "/page.html");
+        EXPECT_NE(page.find(J("<title>日本</title>")), std::string::npos) << path;
+        EXPECT_NE(page.find(J("文字")), std::string::npos) << path;
+        EXPECT_NE(page.find("charset=\"Shift_JIS\""), std::string::npos) << path;
+        EXPECT_EQ(readFile(r.root + "/ZZpage.html"), r.site.body(path)) << path;
+    }
+}
+
+TEST(Pipeline, ASecondRunRemovesTheFirstRunsFilesAndKeepsTheUsers)
+{
+    SiteRun r;
+    ASSERT_EQ(r.go(r.site.pageUrl()), 0);
+    ASSERT_TRUE(exists(r.root + "/top.png"));
+    QDir().mkpath(QString::fromStdString(r.root + "/mine"));
+    for (const std::string &f : {r.root + "/notes.txt", r.root + "/img/my.png", r.root + "/mine/a.txt"}) {
+        QFile q(QString::fromStdString(f));
+        ASSERT_TRUE(q.open(QIODevice::WriteOnly));
+        q.write("user");
+    }
+    // The page no longer names top.png: the first run's copy goes, the user's files stay.
+    std::string page = r.site.body("/site/index.html");
+    page.replace(page.find("<img src=\"../top.png\">"), std::string("<img src=\"../top.png\">").size(), "");
+    r.site.put("/site/index.html", page, "text/html");
+    ASSERT_EQ(r.go(r.site.pageUrl()), 0);
+    EXPECT_FALSE(exists(r.root + "/top.png"));
+    EXPECT_TRUE(exists(r.root + "/img/a.png"));
+    for (const std::string &f : {r.root + "/notes.txt", r.root + "/img/my.png", r.root + "/mine/a.txt"})
+        EXPECT_EQ(readFile(f), "user") << f;
+    // Folders of the first run that held only its files go with them.
+    r.site.put("/site/index.html", "<html><body>x</body></html>", "text/html");
+    ASSERT_EQ(r.go(r.site.pageUrl()), 0);
+    EXPECT_FALSE(exists(r.root + "/site/css/a.css"));
+    EXPECT_FALSE(QDir(QString::fromStdString(r.root + "/site")).exists()) << [&] {
+        std::string t;
+        for (const auto &f : tree(r.root)) t += f + " ";
+        return t;
+    }();
+    EXPECT_TRUE(exists(r.root + "/img/my.png"));
+
+    // With the folder kept, nothing of the earlier run is removed.
+    r.e.Opt.DoNotEmptyFolder = true;
+    r.site.put("/site/index.html", "<html><body>y</body></html>", "text/html");
+    const auto before = tree(r.root);
+    ASSERT_EQ(r.go(r.site.pageUrl()), 0);
+    for (const std::string &f : before) EXPECT_TRUE(exists(r.root + "/" + f)) << f;
+}
+
+TEST(Pipeline, APageThatCannotBeFetchedIsAFailure)
+{
+    SiteRun r;
+    EXPECT_EQ(r.go(r.site.url("/site/none.html"), "none.html"), -1);
+    EXPECT_FALSE(exists(r.root + "/none.html"));
+    EXPECT_FALSE(exists(r.root + "/ZZnone.html"));
+    EXPECT_EQ(r.e.InfoLabel, J("■■　【 ") + r.site.url("/site/none.html") + J("  】がＷｅｂサイトに存在しません"));
+}
+
+TEST(Pipeline, StopAfterTheFirstImageRunsThePageStepAndReturnsMinusOne)
+{
+    FixtureSite site;
+    QTemporaryDir dir;
+    DownloadEngine e;
+    std::vector<std::string> steps;
+    e.SetSink([&](const ListChange &c) {
+        if (c.List == "StatusbarProcessState") steps.push_back(c.Lines.at(0));
+        // The user presses stop once the first image is in.
+        if (c.List == "LabeDLCnt" && c.Lines.at(0) == "1") e.Stop = true;
+    });
+    e.Opt.BaseWebDir = "site/";
+    EXPECT_EQ(e.DownloadAll(site.pageUrl(), "index.html", dir.path().toStdString() + "/"), -1);
+    EXPECT_EQ(steps.back(), "4 - HTML download");
+    EXPECT_EQ(e.ImageCount, 1);
+    EXPECT_TRUE(exists(dir.path().toStdString() + "/index.html"));
+}
+
+TEST(Pipeline, StopDuringTheStyleSheetStepLetsItFinish)
+{
+    FixtureSite site;
+    QTemporaryDir dir;
+    DownloadEngine e;
+    std::vector<std::string> steps;
+    e.SetSink([&](const ListChange &c) {
+        if (c.List != "StatusbarProcessState") return;
+        steps.push_back(c.Lines.at(0));
+        if (steps.back() == "2 - CSS download") e.Stop = true;
+    });
+    e.Opt.BaseWebDir = "site/";
+    const std::string root = dir.path().toStdString();
+    EXPECT_EQ(e.DownloadAll(site.pageUrl(), "index.html", root + "/"), -1);
+    EXPECT_EQ(steps.back(), "2 - CSS download");
+    for (const char *sheet : {"/site/css/a.css", "/site/css/b.css", "/site/sub/c.css", "/site/css/sjis.css"})
+        EXPECT_TRUE(exists(root + "/" + e.SavedRel(site.url(sheet)))) << sheet;
+    EXPECT_FALSE(exists(root + "/img/a.png"));
+    EXPECT_FALSE(exists(root + "/index.html"));
+
+    // Pressed before the start: nothing runs.
+    steps.clear();
+    e.SetSink([&](const ListChange &c) {
+        if (c.List == "StatusbarProcessState") steps.push_back(c.Lines.at(0));
+    });
+    e.Stop = true;
+    EXPECT_EQ(e.DownloadAll(site.pageUrl(), "index.html", root + "/"), -1);
+    EXPECT_TRUE(steps.empty());
+}
