@@ -1,4 +1,5 @@
 #include "htmledit/EditorPageScript.h"
+#include "htmledit/EditingPageScript.h"
 
 namespace {
 const char *kScript = R"JS((function () {
@@ -144,6 +145,8 @@ const char *kScript = R"JS((function () {
     ed.observe();
   };
 
+  ed.post = post;
+  ed.snap = snap;
   window.__vkEdit = ed;
   ed.attach();
   if (document.readyState !== 'loading') post('ready');
@@ -155,5 +158,6 @@ QString editorPageScript(const QString &Token)
 {
     QString t = Token;
     t.replace(QLatin1Char('\\'), QLatin1String("\\\\")).replace(QLatin1Char('"'), QLatin1String("\\\""));
-    return QString::fromLatin1(kScript).replace(QStringLiteral("%TOKEN%"), QLatin1Char('"') + t + QLatin1Char('"'));
+    return QString::fromLatin1(kScript).replace(QStringLiteral("%TOKEN%"), QLatin1Char('"') + t + QLatin1Char('"')) +
+           editingPageScript();
 }

@@ -364,6 +364,7 @@ void TProfDHTMLEdit2::setUpDocument()
     runDoc(js);
     glyphsShown_ = FShowDetails;
     runDoc(QStringLiteral("e.setSheet(%1);").arg(jsString(sheetText())));
+    pushEditingRules();
 }
 
 bool TProfDHTMLEdit2::applySheet()
@@ -659,11 +660,15 @@ void TProfDHTMLEdit2::watchFocusProxy()
     }
 }
 
+// The host sees every key before the engine: a key it zeroes never reaches the document, a
+// key it replaces reaches it as a new key event.
 bool TProfDHTMLEdit2::forwardKey(QEvent *Event)
 {
+    if (passKey_) return false;
     auto *k = static_cast<QKeyEvent *>(Event);
     const Qt::KeyboardModifiers m = k->modifiers();
-    int key = keyCodeOf(k);
+    const int original = keyCodeOf(k);
+    int key = original;
     const bool ctrl = m & Qt::ControlModifier, shift = m & Qt::ShiftModifier, alt = m & Qt::AltModifier;
     auto call = [&](const TKeyEvent &h) {
         if (!h) return;
@@ -674,21 +679,65 @@ bool TProfDHTMLEdit2::forwardKey(QEvent *Event)
     };
     if (Event->type() == QEvent::KeyRelease) {
         call(OnKeyUp);
-        return key == 0;
+        return eatenKeys_.remove(k->key()) || key == 0;
     }
     if (IsControlOwnKey(key, shift, ctrl, alt)) {
         call(OnKeyDown);
         return true;  // never the engine's: it would open a window
     }
+    if (rulesState_ != rulesState()) pushEditingRules();
     call(OnKeyDown);
-    if (key == 0) return true;
-    if (!k->text().isEmpty() && OnKeyPress) {
-        int ch = k->text().at(0).unicode();
+    if (key == 0) {
+        eatenKeys_.insert(k->key());
+        return true;
+    }
+    if (key != original) {
+        eatenKeys_.insert(k->key());
+        sendKey(key, m, key >= 32 && key < 127 ? QString(QChar(key)) : key == 13 ? QStringLiteral("\r") : QString());
+        return true;
+    }
+    if (!k->text().isEmpty() && k->text().at(0).unicode() >= 32 && OnKeyPress) {
+        const auto ucs = k->text().toUcs4();
+        const int ch = ucs.isEmpty() ? 0 : int(ucs.first());
+        key = ch;
         call(OnKeyPress);
-        (void)ch;
-        if (key == 0) return true;
+        if (key == ch) return false;
+        eatenKeys_.insert(k->key());
+        if (key != 0) {
+            const char32_t c = char32_t(key);
+            sendKey(0, m, QString::fromUcs4(&c, 1));
+        }
+        return true;
+    }
+    if (k->key() == Qt::Key_Tab || k->key() == Qt::Key_Backtab) {
+        if (!WantTabs && !ctrl && !alt) {
+            eatenKeys_.insert(k->key());
+            focusNextPrevChild(k->key() == Qt::Key_Tab && !shift);
+            return true;
+        }
     }
     return false;
+}
+
+void TProfDHTMLEdit2::sendKey(int Key, Qt::KeyboardModifiers Mods, const QString &Text)
+{
+    int qtKey = Key;
+    if (Key >= 'A' && Key <= 'Z') qtKey = Qt::Key_A + (Key - 'A');
+    else if (Key >= '0' && Key <= '9') qtKey = Qt::Key_0 + (Key - '0');
+    else if (Key == 13) qtKey = Qt::Key_Return;
+    else if (Key == 45) qtKey = Qt::Key_Insert;
+    else if (Key == 46) qtKey = Qt::Key_Delete;
+    else if (Key == 8) qtKey = Qt::Key_Backspace;
+    else if (Key == 9) qtKey = Qt::Key_Tab;
+    else if (Key == 27) qtKey = Qt::Key_Escape;
+    else if (Key == 0) qtKey = Qt::Key_unknown;
+    QWidget *target = proxy_ ? proxy_.data() : focusTarget();
+    passKey_ = true;
+    QKeyEvent press(QEvent::KeyPress, qtKey, Mods, Text);
+    QKeyEvent release(QEvent::KeyRelease, qtKey, Mods, Text);
+    QApplication::sendEvent(target, &press);
+    QApplication::sendEvent(target, &release);
+    passKey_ = false;
 }
 
 bool TProfDHTMLEdit2::eventFilter(QObject *Watched, QEvent *Event)
@@ -748,6 +797,8 @@ void TProfDHTMLEdit2::onConsole(const QString &Message)
     } else if (type == QLatin1String("display")) {
         if (IsBusy()) return;
         fire(OnDisplayChanged);
+    } else if (type == QLatin1String("div")) {
+        convertParagraphsToDiv();
     } else if (type == QLatin1String("click")) {
         fire(OnClick);
     } else if (type == QLatin1String("dblclick")) {

@@ -5,11 +5,14 @@
 #pragma once
 #include "htmledit/PendingStates.h"
 #include "htmledit/TCustomProfDHTMLEdit.h"
+#include "htmledit/TableMarkup.h"
 #include <QPointer>
+#include <QSet>
 #include <QVariant>
 #include <string>
 
 class QEventLoop;
+class StringList;
 class QMenu;
 class TWebbrowser;
 
@@ -81,6 +84,76 @@ public:
     // The view's widget that takes keys and the mouse (it changes with the renderer).
     QWidget *focusTarget() const;
 
+    // ---- editing: caret, selection, block formats (TProfDHTMLEdit2Editing.cpp) ----
+    bool GetUseDivOnCarriageReturn() const { return UseDivOnCarriageReturn; }
+    bool IsWholeDocumentSelected();
+    // Characters of the body's text before the caret (a line break counts one); -1 for a
+    // selected element, without a document or on error.
+    int GetCaretPosition();
+    void SetCaretPosition(int Pos);
+    int GetSelectionLength();
+    void SetSelectionLength(int Len);
+    // A tag name ("pre", "h1" ...; the default format is "p"); "BUSY"/"ERROR".
+    QString GetBlockFormat();
+    bool IsDefaultBlockFormat();
+    bool IsInOrderedList();
+    bool IsInUnorderedList();
+    // The engine's editing actions at a client point; False when no menu can be shown.
+    bool ShowContextMenu(int X, int Y);
+    bool IsImageSelected();
+    bool GetSelectedLink(QString &Href, QString &Target);
+    QString GetSelectedText();
+    // Replaces the selection by plain text (a line end becomes a line break), one undo step.
+    void SetSelectedText(const QString &Text);
+    bool InTableCell() { return CanSplitCell(); }
+    // False, and nothing written, outside a table or when the table's width cannot be read.
+    bool GetSelectedTableInfo(int &Rows, int &Cols, QString &Caption, htmledit::TProfDHTMLEditTableAttrs *Attrs);
+    QString GetSelectedElementId();
+    QString GetSelectedElementClass();
+    // Only the selection is written: "" for none or a caret.
+    QString GetSelectionSource();
+    QString GetSelectedElementSource();
+    void SetSelectedElementHTML(const QString &Html);
+    bool InsertHTML(const QString &Html);
+    bool CanInsertHTML();
+
+    // ---- tables: each command checks everything before it changes the table ----
+    htmledit::TProfDHTMLEditTableAttrs TableAttrs;
+    htmledit::TProfDHTMLEditTableCellAttrs TableCellAttrs;
+    bool InsertTable(int Rows, int Cols, const QString &Caption);
+    bool CanInsertTable() { return CanInsertHTML(); }
+    bool IsInTable();
+    bool InsertRow() { return tableCommand("insertRow", true); }
+    bool CanInsertRow() { return tableCommand("insertRow", false); }
+    bool DeleteRow() { return tableCommand("deleteRow", true); }
+    bool CanDeleteRow() { return tableCommand("deleteRow", false); }
+    bool InsertColumn() { return tableCommand("insertColumn", true); }
+    bool CanInsertColumn() { return tableCommand("insertColumn", false); }
+    bool DeleteColumn() { return tableCommand("deleteColumn", true); }
+    bool CanDeleteColumn() { return tableCommand("deleteColumn", false); }
+    bool InsertCell() { return tableCommand("insertCell", true); }
+    bool CanInsertCell() { return tableCommand("insertCell", false); }
+    bool DeleteCells() { return tableCommand("deleteCells", true); }
+    bool CanDeleteCells() { return tableCommand("deleteCells", false); }
+    bool SplitCell() { return tableCommand("split", true); }
+    bool CanSplitCell() { return tableCommand("split", false); }
+    bool MergeCells() { return tableCommand("merge", true); }
+    bool CanMergeCells() { return tableCommand("merge", false); }
+
+    // ---- the page's parts; lists hold Shift_JIS lines ----
+    void SetModified(bool Value);
+    QString GetDocumentText();
+    QString ExtractScriptBlocks();
+    QString ExtractStyleBlocks();
+    bool GetBackgroundImageList(const std::string &BaseURL, bool Append, StringList &List);
+    bool GetIFrameList(StringList &List);
+    bool GetScriptFileList(StringList &List);
+    bool GetImageList(StringList *List, bool Append = false);
+    bool GetLinkList(StringList *List);
+    bool GetAnchorList(StringList &List);
+    bool GetBlockFormats(StringList &List);
+    QString GetHrefAtPoint(int X, int Y);
+
 protected:
     bool creationDone() const override { return machine_.state() != htmledit::psCreating; }
     bool eventFilter(QObject *Watched, QEvent *Event) override;
@@ -102,6 +175,19 @@ private:
     void watchFocusProxy();
     bool writeDocument(const QString &Html);
     bool forwardKey(QEvent *Event);
+    void sendKey(int Key, Qt::KeyboardModifiers Mods, const QString &Text);
+    void pushEditingRules();
+    void convertParagraphsToDiv();
+    bool tableCommand(const char *Name, bool Run);
+    QString evalString(const QString &Script, bool *Ok = nullptr);
+    htmledit::WriterContext documentContext();
+    QString sharedSource();
+
+    int rulesState() const { return (UseBrOnCarriageReturn ? 1 : 0) | (UseDivOnCarriageReturn ? 2 : 0) | (WantTabs ? 4 : 0); }
+    int rulesState_ = -1;  // the flags the page's rules were made for
+    QSet<int> eatenKeys_;
+    bool passKey_ = false;
+    QString sourceCache_, sourceKey_;
 
     TWebbrowser *browser_ = nullptr;
     htmledit::PendingMachine machine_;

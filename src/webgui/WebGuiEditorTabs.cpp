@@ -1,6 +1,9 @@
 #include "webgui/WebGuiEditorTabs.h"
+#include "htmledit/EditingRules.h"
 #include "htmledit/TProfDHTMLEdit2.h"
 #include "platform/Controls.h"
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QMenu>
 #include <QTabWidget>
 #include <QVBoxLayout>
@@ -98,7 +101,15 @@ void WebGuiEditorTabs::EditorChange(QObject *Sender)
     if (EditorChangeHandler) EditorChangeHandler(Sender);
 }
 
+// Ctrl+V and Shift+Insert paste the clipboard as plain text into the active editor; the
+// engine never sees the key, so no markup comes along.
 void WebGuiEditorTabs::EditorKeyDown(QObject *Sender, int &Key, Qt::KeyboardModifiers Shift)
 {
+    if (htmledit::IsPasteAsTextKey(Key, Shift & Qt::ShiftModifier, Shift & Qt::ControlModifier, Shift & Qt::AltModifier)) {
+        Key = 0;
+        TProfDHTMLEdit2 *ed = ctx_.GActiveEditor ? *ctx_.GActiveEditor : nullptr;
+        if (ed) ed->SetSelectedText(QGuiApplication::clipboard()->text());
+        return;
+    }
     if (EditorKeyDownHandler) EditorKeyDownHandler(Sender, Key, Shift);
 }

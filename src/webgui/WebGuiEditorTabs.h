@@ -45,7 +45,8 @@ public:
     void EditorClick(QObject *Sender);
     void EditorChange(QObject *Sender);
     std::function<void(QObject *)> EditorClickHandler, EditorChangeHandler;
-    // Hand-over routine of the editing keys (paste as plain text); until assigned keys pass.
+    // Pastes the clipboard as plain text on Ctrl+V and Shift+Insert; other keys go on to the
+    // optional handler.
     void EditorKeyDown(QObject *Sender, int &Key, Qt::KeyboardModifiers Shift);
     std::function<void(QObject *, int &, Qt::KeyboardModifiers)> EditorKeyDownHandler;
 

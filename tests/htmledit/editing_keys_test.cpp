@@ -1,0 +1,189 @@
+// Keys in the editing control with a real engine, offscreen: the host's verdict comes first,
+// then the line-break and clean-up rules in the page.
+#include "htmledit/TProfDHTMLEdit2.h"
+#include "support/TestHttpServer.h"
+#include "support/WaitUntil.h"
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Editor {
+    QWidget window;
+    TProfDHTMLEdit2 *ed = nullptr;
+    Editor()
+    {
+        window.resize(800, 600);
+        ed = new TProfDHTMLEdit2(&window);
+        ed->resize(800, 600);
+        ed->SourceCodeOptions = htmledit::kEditorSourceOptions;
+        ed->UseBrOnCarriageReturn = true;  // as the program's editors
+        ed->UseDivOnCarriageReturn = true;
+        window.show();
+        EXPECT_TRUE(waitUntil([this] { return ed->DocumentReady(); }, 20000));
+    }
+    QString js(const QString &Script) { return ed->evalDoc(Script).toString(); }
+    // Focus in the view and the caret at the end (or start) of the element with Id.
+    QWidget *caretIn(const char *Id, bool AtEnd = true)
+    {
+        js(QStringLiteral("var n=document.getElementById('%1')||document.body;var r=document.createRange();r.selectNodeContents(n);"
+                          "r.collapse(%2);var s=getSelection();s.removeAllRanges();s.addRange(r);return '';")
+               .arg(QLatin1String(Id), AtEnd ? QStringLiteral("false") : QStringLiteral("true")));
+        ed->setFocus();
+        QWidget *t = ed->focusTarget();
+        EXPECT_TRUE(waitUntil([&] { return t->hasFocus() || (t->setFocus(), false); }, 5000));
+        return t;
+    }
+    QString body() { return js(QStringLiteral("return document.body.innerHTML;")); }
+};
+
+class KeysTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        server = new TestHttpServer;
+        server->server().Get("/keys.html", [](const httplib::Request &, httplib::Response &r) {
+            r.set_content("<html><head><title>k</title></head><body><p id=\"t\">first</p><div id=\"d\">block</div>"
+                          "<ul><li id=\"li\">one</li></ul><h1 id=\"h\">Head</h1><p id=\"last\">end</p></body></html>",
+                          "text/html");
+        });
+        server->start();
+    }
+    static void TearDownTestSuite()
+    {
+        delete server;
+        server = nullptr;
+    }
+    static QString url(const char *path) { return QString::fromStdString(server->url(path)); }
+    static TestHttpServer *server;
+};
+TestHttpServer *KeysTest::server = nullptr;
+
+TEST_F(KeysTest, HostVerdictComesBeforeTheEngine)
+{
+    Editor e;
+    ASSERT_TRUE(e.ed->LoadURL(url("/keys.html")));
+    int downs = 0;
+    e.ed->OnKeyDown = [&](QObject *, int &k, Qt::KeyboardModifiers) {
+        ++downs;
+        if (k == 'Q') k = 0;       // swallowed
+        if (k == 13) k = 'A';      // replaced
+        if (k == 'Z') throw 1;     // a failing handler does not stop the key
+    };
+    int pressed = 0;
+    e.ed->OnKeyPress = [&](QObject *, int &k, Qt::KeyboardModifiers) {
+        pressed = k;
+        if (k == 'w') k = 'W';
+    };
+    QWidget *t = e.caretIn("t");
+    QTest::keyClick(t, Qt::Key_Q, Qt::NoModifier);
+    QTest::keyClick(t, Qt::Key_Return);
+    QTest::keyClick(t, Qt::Key_W, Qt::NoModifier);
+    QTest::keyClick(t, Qt::Key_Z, Qt::NoModifier);
+    QKeyEvent kana(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("あ"));
+    QApplication::sendEvent(t, &kana);
+    QKeyEvent kanaUp(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QStringLiteral("あ"));
+    QApplication::sendEvent(t, &kanaUp);
+    EXPECT_TRUE(waitUntil([&] { return e.js(QStringLiteral("return document.getElementById('t').textContent;")) == QStringLiteral("firstAWzあ"); }, 5000))
+        << e.body().toStdString();
+    EXPECT_EQ(pressed, 0x3042);  // the whole character, not a byte of it
+    EXPECT_GE(downs, 4);
+    // Input-method text goes to the engine and into the source intact.
+    QInputMethodEvent im;
+    im.setCommitString(QStringLiteral("日本語"));
+    QApplication::sendEvent(t, &im);
+    EXPECT_TRUE(waitUntil([&] { return e.ed->GetSource().contains(QStringLiteral("firstAWzあ日本語")); }, 5000));
+}
+
+TEST_F(KeysTest, EnterMakesLineBreaksAndListsLeaveNoParagraphs)
+{
+    Editor e;
+    ASSERT_TRUE(e.ed->LoadURL(url("/keys.html")));
+    QWidget *t = e.caretIn("t");
+    QTest::keyClick(t, Qt::Key_Return);
+    QTest::keyClicks(t, QStringLiteral("x"));
+    ASSERT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("<p id=\"t\">first<br>x")); }, 5000)) << e.body().toStdString();
+    EXPECT_EQ(e.js(QStringLiteral("return String(document.getElementsByTagName('p').length);")), QStringLiteral("2"));
+
+    // In a list: a new item; on the empty last item: out of the list, no paragraph left, and
+    // the page's other blocks untouched.
+    t = e.caretIn("li");
+    QTest::keyClick(t, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return e.js(QStringLiteral("return String(document.getElementsByTagName('li').length);")) == QStringLiteral("2"); }, 5000));
+    QTest::keyClick(t, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return e.js(QStringLiteral("return String(document.getElementsByTagName('li').length);")) == QStringLiteral("1"); }, 5000));
+    QTest::keyClicks(t, QStringLiteral("after"));
+    ASSERT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("after")); }, 5000));
+    const QString b = e.body();
+    EXPECT_TRUE(b.contains(QLatin1String("</ul>after"))) << b.toStdString();
+    EXPECT_TRUE(b.contains(QLatin1String("<p id=\"t\">"))) << b.toStdString();
+    EXPECT_TRUE(b.contains(QLatin1String("<div id=\"d\">block</div>"))) << b.toStdString();
+    EXPECT_TRUE(b.contains(QLatin1String("<p id=\"last\">end</p>"))) << b.toStdString();
+
+    // In a heading: cancelled, a blank after the heading.
+    t = e.caretIn("h");
+    QTest::keyClick(t, Qt::Key_Return);
+    EXPECT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("<h1 id=\"h\">Head</h1> ")); }, 5000)) << e.body().toStdString();
+    EXPECT_EQ(e.js(QStringLiteral("return String(document.getElementsByTagName('h1').length);")), QStringLiteral("1"));
+}
+
+TEST_F(KeysTest, DeletingTheWholeDocumentLeavesACleanBody)
+{
+    Editor e;
+    ASSERT_TRUE(e.ed->LoadURL(url("/keys.html")));
+    QWidget *t = e.caretIn("t");
+    QTest::keyClick(t, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return e.ed->IsWholeDocumentSelected(); }, 5000));
+    QTest::keyClick(t, Qt::Key_Delete);
+    ASSERT_TRUE(waitUntil([&] { return !e.body().contains(QLatin1String("first")); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { const QString b = e.body(); return !b.contains(QLatin1String("<p")) && !b.contains(QLatin1String("<div")); }, 5000))
+        << e.body().toStdString();
+    QTest::keyClicks(t, QStringLiteral("new"));
+    ASSERT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("new")); }, 5000));
+    EXPECT_FALSE(e.body().contains(QLatin1String("<p"))) << e.body().toStdString();
+    // Typing over a whole document of paragraphs.
+    e.ed->SetSource(QStringLiteral("<html><head></head><body><p>one</p><p>two</p></body></html>"));
+    t = e.caretIn("t");
+    QTest::keyClick(t, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return e.ed->IsWholeDocumentSelected(); }, 5000));
+    QTest::keyClicks(t, QStringLiteral("q"));
+    ASSERT_TRUE(waitUntil([&] { return !e.body().contains(QLatin1String("two")); }, 5000));
+    EXPECT_EQ(e.body(), QStringLiteral("q"));
+    ASSERT_TRUE(e.ed->LoadURL(url("/keys.html")));
+    t = e.caretIn("t");
+    QTest::keyClick(t, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return e.ed->IsWholeDocumentSelected(); }, 5000));
+    QTest::keyClick(t, Qt::Key_Backspace);
+    ASSERT_TRUE(waitUntil([&] { return e.body().isEmpty() || e.body() == QLatin1String("<br>"); }, 5000)) << e.body().toStdString();
+    QTest::keyClicks(t, QStringLiteral("new"));
+    ASSERT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("new")); }, 5000));
+    // Undo steps back soundly: the text comes back, the source can still be written.
+    for (int i = 0; i < 6; ++i) QTest::keyClick(t, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("<p id=\"t\">first</p><div id=\"d\">block</div>")); }, 5000))
+        << e.body().toStdString();
+    EXPECT_TRUE(e.ed->GetSource().contains(QLatin1String("<body")));
+}
+
+TEST_F(KeysTest, TabsFollowWantTabs)
+{
+    Editor e;
+    auto *next = new QLineEdit(&e.window);
+    next->move(0, 0);
+    next->show();
+    ASSERT_TRUE(e.ed->LoadURL(url("/keys.html")));
+    // Without WantTabs the focus moves on and the document keeps no tab.
+    QWidget *t = e.caretIn("t");
+    QTest::keyClick(t, Qt::Key_Tab);
+    EXPECT_TRUE(waitUntil([&] { return next->hasFocus(); }, 5000));
+    e.ed->WantTabs = true;
+    t = e.caretIn("t");
+    QTest::keyClick(t, Qt::Key_Tab);
+    EXPECT_TRUE(waitUntil([&] { return e.js(QStringLiteral("return document.getElementById('t').textContent;")) == QStringLiteral("first\t"); }, 5000))
+        << e.body().toStdString();
+}
+
+} // namespace
