@@ -6,6 +6,7 @@
 #include <QJsonObject>
 #include <QSet>
 #include <QUrl>
+#include <QVarLengthArray>
 
 namespace htmledit {
 
@@ -285,6 +286,228 @@ void parseNode(const QJsonObject &o, DomNode &n)
     }
 }
 
+// A reader for the snapshot as the page script writes it (JSON.stringify of known keys), with
+// no JSON document in between: large pages give texts of several megabytes. It gives up on
+// anything outside that form, and the general JSON path then reads the text.
+class SnapshotReader {
+public:
+    explicit SnapshotReader(const QString &s) : p_(s.constData()), end_(s.constData() + s.size()) {}
+
+    bool document(DomSnapshot &d)
+    {
+        return object([&](QStringView key) {
+            if (key == u"url") return string(d.url);
+            if (key == u"title") return string(d.title);
+            if (key == u"base")
+                return array([&] {
+                    QString b;
+                    if (!string(b)) return false;
+                    d.baseHrefs << b;
+                    return true;
+                });
+            if (key == u"counts") {
+                int i = 0;
+                return array([&] {
+                    int v = 0;
+                    if (!integer(v)) return false;
+                    if (i == 0) d.htmlCount = v;
+                    if (i == 1) d.headCount = v;
+                    if (i == 2) d.bodyCount = v;
+                    ++i;
+                    return true;
+                });
+            }
+            if (key == u"nodes")
+                return array([&] {
+                    d.roots.push_back(DomNode());
+                    return node(d.roots.last());
+                });
+            return false;
+        }) && atEnd();
+    }
+
+    bool node(DomNode &n)
+    {
+        // Deep trees are left to the general path and its own nesting limit.
+        if (++depth_ > 400) return false;
+        n.type = DomNode::Element;
+        const bool ok = object([&](QStringView key) {
+            if (key == u"t") return integer(n.type);
+            if (key == u"n") return string(n.name);
+            if (key == u"d") return string(n.data);
+            if (key == u"a")
+                return array([&] {
+                    QString part[3];
+                    int k = 0;
+                    if (!array([&] { return k < 3 && string(part[k++]); }) || k < 2) return false;
+                    DomAttr at{part[0], part[1], part[2]};
+                    if (at.absolute.isEmpty()) at.absolute = at.value;
+                    n.attrs.push_back(std::move(at));
+                    return true;
+                });
+            if (key == u"c")
+                return array([&] {
+                    n.children.push_back(DomNode());
+                    return node(n.children.last());
+                });
+            return false;
+        });
+        // What the general path reads of each kind of node, and nothing more.
+        if (n.type == DomNode::Element) {
+            n.data.clear();
+        } else {
+            n.name.clear();
+            n.attrs.clear();
+            n.children.clear();
+        }
+        --depth_;
+        return ok;
+    }
+
+    bool atEnd()
+    {
+        blanks();
+        return p_ == end_;
+    }
+
+private:
+    void blanks()
+    {
+        while (p_ < end_ && (*p_ == u' ' || *p_ == u'\n' || *p_ == u'\r' || *p_ == u'\t')) ++p_;
+    }
+    bool take(char16_t c)
+    {
+        blanks();
+        if (p_ < end_ && *p_ == c) {
+            ++p_;
+            return true;
+        }
+        return false;
+    }
+    template <class F> bool object(F member)
+    {
+        if (!take(u'{')) return false;
+        if (take(u'}')) return true;
+        QVarLengthArray<QStringView, 8> seen;
+        do {
+            QStringView key;
+            if (!plainKey(key) || !take(u':') || seen.contains(key) || seen.size() == 8) return false;
+            seen.append(key);
+            if (!member(key)) return false;
+        } while (take(u','));
+        return take(u'}');
+    }
+    template <class F> bool array(F item)
+    {
+        if (!take(u'[')) return false;
+        if (take(u']')) return true;
+        do {
+            if (!item()) return false;
+        } while (take(u','));
+        return take(u']');
+    }
+    bool integer(int &v)
+    {
+        blanks();
+        const QChar *b = p_;
+        if (p_ < end_ && *p_ == u'-') ++p_;
+        while (p_ < end_ && p_->isDigit() && p_->unicode() < 128) ++p_;
+        if (p_ - b > 9 || p_ == b || (p_ < end_ && (*p_ == u'.' || *p_ == u'e' || *p_ == u'E'))) return false;
+        bool ok = false;
+        v = QStringView(b, p_).toInt(&ok);
+        return ok;
+    }
+    // A key without escapes, as the known keys are; others go to the general path.
+    bool plainKey(QStringView &key)
+    {
+        if (!take(u'"')) return false;
+        const QChar *b = p_;
+        while (p_ < end_ && *p_ != u'"' && *p_ != u'\\') ++p_;
+        if (p_ >= end_ || *p_ != u'"') return false;
+        key = QStringView(b, p_);
+        ++p_;
+        return true;
+    }
+    static int hex(QChar c)
+    {
+        const char16_t u = c.unicode();
+        if (u >= u'0' && u <= u'9') return u - u'0';
+        if (u >= u'a' && u <= u'f') return u - u'a' + 10;
+        if (u >= u'A' && u <= u'F') return u - u'A' + 10;
+        return -1;
+    }
+    bool string(QString &out)
+    {
+        if (!take(u'"')) return false;
+        out.clear();
+        const QChar *run = p_;
+        for (;;) {
+            if (p_ >= end_) return false;
+            const char16_t c = p_->unicode();
+            if (c == u'"') break;
+            if (c < 0x20 || QChar::isSurrogate(c)) {
+                // A pair is written as it stands; a lone half goes to the general path.
+                if (c < 0x20 || !QChar::isHighSurrogate(c) || p_ + 1 >= end_ || !p_[1].isLowSurrogate()) return false;
+                p_ += 2;
+                continue;
+            }
+            if (c != u'\\') {
+                ++p_;
+                continue;
+            }
+            out.append(run, p_ - run);
+            if (++p_ >= end_) return false;
+            const char16_t e = (p_++)->unicode();
+            switch (e) {
+            case u'"': out += QLatin1Char('"'); break;
+            case u'\\': out += QLatin1Char('\\'); break;
+            case u'/': out += QLatin1Char('/'); break;
+            case u'b': out += QChar(8); break;
+            case u'f': out += QChar(12); break;
+            case u'n': out += QLatin1Char('\n'); break;
+            case u'r': out += QLatin1Char('\r'); break;
+            case u't': out += QLatin1Char('\t'); break;
+            case u'u': {
+                auto unit = [&](char16_t &u) {
+                    if (end_ - p_ < 4) return false;
+                    int v = 0;
+                    for (int i = 0; i < 4; ++i) {
+                        const int h = hex(p_[i]);
+                        if (h < 0) return false;
+                        v = v * 16 + h;
+                    }
+                    p_ += 4;
+                    u = char16_t(v);
+                    return true;
+                };
+                char16_t u = 0;
+                if (!unit(u)) return false;
+                if (QChar::isLowSurrogate(u)) return false;
+                if (QChar::isHighSurrogate(u)) {
+                    char16_t low = 0;
+                    if (end_ - p_ < 2 || p_[0] != u'\\' || p_[1] != u'u') return false;
+                    p_ += 2;
+                    if (!unit(low) || !QChar::isLowSurrogate(low)) return false;
+                    out += QChar(u);
+                    out += QChar(low);
+                } else {
+                    out += QChar(u);
+                }
+                break;
+            }
+            default: return false;
+            }
+            run = p_;
+        }
+        out.append(run, p_ - run);
+        ++p_;
+        return true;
+    }
+
+    const QChar *p_, *end_;
+    int depth_ = 0;
+};
+
 const DomNode *findIn(const DomNode &n, const QString &tag)
 {
     if (n.type != DomNode::Element) return nullptr;
@@ -314,6 +537,13 @@ QString NormalizeLineEnds(const QString &S)
 
 DomSnapshot ParseSnapshot(const QString &Json)
 {
+    {
+        DomSnapshot fast;
+        if (SnapshotReader(Json).document(fast)) {
+            fast.valid = true;
+            return fast;
+        }
+    }
     DomSnapshot s;
     QJsonParseError err{};
     const QJsonDocument d = QJsonDocument::fromJson(Json.toUtf8(), &err);
