@@ -400,6 +400,104 @@ const char *kScript = R"JS((function () {
   };
   ed.documentText = function () { return document.body ? document.body.innerText : ''; };
 
+  // ---- table borders: hover, hit test and drag, all in client coordinates ----
+  var rz = {on: false, table: null, rows: false, col: 0, row: 0, hoverColEnd: 0, hoverRow: 0, hitCol: 0, hitRow: 0,
+            last: 0, cursorHit: 0, override: false, sheet: null};
+  ed.resize = rz;
+  ed.hitBorder = function (ev) {
+    var el = ev.target, t = tag(el), res = 0;
+    if (t === 'TD' || t === 'TH') {
+      var r = el.getClientRects()[0], row = el.parentElement;
+      if (!r || tag(row) !== 'TR') return rz.last;
+      var x = ev.clientX, y = ev.clientY;
+      if (r.top + 3 <= y && y <= r.bottom - 3) {
+        if (r.left - 3 <= x && x <= r.left + 3) { if (el.cellIndex > 0) { res = 2; rz.hitCol = el.colSpan; } }
+        else if (r.right - 3 <= x && x <= r.right + 3) { if (el.cellIndex < row.cells.length - 1) { res = 2; rz.hitCol = 0; } }
+      } else if (y >= r.top + 3) { res = 1; rz.hitRow = 0; }
+      else if (row.rowIndex > 0) { res = 1; rz.hitRow = el.rowSpan; }
+    } else if (t === 'TABLE') res = rz.last;
+    rz.last = res;
+    return res;
+  };
+  function setResizeCursor(kind) {
+    var show = kind !== 0;
+    if (show === rz.override) return;
+    rz.override = show;
+    if (!rz.sheet) rz.sheet = new CSSStyleSheet();
+    rz.sheet.replaceSync(show ? '*{cursor:' + (kind === 1 ? 'row-resize' : 'col-resize') + '!important}' : '');
+    var list = (document.adoptedStyleSheets || []).filter(function (x) { return x !== rz.sheet; });
+    list.push(rz.sheet);
+    document.adoptedStyleSheets = list;
+  }
+  function hoverCell(el) {
+    var n = 0, row = el.parentElement;
+    for (var i = 0; i <= el.cellIndex; i++) n += row.cells[i].colSpan;
+    rz.hoverColEnd = n; rz.hoverRow = row.rowIndex + 1;
+  }
+  function pointerMove(ev) {
+    if (!ed.edit) return;
+    if (!rz.on) {
+      var h = ed.hitBorder(ev), t = tag(ev.target);
+      if ((h !== 0 || rz.override) && (t === 'TD' || t === 'TH')) hoverCell(ev.target);
+      if (h !== rz.cursorHit) { rz.cursorHit = h; setResizeCursor(h); }
+      return;
+    }
+    var tb = rz.table;
+    if (rz.rows) {
+      var row = tb.rows[rz.row - 1];
+      if (!row) return;
+      var hh = Math.round(ev.clientY - row.getBoundingClientRect().top);
+      if (hh > 0) row.setAttribute('height', hh);
+      return;
+    }
+    for (var i = 0; i < tb.rows.length; i++) {
+      var n = 0, cells = tb.rows[i].cells;
+      for (var j = 0; j < cells.length; j++) {
+        n += cells[j].colSpan;
+        if (n === rz.col) {
+          var w = Math.round(ev.clientX - cells[j].getBoundingClientRect().left);
+          if (w > 0) cells[j].setAttribute('width', w);
+          break;
+        }
+        if (n > rz.col) break;
+      }
+    }
+  }
+  function pointerDown(ev) {
+    if (!ed.edit || !rz.override || ev.button !== 0) return;
+    var h = ed.hitBorder(ev);
+    if (h === 2) { rz.col = rz.hoverColEnd - rz.hitCol; rz.rows = false; }
+    else { rz.row = rz.hoverRow - rz.hitRow; rz.rows = true; }
+    var tb = ev.target;
+    while (tb && tag(tb) !== 'TABLE') tb = tb.parentElement;
+    if (!tb) return;
+    rz.table = tb; rz.on = true;
+    try { tb.setPointerCapture(ev.pointerId); } catch (e) {}
+    ev.preventDefault();
+  }
+  function mouseDown(ev) { if (rz.on) ev.preventDefault(); }
+  // Pixel sizes that the engine leaves inline on a selected image or table become attributes;
+  // other units stay where they are.
+  ed.sizeToAttributes = function () {
+    var s = ed.sel(), t = tag(s.el);
+    if (s.type !== 'Control' || (t !== 'IMG' && t !== 'TABLE')) return false;
+    ['width', 'height'].forEach(function (p) {
+      var m = /^\s*(\d+(?:\.\d+)?)px\s*$/.exec(s.el.style.getPropertyValue(p));
+      if (!m) return;
+      s.el.style.removeProperty(p);
+      s.el.setAttribute(p, String(Math.round(parseFloat(m[1]))));
+    });
+    if (s.el.getAttribute('style') === '') s.el.removeAttribute('style');
+    return true;
+  };
+  function pointerUp(ev) {
+    if (rz.on) {
+      rz.on = false;
+      try { rz.table.releasePointerCapture(ev.pointerId); } catch (e) {}
+    }
+    if (ed.edit) ed.sizeToAttributes();
+  }
+
   // Counts the document's changes, so one generated source can serve until the next.
   ed.version = 0;
   new MutationObserver(function () { ed.version++; })
@@ -411,6 +509,14 @@ const char *kScript = R"JS((function () {
     document.removeEventListener('beforeinput', beforeInput, true);
     document.removeEventListener('input', input, true);
     document.removeEventListener('click', clickSelect, true);
+    document.removeEventListener('pointermove', pointerMove, true);
+    document.removeEventListener('pointerdown', pointerDown, true);
+    document.removeEventListener('pointerup', pointerUp, true);
+    document.removeEventListener('mousedown', mouseDown, true);
+    document.addEventListener('pointermove', pointerMove, true);
+    document.addEventListener('pointerdown', pointerDown, true);
+    document.addEventListener('pointerup', pointerUp, true);
+    document.addEventListener('mousedown', mouseDown, true);
     document.addEventListener('keydown', keyDown, true);
     document.addEventListener('beforeinput', beforeInput, true);
     document.addEventListener('input', input, true);
