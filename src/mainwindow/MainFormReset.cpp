@@ -202,7 +202,7 @@ void TAMainForm::ListBoxAllClear()
     for (SharedList l : {SharedList::GJsDownloadLog, SharedList::GCssUrlList, SharedList::GCssImportLines,
                          SharedList::GAdjustCssFiles})
         state_.list(l).clear();
-    for (TMemo *m : {gui.MemoGUICSS, gui.MemoGUICSSIndiv, gui.MemoGUICSSInner, gui.MemoGUIJAVA, gui.MemoGUIJJavaIndiv,
+    for (TMemo *m : std::initializer_list<TMemo *>{gui.MemoGUICSS, gui.MemoGUICSSIndiv, gui.MemoGUICSSInner, gui.MemoGUIJAVA, gui.MemoGUIJJavaIndiv,
                      gui.MemoGUIJJavaIndivInner, dl.MemoPageControlMainBodyTab09CantObtainedRightTab02CSSWebfile,
                      dl.MemoPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile, dl.MemoDownloadHTMLText})
         m->clear();

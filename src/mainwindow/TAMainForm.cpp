@@ -18,6 +18,7 @@
 #include "platform/QtSjis.h"
 #include "webgui/WebGuiEditorTabs.h"
 #include "webgui/WebGuiPage.h"
+#include "webgui/WebGuiToolPages.h"
 #include <QAction>
 #include <QGuiApplication>
 #include <QClipboard>
@@ -172,6 +173,7 @@ void TAMainForm::FormCreate()
     downloadRepairPage = new DownloadRepairPage(*this);
     webGuiPage = new WebGuiPage(gui, webGuiContext(), this);
     wireWebGuiEditors();
+    webGuiTools = new WebGuiToolPages(gui, *webGuiPage, webGuiToolsContext(), this);
     resultSourcePage = new ResultSourcePage(*this);
     batchViewPage = new BatchViewPage(*this);
 }
@@ -347,9 +349,9 @@ void TAMainForm::IndividualInitialize()
 
 QList<TWebbrowser *> TAMainForm::formBrowsers() const
 {
-    return {dl.WebBrowserMain, dl.WebBrowserDownload, dl.WebBrowserLink, net.BaseBrowser, net.TargetBrowser,
+    return {dl.WebBrowserMain, gui.WebBrowserDownload, gui.WebBrowserLink, net.BaseBrowser, net.TargetBrowser,
             dl.WebBrowserIndividualDownloadImage, batch.WebBrowserEditPanelPanelPageControlMainTopTab07BatchPageView,
-            dl.WebBrowserImageView, dl.WebBrowserFoundWebImageFile, dl.WebBrowserFoundLocalImageFile,
+            gui.WebBrowserImageView, dl.WebBrowserFoundWebImageFile, dl.WebBrowserFoundLocalImageFile,
             gui.WebBrowserUGTop, net.WebBrowserPageControlBaseBrowserTab06HTML, net.WebBrowserSideLink,
             net.WebBrowserTrad, convi.WebBrowserYahooMain, convi.WebBrowserYahooDic, convi.WebBrowserYahooMap,
             convi.WebBrowserGoogleMap, convi.WebBrowserWikipedia, convi.WebBrowserNikoniko, convi.WebBrowserYoutube,

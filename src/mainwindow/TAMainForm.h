@@ -28,6 +28,8 @@ class DownloadCssPage;
 class DownloadRepairPage;
 class WebGuiPage;
 struct WebGuiPageContext;
+class WebGuiToolPages;
+struct WebGuiToolsContext;
 class ResultSourcePage;
 class BatchViewPage;
 
@@ -76,6 +78,7 @@ public:
     DownloadCssPage *downloadCssPage = nullptr;    // the " CSS " tab: page parts, style sheets, scripts
     DownloadRepairPage *downloadRepairPage = nullptr; // repair tools of the download page's lower tabs
     WebGuiPage *webGuiPage = nullptr;              // " WebGUI・ｲﾝﾃﾞﾝﾄ整形 "
+    WebGuiToolPages *webGuiTools = nullptr;        // its searches, style sheets, scripts and lists
     ResultSourcePage *resultSourcePage = nullptr;  // source tabs, keyword marks, link history
     BatchViewPage *batchViewPage = nullptr;        // batch viewer of linked pages
     TStatusBar *StatusBar1 = nullptr;
@@ -115,6 +118,7 @@ protected:
 private:
     WebGuiPageContext webGuiContext();  // what the WebGUI page needs of the window
     void wireWebGuiEditors();           // the WebGUI page's editor hooks
+    WebGuiToolsContext webGuiToolsContext();
     void FormCreate();
     void FormShow();
     void FormClose();

@@ -230,7 +230,7 @@ void WebGuiPage::GUIAllClear()
     st().GGUIRawHtml.clear();
     for (TListBox *l : {c_.ListBoxGUISaveFinal, c_.ListBoxHTMLSrc, c_.ListBoxAnchor, c_.ListBoxLinkList,
                         c_.ListBoxBackGroundList, c_.ListBoxImageList, c_.ListBoxGUICSS, c_.ListBoxGUICSSAll,
-                        c_.ListBoxGUIJAVA, c_.ListBoxGUITDResultLine, c_.ListBoxFrameList})
+                        c_.ListBoxGUIJAVA, c_.ListBoxGUITDResultLine, c_.ListBoxFrameURL})
         l->clear();
     c_.LabelGUISelectedCSS->clear();
     c_.LabelGUISelectedJAVA->clear();
@@ -241,14 +241,14 @@ void WebGuiPage::GUIEditorClearAll()
     GHtmlSrcTabBuilt = GHeadTabBuilt = GBodyTabBuilt = GCssTabBuilt = GJavaTabBuilt = GLinkTabBuilt = GImageTabBuilt =
         false;
     GIndentSourcePrepared = false;
-    for (TRichEdit *r : {c_.MemoHTMLSrc, c_.Memohead, c_.MemoBody, c_.RichEditFrameSrc,
+    for (TRichEdit *r : {c_.MemoHTMLSrc, c_.Memohead, c_.MemoBody, c_.RichEditFrame,
                          c_.RichEditPageControlGUIRightTab01HTMLSrcRightTab01All})
         r->clear();
-    for (TMemo *m : {c_.MemoGUICSS, c_.MemoGUICSSIndiv, c_.MemoGUICSSInner, c_.MemoGUIJAVA, c_.MemoGUIJJavaIndiv,
-                     c_.MemoGUIJJavaIndivInner})
+    for (TRichEdit *m : {c_.MemoGUICSS, c_.MemoGUICSSIndiv, c_.MemoGUICSSInner, c_.MemoGUIJAVA, c_.MemoGUIJJavaIndiv,
+                         c_.MemoGUIJJavaIndivInner})
         m->clear();
     for (TListBox *l : {c_.ListBoxHTMLSrc, c_.ListBoxAnchor, c_.ListBoxJAVASearch, c_.ListBoxLinkList,
-                        c_.ListBoxBackGroundList, c_.ListBoxImageList, c_.ListBoxFrameList, c_.ListBoxGUITDSrcLine,
+                        c_.ListBoxBackGroundList, c_.ListBoxImageList, c_.ListBoxFrameURL, c_.ListBoxGUITDSrcLine,
                         c_.ListBoxGUICSS, c_.ListBoxGUICSSColorList, c_.ListBoxWebGUILeftTab05CSSTab02Sector,
                         c_.ListBoxGUICSSFile, c_.ListBoxWebGUILeftTab05CSSTab03Search, c_.ListBoxGUIJAVA})
         l->clear();
@@ -565,6 +565,8 @@ void WebGuiPage::btnGUITDCheckClick()
     };
     toList(c_.ListBoxGUITDResultLine, r.R);
     toList(c_.ListBoxGUITDSrcLine, r.T);
+    toList(c_.ListBoxGUISaveList, r.S);
+    GIndentBodyTag = r.BodyTag;
     if (c_.RadioGroupIndentImgAlt->itemIndex() <= 1) {
         c_.RichEditPageControlGUIRightEntireLocalFolder->clear();
         c_.RichEditPageControlGUIRightEntireSrcAfter->setText(r.Text);

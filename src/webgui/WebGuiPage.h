@@ -116,6 +116,7 @@ public:
 
     // State only this page reads.
     std::string GLocalPageSource, GIndentSource, GGUIBaseHref;
+    std::string GIndentBodyTag;  // the body start tag of the last indentation run
     bool GIndentSourcePrepared = false, GAltBodySourceShown = false;
     bool GHtmlSrcTabBuilt = false, GHeadTabBuilt = false, GBodyTabBuilt = false, GCssTabBuilt = false,
          GJavaTabBuilt = false, GLinkTabBuilt = false, GImageTabBuilt = false;
