@@ -20,6 +20,7 @@ WebGuiPageContext TAMainForm::webGuiContext()
     c.StatusBar1 = StatusBar1;
     c.TimerGUILocalIndent = TimerGUILocalIndent;
     c.TimerWhoisServer = TimerWhoisServer;
+    c.WebBrowserDownload = gui.WebBrowserDownload;
     // While the batch viewer hands a file over, a message goes to the status bar instead.
     c.message = [this](const QString &text) {
         if (batchViewPage && batchViewPage->handingOver())
