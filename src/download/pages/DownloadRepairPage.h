@@ -4,11 +4,13 @@
 
 class TAMainForm;
 class CssUrlReplacePage;
+class IndividualDownloadPage;
 
 class DownloadRepairPage : public QObject {
     Q_OBJECT
 public:
     explicit DownloadRepairPage(TAMainForm &form);
 
-    CssUrlReplacePage *cssUrl = nullptr; // " CSS内のurl調整 "
+    CssUrlReplacePage *cssUrl = nullptr;          // " CSS内のurl調整 "
+    IndividualDownloadPage *individual = nullptr; // " 個別ﾀﾞｳﾝﾛｰﾄﾞ  " and " ＣＳＳﾌｧｲﾙ一覧 "
 };
