@@ -400,6 +400,49 @@ const char *kScript = R"JS((function () {
   };
   ed.documentText = function () { return document.body ? document.body.innerText : ''; };
 
+  // ---- words and positions for an outside checker ----
+  var URL_TEXT = /(?:https?|ftp|file):\/\/[^\s<>"]+|www\.[^\s<>"]+/gi;
+  ed.words = function () {
+    var out = [], count = 0;
+    var seg = typeof Intl !== 'undefined' && Intl.Segmenter ? new Intl.Segmenter('ja', {granularity: 'word'}) : null;
+    units(function (n, len) {
+      if (n.nodeType === 3 && seg) {
+        var link = n.parentElement && n.parentElement.closest('a[href]'), urls = [], m;
+        URL_TEXT.lastIndex = 0;
+        while ((m = URL_TEXT.exec(n.data))) urls.push([m.index, m.index + m[0].length]);
+        for (var s of seg.segment(n.data)) {
+          if (!s.isWordLike) continue;
+          var a = s.index, b = a + s.segment.length;
+          var inUrl = !!link || urls.some(function (u) { return u[0] <= a && b <= u[1]; });
+          out.push([count + a, count + b, s.segment, inUrl]);
+        }
+      }
+      count += len;
+      return false;
+    });
+    return JSON.stringify(out);
+  };
+  function rangeBetween(a, b) {
+    var p = ed.pointAt(a), q = ed.pointAt(Math.max(a, b)), r = document.createRange();
+    r.setStart(p[0], p[1]); r.setEnd(q[0], q[1]);
+    return r;
+  }
+  ed.rectsBetween = function (a, b) {
+    var rs = rangeBetween(a, b).getClientRects(), out = [];
+    for (var i = 0; i < rs.length; i++) if (rs[i].width > 0) out.push([rs[i].left, rs[i].top, rs[i].width, rs[i].height]);
+    return JSON.stringify(out);
+  };
+  ed.selectBetween = function (a, b) { select(rangeBetween(a, b)); return true; };
+  ed.selPositions = function () {
+    var s = ed.sel();
+    if (!s.range) return JSON.stringify([0, 0]);
+    return JSON.stringify([ed.posOf(s.range.startContainer, s.range.startOffset), ed.posOf(s.range.endContainer, s.range.endOffset)]);
+  };
+  ed.posAtPoint = function (x, y) {
+    var r = document.caretRangeFromPoint(x, y);
+    return r ? ed.posOf(r.startContainer, r.startOffset) : 0;
+  };
+
   // ---- table borders: hover, hit test and drag, all in client coordinates ----
   var rz = {on: false, table: null, rows: false, col: 0, row: 0, hoverColEnd: 0, hoverRow: 0, hitCol: 0, hitRow: 0,
             last: 0, cursorHit: 0, override: false, sheet: null};

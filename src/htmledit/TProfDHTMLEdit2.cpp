@@ -788,6 +788,8 @@ void TProfDHTMLEdit2::onConsole(const QString &Message)
     const QString type = o.value(QLatin1String("type")).toString();
     if (type == QLatin1String("change")) {
         if (IsBusy()) return;
+        // The document moved under the words and underlines an outside checker was given.
+        if (wordsCached_ || highlightCount()) WMPaint();
         SetDirty(true);
         if (OnChange && !inChange_) {
             inChange_ = true;

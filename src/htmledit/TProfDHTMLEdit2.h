@@ -154,6 +154,32 @@ public:
     bool GetBlockFormats(StringList &List);
     QString GetHrefAtPoint(int X, int Y);
 
+    // ---- the edit-control interface for an outside checker (TProfDHTMLEdit2EditControl.cpp) ----
+    // A line is one word of the body (the page's word segmentation); a position is the
+    // control's own character position in the body, not an offset into the plain text.
+    int EMGetLineCount();
+    int EMLineFromChar(int Pos);
+    int EMLineIndex(int Line);
+    // At most Size bytes of the word in Shift_JIS, no NUL; the number of bytes.
+    int EMGetLine(int Line, std::string &Out, int Size);
+    int EMGetSel(int *Start, int *End);
+    int EMSetSel(int Start, int End);
+    int EMReplaceSel(const std::string &Text);
+    int EMExGetSel(int &CpMin, int &CpMax);
+    // The selected text in Shift_JIS; "BUSY" without a document, "ERROR" after an error.
+    std::string EMGetSelText();
+    int EMGetFirstVisibleLine() { return 0; }
+    int EMLineScroll();
+    int EMScrollCaret() { return EMLineScroll(); }
+    // Point may not be null (that raises the error the program reports).
+    int EMPosFromChar(QPoint *Point, int Pos);
+    int EMCharFromPos(const QPoint &Point);
+    // Clears the word cache and every underline.
+    void WMPaint();
+    int editClientMode() const { return FEditClientMode; }
+    // Underlined segments since the last WMPaint.
+    int highlightCount() const;
+
 protected:
     bool creationDone() const override { return machine_.state() != htmledit::psCreating; }
     bool eventFilter(QObject *Watched, QEvent *Event) override;
@@ -188,6 +214,22 @@ private:
     QSet<int> eatenKeys_;
     bool passKey_ = false;
     QString sourceCache_, sourceKey_;
+    struct EmWord {
+        int Start = 0, End = 0;
+        QString Text;
+        bool InUrl = false;
+    };
+    bool loadWords();
+    void addHighlight(int From, int To);
+    int FEditClientMode = 0;
+    bool FSkipNextHighlight = false;
+    int FLastGetLine = 0, FLastLineIndex = 0;
+    const void *FPosQueryBuffer = nullptr;
+    int FPendingHighlightStart = 2147483647;
+    QPoint FCharFromPosPoint;
+    QVector<EmWord> words_;
+    bool wordsCached_ = false;
+    QWidget *underlines_ = nullptr;
 
     TWebbrowser *browser_ = nullptr;
     htmledit::PendingMachine machine_;
