@@ -1,7 +1,7 @@
 // The editing control driven as an edit control, the way an outside checker drives it.
 #include "htmledit/TProfDHTMLEdit2.h"
 #include "platform/QtSjis.h"
-#include "support/WaitUntil.h"
+#include "support/EditorWindow.h"
 #include <QDir>
 #include <QSet>
 #include <QTest>
@@ -14,18 +14,10 @@ namespace {
 const char *kPage = "<html><head><title>c</title></head><body><p id=\"p\">Hello world and wrold, 日本語の文章です。"
                     " see http://example.com/page now <a href=\"/x\">linkword</a> end</p></body></html>";
 
-struct Editor {
-    QWidget window;
-    TProfDHTMLEdit2 *ed = nullptr;
-    explicit Editor(bool Wait = true)
+struct Editor : EditorWindow {
+    explicit Editor(bool Wait = true) : EditorWindow(QSize(700, 300), Wait)
     {
-        window.resize(700, 300);
-        ed = new TProfDHTMLEdit2(&window);
-        ed->resize(700, 300);
-        window.show();
-        if (!Wait) return;
-        EXPECT_TRUE(waitUntil([this] { return ed->DocumentReady(); }, 20000));
-        ed->SetSource(QString::fromUtf8(kPage));
+        if (Wait) ed->SetSource(QString::fromUtf8(kPage));
     }
     // The index of the first word with this text.
     int line(const char *Word)

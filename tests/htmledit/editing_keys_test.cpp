@@ -1,6 +1,7 @@
 // Keys in the editing control with a real engine, offscreen: the host's verdict comes first,
 // then the line-break and clean-up rules in the page.
 #include "htmledit/TProfDHTMLEdit2.h"
+#include "support/EditorWindow.h"
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
 #include <QApplication>
@@ -12,21 +13,7 @@
 
 namespace {
 
-struct Editor {
-    QWidget window;
-    TProfDHTMLEdit2 *ed = nullptr;
-    Editor()
-    {
-        window.resize(800, 600);
-        ed = new TProfDHTMLEdit2(&window);
-        ed->resize(800, 600);
-        ed->SourceCodeOptions = htmledit::kEditorSourceOptions;
-        ed->UseBrOnCarriageReturn = true;  // as the program's editors
-        ed->UseDivOnCarriageReturn = true;
-        window.show();
-        EXPECT_TRUE(waitUntil([this] { return ed->DocumentReady(); }, 20000));
-    }
-    QString js(const QString &Script) { return ed->evalDoc(Script).toString(); }
+struct Editor : EditorWindow {
     // Focus in the view and the caret at the end (or start) of the element with Id.
     QWidget *caretIn(const char *Id, bool AtEnd = true)
     {

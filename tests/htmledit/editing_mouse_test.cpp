@@ -2,7 +2,7 @@
 // with the left button, sizes from the engine become attributes, and the engine's own context
 // menu never shows.
 #include "htmledit/TProfDHTMLEdit2.h"
-#include "support/WaitUntil.h"
+#include "support/EditorWindow.h"
 #include <QApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -22,26 +22,12 @@ const char *kPage =
     "<img id=\"pc\" alt=\"\" style=\"width:20%;height:30px;background:#888\"> "
     "<img id=\"em\" alt=\"\" style=\"width:3em;height:30px;background:#888\"></p></body></html>";
 
-struct Editor {
-    QWidget window;
-    TProfDHTMLEdit2 *ed = nullptr;
+struct Editor : EditorWindow {
     Editor()
     {
-        window.resize(800, 600);
-        ed = new TProfDHTMLEdit2(&window);
-        ed->resize(800, 600);
-        window.show();
-        EXPECT_TRUE(waitUntil([this] { return ed->DocumentReady(); }, 20000));
+        ed->SourceCodeOptions = htmledit::kAllSourceOptions;
+        ed->UseBrOnCarriageReturn = ed->UseDivOnCarriageReturn = false;
         ed->SetSource(QString::fromUtf8(kPage));
-    }
-    QString js(const QString &Script) { return ed->evalDoc(Script).toString(); }
-    QRect rect(const char *Id)
-    {
-        const QJsonArray a = QJsonDocument::fromJson(
-            js(QStringLiteral("var r=document.getElementById('%1').getBoundingClientRect();return JSON.stringify([r.left,r.top,r.right,r.bottom]);")
-                   .arg(QLatin1String(Id)))
-                .toUtf8()).array();
-        return QRect(QPoint(int(a.at(0).toDouble()), int(a.at(1).toDouble())), QPoint(int(a.at(2).toDouble()), int(a.at(3).toDouble())));
     }
     QString attr(const char *Id, const char *Name)
     {

@@ -2,6 +2,7 @@
 #include "htmledit/PageParts.h"
 #include "htmledit/TProfDHTMLEdit2.h"
 #include "platform/QtSjis.h"
+#include "support/EditorWindow.h"
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
 #include "text/StringList.h"
@@ -32,21 +33,7 @@ const char *kTables =
     "<td id=\"c2\">c2</td><td id=\"c3\">c3</td></tr>"
     "</tbody></table><p id=\"out\">out</p><img id=\"img\" src=\"/i.png\" width=\"30\" height=\"30\"></body></html>";
 
-struct Editor {
-    QWidget window;
-    TProfDHTMLEdit2 *ed = nullptr;
-    Editor()
-    {
-        window.resize(800, 600);
-        ed = new TProfDHTMLEdit2(&window);
-        ed->resize(800, 600);
-        ed->SourceCodeOptions = htmledit::kEditorSourceOptions;
-        ed->UseBrOnCarriageReturn = true;
-        ed->UseDivOnCarriageReturn = true;
-        window.show();
-        EXPECT_TRUE(waitUntil([this] { return ed->DocumentReady(); }, 20000));
-    }
-    QString js(const QString &Script) { return ed->evalDoc(Script).toString(); }
+struct Editor : EditorWindow {
     // A range from the Start-th unit of the element A to the End-th of B (text offsets in the
     // first text node, or child indexes with a negative offset meaning "whole node").
     void select(const char *A, int Start, const char *B, int End)
