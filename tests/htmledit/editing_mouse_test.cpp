@@ -8,6 +8,7 @@
 #include <QJsonDocument>
 #include <QMenu>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -127,6 +128,12 @@ TEST(EditorMouse, RightClickShowsOnlyTheControlsMenu)
     QTest::qWait(0);
     QApplication::processEvents();
     EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+
+    // The engine's editing actions on request, shown until dismissed.
+    QTimer::singleShot(300, [] {
+        if (QWidget *w = QApplication::activePopupWidget()) w->close();
+    });
+    EXPECT_TRUE(e.ed->ShowContextMenu(p.x(), p.y()));
 
     QMenu menu;
     menu.addAction(QStringLiteral("項目"));
