@@ -146,9 +146,9 @@ int GetHTMLType(const std::string &Html, const std::string &Url, std::vector<std
 
 DownloadEngine::DownloadEngine(FetchCache::Fetcher Fetch) : fetch_(std::move(Fetch)) { BeginRun(); }
 
-void DownloadEngine::BeginRun()
+void DownloadEngine::BeginRun(bool KeepFetches)
 {
-    cache_ = std::make_unique<FetchCache>(fetch_);
+    if (!KeepFetches || !cache_) cache_ = std::make_unique<FetchCache>(fetch_);
     decoded_.clear();
     savedRel_.clear();
     sheetFiles_.clear();

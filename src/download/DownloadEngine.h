@@ -71,8 +71,9 @@ public:
 
     void SetSink(std::function<void(const ListChange &)> Sink) { sink_ = std::move(Sink); }
 
-    // A new run: a fresh fetch cache and fresh path claims.
-    void BeginRun();
+    // A new run: a fresh fetch cache and fresh path claims (the fetches kept when asked, for
+    // a run that continues what a look at the page began).
+    void BeginRun(bool KeepFetches = false);
     // Fetches made so far in this run, by URL.
     std::shared_ptr<const HttpResponse> Fetched(const std::string &Url) { return cache_->Peek(Url); }
 
@@ -133,7 +134,13 @@ public:
     // Steps 1 to 4 with the stop checks, the re-rooting of the saved style sheets and the
     // post-run lists. 0 on success, -1 when it stopped or a step failed (Message tells when
     // the window must say so).
-    int DownloadAll(const std::string &Url, const std::string &LocalName, const std::string &SaveFolder);
+    int DownloadAll(const std::string &Url, const std::string &LocalName, const std::string &SaveFolder,
+                    bool FreshRun = true);
+    // A first look at the page: 1 frameset, 2 inline frames, 0 an ordinary page, -1 when it
+    // cannot be fetched. Frames gets the frame sources, Text the page in Shift_JIS.
+    int PageKind(const std::string &Url, std::vector<std::string> &Frames, std::string &Text);
+    // The charset post-pass over saved style sheets and scripts (both options at item 1).
+    int AdjustCSSDownloadFile(const std::vector<std::string> &Files, int RemoveCSSRootItem);
     std::string Message;      // a message box text for the window, "" when none
     std::string MainPageFile; // GMainPageFile
     // Re-roots every style sheet this run saved so that each reference names the file saved

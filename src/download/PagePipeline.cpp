@@ -627,11 +627,44 @@ void DownloadEngine::TopImageCSSRemoveFirstSlash(const std::vector<std::string> 
 
 // --- the whole page ----------------------------------------------------------------------------
 
-int DownloadEngine::DownloadAll(const std::string &Url, const std::string &LocalName, const std::string &SaveFolder)
+int DownloadEngine::PageKind(const std::string &Url, std::vector<std::string> &Frames, std::string &Text)
+{
+    Frames.clear();
+    Text.clear();
+    const auto r = cache_->Get(Url);
+    if (!r->Ok || r->Status >= 400 || r->Body.empty()) return -1;
+    Text = DecodeToSjis(r->Body, r->ContentType, FetchedKind::Html).Sjis;
+    return GetHTMLType(Text, r->EffectiveUrl.empty() ? Url : r->EffectiveUrl, Frames);
+}
+
+int DownloadEngine::AdjustCSSDownloadFile(const std::vector<std::string> &Files, int RemoveCSSRootItem)
+{
+    if (Files.empty()) return -1;
+    Clear("GWorkList");
+    if (RemoveCSSRootItem != 1 || Opt.CSSJavaChangeChaCode != 1) return 0;
+    for (const std::string &F : Files) {
+        const std::string l = lower(F);
+        if (!has(l, ".css") && !has(l, ".js")) continue;
+        bool ok = false;
+        const std::string t = LoadTextFile(F, &ok);
+        if (!ok || t.empty()) continue;
+        // The steps saved these in Shift_JIS already: only the names of the charset change.
+        const std::string n = RewriteCharsetNamesToSjis(t);
+        if (n == t || saveRoot_.empty() || !IsPathBelowRoot(saveRoot_, F)) continue;
+        SaveTree &tree = Tree(saveRoot_);
+        const auto it = tree.Entries().find(F.substr(saveRoot_.size() + 1));
+        tree.Write(F, n, it == tree.Entries().end() ? std::string() : it->second);
+    }
+    finishTrees();
+    return 0;
+}
+
+int DownloadEngine::DownloadAll(const std::string &Url, const std::string &LocalName, const std::string &SaveFolder,
+                                bool FreshRun)
 {
     Message.clear();
     const bool stopAsked = Stop;
-    BeginRun();
+    BeginRun(!FreshRun);
     Stop = stopAsked;
     const std::string root = absRoot(SaveFolder);
     if (root.empty()) return -1;

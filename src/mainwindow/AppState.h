@@ -65,6 +65,7 @@ struct AppState {
     std::string GFrameSetPage, GInhibitBaseDir, GPageCharset, GBaseHref, GClipboardHtml, GCssUrlRoot,
         GLastSaveFolder, GDirectText, GDownloadLocalFile;
     std::string GDeclaredCharsetName = "Shift_JIS", GBaseHrefFolder;
+    std::string GBaseHrefNoScheme, GMainPageFile;
     bool FTraceInterrupted = false;
     // The WebGUI page's editors: the one of the selected tab and the two hidden ones.
     TProfDHTMLEdit2 *GActiveEditor = nullptr, *GTempEditor = nullptr, *GCurrentEditor = nullptr;

@@ -6,6 +6,7 @@
 #include "mainwindow/MainMenuHandlers.h"
 #include "mainwindow/NetSearchButtons.h"
 #include "mainwindow/NetSearchPage.h"
+#include "download/pages/DownloadAllPage.h"
 #include "download/pages/DownloadCssPage.h"
 #include "download/pages/DownloadRepairPage.h"
 #include "mainwindow/TargetTabs.h"
@@ -170,6 +171,7 @@ void TAMainForm::FormCreate()
     webGuiEditorTabs->CreateCurrentEditor(QString());
     new IpLookupPage(ip, TIpLookupContext{}, this);
     downloadCssPage = new DownloadCssPage(*this);
+    downloadAllPage = new DownloadAllPage(*this);
     downloadRepairPage = new DownloadRepairPage(*this);
     webGuiPage = new WebGuiPage(gui, webGuiContext(), this);
     wireWebGuiEditors();

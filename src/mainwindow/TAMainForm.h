@@ -25,6 +25,7 @@ class TWhoisCli;
 class WhoisPage;
 class WebGuiEditorTabs;
 class DownloadCssPage;
+class DownloadAllPage;
 class DownloadRepairPage;
 class WebGuiPage;
 struct WebGuiPageContext;
@@ -76,6 +77,7 @@ public:
     WhoisPage *whoisPage = nullptr;                // " ＩＰｱﾄﾞﾚｽの取得 ": whois
     WebGuiEditorTabs *webGuiEditorTabs = nullptr;  // the WebGUI page's editors
     DownloadCssPage *downloadCssPage = nullptr;    // the " CSS " tab: page parts, style sheets, scripts
+    DownloadAllPage *downloadAllPage = nullptr;    // the whole-page download and its page's handlers
     DownloadRepairPage *downloadRepairPage = nullptr; // repair tools of the download page's lower tabs
     WebGuiPage *webGuiPage = nullptr;              // " WebGUI・ｲﾝﾃﾞﾝﾄ整形 "
     WebGuiToolPages *webGuiTools = nullptr;        // its searches, style sheets, scripts and lists

@@ -66,7 +66,9 @@ DownloadCssPage::DownloadCssPage(TAMainForm &form) : QObject(&form), f_(form)
     VK_BOX(ListBoxMainBodyTab04GetwebFileListRightTab03CSSNotGetFileList)
     VK_BOX(ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile)
     VK_BOX(ListstBoxPageControlMainBodyTab04GetwebFileListListBoxObatained)
-    VK_BOX(ListBoxPageControlMainBodyTab04GetwebFileListCSS)
+    VK_BOX(ListBoxPageControlMainBodyTab04GetwebFileListCSS) VK_BOX(ListBoxTriedWebFile) VK_BOX(ListBoxWebRawWinFile)
+    VK_BOX(ListBoxWebMaskedWinFile) VK_BOX(ListBoxReplaceFileList) VK_BOX(ListBoxAbsExistFile)
+    VK_BOX(ListBoxPageControlMainTopRightTab11WebDir) VK_BOX(ListBoxRemoveSlashCSS) VK_BOX(ListBoxAdjusttedCSS)
 #undef VK_BOX
 
     engine_.SetSink([this](const ListChange &c) {
@@ -99,6 +101,7 @@ void DownloadCssPage::applyChange(const ListChange &c)
     if (QListWidget *box = listBox(c.List)) {
         switch (c.What) {
         case ListChange::Add: box->addItem(fromSjis(c.Line)); break;
+        case ListChange::AddTop: box->insertItem(0, fromSjis(c.Line)); break;
         case ListChange::Clear: box->clear(); break;
         case ListChange::Set:
             box->clear();
@@ -107,12 +110,19 @@ void DownloadCssPage::applyChange(const ListChange &c)
         }
         return;
     }
+    if (c.What == ListChange::Set && !c.Lines.empty()) {
+        const QString t = fromSjis(c.Lines.front());
+        if (c.List == "StatusbarProcessState") return StatusbarProcessState(f_, c.Lines.front());
+        if (c.List == "LabeDLCnt") return f_.dl.LabeDLCnt->setText(t);
+        if (c.List == "LabelWebFile") return f_.dl.LabelWebFile->setText(t);
+        if (c.List == "LabelLocalFile") return f_.dl.LabelLocalFile->setText(t);
+    }
     // The shared lists of the window follow the engine's.
     for (size_t i = 0; i < kSharedLists.size(); ++i) {
         if (c.List != kSharedLists[i].name) continue;
         StringList &l = f_.state().list(static_cast<SharedList>(i));
         if (c.What != ListChange::Add) l.clear();
-        if (c.What == ListChange::Add) l.add(c.Line);
+        if (c.What == ListChange::Add || c.What == ListChange::AddTop) l.add(c.Line);
         for (const std::string &s : c.Lines) l.add(s);
         return;
     }
@@ -216,7 +226,7 @@ void DownloadCssPage::btnHTMLPageSaveFolderClick()
     AppState &st = f_.state();
     std::string startAt = sj(dl.BtnEditHTMLPageSaveFolder->text());
     if (startAt.empty()) startAt = st.GLastSaveFolder;
-    std::string F = SelectFolder(QString::fromUtf8(kSelectFolderCaption), startAt);
+    std::string F = pickFolder ? pickFolder(startAt) : SelectFolder(QString::fromUtf8(kSelectFolderCaption), startAt);
     if (F.empty()) return;
     if (F.back() != '/') F += '/';
     for (TBtnEdit *box : {dl.BtnEditHTMLPageSaveFolder, dl.BtnEditCSSSaveFolder, dl.BtnEditDownloadDirectFolder,
@@ -224,6 +234,7 @@ void DownloadCssPage::btnHTMLPageSaveFolderClick()
         box->setText(fromSjis(F));
     st.GLastSaveFolder = F;
     SaveIniSettingsReported(f_, st.GSettingsFile);
+    if (onFolderChosen) onFolderChosen();
 }
 
 void DownloadCssPage::btnDownloadStopClick()

@@ -32,6 +32,13 @@ public:
     bool CheckSaveFolderExists(const std::string &Url, const std::string &Folder, int Spare, int Id);
 
     bool running() const { return worker_.joinable(); }
+    // One run at a time on a worker thread; done gets its result on the window's thread.
+    void start(std::function<int(DownloadEngine &)> work, std::function<void(int)> done);
+    // The options of the page's controls into the engine.
+    void readOptions();
+    // The picker the folder choice opens (replaceable in tests), and what follows a choice.
+    std::function<std::string(const std::string &StartFolder)> pickFolder;
+    std::function<void()> onFolderChosen;
     DownloadEngine &engine() { return engine_; }
 
 signals:
@@ -41,12 +48,14 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
-    void start(std::function<int(DownloadEngine &)> work, std::function<void(int)> done);
     void setStartButtons(bool enabled);
     void applyChange(const ListChange &c);
     QListWidget *listBox(const std::string &name) const;
+public:
+    // The images of the main pane, only while it shows Url loaded to the end.
     std::vector<std::string> browserImages(const std::string &Url);
-    void readOptions();
+
+private:
     void syncPageList();
 
     TAMainForm &f_;

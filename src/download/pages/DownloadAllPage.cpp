@@ -1,0 +1,634 @@
+#include "download/pages/DownloadAllPage.h"
+#include "download/DownloadEngine.h"
+#include "download/pages/DownloadCssPage.h"
+#include "mainwindow/FormHelpers.h"
+#include "mainwindow/LinkRouting.h"
+#include "mainwindow/TAMainForm.h"
+#include "platform/QtSjis.h"
+#include "text/FileUtils.h"
+#include "text/JCode.h"
+#include "text/Parsers.h"
+#include "text/PathGuard.h"
+#include "text/StrUtils.h"
+#include "text/UrlMap.h"
+#include "text/WebFetch.h"
+#include "webgui/WebGuiPage.h"
+#include <QApplication>
+#include <QClipboard>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QMessageBox>
+
+namespace {
+
+const char *kBadUrlMsg = "URLが指定されていないか、正しくありません（ 「 http://・・」となっていません）";
+const char *kNoFolderMsg = "「保存」ﾌｫﾙﾀﾞｰが指定されていません";
+
+std::string sj(const QString &s) { return toSjis(s); }
+std::string J(const char *utf8) { return Utf8ToAnsi(utf8); }
+
+std::string lowerAscii(std::string s)
+{
+    for (char &c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return s;
+}
+
+// The extension of a name: from its last "." after the last "\", "/" or ":", "" when none.
+std::string extOf(const std::string &name)
+{
+    const std::size_t sep = name.find_last_of("\\/:");
+    const std::size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (sep != std::string::npos && dot < sep)) return {};
+    return name.substr(dot);
+}
+
+std::string fileNameOf(const std::string &path)
+{
+    const std::size_t s = path.find_last_of("\\/");
+    return s == std::string::npos ? path : path.substr(s + 1);
+}
+
+// A wrapped address ("http://a/?u=http://b/x") is the inner one, found beyond position From.
+std::string unwrapUrl(const std::string &Url, std::size_t After, std::size_t MinPos)
+{
+    const std::size_t p = Url.find("http://", After);
+    return p != std::string::npos && p + 1 > MinPos ? Url.substr(p) : Url;
+}
+
+} // namespace
+
+DownloadAllDialogs DownloadAllDialogs::system()
+{
+    DownloadAllDialogs d;
+    d.ask = [](QWidget *parent, const QString &text, bool withCancel) {
+        auto buttons = QMessageBox::Yes | QMessageBox::No;
+        if (withCancel) buttons |= QMessageBox::Cancel;
+        return int(QMessageBox::question(parent, QApplication::applicationName(), text, buttons));
+    };
+    d.saveHtml = [](QWidget *parent, const std::string &folder, const std::string &name) {
+        const QString start = QDir(fromSjis(folder)).filePath(fromSjis(name));
+        const QString chosen = QFileDialog::getSaveFileName(
+            parent, QString(), start, QStringLiteral("HTMLﾌｧｲﾙ (*.html *.htm);;すべてのﾌｧｲﾙ (*)"));
+        if (chosen.isEmpty()) return std::string();
+        const std::string s = toSjis(chosen);
+        return fromSjis(s) == chosen ? s : std::string();
+    };
+    return d;
+}
+
+DownloadAllPage::DownloadAllPage(TAMainForm &form) : QObject(&form), f_(form), css_(*form.downloadCssPage)
+{
+    auto &dl = f_.dl;
+    layoutPage();
+    connect(dl.btnDownloadAll, &QPushButton::clicked, this, [this] { btnDownloadAllClick(); });
+    connect(dl.btnHTMLPageSaveFolder, &QPushButton::clicked, this, [this] { css_.btnHTMLPageSaveFolderClick(); });
+    connect(dl.btnSaveFolderClear, &QPushButton::clicked, this, [this] { btnSaveFolderClearClick(); });
+    connect(dl.BtnEditLocalFilenameClar, &QPushButton::clicked, this, [this] { BtnEditLocalFilenameClarClick(); });
+    connect(dl.btnPageHTMLDownload, &QPushButton::clicked, this, [this] { btnPageHTMLDownloadClick(); });
+    connect(dl.btnDownAllPaste, &QPushButton::clicked, this, [this] { btnDownAllPasteClick(); });
+    connect(dl.btnDownAllCOPY, &QPushButton::clicked, this, [this] { btnDownAllCOPYClick(); });
+    connect(dl.ListBoxFrameSet, &QListWidget::itemClicked, this, [this] { ListBoxFrameSetClick(); });
+    connect(dl.BtnEditHTMLPageSaveFolder, &QLineEdit::returnPressed, this, [this] { btnDownloadAllClick(); });
+    connect(dl.BtnEditLocalFilename, &QLineEdit::returnPressed, this, [this] { BtnEditLocalFilenameKeyDown(); });
+    css_.onFolderChosen = [this] {
+        if (f_.dl.CheckBoxGoImmediate->isChecked()) btnDownloadAllClick();
+    };
+}
+
+bool DownloadAllPage::eventFilter(QObject *watched, QEvent *event) { return QObject::eventFilter(watched, event); }
+
+void DownloadAllPage::layoutPage()
+{
+    auto &dl = f_.dl;
+    auto &g = f_.gui;
+    dl.CheckBoxDoNotEmptyFolder->setText(QStringLiteral(" ﾌｫﾙﾀﾞｰを「 空 」にしない"));
+    dl.CheckBoxHtm->setText(QStringLiteral("htmlﾌｧｲﾙの拡張子をMSの” ．ｈｔｍ ”とする"));
+    dl.CheckBoxSaveLocalFile->setText(QStringLiteral("保存する"));
+    dl.CheckBoxDontChangePage->setText(QStringLiteral(" ﾄｯﾌﾟ・ﾊﾟﾈﾙの「 高さ 」と「 ﾍﾟｰｼ 」ﾞを変更しない "));
+    dl.CheckBoxOpenIE->setText(QStringLiteral("IEで表示する"));
+    dl.CheckBoxOpenIEWithWeb->setText(QStringLiteral("WebもIEで表示する"));
+    dl.CheckBoxGoImmediate->setText(QStringLiteral("ﾌｫﾙﾀﾞｰ設定後、実行する"));
+    auto radio = [](TRadioGroup *r, const QString &title, const QStringList &items) {
+        if (r->itemCount() == 0) r->setItems(items);
+        if (r->title().isEmpty()) r->setTitle(title);
+        if (r->itemIndex() < 0) r->setItemIndex(0);
+    };
+    radio(g.RadioGroupHTMLNodePosition, QStringLiteral(" HTMLﾛｰｶﾙ・ﾌｧｲﾙのﾌｫﾙﾀﾞｰの位置  "),
+          {QStringLiteral("何もしない"), QStringLiteral("絶対ﾊﾟｽ「 例：　d：/download/・・/・・/ 」に置換する"),
+           QStringLiteral("ＵＲＬのﾙｰﾄからのﾃﾞｨﾚｸﾄﾘと同じ位置のﾌｫﾙﾀﾞｰとする")});
+    radio(dl.RadioGroupRemoveLinkCSSRoot, QStringLiteral(" HTMLｿｰｽ内の 「 <link href=\"/・・\" 」 の” / ” の処理 "),
+          {QStringLiteral("除去する"), QStringLiteral("何もしない"), QStringLiteral("．．／・・・"),
+           QStringLiteral("絶対ﾊﾟｽ「 例：　d：/download/・・/・・/ 」に置換する")});
+    radio(dl.RadioGroupRomoveHTMLSrcRoot, QStringLiteral(" HTMLｿｰｽ内の 「 <img/script  src=\"/・・\" 」 の”/” の処理 "),
+          {QStringLiteral("除く"), QStringLiteral("何もしない（ 残す ）")});
+    radio(dl.RadioGroupRemoveHrefRoot, QStringLiteral(" HTMLの「 <a href=\"/・・\"の”/” 」  "),
+          {QStringLiteral("除く"), QStringLiteral("何もしない（ 残す ）")});
+    radio(dl.RadioGroupRemoveUrlRelative, QStringLiteral(" HTMLｿｰｽ内の「 ．．/ 」"),
+          {QStringLiteral("除く"), QStringLiteral("何もしない（ 残す ）")});
+    radio(dl.RadioGroupWebHreffRoot, QStringLiteral("  HTMLｿｰｽ内の 「 <a href=\"・・\"　>  "),
+          {QStringLiteral("除く"), QStringLiteral("「 ＠@ 」に置き換える"), QStringLiteral("何もしない")});
+    radio(g.RadioGroupEmptyElement, QStringLiteral(" 「 <img src=” ” （ 空 ） 」の場合の処理 "),
+          {QStringLiteral("何もしない"), QStringLiteral("「 ■■■ 」を挿入する")});
+    radio(dl.RadioGroupCSSJavaChangeChaCode, QStringLiteral(" Javascriptﾌｧｲﾙ( *.js )の文字ｺｰﾄﾞの処理  "),
+          {QStringLiteral("何もしない"), QStringLiteral("Shift_JISに変換する")});
+    radio(dl.RadioGroupIEOpenWithTargetUrl, QStringLiteral(" ﾀｰｹﾞｯﾄのWebﾍﾟｰｼﾞ  "),
+          {QStringLiteral("何もしない"), QStringLiteral("元のWebもＩＥで閲覧する")});
+
+    // The road a user walks, gathered on top of the page: the URL, the names, the folder,
+    // the options of a run and its buttons.
+    QWidget *page = dl.BtnEditHTMLPageSaveFolder->parentWidget();
+    auto *box = qobject_cast<QBoxLayout *>(page ? page->layout() : nullptr);
+    if (!box) return;
+    auto *panel = new QWidget(page);
+    panel->setObjectName(QStringLiteral("PanelDownloadAllTop"));
+    auto *grid = new QGridLayout(panel);
+    grid->setContentsMargins(2, 2, 2, 2);
+    auto row = [&](int r, QWidget *label, std::initializer_list<QWidget *> ws) {
+        grid->addWidget(label, r, 0);
+        auto *h = new QHBoxLayout;
+        for (QWidget *w : ws) h->addWidget(w, qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w) ? 1 : 0);
+        grid->addLayout(h, r, 1);
+    };
+    dl.ComboBoxUrl->setEditable(true);
+    dl.ComboBoxUrl->setMinimumWidth(520);
+    row(0, dl.LabelDownloadAllUrl, {dl.ComboBoxUrl, dl.btnDownAllPaste, dl.btnDownAllCOPY});
+    row(1, dl.LabelDownloadAllLocalName, {dl.BtnEditLocalFilename, dl.BtnEditLocalFilenameClar, dl.LabelDownloadAllBaseDir,
+                                          dl.EditBaseWebDir, dl.EditDownloadDomain});
+    row(2, dl.LabelDownloadAllSaveFolder, {dl.BtnEditHTMLPageSaveFolder, dl.btnHTMLPageSaveFolder, dl.btnSaveFolderClear,
+                                           dl.CheckBoxGoImmediate});
+    auto *checks = new QHBoxLayout;
+    for (QWidget *w : {static_cast<QWidget *>(dl.CheckBoxDoNotEmptyFolder), static_cast<QWidget *>(dl.CheckBoxInhibitBaseDir),
+                       static_cast<QWidget *>(dl.CheckBoxHTMTFromClipboard), static_cast<QWidget *>(dl.CheckBoxSaveLocalFile)})
+        checks->addWidget(w);
+    checks->addStretch();
+    grid->addLayout(checks, 3, 1);
+    auto *checks2 = new QHBoxLayout;
+    for (QWidget *w : {static_cast<QWidget *>(dl.CheckBoxIfameHTML), static_cast<QWidget *>(dl.CheckBoxHtm),
+                       static_cast<QWidget *>(dl.CheckBoxDontChangePage), static_cast<QWidget *>(dl.CheckBoxDontDownload)})
+        checks2->addWidget(w);
+    checks2->addStretch();
+    grid->addLayout(checks2, 4, 1);
+    auto *buttons = new QHBoxLayout;
+    for (QWidget *w : {static_cast<QWidget *>(dl.btnDownloadAll), static_cast<QWidget *>(dl.btnDownloadStop),
+                       static_cast<QWidget *>(dl.btnPageHTMLDownload)})
+        buttons->addWidget(w);
+    buttons->addStretch();
+    grid->addLayout(buttons, 5, 1);
+    grid->addWidget(dl.LabelDownloadedFile, 6, 1);
+    grid->addWidget(dl.LabelWebPage, 7, 1);
+    dl.ListBoxFrameSet->setMaximumHeight(80);
+    grid->addWidget(dl.ListBoxFrameSet, 8, 1);
+    grid->setColumnStretch(1, 1);
+    box->insertWidget(0, panel);
+    dl.btnDownloadStop->setText(QStringLiteral(" ﾀﾞｳﾝﾛｰﾄﾞ中止 "));
+}
+
+std::string DownloadAllPage::saveFolder() const { return sj(f_.dl.BtnEditHTMLPageSaveFolder->text()); }
+
+void DownloadAllPage::readPipelineOptions()
+{
+    auto &dl = f_.dl;
+    AppState &st = f_.state();
+    css_.readOptions();
+    DownloadOptions &o = css_.engine().Opt;
+    o.InhibitBaseDir = dl.CheckBoxInhibitBaseDir->isChecked();
+    o.InhibitBaseDirPath = st.GInhibitBaseDir;
+    o.PageUrlText = sj(dl.ComboBoxUrl->currentText());
+    o.SaveFolderBox = saveFolder();
+    o.BaseWebDir = sj(dl.EditBaseWebDir->text());
+    o.HTMLNodePosition = std::max(0, f_.gui.RadioGroupHTMLNodePosition->itemIndex());
+    o.RemoveLinkCSSRoot = std::max(0, dl.RadioGroupRemoveLinkCSSRoot->itemIndex());
+    o.RomoveHTMLSrcRoot = std::max(0, dl.RadioGroupRomoveHTMLSrcRoot->itemIndex());
+    o.RemoveHrefRoot = std::max(0, dl.RadioGroupRemoveHrefRoot->itemIndex());
+    o.RemoveUrlRelative = std::max(0, dl.RadioGroupRemoveUrlRelative->itemIndex());
+    o.WebHreffRoot = std::max(0, dl.RadioGroupWebHreffRoot->itemIndex());
+    o.EmptyElement = std::max(0, f_.gui.RadioGroupEmptyElement->itemIndex());
+    o.CSSJavaChangeChaCode = std::max(0, dl.RadioGroupCSSJavaChangeChaCode->itemIndex());
+    o.MadeFromTail = st.GMadeFromTail.empty() ? o.MadeFromTail : st.GMadeFromTail;
+    o.DoNotEmptyFolder = dl.CheckBoxDoNotEmptyFolder->isChecked();
+    o.SaveLocalFile = dl.CheckBoxSaveLocalFile->isChecked();
+    o.FrameSelected = st.GFrameSelected;
+    o.BaseHref = st.GBaseHref;
+    o.BaseHrefFolder = st.GBaseHrefFolder;
+    o.WebRoot = st.GWebRoot;
+}
+
+void DownloadAllPage::btnDownloadAllClick()
+{
+    auto &dl = f_.dl;
+    AppState &st = f_.state();
+    if (busy_ || css_.running()) return;
+    st.GFrameSelected = false;
+    dl.btnDownloadStop->setEnabled(true);
+    st.GGlobalFile.clear();
+    dl.ListBoxFrameSet->clear();
+    const QString text = dl.ComboBoxUrl->currentText();
+    if (!text.isEmpty()) dl.ComboBoxUrl->addItem(text);
+    std::string url = sj(text);
+    if (lowerAscii(url).find(".pdf") != std::string::npos) return;
+    if (dl.CheckBoxInhibitBaseDir->isChecked()) {
+        st.GInhibitBaseDir = UrlToLocalSubFolder(url);
+        dl.RadioGroupRemoveUrlRelative->setItemIndex(1);
+    } else {
+        st.GInhibitBaseDir.clear();
+        dl.RadioGroupRemoveUrlRelative->setItemIndex(0);
+    }
+    f_.StatusBar1->setPanelText(2, QStringLiteral(" 【 ") + QDir::currentPath() + QStringLiteral(" 】"));
+    if (url.size() < 7) return;
+    const char last = url.back();
+    if (last != '/' && last != 'l' && last != 'm' && last != 'p') {
+        const int a = dialogs.ask(&f_,
+                                  QStringLiteral("拡張子が「 .html/.htm/.php 」となっていません。末尾に「 ／ 」を付加しますか"),
+                                  true);
+        if (a == QMessageBox::Cancel) return;
+        if (a == QMessageBox::Yes) {
+            url += "/index.html";
+            dl.ComboBoxUrl->setEditText(fromSjis(url));
+            dl.BtnEditLocalFilename->setText(QStringLiteral("index.html"));
+        } else if (dl.BtnEditLocalFilename->text().isEmpty()) {
+            dl.BtnEditLocalFilename->setText(QStringLiteral("index.html"));
+        }
+        SetMainBaseDir(f_, url);
+    }
+    std::string name = sj(dl.BtnEditLocalFilename->text());
+    if (const std::size_t g = name.find("gif3"); g != std::string::npos) name.erase(g, 4);
+    const std::string e = lowerAscii(extOf(name));
+    if (e == ".asp" || e == ".cgi" || e.empty()) name = ChangeFileExtension(name, ".html");
+    dl.BtnEditLocalFilename->setText(fromSjis(name));
+    SetMainBaseDir(f_, url);
+    DownloadAllHTMLFile();
+}
+
+void DownloadAllPage::DownloadAllHTMLFile()
+{
+    auto &dl = f_.dl;
+    AppState &st = f_.state();
+    if (dl.CheckBoxHTMTFromClipboard->isChecked()) {
+        st.GClipboardHtml = sj(QGuiApplication::clipboard()->text());
+    }
+    std::string url = unwrapUrl(sj(dl.ComboBoxUrl->currentText()), 5, 10);
+    if (!IsHttpUrl(url)) {
+        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        return;
+    }
+    std::string W = fileNameOf(UrlToLocalFileName(url));
+    if (W.empty()) W = "index.html";
+    if (!st.GFrameSelected) {
+        const std::string e = lowerAscii(extOf(W));
+        if (e == ".php" || e == ".cgi" || e == ".asp" || e == ".jsp" || e == ".gif3") W = ChangeFileExtension(W, ".html");
+    }
+    std::string name = sj(dl.BtnEditLocalFilename->text());
+    if (name.empty()) name = "index.html";
+    if (name != W) {
+        const int a = dialogs.ask(&f_,
+                                  QStringLiteral("「 Urlの”Webﾌｧｲﾙ名 ” 」と、設定されている「 ﾛｰｶﾙ・ﾌｧｲﾙ名」とが一致しません。"
+                                                 "「Urlの”Webﾌｧｲﾙ名 ” 」を優先しますか？"),
+                                  true);
+        if (a == QMessageBox::Cancel) return;
+        if (a == QMessageBox::Yes) {
+            name = W;
+        } else {
+            if (name == ".html") name = "index.html";
+            if (!fileNameOf(UrlToLocalFileName(W)).empty()) {
+                const std::string folder = saveFolder();
+                const bool there = !folder.empty() && QFileInfo(fromSjis(folder)).isDir();
+                const std::string chosen = dialogs.saveHtml(&f_, there ? folder : std::string(), name);
+                if (chosen.empty()) return;
+                const std::size_t s = chosen.find_last_of("/\\");
+                name = chosen.substr(s + 1);
+                const std::string folderOfChosen = chosen.substr(0, s + 1);
+                dl.BtnEditHTMLPageSaveFolder->setText(fromSjis(folderOfChosen));
+                dl.BtnEditWebSaveLocalFileFolder->setText(fromSjis(folderOfChosen));
+            }
+            if (name.empty()) name = "index.html";
+        }
+    }
+    if (lowerAscii(extOf(name)) == ".gif3") name = ChangeFileExtension(name, "");
+    if (dl.CheckBoxIfameHTML->isChecked()) name = ChangeFileExtension(name, ".html");
+    dl.BtnEditLocalFilename->setText(fromSjis(name));
+    if (saveFolder().empty()) css_.btnHTMLPageSaveFolderClick();
+    // The folder choice may have started a run of its own.
+    if (busy_ || css_.running()) return;
+    const std::string folder = saveFolder();
+    if (folder.empty()) {
+        ShowMessageBox(&f_, QString::fromUtf8(kNoFolderMsg));
+        return;
+    }
+    dl.BtnEditWebSaveLocalFileFolder->setText(fromSjis(folder));
+    if (!QFileInfo(fromSjis(folder)).isDir()) {
+        ShowMessageBox(&f_, QString::fromUtf8(kNoFolderMsg));
+        return;
+    }
+    if (!css_.CheckSaveFolderExists(url, folder, 106, 106)) return;
+    f_.ListBoxAllClear();
+    f_.StringListAllClear();
+    if (f_.webGuiPage) {
+        f_.webGuiPage->CloseTab(1); // never a question during a download: a modified tab is kept
+        f_.webGuiPage->GUIAllClear();
+    }
+
+    // A first look at the page, off the window's thread: its kind and its frames.
+    busy_ = true;
+    dl.btnDownloadAll->setEnabled(false);
+    const bool clip = dl.CheckBoxHTMTFromClipboard->isChecked();
+    auto frames = std::make_shared<std::vector<std::string>>();
+    auto text = std::make_shared<std::string>();
+    css_.start(
+        [url, clip, frames, text](DownloadEngine &e) {
+            e.BeginRun();
+            const int k = e.PageKind(url, *frames, *text);
+            return clip ? 0 : k;
+        },
+        [this, url, frames, text, clip](int kind) {
+            auto &dl = f_.dl;
+            AppState &st = f_.state();
+            busy_ = false;
+            if (kind < 0) {
+                dl.LabelDownloadedFile->setText(fromSjis(J("〔 ") + url + J(" 〕 -> 【 ●●● 】")));
+                dl.btnDownloadAll->setEnabled(true);
+                lastResult_ = -1;
+                emit downloadFinished(-1);
+                return;
+            }
+            if (kind == 1 && !clip) {
+                // A frameset: the frames are listed, each downloaded by a click.
+                const std::string folder = saveFolder();
+                std::string name = Trim(sj(dl.BtnEditLocalFilename->text()));
+                if (name.empty()) name = fileNameOf(UrlToRelativeLocalPath(url));
+                if (name.empty()) name = "index.html";
+                std::string P = folder + name;
+                if (fileNameOf(P).empty()) P = ChangeFileExtension(P, ".html");
+                std::string t = ReplaceAllIgnoreCase(*text, ".php", ".html");
+                DownloadEngine &e = css_.engine();
+                SaveTree &tree = e.Tree(folder);
+                const std::string abs = ConfinePathToRoot(tree.root(), P);
+                if (abs.empty() || !tree.Write(abs, t, url).ok()) {
+                    dl.LabelDownloadedFile->setText(fromSjis(J("〔 ") + url + J(" 〕 -> 【 ●●● 】")));
+                    dl.btnDownloadAll->setEnabled(true);
+                    emit downloadFinished(-1);
+                    return;
+                }
+                tree.SaveManifest();
+                dl.LabelDownloadedFile->setText(fromSjis(J("〔 ") + url + J(" 〕 -> 【 ") + P + J(" 】")));
+                st.GGlobalFile = P;
+                dl.ListBoxFrameSet->clear();
+                listFrames(url, *frames);
+                dl.CheckBoxDoNotEmptyFolder->setChecked(true);
+                st.GFrameSetPage = P;
+                AppTitleCaption(f_, P, 0);
+                f_.StatusBar1->setPanelText(4, QStringLiteral(" [ ") + fromSjis(P) + QStringLiteral(" ]"));
+                dl.btnDownloadAll->setEnabled(true);
+                ShowMessageBox(&f_, QStringLiteral("Framesetﾌｧｲﾙです。各HTMLを個別にﾀﾞｳﾝﾛｰﾄﾞしてください"));
+                lastResult_ = 0;
+                emit downloadFinished(0);
+                return;
+            }
+            if (kind == 2 && !clip) {
+                listFrames(url, *frames);
+                dl.LabelDownloadedFile->setText(QStringLiteral(
+                    "frameset/iframeが見つかりました。後からframeset内のhtml/iframeで指定されたhtmlを個別にﾀﾞｳﾝﾛｰﾄﾞしてください"));
+                dl.CheckBoxDoNotEmptyFolder->setChecked(true);
+            }
+            st.GBaseHref.clear();
+            mainPath(url);
+        });
+}
+
+void DownloadAllPage::listFrames(const std::string &Url, const std::vector<std::string> &Frames)
+{
+    auto &dl = f_.dl;
+    for (const std::string &fr : Frames) dl.ListBoxFrameSet->addItem(fromSjis(unwrapUrl(fr, 10, 15)));
+    dl.ComboBoxUrl->addItem(fromSjis(Url));
+    dl.ComboBoxURLDirect->clear();
+    for (const std::string &fr : Frames) dl.ComboBoxURLDirect->addItem(fromSjis(fr));
+    dl.ComboBoxURLDirect->addItem(fromSjis(Url));
+}
+
+void DownloadAllPage::mainPath(const std::string &Url)
+{
+    auto &dl = f_.dl;
+    AppState &st = f_.state();
+    DownloadEngine &e = css_.engine();
+    dl.btnDownloadAll->setEnabled(false);
+    std::string name = sj(dl.BtnEditLocalFilename->text());
+    if (extOf(name).empty()) name += ".html";
+    if (dl.CheckBoxHtm->isChecked()) name = ChangeFileExtension(name, ".htm");
+    dl.BtnEditLocalFilename->setText(fromSjis(name));
+    st.GBaseHrefFolder.clear();
+    std::string B;
+    if (const auto r = e.Fetched(Url); r && r->Ok) B = GetBaseHref(DecodeToSjis(r->Body, r->ContentType, FetchedKind::Html).Sjis);
+    if (B == "/")
+        st.GBaseHrefNoScheme.clear();
+    else if (!B.empty() && B.back() == '/')
+        st.GBaseHrefNoScheme = ReplaceFirst(B, "http://", "");
+    const int H = PosAfterHost(Url);
+    if (H == 0) {
+        dl.EditDownloadDomain->setText(fromSjis(Url));
+        dl.btnDownloadAll->setEnabled(true);
+        return;
+    }
+    st.GWebRoot = Url.substr(0, static_cast<std::size_t>(H));
+    st.GBaseHref = B;
+    if (!B.empty()) {
+        st.GBaseHrefFolder = ReplaceAll(ReplaceFirst(B, st.GWebRoot, ""), "/", "\\");
+        f_.StatusBar1->setPanelText(1, QStringLiteral(" base【 ") + fromSjis(B) + QStringLiteral(" 】"));
+    } else {
+        f_.StatusBar1->setPanelText(1, QString());
+    }
+    dl.EditDownloadDomain->setText(fromSjis(Url.substr(0, static_cast<std::size_t>(H - 1))));
+    readPipelineOptions();
+    e.Opt.BrowserImages = css_.browserImages(Url);
+    const std::string folder = saveFolder();
+    busy_ = true;
+    if (!dl.CheckBoxDontChangePage->isChecked())
+        f_.frame.PageControlMainBody->setCurrentWidget(f_.frame.PageControlMainBodyTab02PageInnerFile);
+    css_.start([Url, name, folder](DownloadEngine &e) { return e.DownloadAll(Url, name, folder, false); },
+               [this, Url](int r) { afterRun(r, Url); });
+    dl.btnDownloadAll->setEnabled(false);
+}
+
+void DownloadAllPage::afterRun(int r, const std::string &Url)
+{
+    auto &dl = f_.dl;
+    AppState &st = f_.state();
+    DownloadEngine &e = css_.engine();
+    busy_ = false;
+    lastResult_ = r;
+    dl.LabelTopCSSInfo->setText(fromSjis(e.InfoLabel));
+    if (r < 0) {
+        if (!e.Message.empty()) ShowMessageBox(&f_, fromSjis(e.Message));
+        if (!e.InfoLabel.empty()) dl.LabelDownloadedFile->setText(fromSjis(e.InfoLabel));
+        dl.btnDownloadStop->setEnabled(true);
+    } else {
+        const std::string folder = saveFolder();
+        st.GGlobalFile = e.GlobalFile;
+        if (!st.GFrameSelected) st.GMainPageFile = e.GlobalFile;
+        st.GDownloadLocalFile = folder + sj(dl.BtnEditLocalFilename->text());
+        st.GPageCharset = e.PageCharset;
+        f_.StatusBar1->setPanelText(0, QStringLiteral(" 【 ") + fromSjis(e.PageCharset) + QStringLiteral(" 】"));
+        std::vector<std::string> cssFiles;
+        for (int i = 0; i < dl.ListBoxDownloadedCSSFile->count(); ++i)
+            cssFiles.push_back(sj(dl.ListBoxDownloadedCSSFile->item(i)->text()));
+        e.AdjustCSSDownloadFile(cssFiles, std::max(0, dl.RadioGroupRemoveCSSRoot->itemIndex()));
+        dl.RichEditpageHTML->setText(e.PageHtml);
+        dl.LabelDownloadedFile->setText(fromSjis(J("〔 ") + Url + J(" 〕 -> 【 ") + e.GlobalFile + J(" 】")));
+        st.GLastSaveFolder = folder;
+        if (dl.CheckBoxOpenIEWithWeb->isChecked()) OpenUrlInBrowser(sj(dl.ComboBoxUrl->currentText()));
+        if (dl.CheckBoxOpenIE->isChecked()) OpenUrlInBrowser(st.GGlobalFile);
+        if (dl.RadioGroupIEOpenWithTargetUrl->itemIndex() == 1) OpenUrlInBrowser(Url);
+        AppTitleCaption(f_, st.GGlobalFile, 0);
+        f_.StatusBar1->setPanelText(3, QStringLiteral(" 【 ") + fromSjis(Url) + QStringLiteral(" 】"));
+        const QString plain = fromSjis(RemoveGoogleUrl(Url));
+        dl.ComboBoxDirectUrl->setEditText(plain);
+        f_.gui.ComboBoxGUIEditorURL->setEditText(plain);
+        dl.BtnEditDownloadLocalFile->setText(fromSjis(st.GGlobalFile));
+        dl.btnDownloadStop->setEnabled(true);
+    }
+    // What the click handler does once the driver is back.
+    if (!dl.CheckBoxDontChangePage->isChecked() && dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile->count() > 0)
+        f_.frame.PageControlMainBody->setCurrentWidget(f_.frame.PageControlMainBodyTab09CantObtained);
+    if (st.GBaseHref.empty()) {
+        f_.StatusBar1->setPanelText(1, QString());
+        f_.StatusBar1->setPanelText(2, QString());
+    }
+    dl.CheckBoxHTMTFromClipboard->setChecked(false);
+    dl.btnDownloadAll->setEnabled(true);
+    emit downloadFinished(r);
+}
+
+void DownloadAllPage::btnPageHTMLDownloadClick()
+{
+    auto &dl = f_.dl;
+    AppState &st = f_.state();
+    if (busy_ || css_.running()) return;
+    const std::string url = sj(dl.ComboBoxUrl->currentText());
+    if (!IsHttpUrl(url)) {
+        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        return;
+    }
+    std::string folder = saveFolder();
+    if (folder.empty()) {
+        const std::string chosen = dialogs.saveHtml(&f_, std::string(), "dummy.html");
+        if (chosen.empty()) return;
+        folder = chosen.substr(0, chosen.find_last_of("/\\") + 1); // this run only
+    } else if (!css_.CheckSaveFolderExists(url, folder, 105, 105)) {
+        return;
+    }
+    if (dl.BtnEditLocalFilename->text().isEmpty()) {
+        const std::string chosen = dialogs.saveHtml(&f_, folder, "dummy.html");
+        if (chosen.empty()) return;
+        dl.BtnEditLocalFilename->setText(fromSjis(fileNameOf(chosen)));
+    }
+    const std::string name = sj(dl.BtnEditLocalFilename->text());
+    readPipelineOptions();
+    css_.engine().Opt.SaveFolderBox = folder;
+    const int flag = dl.CheckBoxSaveLocalFile->isChecked() ? 1 : 0;
+    dl.btnPageHTMLDownload->setEnabled(false);
+    busy_ = true;
+    css_.start(
+        [url, name, folder, flag](DownloadEngine &e) {
+            e.BeginRun();
+            const int r = e.MainTopPageHTMLdownload(url, name, folder, flag);
+            return r;
+        },
+        [this, name](int r) {
+            auto &dl = f_.dl;
+            AppState &st = f_.state();
+            DownloadEngine &e = css_.engine();
+            busy_ = false;
+            lastResult_ = r;
+            // Whatever the result, the button comes back.
+            dl.btnPageHTMLDownload->setEnabled(true);
+            dl.LabelWebPage->setText(fromSjis(e.InfoLabel));
+            if (r >= 0) {
+                dl.RichEditpageHTML->setText(e.PageHtml);
+                st.GGlobalFile = e.GlobalFile;
+                if (dl.CheckBoxOpenIE->isChecked()) OpenUrlInBrowser(st.GGlobalFile);
+                dl.CheckBoxInhibitBaseDir->setChecked(false);
+            }
+            emit downloadFinished(r);
+        });
+}
+
+void DownloadAllPage::ListBoxFrameSetClick()
+{
+    auto &dl = f_.dl;
+    AppState &st = f_.state();
+    if (busy_ || css_.running()) return;
+    const QString K = dl.ComboBoxUrl->currentText();
+    std::string S = ListBoxSelected(dl.ListBoxFrameSet);
+    if (!S.empty()) {
+        S = ReplaceAll(unwrapUrl(S, 10, 15), "/./", "/");
+        if (!IsHttpUrl(S)) {
+            ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+            return;
+        }
+        dl.BtnEditLocalFilename->clear();
+        dl.ComboBoxURLDirect->setEditText(fromSjis(S));
+        std::string folder = saveFolder();
+        if (folder.empty()) {
+            ShowMessageBox(&f_, QString::fromUtf8(kNoFolderMsg));
+            return;
+        }
+        if (!QFileInfo(fromSjis(folder)).isDir()) {
+            ShowMessageBox(&f_, QStringLiteral("ﾌｫﾙﾀﾞｰが存在しません"));
+            return;
+        }
+        dl.ComboBoxUrl->setEditText(fromSjis(S));
+        QGuiApplication::clipboard()->setText(fromSjis(S));
+        folder = ReplaceAll(ReplaceAll(folder, "\\\\\\", "\\"), "\\\\", "\\");
+        std::string N = fileNameOf(UrlToLocalFileName(S));
+        if (!extOf(N).empty()) N = ChangeFileExtension(N, ".html");
+        std::string LF;
+        SetLocalFileName(f_, S, LF);
+        if (dl.CheckBoxIfameHTML->isChecked()) N = ChangeFileExtension(N, ".html");
+        dl.BtnEditLocalFilename->setText(fromSjis(N));
+        if (!dl.CheckBoxDontDownload->isChecked()) {
+            st.GFrameSelected = true;
+            DownloadAllHTMLFile();
+        }
+    }
+    // The driver took the frame's URL; the box shows the main page's again.
+    dl.ComboBoxUrl->setEditText(K);
+    st.GGlobalFile = st.GMainPageFile;
+}
+
+void DownloadAllPage::btnSaveFolderClearClick()
+{
+    auto &dl = f_.dl;
+    dl.BtnEditHTMLPageSaveFolder->clear();
+    if (!css_.running()) dl.btnDownloadAll->setEnabled(true);
+}
+
+void DownloadAllPage::BtnEditLocalFilenameClarClick() { f_.dl.BtnEditLocalFilename->clear(); }
+
+void DownloadAllPage::BtnEditLocalFilenameKeyDown()
+{
+    const std::string n = sj(f_.dl.BtnEditLocalFilename->text());
+    if (!n.empty()) f_.dl.BtnEditLocalFilename->setText(fromSjis(ChangeFileExtension(n, ".html")));
+}
+
+void DownloadAllPage::btnDownAllPasteClick()
+{
+    auto &dl = f_.dl;
+    const QString t = QGuiApplication::clipboard()->text().trimmed();
+    if (!t.startsWith(QStringLiteral("http://")) && !t.startsWith(QStringLiteral("https://"))) return;
+    f_.FileReset();
+    dl.ComboBoxUrl->setEditText(t);
+    dl.ComboBoxURLDirect->setEditText(t);
+    f_.gui.ComboBoxGUIEditorURL->setEditText(t);
+    dl.ComboBoxBatchDownloadURL->setEditText(t);
+    SetMainBaseDir(f_, sj(t));
+    dl.BtnEditHTMLPageSaveFolder->clear();
+    dl.LabelDownloadedFile->clear();
+}
+
+void DownloadAllPage::btnDownAllCOPYClick()
+{
+    QGuiApplication::clipboard()->setText(f_.dl.ComboBoxUrl->currentText());
+}

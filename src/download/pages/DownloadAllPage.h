@@ -1,0 +1,62 @@
+// The top tab "Webﾍﾟｰｼﾞのﾀﾞｳﾝﾛｰﾄﾞ": the whole-page download with its questions before the run
+// and its lists after it, the HTML-only download, the frame list and the small handlers of the
+// page. The run itself is the engine's, on the " CSS " tab's worker.
+#pragma once
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <string>
+
+class TAMainForm;
+class DownloadCssPage;
+
+// The dialogs the page opens, replaceable in tests.
+struct DownloadAllDialogs {
+    // A Yes/No(/Cancel) question: QMessageBox::Yes, No or Cancel.
+    std::function<int(QWidget *parent, const QString &text, bool withCancel)> ask;
+    // A save dialog for an HTML file: the chosen path (Shift_JIS), "" when cancelled.
+    std::function<std::string(QWidget *parent, const std::string &folder, const std::string &name)> saveHtml;
+    static DownloadAllDialogs system();
+};
+
+class DownloadAllPage : public QObject {
+    Q_OBJECT
+public:
+    explicit DownloadAllPage(TAMainForm &form);
+
+    DownloadAllDialogs dialogs = DownloadAllDialogs::system();
+
+    void btnDownloadAllClick();
+    void DownloadAllHTMLFile();
+    void btnPageHTMLDownloadClick();
+    void ListBoxFrameSetClick();
+    void btnSaveFolderClearClick();
+    void BtnEditLocalFilenameClarClick();
+    void BtnEditLocalFilenameKeyDown();
+    void btnDownAllPasteClick();
+    void btnDownAllCOPYClick();
+
+    // The result of the last whole-page run (-1 stopped or failed), for the caller after it.
+    int lastResult() const { return lastResult_; }
+    bool busy() const { return busy_; }
+
+signals:
+    // A whole-page or HTML-only run ended and the window shows its lists.
+    void downloadFinished(int result);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void layoutPage();
+    void readPipelineOptions();
+    void mainPath(const std::string &Url);
+    void afterRun(int r, const std::string &Url);
+    void listFrames(const std::string &Url, const std::vector<std::string> &Frames);
+    std::string saveFolder() const;
+
+    TAMainForm &f_;
+    DownloadCssPage &css_;
+    int lastResult_ = 0;
+    bool busy_ = false;
+};

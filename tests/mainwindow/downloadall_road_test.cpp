@@ -1,0 +1,217 @@
+// The whole-page download through the real (offscreen) window: the folder choice, the button,
+// the status bar and the lists as the run goes, a second run into the same folder, the frame
+// list, the HTML-only download and the stop button.
+#include "download/pages/DownloadAllPage.h"
+#include "download/pages/DownloadCssPage.h"
+#include "mainwindow/FormHelpers.h"
+#include "mainwindow/TAMainForm.h"
+#include "platform/QtSjis.h"
+#include "support/FixtureSite.h"
+#include "support/WaitUntil.h"
+#include "text/FileUtils.h"
+#include "text/WebFetch.h"
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool exists(const QString &p) { return QFile::exists(p); }
+
+std::string readSys(const QString &p)
+{
+    QFile f(p);
+    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<missing>");
+}
+
+struct Window {
+    QTemporaryDir dir;
+    QString save = dir.filePath(QStringLiteral("save"));
+    TAMainForm f{dir.filePath(QStringLiteral("vornkym"))};
+    std::vector<QString> messages;
+    std::vector<std::string> opened; // what the registered browser was asked to open
+    BrowserLauncher before;
+    int picks = 0;
+    QString pickAnswer;
+    Window()
+    {
+        QDir().mkpath(save);
+        setMessageBoxHook([this](const QString &t) { messages.push_back(t); });
+        before = SetBrowserLauncher([this](const std::vector<std::string> &argv) {
+            opened.push_back(argv.back());
+            return true;
+        });
+        f.downloadCssPage->pickFolder = [this](const std::string &) {
+            ++picks;
+            return toSjis(pickAnswer);
+        };
+        f.downloadAllPage->dialogs.ask = [](QWidget *, const QString &, bool) { return int(QMessageBox::Yes); };
+        f.downloadAllPage->dialogs.saveHtml = [](QWidget *, const std::string &, const std::string &) { return std::string(); };
+        f.show();
+        f.frame.PageControlMainTop->setCurrentWidget(f.frame.PageControlMainTopTab01Main);
+    }
+    ~Window()
+    {
+        setMessageBoxHook(nullptr);
+        SetBrowserLauncher(before);
+    }
+    void setUrl(const std::string &url)
+    {
+        f.dl.ComboBoxUrl->setEditText(QString::fromStdString(url));
+        SetMainBaseDir(f, url);
+    }
+    // Clicks and waits for the run's end.
+    int run(QAbstractButton *b)
+    {
+        QSignalSpy done(f.downloadAllPage, &DownloadAllPage::downloadFinished);
+        QTest::mouseClick(b, Qt::LeftButton);
+        if (!waitUntil([&] { return done.count() > 0 && !f.downloadCssPage->running(); }, 60000)) return -99;
+        return done.takeFirst().at(0).toInt();
+    }
+};
+
+} // namespace
+
+TEST(DownloadAllRoad, TheFixturePageLandsWithTheStatusAndTheListsAndASecondRunKeepsTheUsersFile)
+{
+    FixtureSite site;
+    Window w;
+    auto &dl = w.f.dl;
+    w.setUrl(site.pageUrl());
+
+    // The picker cancelled changes nothing; a folder chosen fills the four boxes.
+    w.pickAnswer.clear();
+    QTest::mouseClick(dl.btnHTMLPageSaveFolder, Qt::LeftButton);
+    EXPECT_EQ(w.picks, 1);
+    EXPECT_TRUE(dl.BtnEditHTMLPageSaveFolder->text().isEmpty());
+    w.pickAnswer = w.save;
+    QTest::mouseClick(dl.btnHTMLPageSaveFolder, Qt::LeftButton);
+    const QString folder = w.save + QStringLiteral("/");
+    for (QLineEdit *box : {static_cast<QLineEdit *>(dl.BtnEditHTMLPageSaveFolder), static_cast<QLineEdit *>(dl.BtnEditCSSSaveFolder),
+                           static_cast<QLineEdit *>(dl.BtnEditDownloadDirectFolder),
+                           static_cast<QLineEdit *>(dl.BtnEditTriedWebFileSaveFolder)})
+        EXPECT_EQ(box->text(), folder) << box->objectName().toStdString();
+    EXPECT_EQ(w.f.state().GLastSaveFolder, toSjis(folder));
+
+    dl.CheckBoxOpenIE->setChecked(true);
+    ASSERT_EQ(w.run(dl.btnDownloadAll), 0) << (w.messages.empty() ? std::string() : w.messages.back().toStdString());
+    EXPECT_EQ(w.opened, std::vector<std::string>{toSjis(w.save + QStringLiteral("/index.html"))});
+    EXPECT_TRUE(w.messages.empty()) << w.messages.front().toStdString();
+    EXPECT_TRUE(dl.btnDownloadAll->isEnabled());
+    EXPECT_TRUE(dl.btnDownloadStop->isEnabled());
+    EXPECT_EQ(w.f.StatusBar1->panelText(5), QStringLiteral(" [ 4 - HTML download ]"));
+    EXPECT_TRUE(exists(w.save + QStringLiteral("/index.html")));
+    EXPECT_EQ(w.f.state().GGlobalFile, toSjis(w.save + QStringLiteral("/index.html")));
+    // Every attempt, newest on top; the not-obtained page in front.
+    ASSERT_GT(dl.ListBoxBodyImageDownloaded->count(), 5);
+    EXPECT_TRUE(dl.ListBoxBodyImageDownloaded->item(0)->text().startsWith(dl.LabelWebFile->text()));
+    EXPECT_EQ(w.f.frame.PageControlMainBody->currentWidget(), w.f.frame.PageControlMainBodyTab09CantObtained);
+    EXPECT_FALSE(dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile->findItems(QStringLiteral("missing.css"), Qt::MatchExactly).isEmpty());
+    EXPECT_GT(dl.LabeDLCnt->text().toInt(), 5);
+    EXPECT_FALSE(dl.ListBoxAbsExistFile->count() == 0);
+
+    // A second run with the folder emptied: the user's file stays.
+    {
+        QFile mine(w.save + QStringLiteral("/mine.txt"));
+        ASSERT_TRUE(mine.open(QIODevice::WriteOnly));
+        mine.write("mine");
+    }
+    dl.CheckBoxDoNotEmptyFolder->setChecked(false);
+    ASSERT_EQ(w.run(dl.btnDownloadAll), 0);
+    EXPECT_EQ(readSys(w.save + QStringLiteral("/mine.txt")), "mine");
+    EXPECT_TRUE(exists(w.save + QStringLiteral("/index.html")));
+}
+
+TEST(DownloadAllRoad, AFolderChosenWithGoImmediateStartsTheRun)
+{
+    FixtureSite site;
+    Window w;
+    auto &dl = w.f.dl;
+    w.setUrl(site.pageUrl());
+    dl.CheckBoxGoImmediate->setChecked(true);
+    w.pickAnswer = w.save;
+    ASSERT_EQ(w.run(dl.btnHTMLPageSaveFolder), 0);
+    EXPECT_TRUE(exists(w.save + QStringLiteral("/index.html")));
+    EXPECT_EQ(w.picks, 1);
+}
+
+TEST(DownloadAllRoad, HtmlOnlyGivesTheButtonBackWhateverTheResult)
+{
+    FixtureSite site;
+    Window w;
+    auto &dl = w.f.dl;
+    dl.BtnEditHTMLPageSaveFolder->setText(w.save + QStringLiteral("/"));
+    w.setUrl(site.url("/site/none.html"));
+    dl.BtnEditLocalFilename->setText(QStringLiteral("none.html"));
+    EXPECT_EQ(w.run(dl.btnPageHTMLDownload), -1);
+    EXPECT_TRUE(dl.btnPageHTMLDownload->isEnabled());
+    EXPECT_TRUE(dl.LabelWebPage->text().contains(QStringLiteral("がＷｅｂサイトに存在しません")));
+    EXPECT_FALSE(exists(w.save + QStringLiteral("/none.html")));
+
+    w.setUrl(site.pageUrl());
+    dl.BtnEditLocalFilename->setText(QStringLiteral("index.html"));
+    EXPECT_EQ(w.run(dl.btnPageHTMLDownload), 0);
+    EXPECT_TRUE(dl.btnPageHTMLDownload->isEnabled());
+    EXPECT_TRUE(exists(w.save + QStringLiteral("/index.html")));
+    EXPECT_FALSE(exists(w.save + QStringLiteral("/img/a.png"))); // the page alone
+}
+
+TEST(DownloadAllRoad, AFramesetListsItsFramesAndAClickDownloadsTheInnerUrl)
+{
+    FixtureSite site;
+    site.put("/site/frames.html",
+             "<html><frameset cols=\"50%,50%\"><frame src=\"index.html\">"
+             "<frame src=\"http://127.0.0.1:@PORT@/jump?to=http://127.0.0.1:@PORT@/site/euc.html\"></frameset></html>",
+             "text/html");
+    Window w;
+    auto &dl = w.f.dl;
+    dl.BtnEditHTMLPageSaveFolder->setText(w.save + QStringLiteral("/"));
+    w.setUrl(site.url("/site/frames.html"));
+    ASSERT_EQ(w.run(dl.btnDownloadAll), 0);
+    ASSERT_EQ(dl.ListBoxFrameSet->count(), 2);
+    EXPECT_EQ(dl.ListBoxFrameSet->item(0)->text().toStdString(), site.url("/site/index.html"));
+    EXPECT_EQ(dl.ListBoxFrameSet->item(1)->text().toStdString(), site.url("/site/euc.html"));
+    EXPECT_TRUE(dl.CheckBoxDoNotEmptyFolder->isChecked());
+    EXPECT_TRUE(exists(w.save + QStringLiteral("/frames.html")));
+    ASSERT_FALSE(w.messages.empty());
+    EXPECT_EQ(w.messages.back(), QStringLiteral("Framesetﾌｧｲﾙです。各HTMLを個別にﾀﾞｳﾝﾛｰﾄﾞしてください"));
+
+    // A click on the wrapped frame downloads the inner page; the URL box shows the frameset again.
+    dl.ListBoxFrameSet->setCurrentRow(1);
+    QSignalSpy done(w.f.downloadAllPage, &DownloadAllPage::downloadFinished);
+    QTest::mouseClick(dl.ListBoxFrameSet->viewport(), Qt::LeftButton, {},
+                      dl.ListBoxFrameSet->visualItemRect(dl.ListBoxFrameSet->item(1)).center());
+    EXPECT_EQ(dl.ComboBoxUrl->currentText().toStdString(), site.url("/site/frames.html"));
+    ASSERT_TRUE(waitUntil([&] { return done.count() > 0 && !w.f.downloadCssPage->running(); }, 60000));
+    EXPECT_EQ(done.takeFirst().at(0).toInt(), 0);
+    EXPECT_TRUE(exists(w.save + QStringLiteral("/euc.html")));
+    EXPECT_TRUE(exists(w.save + QStringLiteral("/frames.html"))); // the folder was kept
+}
+
+TEST(DownloadAllRoad, StopDuringTheRunGivesMinusOneAndTheButtonBack)
+{
+    FixtureSite site;
+    Window w;
+    auto &dl = w.f.dl;
+    dl.BtnEditHTMLPageSaveFolder->setText(w.save + QStringLiteral("/"));
+    w.setUrl(site.pageUrl());
+    QSignalSpy done(w.f.downloadAllPage, &DownloadAllPage::downloadFinished);
+    // The stop is pressed as soon as the run reports its first step.
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (w.f.StatusBar1->panelText(5).contains(QStringLiteral("1 - Make")) && dl.btnDownloadStop->isEnabled()) {
+            QTest::mouseClick(dl.btnDownloadStop, Qt::LeftButton);
+            poll.stop();
+        }
+    });
+    poll.start(0);
+    QTest::mouseClick(dl.btnDownloadAll, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return done.count() > 0 && !w.f.downloadCssPage->running(); }, 60000));
+    EXPECT_EQ(done.takeFirst().at(0).toInt(), -1);
+    EXPECT_TRUE(dl.btnDownloadStop->isEnabled());
+    EXPECT_TRUE(dl.btnDownloadAll->isEnabled());
+}
