@@ -1,10 +1,12 @@
 #include "download/pages/DownloadRepairPage.h"
 #include "download/pages/CssUrlReplacePage.h"
 #include "download/pages/IndividualDownloadPage.h"
+#include "download/pages/NotFoundPage.h"
 #include "mainwindow/TAMainForm.h"
 
 DownloadRepairPage::DownloadRepairPage(TAMainForm &form) : QObject(&form)
 {
     cssUrl = new CssUrlReplacePage(form);
     individual = new IndividualDownloadPage(form);
+    notFound = new NotFoundPage(form);
 }

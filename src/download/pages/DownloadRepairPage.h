@@ -5,6 +5,7 @@
 class TAMainForm;
 class CssUrlReplacePage;
 class IndividualDownloadPage;
+class NotFoundPage;
 
 class DownloadRepairPage : public QObject {
     Q_OBJECT
@@ -13,4 +14,5 @@ public:
 
     CssUrlReplacePage *cssUrl = nullptr;          // " CSS内のurl調整 "
     IndividualDownloadPage *individual = nullptr; // " 個別ﾀﾞｳﾝﾛｰﾄﾞ  " and " ＣＳＳﾌｧｲﾙ一覧 "
+    NotFoundPage *notFound = nullptr;             // "　取得できなかったimage/CSS "
 };
