@@ -131,12 +131,20 @@ TEST(DownloadAllRoad, AFolderChosenWithGoImmediateStartsTheRun)
     FixtureSite site;
     Window w;
     auto &dl = w.f.dl;
-    w.setUrl(site.pageUrl());
+    // A URL typed in with no local name: the page is "index.html" without a question.
+    dl.ComboBoxUrl->setEditText(QString::fromStdString(site.pageUrl()));
+    dl.BtnEditLocalFilename->clear();
+    int asked = 0;
+    w.f.downloadAllPage->dialogs.ask = [&](QWidget *, const QString &, bool) {
+        ++asked;
+        return int(QMessageBox::Yes);
+    };
     dl.CheckBoxGoImmediate->setChecked(true);
     w.pickAnswer = w.save;
     ASSERT_EQ(w.run(dl.btnHTMLPageSaveFolder), 0);
     EXPECT_TRUE(exists(w.save + QStringLiteral("/index.html")));
     EXPECT_EQ(w.picks, 1);
+    EXPECT_EQ(asked, 0);
 }
 
 TEST(DownloadAllRoad, HtmlOnlyGivesTheButtonBackWhateverTheResult)

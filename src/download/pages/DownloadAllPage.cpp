@@ -258,7 +258,8 @@ void DownloadAllPage::btnDownloadAllClick()
     std::string name = sj(dl.BtnEditLocalFilename->text());
     if (const std::size_t g = name.find("gif3"); g != std::string::npos) name.erase(g, 4);
     const std::string e = lowerAscii(extOf(name));
-    if (e == ".asp" || e == ".cgi" || e.empty()) name = ChangeFileExtension(name, ".html");
+    // An empty name stays empty: the driver names the page "index.html" without a question.
+    if (!name.empty() && (e == ".asp" || e == ".cgi" || e.empty())) name = ChangeFileExtension(name, ".html");
     dl.BtnEditLocalFilename->setText(fromSjis(name));
     SetMainBaseDir(f_, url);
     DownloadAllHTMLFile();
