@@ -221,7 +221,7 @@ void FavBrowsePage::NavNewspaper(const std::string &Url)
     const QString u = qs(url);
     fv.edFavTarget->setEditText(QString());
     fv.edFavUrl->setEditText(u);
-    f_.ip.edtHost->setText(u);
+    f_.ip.edtHost->setEditText(u);
     f_.net.edGoogleURL->setEditText(QString());
     fv.WebBrowserFavBase->Navigate(u);
     f_.gui.ComboBoxGUIEditorURL->setEditText(u);

@@ -232,7 +232,7 @@ void SetMainBaseDir(TAMainForm &form, const std::string &Url)
         dl.ComboBoxURLDirect->setEditText(page);
         dl.EditWebFile->setText(page);
         form.gui.ComboBoxGUIEditorURL->setEditText(page);
-        form.ip.edtHost->setText(page);
+        form.ip.edtHost->setEditText(page);
     }
     if (n.BaseWebDir) dl.EditBaseWebDir->setText(fromSjis(*n.BaseWebDir));
     if (n.RelativeUpToOne) dl.RadioGroupRemoveRelativeUp->setItemIndex(1);
@@ -275,7 +275,7 @@ void SetGUIUrl(TAMainForm &form, const std::string &Url)
     form.gui.ComboBoxGUIEditorURL->setEditText(u);
     form.dl.BtnEditHTMLPageSaveFolder->clear();
     form.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->setText(u);
-    form.ip.edtHost->setText(u);
+    form.ip.edtHost->setEditText(u);
 }
 
 std::string ListBoxSelected(QListWidget *ListBox)

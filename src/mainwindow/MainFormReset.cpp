@@ -105,10 +105,10 @@ void TAMainForm::ReleaseInitialize()
           static_cast<QLineEdit *>(dl.BtnEditDownloadDirectLocalFilename), gui.EditSearcGUISrcKeyWord,
           gui.EditGUISearchWord, gui.EditGUIReplaceWord, gui.EditSearcGUIOrgSrcKeyWord,
           gui.EditPageControllGUIRightTab02AllHTMLSrcTab04Afterrc, gui.EditIndentListSearch,
-          batch.EditPanelPanelPageControlMainTopTab07BatchPageView, ip.edtHost, ip.EditDomain, ip.edtIP})
+          batch.EditPanelPanelPageControlMainTopTab07BatchPageView, ip.EditDomain, ip.edtIP})
         e->clear();
     for (QComboBox *c : {net.edGoogleSearch, net.edGoogleURL, fav.edFavUrl, fav.edFavTarget, dl.ComboBoxUrl,
-                         gui.ComboBoxGUIEditorURL, dl.ComboBoxDirectUrl, dl.ComboBoxURLDirect})
+                         gui.ComboBoxGUIEditorURL, dl.ComboBoxDirectUrl, dl.ComboBoxURLDirect, ip.edtHost})
         c->setEditText(QString());
 
     for (TCheckBox *c : {net.CheckBoxBatchSearchBrowse, dl.CheckBoxSaveLocalFile, dl.CheckBoxOpenIE}) c->setChecked(true);

@@ -8,6 +8,7 @@
 #include "mainwindow/Settings.h"
 #include "mainwindow/TAMainForm.h"
 #include "nettools/TWhoisForm.h"
+#include "nettools/TraceRoutePage.h"
 #include "platform/BrowserWaits.h"
 #include "platform/QtSjis.h"
 #include "platform/RichEditTools.h"
@@ -213,6 +214,7 @@ void MainMenuHandlers::PageControlMainTopChange()
         f_.MainScreen();
         fr.PageControlMainBody->setCurrentWidget(fr.PageControlMainBodyTab09WebCode);
         f_.ip.PageControlTraceRoute->setCurrentWidget(f_.ip.PageControlTraceRouteTab01WebBrowser);
+        f_.traceRoutePage->TraceAllClear();
     } else if (page == fr.PageControlMainTopTab20Convi) {
         if (!st.GSiteBrowsersReady && f_.conviPage) {
             f_.conviPage->SiteBrowserInit();

@@ -260,7 +260,7 @@ void ResultSourcePage::EditCurrentLinkURLChange()
     f_.dl.ComboBoxUrl->setEditText(t);
     f_.gui.ComboBoxGUIEditorURL->setEditText(t);
     f_.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->setText(t);
-    f_.ip.edtHost->setText(t);
+    f_.ip.edtHost->setEditText(t);
 }
 
 void ResultSourcePage::btnGUISend2ComboBoxUrlClick()
@@ -272,7 +272,7 @@ void ResultSourcePage::btnGUISend2ComboBoxUrlClick()
     dl.ComboBoxUrl->setEditText(url);
     dl.ComboBoxDirectUrl->setEditText(url);
     f_.gui.ComboBoxGUIEditorURL->setEditText(url);
-    f_.ip.edtHost->setText(url);
+    f_.ip.edtHost->setEditText(url);
     f_.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->setText(url);
     SetMainBaseDir(f_, toSjis(dl.ComboBoxUrl->currentText()));
     dl.BtnEditHTMLPageSaveFolder->clear();

@@ -13,6 +13,7 @@
 #include "mainwindow/Settings.h"
 #include "nettools/IpLookupPage.h"
 #include "nettools/TWhoisForm.h"
+#include "nettools/TraceRoutePage.h"
 #include "nettools/WebCodePage.h"
 #include "nettools/WhoisCli.h"
 #include "nettools/WhoisPage.h"
@@ -109,7 +110,7 @@ void TAMainForm::FormCreate()
     StatusBar1->setPanelWidths({160, 1200, 300, 300, 450, 100});
     setStatusBar(StatusBar1);
     net.StatusBarGoogle->setPanelWidths({200, 600, 300});
-    ip.StatusBarTraceRoute->setPanelWidths({200, 300});
+    ip.StatusBarTraceRoute->setPanelWidths({300, 300, 600});
 
     auto timer = [this](TTimer *&t, const char *name, int ms) {
         t = new TTimer(this);
@@ -161,7 +162,17 @@ void TAMainForm::FormCreate()
             if (auto *f = qobject_cast<TWhoisForm *>(w)) return f;
         return static_cast<TWhoisForm *>(nullptr);
     };
+    whoisCtx.setCompanyInfo = [this](const QString &t) { net.MemoPageControlBaseBrowserTab10CompanyInfo->setPlainText(t); };
     whoisPage = new WhoisPage(ip, *GWhoisCli, whoisCtx, this);
+    TTracePageContext traceCtx;
+    traceCtx.FTraceInterrupted = &state_.FTraceInterrupted;
+    traceCtx.GTraceHopList = &state_.list(SharedList::GTraceHopList);
+    traceCtx.localIP = [this] { return state_.GLocalIP; };
+    traceCtx.searchUrl = [this] { return net.edGoogleURL->currentText(); };
+    traceCtx.favUrl = [this] { return fav.edFavUrl->currentText(); };
+    traceCtx.clipboardText = [] { return QGuiApplication::clipboard()->text(); };
+    traceCtx.closeMainWindow = [this] { close(); };
+    traceRoutePage = new TraceRoutePage(ip, traceCtx, this);
     webGuiEditorTabs = new WebGuiEditorTabs({gui.PageControlGUILeft, dl.PageControlmainBodyRightTab02Download,
                                              gui.PageControlGUIRightTab03OrgHTMLSrcRightTab06CurrentEditor,
                                              &state_.GActiveEditor, &state_.GTempEditor, &state_.GCurrentEditor},
@@ -169,7 +180,10 @@ void TAMainForm::FormCreate()
     webGuiEditorTabs->CreateCanvas(QString());
     webGuiEditorTabs->CreateTempEditor(QString());
     webGuiEditorTabs->CreateCurrentEditor(QString());
-    new IpLookupPage(ip, TIpLookupContext{}, this);
+    TIpLookupContext lookupCtx;
+    lookupCtx.enableTraceButtons = [this] { traceRoutePage->enableTraceButtons(); };
+    lookupCtx.closeMainWindow = [this] { close(); };
+    new IpLookupPage(ip, lookupCtx, this);
     downloadCssPage = new DownloadCssPage(*this);
     downloadAllPage = new DownloadAllPage(*this);
     downloadRepairPage = new DownloadRepairPage(*this);
@@ -178,6 +192,7 @@ void TAMainForm::FormCreate()
     webGuiTools = new WebGuiToolPages(gui, *webGuiPage, webGuiToolsContext(), this);
     resultSourcePage = new ResultSourcePage(*this);
     batchViewPage = new BatchViewPage(*this);
+    traceRoutePage->TraceAllClear();
 }
 
 void TAMainForm::layoutNetSearchPage()
@@ -252,6 +267,11 @@ void TAMainForm::showEvent(QShowEvent *e)
 
 void TAMainForm::closeEvent(QCloseEvent *e)
 {
+    // A running trace is interrupted first; it closes the window again once it has unwound.
+    if (traceRoutePage && traceRoutePage->deferClose()) {
+        e->ignore();
+        return;
+    }
     FormClose();
     e->accept();
 }
@@ -354,7 +374,7 @@ QList<TWebbrowser *> TAMainForm::formBrowsers() const
     return {dl.WebBrowserMain, gui.WebBrowserDownload, gui.WebBrowserLink, net.BaseBrowser, net.TargetBrowser,
             dl.WebBrowserIndividualDownloadImage, batch.WebBrowserEditPanelPanelPageControlMainTopTab07BatchPageView,
             gui.WebBrowserImageView, dl.WebBrowserFoundWebImageFile, dl.WebBrowserFoundLocalImageFile,
-            gui.WebBrowserUGTop, net.WebBrowserPageControlBaseBrowserTab06HTML, net.WebBrowserSideLink,
+            ip.WebBrowserUGTop, net.WebBrowserPageControlBaseBrowserTab06HTML, net.WebBrowserSideLink,
             net.WebBrowserTrad, convi.WebBrowserYahooMain, convi.WebBrowserYahooDic, convi.WebBrowserYahooMap,
             convi.WebBrowserGoogleMap, convi.WebBrowserWikipedia, convi.WebBrowserNikoniko, convi.WebBrowserYoutube,
             convi.WebBrowserUstream, convi.WebBrowserNHKDoga, convi.WebBrowserUstweet, fav.WebBrowserFavBase,

@@ -23,6 +23,7 @@ class CodeConvertPage;
 class WebCodePage;
 class TWhoisCli;
 class WhoisPage;
+class TraceRoutePage;
 class WebGuiEditorTabs;
 class DownloadCssPage;
 class DownloadAllPage;
@@ -75,6 +76,7 @@ public:
     WebCodePage *webCodePage = nullptr;            // " Ｗｅｂ ｺｰﾄﾞ変換 "
     std::shared_ptr<TWhoisCli> GWhoisCli;          // the one whois client
     WhoisPage *whoisPage = nullptr;                // " ＩＰｱﾄﾞﾚｽの取得 ": whois
+    TraceRoutePage *traceRoutePage = nullptr;      // " ＩＰｱﾄﾞﾚｽの取得 ": traceroute
     WebGuiEditorTabs *webGuiEditorTabs = nullptr;  // the WebGUI page's editors
     DownloadCssPage *downloadCssPage = nullptr;    // the " CSS " tab: page parts, style sheets, scripts
     DownloadAllPage *downloadAllPage = nullptr;    // the whole-page download and its page's handlers

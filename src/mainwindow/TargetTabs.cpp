@@ -193,7 +193,7 @@ void TargetTabs::SetTargetPageUrl(const std::string &Url)
     f_.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->setText(u);
     f_.dl.EditDownloadLWebFileIndividual->setText(u);
     f_.dl.ComboBoxURLDirect->setEditText(u);
-    f_.ip.edtHost->setText(u);
+    f_.ip.edtHost->setEditText(u);
     SetTargetUrlCaption(sjis(u));
 }
 
@@ -206,6 +206,7 @@ void TargetTabs::ClearUrlListBox()
     }
     f_.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->clear();
     f_.ip.edtHost->clear();
+    f_.ip.edtHost->setEditText(QString());
     f_.batch.WebBrowserEditPanelPanelPageControlMainTopTab07BatchPageView->Navigate(QStringLiteral("about:blank"));
     f_.batch.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView->clear();
 }

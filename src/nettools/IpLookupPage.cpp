@@ -28,19 +28,28 @@ IpLookupPage::IpLookupPage(IpToolsControls &c, TIpLookupContext ctx, QObject *pa
     connect(c_.btnNameByIPAddresClear, &QPushButton::clicked, this, &IpLookupPage::btnNameByIPAddresClearClick);
     connect(c_.btnHostNameClear, &QPushButton::clicked, this, &IpLookupPage::btnHostNameClearClick);
     connect(c_.btnWin7TraceRt, &QPushButton::clicked, this, &IpLookupPage::btnWin7TraceRtClick);
+    connect(c_.btnUGTop, &QPushButton::clicked, this, &IpLookupPage::btnUGTopClick);
+    connect(c_.BitBtnTButtonPageControlMainBodyTab08UtilExit, &QPushButton::clicked, this,
+            &IpLookupPage::BitBtnTButtonPageControlMainBodyTab08UtilExitClick);
+}
+
+void IpLookupPage::enableTraceButtons()
+{
+    if (ctx_.enableTraceButtons) ctx_.enableTraceButtons();
 }
 
 void IpLookupPage::btnGetIPAddressOnlyClick()
 {
     c_.edtIP->clear();
     std::string t = toSjis(c_.EditDomain->text());
-    if (t.empty()) t = toSjis(c_.edtHost->text());
+    if (t.empty()) t = toSjis(c_.edtHost->currentText());
     const std::string host = WhoisHostPart(t);
     std::string ip;
     GetIPFromHostName(host, ip);
     c_.edtIP->setText(fromSjis(ip));
     c_.EditReverseIPAddress->setText(c_.edtIP->text());
     c_.EditDomain->setText(fromSjis(host));
+    enableTraceButtons();
 }
 
 void IpLookupPage::btnGetNameFromIPAddressClick()
@@ -71,6 +80,7 @@ void IpLookupPage::btnHostNameClearClick()
     c_.QueryEdit->setEditText(QString());
     c_.edtIP->clear();
     c_.QueryEdit->clear();
+    enableTraceButtons();
     while (QApplication::overrideCursor()) QApplication::restoreOverrideCursor();
 }
 
@@ -86,7 +96,7 @@ void IpLookupPage::btnWin7TraceRtClick()
 {
     std::string domain = toSjis(c_.EditDomain->text());
     if (domain.empty()) {
-        domain = WhoisHostPart(toSjis(c_.edtHost->text()));
+        domain = WhoisHostPart(toSjis(c_.edtHost->currentText()));
         c_.EditDomain->setText(fromSjis(domain));
     }
     domain = Trim(domain);
@@ -99,4 +109,23 @@ void IpLookupPage::btnWin7TraceRtClick()
     std::string ip;
     GetIPFromHostName(domain, ip);
     c_.edtIP->setText(fromSjis(ip));
+    enableTraceButtons();
+}
+
+QString IpLookupPage::globalIpPage()
+{
+    const QString page = qEnvironmentVariable("VK_GLOBAL_IP_PAGE");
+    return page.isEmpty() ? QStringLiteral("https://www.ugtop.com/spill.shtml") : page;
+}
+
+void IpLookupPage::btnUGTopClick()
+{
+    c_.PageControlTraceRoute->setCurrentWidget(c_.PageControlTraceRouteTab01WebBrowser);
+    c_.WebBrowserUGTop->Navigate(globalIpPage());
+    enableTraceButtons();
+}
+
+void IpLookupPage::BitBtnTButtonPageControlMainBodyTab08UtilExitClick()
+{
+    if (ctx_.closeMainWindow) ctx_.closeMainWindow();
 }

@@ -42,7 +42,7 @@ void WhoisPage::btnWhoisStartClick()
     c_.PageControlTraceRoute->setCurrentWidget(c_.PageControlTraceRouteTab02Whois);
     std::string query = Trim(toSjis(c_.QueryEdit->currentText()));
     if (query.empty()) {
-        if (c_.EditDomain->text().isEmpty()) c_.EditDomain->setText(fromSjis(WhoisHostPart(toSjis(c_.edtHost->text()))));
+        if (c_.EditDomain->text().isEmpty()) c_.EditDomain->setText(fromSjis(WhoisHostPart(toSjis(c_.edtHost->currentText()))));
         query = Trim(toSjis(c_.EditDomain->text()));
         if (query.empty()) return;
     }

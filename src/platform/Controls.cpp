@@ -251,3 +251,44 @@ void TRowClipper::apply()
         top += h + box->spacing();
     }
 }
+
+TListView::TListView(QWidget *parent) : QTreeWidget(parent)
+{
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setAllColumnsShowFocus(true);
+    connect(this, &QTreeWidget::itemClicked, this, [this](QTreeWidgetItem *item, int) {
+        if (item) emit rowClicked(indexOfTopLevelItem(item));
+    });
+}
+
+void TListView::setColumns(const QList<QPair<QString, int>> &columns)
+{
+    setColumnCount(int(columns.size()));
+    QStringList captions;
+    for (const auto &c : columns) captions << c.first;
+    setHeaderLabels(captions);
+    for (int i = 0; i < columns.size(); ++i)
+        if (columns[i].second > 0) setColumnWidth(i, columns[i].second);
+}
+
+void TListView::addRow(const QString &caption, const QStringList &subItems)
+{
+    auto *item = new QTreeWidgetItem(this);
+    item->setText(0, caption);
+    for (int i = 0; i < subItems.size(); ++i) item->setText(i + 1, subItems[i]);
+}
+
+QString TListView::caption(int row) const
+{
+    const QTreeWidgetItem *item = topLevelItem(row);
+    return item ? item->text(0) : QString();
+}
+
+QString TListView::subItem(int row, int i) const
+{
+    const QTreeWidgetItem *item = topLevelItem(row);
+    return item && i + 1 < item->columnCount() ? item->text(i + 1) : QString();
+}

@@ -16,6 +16,7 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
+#include <QTreeWidget>
 #include <QPointer>
 #include <QVector>
 
@@ -110,6 +111,23 @@ public:
 
 private:
     QVector<QLabel *> panels_;
+};
+
+// A report view: captioned columns of fixed widths, rows of a caption and sub-items, whole
+// rows selected; a click on a row reports its index.
+class TListView : public QTreeWidget {
+    Q_OBJECT
+public:
+    explicit TListView(QWidget *parent = nullptr);
+    // Captions with widths in pixels; a width of 0 or less leaves the column its natural width.
+    void setColumns(const QList<QPair<QString, int>> &columns);
+    void addRow(const QString &caption, const QStringList &subItems);
+    int rowCount() const { return topLevelItemCount(); }
+    QString caption(int row) const;
+    // Sub-item i (0-based) of a row; "" past the row's sub-items.
+    QString subItem(int row, int i) const;
+signals:
+    void rowClicked(int row);
 };
 
 // A one-line edit with a push button inside its right edge; the button reports a click

@@ -36,7 +36,7 @@ static bool isLarge(QWidget *w)
 {
     return qobject_cast<QListWidget *>(w) || qobject_cast<QPlainTextEdit *>(w) || qobject_cast<QTextEdit *>(w) ||
            qobject_cast<TWebbrowser *>(w) || qobject_cast<QTabWidget *>(w) || qobject_cast<TPanel *>(w) ||
-           qobject_cast<QSplitter *>(w) || qobject_cast<TStatusBar *>(w);
+           qobject_cast<QSplitter *>(w) || qobject_cast<TStatusBar *>(w) || qobject_cast<QTreeWidget *>(w);
 }
 
 void FormBuilder::place(QWidget *parent, QWidget *child, const QString &caption)

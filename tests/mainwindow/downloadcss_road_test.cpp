@@ -71,7 +71,7 @@ TEST(DownloadCssRoad, ALinkFillsThePageNamesThroughTheControls)
         EXPECT_EQ(dl.BtnEditLocalFilename->text().toStdString(), t.name) << t.url;
         EXPECT_EQ(dl.RadioGroupRemoveRelativeUp->itemIndex(), t.radio) << t.url;
         EXPECT_EQ(dl.EditPageUrl->text().toStdString(), t.url);
-        EXPECT_EQ(f.ip.edtHost->text().toStdString(), t.url);
+        EXPECT_EQ(f.ip.edtHost->currentText().toStdString(), t.url);
     }
     // A name holding ".htm" survives a new link; a URL without a path spreads nothing.
     dl.BtnEditLocalFilename->setText(QStringLiteral("mine.htm"));

@@ -201,7 +201,7 @@ TEST(FavBrowse, NavNewspaperTakesOnlyWebAddressesAndClosesOrKeepsTheRightTabs)
     p.NavNewspaper("  " + site.url("/list") + " ");
     EXPECT_EQ(f->frame.PageControlMainTop->currentWidget(), f->frame.PageControlMainTopTab13FavariteBrowse);
     EXPECT_EQ(fv.edFavUrl->currentText(), QString::fromStdString(site.url("/list")));
-    EXPECT_EQ(f->ip.edtHost->text(), QString::fromStdString(site.url("/list")));
+    EXPECT_EQ(f->ip.edtHost->currentText(), QString::fromStdString(site.url("/list")));
     EXPECT_EQ(f->gui.ComboBoxGUIEditorURL->currentText(), QString::fromStdString(site.url("/list")));
     ASSERT_TRUE(waitAt(fv.WebBrowserFavBase, QStringLiteral("/list")));
 

@@ -126,7 +126,7 @@ TEST(FormHelpers, CaptionsAndStatus)
 
     f.dl.ComboBoxUrl->setEditText(QStringLiteral("http://www.example.jp/a/b.asp?x=1"));
     SetMainBaseDir(f, "http://www.example.jp/a/b.asp?x=1");
-    for (QString t : {f.dl.EditPageUrl->text(), f.dl.ComboBoxDirectUrl->currentText(), f.ip.edtHost->text(),
+    for (QString t : {f.dl.EditPageUrl->text(), f.dl.ComboBoxDirectUrl->currentText(), f.ip.edtHost->currentText(),
                       f.gui.ComboBoxGUIEditorURL->currentText(), f.dl.EditWebFile->text()})
         EXPECT_EQ(t, QStringLiteral("http://www.example.jp/a/b.asp?x=1"));
     EXPECT_EQ(f.dl.EditBaseWebDir->text(), QStringLiteral("a/"));

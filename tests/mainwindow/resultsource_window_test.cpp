@@ -151,14 +151,14 @@ TEST(ResultSourceWindow, LinkHistorySpreadsOnlyTheUsersPicksAndHandsTheUrlToTheD
     const QString page = e.url("/site/3.html");
     n.TargetBrowser->Navigate(page);
     ASSERT_TRUE(waitUntil([&] { return n.EditCurrentLinkURL->currentText() == page; }, 15000));
-    EXPECT_NE(w.f.ip.edtHost->text(), page) << "a text the program set spread";
+    EXPECT_NE(w.f.ip.edtHost->currentText(), page) << "a text the program set spread";
 
     const QString picked = e.url("/site/4.html");
     n.EditCurrentLinkURL->addItem(picked);
     const int i = n.EditCurrentLinkURL->findText(picked);
     n.EditCurrentLinkURL->setCurrentIndex(i);
     emit n.EditCurrentLinkURL->activated(i);
-    EXPECT_EQ(w.f.ip.edtHost->text(), picked);
+    EXPECT_EQ(w.f.ip.edtHost->currentText(), picked);
     EXPECT_EQ(w.f.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->text(), picked);
     EXPECT_EQ(w.f.gui.ComboBoxGUIEditorURL->currentText(), picked);
 
@@ -166,7 +166,7 @@ TEST(ResultSourceWindow, LinkHistorySpreadsOnlyTheUsersPicksAndHandsTheUrlToTheD
     n.btnGUISend2ComboBoxUrl->click();
     for (QComboBox *c : {n.edGoogleURL, w.f.dl.ComboBoxUrl, w.f.dl.ComboBoxDirectUrl, w.f.gui.ComboBoxGUIEditorURL})
         EXPECT_EQ(c->currentText(), page) << c->objectName().toStdString();
-    EXPECT_EQ(w.f.ip.edtHost->text(), page);
+    EXPECT_EQ(w.f.ip.edtHost->currentText(), page);
     EXPECT_EQ(w.f.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->text(), page);
     EXPECT_EQ(w.f.frame.PageControlMainTop->currentWidget(), w.f.frame.PageControlMainTopTab01Main);
     EXPECT_TRUE(waitUntil([&] { return w.f.dl.WebBrowserMain->LocationURL() == page; }, 15000));

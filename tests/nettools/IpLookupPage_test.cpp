@@ -3,6 +3,11 @@
 
 #include "nettools/IpLookup.h"
 
+#include "support/WaitUntil.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -13,6 +18,7 @@ struct LookupRig {
     IpToolsControls c;
     QStringList messages;
     std::vector<std::vector<std::string>> launched;
+    int traceButtonsEnabled = 0, closes = 0;
     std::unique_ptr<IpLookupPage> page;
 
     LookupRig()
@@ -27,6 +33,8 @@ struct LookupRig {
             launched.push_back(argv);
             return true;
         };
+        ctx.enableTraceButtons = [this] { ++traceButtonsEnabled; };
+        ctx.closeMainWindow = [this] { ++closes; };
         page = std::make_unique<IpLookupPage>(c, ctx);
     }
 };
@@ -42,7 +50,7 @@ TEST(IpLookup, LocalhostBothWays)
     EXPECT_EQ(ip, "");
 
     LookupRig r;
-    r.c.edtHost->setText(QStringLiteral("http://localhost/x"));
+    r.c.edtHost->setEditText(QStringLiteral("http://localhost/x"));
     r.page->btnGetIPAddressOnlyClick();
     EXPECT_EQ(r.c.EditDomain->text(), QStringLiteral("localhost"));
     EXPECT_EQ(r.c.edtIP->text(), QStringLiteral("127.0.0.1"));
@@ -65,6 +73,35 @@ TEST(IpLookup, MalformedAddressesShowTheFormatMessage)
         EXPECT_TRUE(r.messages[0].endsWith(QStringLiteral("【 ") + QString::fromLatin1(bad) + QStringLiteral(" 】")));
         EXPECT_TRUE(r.c.EditNameByIPAddress->text().isEmpty());
     }
+}
+
+TEST(IpLookup, GlobalAddressPageAndExit)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString file = dir.filePath(QStringLiteral("global.html"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<html><head><title>global address</title></head><body>192.0.2.77</body></html>");
+    }
+    const QUrl url = QUrl::fromLocalFile(file);
+    qputenv("VK_GLOBAL_IP_PAGE", url.toString().toUtf8());
+    EXPECT_EQ(IpLookupPage::globalIpPage(), url.toString());
+    LookupRig r;
+    r.c.PageControlTraceRoute->setCurrentWidget(r.c.PageControlTraceRouteTab02Whois);
+    r.page->btnUGTopClick();
+    EXPECT_EQ(r.c.PageControlTraceRoute->currentWidget(), r.c.PageControlTraceRouteTab01WebBrowser);
+    EXPECT_EQ(r.traceButtonsEnabled, 1);
+    EXPECT_TRUE(waitUntil([&] { return r.c.WebBrowserUGTop->LocationURL() == url.toString() && !r.c.WebBrowserUGTop->Busy(); }, 20000))
+        << r.c.WebBrowserUGTop->LocationURL().toStdString();
+    qunsetenv("VK_GLOBAL_IP_PAGE");
+    EXPECT_EQ(IpLookupPage::globalIpPage(), QStringLiteral("https://www.ugtop.com/spill.shtml"));
+
+    r.page->BitBtnTButtonPageControlMainBodyTab08UtilExitClick();
+    EXPECT_EQ(r.closes, 1);
+    r.page->btnHostNameClearClick();
+    EXPECT_EQ(r.traceButtonsEnabled, 2);
 }
 
 class NetnsIpLookup : public testing::Test {

@@ -46,7 +46,7 @@ struct PageRig {
     void start(const QString &server, const QString &host = QStringLiteral("https://www.example.test/a/b"))
     {
         c.WhoisHostEdit->setEditText(server);
-        c.edtHost->setText(host);
+        c.edtHost->setEditText(host);
         page->btnWhoisStartClick();
     }
     bool waitIdle() { return waitUntil([&] { return !page->running(); }, 10000); }
