@@ -137,6 +137,7 @@ void TIcmpEcho::Ping()
         QSocketNotifier notifier(fd_, QSocketNotifier::Read);
         QTimer bound;
         bound.setSingleShot(true);
+        bound.setTimerType(Qt::PreciseTimer); // a coarse timer may end the wait early
         bool answered = false;
         QObject::connect(&notifier, &QSocketNotifier::activated, &loop, [&] {
             if (readAnswers(seq, dst.s_addr)) {

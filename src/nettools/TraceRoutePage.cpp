@@ -54,6 +54,8 @@ TraceRoutePage::TraceRoutePage(IpToolsControls &c, TTracePageContext ctx, QObjec
                                   {QStringLiteral("時間"), 0},
                                   {QStringLiteral("ＴＴＬ"), 0},
                                   {QStringLiteral("情報"), 0}});
+    c_.StatusBarTraceRoute->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
+    for (QComboBox *box : {c_.edtHost, c_.QueryEdit}) box->setMinimumWidth(260);
     c_.reLog->setReadOnly(true);
     c_.reLog->setLineWrapMode(QPlainTextEdit::NoWrap);
     QFont mono = c_.reLog->font();
