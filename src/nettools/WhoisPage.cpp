@@ -2,6 +2,7 @@
 
 #include "nettools/TWhoisForm.h"
 #include "nettools/WhoisCli.h"
+#include "platform/ComboDropDown.h"
 #include "platform/QtSjis.h"
 #include "text/JCode.h"
 #include "text/StrUtils.h"
@@ -15,6 +16,7 @@
 WhoisPage::WhoisPage(IpToolsControls &c, TWhoisCli &cli, TWhoisPageContext ctx, QObject *parent)
     : QObject(parent), c_(c), cli_(cli), ctx_(std::move(ctx))
 {
+    KeepDroppedWidthFitted(c_.WhoisHostEdit);
     for (const char *server : kWhoisServers) c_.WhoisHostEdit->addItem(QString::fromLatin1(server));
     c_.WhoisHostEdit->setCurrentIndex(0);
     c_.btnWhoisCancel->setEnabled(false);

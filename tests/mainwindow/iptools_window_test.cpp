@@ -5,9 +5,11 @@
 #include "nettools/TraceRoutePage.h"
 #include "nettools/WhoisCli.h"
 #include "nettools/WhoisPage.h"
+#include "platform/ComboDropDown.h"
 #include "support/ScriptedServer.h"
 #include "support/WaitUntil.h"
 
+#include <QAbstractItemView>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -48,6 +50,10 @@ TEST(IpToolsWindow, PageChangeResetsTheTabFromTheSearchUrl)
     EXPECT_TRUE(f->ip.PageControlTraceRouteTab01WebBrowser->isAncestorOf(f->ip.WebBrowserUGTop));
     EXPECT_EQ(f->ip.PageControlTraceRoute->tabText(0), QStringLiteral(" ブラウズ "));
     EXPECT_EQ(f->ip.PageControlTraceRoute->tabText(2), QStringLiteral(" ログ "));
+    // The server list drops down as wide as its widest name.
+    EXPECT_EQ(f->ip.WhoisHostEdit->count(), 27);
+    EXPECT_EQ(f->ip.WhoisHostEdit->view()->minimumWidth(), DroppedWidthFor(f->ip.WhoisHostEdit));
+    EXPECT_GT(DroppedWidthFor(f->ip.WhoisHostEdit), 6);
     f->close();
 }
 
