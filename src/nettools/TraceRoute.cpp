@@ -80,7 +80,9 @@ void TTraceRoute::TraceHost(const std::string &Host)
     icmp_.ReceiveTimeout = ReceiveTimeout;
     icmp_.TTL = 1;
     lastColor_ = TTraceColor::Default;
+    endedWithMessage_ = false;
     if (!icmp_.Open()) {
+        endedWithMessage_ = true;
         view_.setPanel(2, NotPermittedText());
         view_.addLogLine(NotPermittedText(), TTraceColor::Red);
         view_.beep();
@@ -92,6 +94,7 @@ void TTraceRoute::TraceHost(const std::string &Host)
         TraceTargetIP = TIcmpEcho::HostNameToAddress(Host);
         view_.setIP(TraceTargetIP);
     } catch (const EIcmpError &) {
+        endedWithMessage_ = true;
         view_.setIP("?.?.?.?");
         view_.setPanel(2, sj(" ホスト名からIPｱﾄﾞﾚｽを見つけ出せません 【 ") + view_.hostText() + sj(" 】"));
         view_.beep();

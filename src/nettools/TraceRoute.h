@@ -43,6 +43,10 @@ public:
     // Traces to Host (a name or a dotted address); returns when the trace has ended.
     void TraceHost(const std::string &Host);
 
+    // True when the last trace ended before its first echo with a message in panel 2 (no
+    // address for the host, or no ICMP socket permitted), which then stays for the user.
+    bool EndedWithMessage() const { return endedWithMessage_; }
+
     int ReceiveTimeout = 5000; // per echo; tests lower it
     int TraceHop = 0;
     std::string TraceTargetHost, TraceTargetIP;
@@ -60,5 +64,6 @@ private:
     TIcmpEcho &icmp_;
     bool &interrupted_;
     TTraceView view_;
-    TTraceColor lastColor_ = TTraceColor::Default; // the log goes on in the colour of its last hop
+    TTraceColor lastColor_ = TTraceColor::Default;
+    bool endedWithMessage_ = false; // the log goes on in the colour of its last hop
 };

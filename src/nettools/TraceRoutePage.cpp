@@ -128,7 +128,8 @@ void TraceRoutePage::btnTraceStartClick()
     c_.btnTraceStart->setEnabled(true);
     c_.EditReverseIPAddress->setText(c_.edtIP->text());
     setPanel(0, QString());
-    setPanel(2, QString());
+    // A trace that could not begin keeps its reason in view.
+    if (!trace_->EndedWithMessage()) setPanel(2, QString());
     if (closeRequested_ && ctx_.closeMainWindow) {
         closeRequested_ = false;
         // From the loop: this handler returns before the window goes.

@@ -339,8 +339,9 @@ TEST_F(TraceNetns, UnknownHostEndsWithTheMessage)
     EXPECT_EQ(r.c.edtIP->text(), QStringLiteral("?.?.?.?"));
     ASSERT_EQ(r.c.ListViewRoute->rowCount(), 1);
     EXPECT_EQ(r.row(0)[0], QStringLiteral(" ** "));
-    // The message stands in panel 2 until the trace returns to idle, which empties it.
-    EXPECT_TRUE(r.c.StatusBarTraceRoute->panelText(2).isEmpty());
+    // The reason stays in view after the trace has returned to idle.
+    EXPECT_EQ(r.c.StatusBarTraceRoute->panelText(2),
+              QStringLiteral(" ホスト名からIPｱﾄﾞﾚｽを見つけ出せません 【 http://no-such-host.test/ 】"));
     EXPECT_TRUE(r.log().join(QString()).isEmpty());
 }
 
@@ -446,4 +447,22 @@ TEST_F(TraceTopology, SendFailureGivesTheErrorLinesAndAFreshRecord)
     EXPECT_EQ(r.log()[0], QStringLiteral("** ERROR **"));
     EXPECT_EQ(r.logColour(1), QColor(0xff, 0, 0));
     EXPECT_EQ(r.c.StatusBarTraceRoute->panelText(1), QStringLiteral(" TTLの最大値を超えました"));
+}
+
+// As a user without CAP_NET_RAW in a namespace whose ping_group_range admits no group (run by
+// netns-run.sh under setpriv): the trace ends at once with the reason.
+TEST(TraceDenied, NoIcmpSocketEndsTheTraceWithTheReason)
+{
+    if (!std::getenv("VK_ICMP_DENIED")) GTEST_SKIP() << "runs unprivileged under tests/nettools/netns-run.sh";
+    if (icmpPermitted()) GTEST_SKIP() << "an ICMP socket is permitted to this user";
+    TraceRig r;
+    r.trace(QStringLiteral("http://127.0.0.1/"));
+    const QString reason = QStringLiteral("ICMPの送信が許可されていません（ ping_group_range または CAP_NET_RAW ）");
+    EXPECT_EQ(r.c.StatusBarTraceRoute->panelText(2), reason);
+    ASSERT_EQ(r.log().size(), 1);
+    EXPECT_EQ(r.log()[0], reason);
+    EXPECT_EQ(r.logColour(0), QColor(0xff, 0, 0));
+    ASSERT_EQ(r.c.ListViewRoute->rowCount(), 1);
+    EXPECT_EQ(r.row(0)[0], QStringLiteral(" ** "));
+    EXPECT_TRUE(r.c.btnTraceStart->isEnabled());
 }
