@@ -70,6 +70,8 @@ WebGuiSearchPage::WebGuiSearchPage(WebGuiControls &c, WebGuiPage &page, WebGuiTo
 {
     buildRows();
     connectButtons();
+    // The status bar keeps its own height; the panes take the rest.
+    c_.StatusBar->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
     // The raw-source pane starts wrapped; its flag says what the next click of "折り返し" makes.
     c_.RichEditPageControlGUIRightOrgEntireSrc->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     c_.RichEditPageControlGUIRightOrgEntireSrc->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -513,6 +515,7 @@ void WebGuiSearchPage::setFoldHeights(TPanel *A, int HeightA, TPanel *B, int Hei
         if (i < 0 || sizes.size() < 2) continue;
         int total = 0;
         for (int s : sizes) total += s;
+        if (total <= 0) total = split->height();
         sizes[i] = h;
         sizes[1 - i] = std::max(0, total - h);
         split->setSizes(sizes);

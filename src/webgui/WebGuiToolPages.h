@@ -3,13 +3,18 @@
 #pragma once
 
 #include "webgui/WebGuiSearchPage.h"
+#include "webgui/WebGuiSheetsPage.h"
+#include "webgui/WebGuiListsPage.h"
 
 class WebGuiToolPages : public QObject {
     Q_OBJECT
 public:
     WebGuiToolPages(WebGuiControls &c, WebGuiPage &page, const WebGuiToolsContext &ctx, QObject *parent = nullptr)
-        : QObject(parent), search(new WebGuiSearchPage(c, page, ctx, this))
+        : QObject(parent), search(new WebGuiSearchPage(c, page, ctx, this)),
+          sheets(new WebGuiSheetsPage(c, page, ctx, this)), lists(new WebGuiListsPage(c, ctx, this))
     {
     }
     WebGuiSearchPage *search;
+    WebGuiSheetsPage *sheets;
+    WebGuiListsPage *lists;
 };

@@ -11,6 +11,7 @@
 #include "webgui/WebGuiToolPages.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
@@ -51,7 +52,7 @@ struct Form {
             questions << t;
             return answer;
         };
-        form->frame.PageControlMainBody->setCurrentWidget(form->frame.PageControlMainBodyTab07DHTMLEditor);
+        form->frame.PageControlMainTop->setCurrentWidget(form->frame.PageControlMainTopTab06WebGUI);
     }
     ~Form()
     {
@@ -359,4 +360,107 @@ TEST(WebGuiSearch, SaveWithNameKeepsHtmExtensionAndAsks)
     g.MemoHTMLSrc->setText("other");
     g.btnSaveHTMLSrWithName->click();
     EXPECT_EQ(readFile(p), "text");
+}
+
+TEST(WebGuiSearch, IndentResultLineSearchAndCopy)
+{
+    Form f;
+    auto &g = f.gui();
+    QStringList lines;
+    for (int i = 0; i < 10; ++i) lines << (i == 0 || i == 5 || i == 9 ? QStringLiteral("<p>match %1</p>").arg(i) : QStringLiteral("<i>%1</i>").arg(i));
+    g.ListBoxGUISaveFinal->addItems(lines);
+    g.EditIndentListSearch->setText(QStringLiteral(" match "));
+    QStringList walk;
+    for (int k = 0; k < 5; ++k) {
+        g.btnAllHTMLSrcTab07IndentSearch->click();
+        walk << g.LabelTDResultLine->text();
+    }
+    EXPECT_EQ(walk, (QStringList{"0", "5", "9", QStringLiteral("見つかりません"), "0"}));
+    EXPECT_EQ(g.ListBoxGUISaveFinal->currentRow(), 0);
+
+    // A position left from a longer list: "検索" finds nothing and keeps it, "次を検索" starts over.
+    f.st().GIndentSearchIndex = 12;
+    g.btnAllHTMLSrcTab07IndentSearch->click();
+    EXPECT_EQ(g.LabelTDResultLine->text(), QStringLiteral("見つかりません"));
+    EXPECT_EQ(f.st().GIndentSearchIndex, 12);
+    g.btnAllHTMLSrcTab07IndentSearchNext->click();
+    EXPECT_EQ(g.LabelTDResultLine->text(), QStringLiteral("0"));
+    // The labelled-line list keeps a position of its own.
+    g.ListBoxGUITDSrcLine->addItems({QStringLiteral("A\tx"), QStringLiteral("B\tmatch")});
+    g.btnAllHTMLSrcTab07IndentResultSearchClick->click();
+    EXPECT_EQ(g.ListBoxGUITDSrcLine->currentRow(), 1);
+    EXPECT_EQ(f.st().GIndentSearchIndex, 0);
+
+    // A click on a result line puts it into the search box.
+    g.ListBoxGUISaveFinal->item(5)->setSelected(true);
+    f.search().ListBoxGUISaveFinalClick();
+    EXPECT_EQ(g.EditIndentListSearch->text(), QStringLiteral("<p>match 5</p>"));
+
+    // Copy as HTML: nothing before a run; the lines as they are when they hold the body tag;
+    // else the page's head, the run's body tag and the saved lines.
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    g.btnAllHTMLSrcTab07IndentSearchHTMLCOPY->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("before"));
+    g.ListBoxGUITDResultLine->addItem(QStringLiteral("x"));
+    f.st().GPageSource = "<html><head><meta charset=\"utf-8\"><title>t</title></head><body>b</body></html>";
+    f.form->webGuiPage->GIndentBodyTag = "<body class=\"k\">";
+    g.ListBoxGUISaveList->addItems({QStringLiteral("<p>s</p>")});
+    g.btnAllHTMLSrcTab07IndentSearchHTMLCOPY->click();
+    const QString copied = QApplication::clipboard()->text();
+    EXPECT_TRUE(copied.startsWith(QStringLiteral("<head>"))) << copied.toStdString();
+    EXPECT_TRUE(copied.contains(QStringLiteral("Shift_JIS"))) << copied.toStdString();
+    EXPECT_TRUE(copied.endsWith(QStringLiteral("</head><body class=\"k\">\r\n<p>s</p>\r\n"))) << copied.toStdString();
+    g.ListBoxGUISaveFinal->clear();
+    g.ListBoxGUISaveFinal->addItems({QStringLiteral("<body>"), QStringLiteral("y")});
+    g.btnAllHTMLSrcTab07IndentSearchHTMLCOPY->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("<body>\r\ny\r\n"));
+}
+
+TEST(WebGuiSearch, SelectedObjectButtonsAndAggregatedTabs)
+{
+    Form f;
+    auto &g = f.gui();
+    TRichEdit *raw = g.RichEditPageControlGUIRightOrgEntireSrc;
+    EXPECT_EQ(raw->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    g.btnPanelPageControlGUIOrgRightTab02AllHTMLSrcTopWordWrap->click();
+    EXPECT_EQ(raw->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+    EXPECT_EQ(raw->horizontalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    g.btnPanelPageControlGUIOrgRightTab02AllHTMLSrcTopWordWrap->click();
+    EXPECT_EQ(raw->lineWrapMode(), QPlainTextEdit::NoWrap);
+
+    TRichEdit *alt = g.RichEditPageControlGUIRightAltEntireSrc;
+    alt->setText("<b>x</b>\r\n");
+    g.btnMakeGUIOrgRTColor->click();
+    EXPECT_NE(alt->colorAt(1), kBlack);
+    g.btnMakeGUIOrgRTBlack->click();
+    EXPECT_EQ(alt->colorAt(1), kBlack);
+    f.form->webGuiPage->GAltBodySourceShown = true;
+    g.btnMakeGUIROrgRTReload->click();
+    EXPECT_FALSE(f.form->webGuiPage->GAltBodySourceShown);
+
+    // Turning to " CSS統合 " or " JAVA統合 " replaces the pane's text by the aggregated one.
+    g.MemoGUICSS->setText("p{}\r\n");
+    g.MemoGUIJAVA->setText("f();\r\n");
+    g.RichEditPageControllGUIRightTab02AllHTMLSrcTab07CSS->setText("typed");
+    g.PageControlGUIRightTab02AllHTMLSrcRight->setCurrentWidget(g.PageControllGUIRightTab02AllHTMLSrcTab07CSS);
+    EXPECT_EQ(g.RichEditPageControllGUIRightTab02AllHTMLSrcTab07CSS->text(), "p{}\r\n");
+    g.PageControlGUIRightTab02AllHTMLSrcRight->setCurrentWidget(g.PageControllGUIRightTab02AllHTMLSrcTab08JAVA);
+    EXPECT_EQ(g.RichEditPageControllGUIRightTab02AllHTMLSrcTab08JAVA->text(), "f();\r\n");
+
+    // Folding: the panels shrink to a strip, the splitter can open them again.
+    g.PageControlGUIRight->setCurrentWidget(g.PageControlGUIRightTab02AllHTMLSrc);
+    f.form->resize(1400, 1000);
+    ASSERT_TRUE(waitUntil([&] { return g.SplitterGUIRightAllHTMLSrcTop->height() > 100; }, 2000))
+        << g.SplitterGUIRightAllHTMLSrcTop->height() << " " << g.PageControlGUIRight->height() << " " << f.form->height();
+    g.sbbtnEditSearcGUISrcKeyWordSquueze->click();
+    EXPECT_TRUE(waitUntil([&] { return g.PanelPageControlGUIRightTab02AllHTMLSrcTop->height() == 8; }, 2000))
+        << g.PanelPageControlGUIRightTab02AllHTMLSrcTop->height();
+
+    // The anchor list fills the body's keyword box and searches nothing.
+    g.ListBoxAnchor->addItem(QStringLiteral("top"));
+    g.ListBoxAnchor->item(0)->setSelected(true);
+    g.ListBoxBodySrc->addItem(QStringLiteral("old"));
+    f.search().ListBoxAnchorClick();
+    EXPECT_EQ(g.EditBodySearch->text(), QStringLiteral("top"));
+    EXPECT_EQ(g.ListBoxBodySrc->count(), 1);
 }
