@@ -44,13 +44,30 @@ bool isNameChar(char c)
            c == '_';
 }
 
-// First "<name" (or "</name") in s whose name ends there: "<p" is not "<pre" or "<param".
-// The marker begins with "<", which never is a trail byte, so a byte search is safe.
+// True when the "<" at p lies inside a tag begun before it on the line ("<x<head>" is one tag
+// to a browser): the nearest "<" or ">" before it is a "<" that opens markup.
+bool insideEarlierTag(const std::string& s, std::size_t p)
+{
+    for (std::size_t i = p; i > 0; --i) {
+        const char c = s[i - 1];
+        if (c == '>')
+            return false;
+        if (c == '<') {
+            const char n = s[i];
+            return (n >= 'a' && n <= 'z') || (n >= 'A' && n <= 'Z') || n == '/' || n == '!' || n == '?';
+        }
+    }
+    return false;
+}
+
+// First "<name" (or "</name") in s whose name ends there: "<p" is not "<pre" or "<param", and
+// a name inside another tag is no tag. The marker begins with "<", which never is a trail
+// byte, so a byte search is safe.
 std::size_t findTag(const std::string& s, const std::string& tag, std::size_t from = 0)
 {
     for (std::size_t p = s.find(tag, from); p != npos; p = s.find(tag, p + 1)) {
         const std::size_t e = p + tag.size();
-        if (e >= s.size() || !isNameChar(s[e]))
+        if ((e >= s.size() || !isNameChar(s[e])) && !insideEarlierTag(s, p))
             return p;
     }
     return npos;

@@ -2,10 +2,12 @@
 // the same result when a result is re-indented, every joiner closed by the next line, and an
 // output at most a small multiple of the input. Built and run by tests/fuzz/run.sh.
 #include "text/HtmlScan.h"
+#include "text/WebFetch.h"
 #include "webgui/HtmlReindent.h"
 
 #include <cstdint>
 #include <cstdlib>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,17 +21,29 @@ void check(bool ok)
 
 std::string identity(const std::string& s) { return s; }
 
-// Every "<!--" that ends a line outside raw content and is closed on the next line by
-// "    -->" is a joiner; no joiner is left open.
-void joinersBalanced(const std::string& out)
+// A comment of blanks around line breaks is a joiner when the run wrote it: then it holds one
+// line break and its "-->" comes after the indent and four blanks. The same shape in the page
+// itself (an empty comment over lines, "<!--\r\n\r\n-->") is the author's and goes out as written.
+void joinersBalanced(const std::string& src, const std::string& out)
 {
+    std::multiset<std::string> authors;
+    const std::string in = NormalizeLineBreaks(src);
+    for (const HtmlToken& t : ScanHtml(in))
+        if (t.kind == HtmlToken::Kind::Comment)
+            authors.insert(in.substr(t.begin, t.end - t.begin));
     for (const HtmlToken& t : ScanHtml(out)) {
         if (t.kind != HtmlToken::Kind::Comment)
             continue;
         const std::string c = out.substr(t.begin, t.end - t.begin);
-        if (c.rfind("<!--\r\n", 0) == 0 && c.size() >= 7 && c.compare(c.size() - 3, 3, "-->") == 0 &&
-            c.find_first_not_of(" \r\n", 4) == c.size() - 3)
-            check(c.compare(c.size() - 7, 7, "    -->") == 0);
+        if (c.rfind("<!--\r\n", 0) != 0 || c.size() < 7 || c.compare(c.size() - 3, 3, "-->") != 0 ||
+            c.find_first_not_of(" \r\n", 4) != c.size() - 3)
+            continue;
+        const bool joiner = c.find('\n', 6) == std::string::npos && c.compare(c.size() - 7, 7, "    -->") == 0;
+        if (joiner)
+            continue;
+        const auto a = authors.find(c);
+        check(a != authors.end());
+        authors.erase(a);
     }
 }
 
@@ -57,7 +71,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     const ReindentResult r = RunIndentation(src, "", identity, 0, o, {});
     check(r.Text.size() <= 8 * src.size() + 4096);
-    joinersBalanced(r.Text);
+    joinersBalanced(src, r.Text);
     // Re-indenting changes nothing for pages whose tags and comments all end and hold no "<";
     // a tag left open at the end of a text swallows whatever a run puts after it.
     bool complete = true;

@@ -30,6 +30,8 @@ clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-reco
     -lcurl -o "$out/reindent_fuzz"
 mkdir -p "$out/reindent-corpus"
 cp "$here"/../webgui/reindent_fixtures/*.in.html "$out/reindent-corpus/" 2>/dev/null || true
+# inputs found earlier already carry the option byte the target reads first
+cp "$here"/../webgui/reindent_fixtures/found_by_fuzzing/* "$out/reindent-corpus/" 2>/dev/null || true
 
 "$out/urlmap_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$out/corpus"
 "$out/reindent_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=10 -print_final_stats=1 "$out/reindent-corpus"
