@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -86,34 +87,58 @@ inline std::size_t sjisFind(std::string_view s, std::string_view sub, std::size_
 
 // As sjisFind, but ASCII letters match regardless of case. Bytes that are trail bytes in s
 // are compared exactly, so a katakana whose trail byte happens to be a letter never matches
-// another katakana.
+// another katakana. Candidates for the first byte are found with memchr (both cases of a
+// letter), and only those are checked for a character boundary.
 inline std::size_t sjisFindNoCase(std::string_view s, std::string_view sub, std::size_t from = 0)
 {
+    constexpr std::size_t npos = std::string_view::npos;
     if (sub.empty() || from >= s.size() || sub.size() > s.size())
-        return std::string_view::npos;
+        return npos;
     std::size_t i = isSjisTrailAt(s, from) ? from + 1 : from;
     const std::size_t last = s.size() - sub.size();
-    const char first = asciiLower(sub[0]);
-    while (i <= last) {
-        if (asciiLower(s[i]) == first) {
-            bool ok = true;
-            std::size_t j = 0;
-            while (j < sub.size()) {
-                const std::size_t len = sjisCharLen(s, i + j);
-                if (asciiLower(s[i + j]) != asciiLower(sub[j])) {
-                    ok = false;
-                    break;
-                }
-                if (len == 2 && j + 1 < sub.size() && s[i + j + 1] != sub[j + 1]) {
-                    ok = false;
-                    break;
-                }
-                j += len;
-            }
-            if (ok)
-                return i;
+    const char lo = asciiLower(sub[0]);
+    const char up = asciiUpper(lo);
+    // next position of each case of the first byte at or after i (npos: none left)
+    auto next = [&](char c, std::size_t at) -> std::size_t {
+        if (at > last)
+            return npos;
+        const void* p = std::memchr(s.data() + at, c, last + 1 - at);
+        return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data()) : npos;
+    };
+    std::size_t nextLo = next(lo, i);
+    std::size_t nextUp = lo == up ? npos : next(up, i);
+    std::size_t known = i; // a character boundary at or before every candidate
+    for (;;) {
+        const std::size_t c = nextLo < nextUp ? nextLo : nextUp;
+        if (c == npos)
+            return npos;
+        if (c == nextLo)
+            nextLo = next(lo, c + 1);
+        else
+            nextUp = next(up, c + 1);
+        // the second byte differs even ignoring case: no match here, whatever c is
+        if (sub.size() > 1 && asciiLower(s[c + 1]) != asciiLower(sub[1]))
+            continue;
+        if (sjisIsTrailFrom(s, known, c)) {
+            known = c + 1; // the byte after a trail byte starts a character
+            continue;
         }
-        i += sjisCharLen(s, i);
+        known = c;
+        bool ok = true;
+        std::size_t j = 0;
+        while (j < sub.size()) {
+            const std::size_t len = sjisCharLen(s, c + j);
+            if (asciiLower(s[c + j]) != asciiLower(sub[j])) {
+                ok = false;
+                break;
+            }
+            if (len == 2 && j + 1 < sub.size() && s[c + j + 1] != sub[j + 1]) {
+                ok = false;
+                break;
+            }
+            j += len;
+        }
+        if (ok)
+            return c;
     }
-    return std::string_view::npos;
 }

@@ -35,8 +35,9 @@ const std::string& sj(const char* utf8)
     return it->second;
 }
 
-bool contains(const std::string& s, const std::string& sub) { return s.find(sub) != npos; }
-bool startsWith(const std::string& s, const std::string& p) { return s.compare(0, p.size(), p) == 0; }
+// Views, so that the many tests against literals build no temporary strings.
+bool contains(std::string_view s, std::string_view sub) { return s.find(sub) != npos; }
+bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
 bool isNameChar(char c)
 {
@@ -46,7 +47,7 @@ bool isNameChar(char c)
 
 // True when the "<" at p lies inside a tag begun before it on the line ("<x<head>" is one tag
 // to a browser): the nearest "<" or ">" before it is a "<" that opens markup.
-bool insideEarlierTag(const std::string& s, std::size_t p)
+bool insideEarlierTag(std::string_view s, std::size_t p)
 {
     for (std::size_t i = p; i > 0; --i) {
         const char c = s[i - 1];
@@ -63,7 +64,7 @@ bool insideEarlierTag(const std::string& s, std::size_t p)
 // First "<name" (or "</name") in s whose name ends there: "<p" is not "<pre" or "<param", and
 // a name inside another tag is no tag. The marker begins with "<", which never is a trail
 // byte, so a byte search is safe.
-std::size_t findTag(const std::string& s, const std::string& tag, std::size_t from = 0)
+std::size_t findTag(std::string_view s, std::string_view tag, std::size_t from = 0)
 {
     for (std::size_t p = s.find(tag, from); p != npos; p = s.find(tag, p + 1)) {
         const std::size_t e = p + tag.size();
@@ -284,14 +285,21 @@ bool isJoiner(std::string_view c)
     return breaks == 1;
 }
 
-// True when some "<!--" is followed by nothing but blanks up to a line break.
+// True when some "<!--" is followed by blanks, one line break and blanks up to "-->": the
+// text of a joiner, so only then is the page scanned for them.
 bool mayHoldJoiners(const std::string& text)
 {
-    for (std::size_t p = text.find("<!--"); p != npos; p = text.find("<!--", p + 4)) {
-        std::size_t q = p + 4;
-        while (q < text.size() && (text[q] == ' ' || text[q] == '\t'))
+    auto blanks = [&](std::size_t q) {
+        while (q < text.size() && (text[q] == ' ' || text[q] == '\t' || text[q] == '\r'))
             ++q;
-        if (q < text.size() && (text[q] == '\r' || text[q] == '\n'))
+        return q;
+    };
+    for (std::size_t p = text.find("<!--"); p != npos; p = text.find("<!--", p + 4)) {
+        std::size_t q = blanks(p + 4);
+        if (q >= text.size() || text[q] != '\n')
+            continue;
+        q = blanks(q + 1);
+        if (text.compare(q, 3, "-->") == 0)
             return true;
     }
     return false;
@@ -459,8 +467,15 @@ std::vector<std::string> piecesFromCuts(const std::string& W, std::vector<std::s
 void writeJoined(const std::vector<std::string>& pieces, const std::string& indent, std::vector<std::string>& lines)
 {
     lines.clear();
+    lines.reserve(pieces.size());
     for (std::size_t i = 0; i < pieces.size(); ++i) {
-        std::string l = i == 0 ? pieces[i] : indent + kJoinClose + pieces[i];
+        std::string l;
+        l.reserve(indent.size() + kJoinClose.size() + pieces[i].size() + kJoinOpen.size());
+        if (i > 0) {
+            l += indent;
+            l += kJoinClose;
+        }
+        l += pieces[i];
         if (i + 1 < pieces.size())
             l += kJoinOpen;
         lines.push_back(std::move(l));
@@ -634,9 +649,21 @@ int TDinnerIndent(const std::string& Open, const std::string& Close, const std::
                   const ReindentMarks& Marks)
 {
     Lines.clear();
-    auto tr = [&](const char* label, const std::string& text) {
-        if (Trace)
-            Trace->push_back(sj(label) + "\t" + Marks.restore(text));
+    // one string per trace line: a long cell gives many
+    auto tr = [&](const char* label, std::string_view text) {
+        if (!Trace)
+            return;
+        const std::string& lab = sj(label);
+        std::string t;
+        if (text.find(Marks.br[0]) != std::string_view::npos) {
+            t = lab + "\t" + Marks.restore(std::string(text));
+        } else {
+            t.reserve(lab.size() + 1 + text.size());
+            t += lab;
+            t += '\t';
+            t += text;
+        }
+        Trace->push_back(std::move(t));
     };
     if (static_cast<long long>(Line.size()) < MaxLen) {
         const std::string W = removeValignDefault(Line);
@@ -669,9 +696,10 @@ int TDinnerIndent(const std::string& Open, const std::string& Close, const std::
     std::vector<std::size_t> cuts{gt + 1};
     tr("〓１", W.substr(0, gt + 1) + kJoinOpen);
     std::size_t p = gt + 1;
-    auto piece = [&](std::size_t a, std::size_t b) { return W.substr(a, b - a); };
+    const std::string_view Wv(W);
+    auto piece = [&](std::size_t a, std::size_t b) { return Wv.substr(a, b - a); };
     // The trace shows where a rest begins, not all of it: a long line stays linear.
-    auto restAt = [&](std::size_t a) { return W.substr(a, 80); };
+    auto restAt = [&](std::size_t a) { return Wv.substr(a, 80); };
     NextFind closeTag{W, "</"}, closeAt{W, Close}, anyLt{W, "<"}, anyGt{W, ">"};
     if (anyGt.from(p) != npos) {
         for (;;) {
@@ -682,7 +710,7 @@ int TDinnerIndent(const std::string& Open, const std::string& Close, const std::
                 if (e != npos) {
                     const std::size_t pe = e + 1;
                     const std::size_t n = W.size() - pe;
-                    const std::string pc = piece(p, pe);
+                    const std::string_view pc = piece(p, pe);
                     bool cutBeforeImg = false;
                     if (n <= 10) {
                         const std::size_t img = pc.find("<img ");
@@ -821,6 +849,8 @@ std::string FixImgAndLinkTags(const std::string& Line, int Mode, const ReindentM
 int ExtractCommentBlocks(std::string& Line, std::vector<std::string>& Blocks)
 {
     Blocks.clear();
+    if (Line.find("<!--") == npos)
+        return 0; // every comment begins so
     std::string rest;
     std::size_t at = 0;
     for (const HtmlToken& t : ScanHtml(Line)) {
@@ -873,17 +903,28 @@ private:
 
     void write(const std::string& line, const char* label, int ch, const std::string* traceText = nullptr)
     {
-        const std::string l = marks.restore(line);
-        if (ch & O)
-            res.O.push_back(l);
+        std::string l = marks.restore(line);
+        if (ch & T) {
+            const std::string& lab = sj(label);
+            std::string t;
+            if (traceText) {
+                t = lab + "\t" + marks.restore(*traceText);
+            } else {
+                t.reserve(lab.size() + 1 + l.size());
+                t += lab;
+                t += '\t';
+                t += l;
+            }
+            res.T.push_back(std::move(t));
+        }
         if (ch & R) {
             res.R.push_back(l);
             res.RRaw.push_back(writingRaw ? 1 : 0);
         }
         if (ch & S)
             res.S.push_back(l);
-        if (ch & T)
-            res.T.push_back(sj(label) + "\t" + (traceText ? marks.restore(*traceText) : l));
+        if (ch & O)
+            res.O.push_back(std::move(l));
     }
     void writeTitle(const char* label, const std::string* traceText = nullptr)
     {
@@ -1176,10 +1217,12 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         }
     }
     // 6. later DOCTYPEs
-    line = DeleteBetween(DeleteBetween(line, "<!DOC", ">"), "<!doc", ">");
-    recompute();
-    if (trimLower.empty())
-        return;
+    if (contains(lower, "<!doc")) {
+        line = DeleteBetween(DeleteBetween(line, "<!DOC", ">"), "<!doc", ">");
+        recompute();
+        if (trimLower.empty())
+            return;
+    }
     // 7., 8. html and head start tags: written where they stand (the rebuilt prolog wrote its own)
     for (const char* tag : {"<html", "<head"}) {
         for (std::size_t h = findTag(lower, tag); h != npos; h = findTag(lower, tag)) {
@@ -1335,8 +1378,9 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         }
     }
     // 22. comments taken out; the tail writes them after the line
-    ExtractCommentBlocks(line, blocks);
-    const std::string TL = LowerCase(Trim(line));
+    const bool commentsOut = ExtractCommentBlocks(line, blocks) > 0;
+    // the lower-cased line is still current unless a step above changed the line
+    const std::string TL = commentsOut || xhtml ? LowerCase(Trim(line)) : trimLower;
     const bool noscriptEnd = contains(line, "</noscript>");
     // 23.
     if (bareScriptOpen && noscriptEnd) {
@@ -1455,7 +1499,7 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         }
     }
     // 34. plain lines
-    if (contains(LowerCase(line), "<meta"))
+    if (sjisFindNoCase(line, "<meta") != npos)
         line = Trim(line);
     if (const std::size_t lt = line.find('<'); lt != npos)
         leadText = line.substr(0, lt);
@@ -1482,10 +1526,11 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
 
 void Reindenter::flushIndentLines()
 {
-    for (std::string s : elementLines) {
+    for (std::string& s : elementLines) {
         if (xhtml)
             s = ReplaceAllIgnoreCase(s, "shape=\"RECT\"", "shape=\"rect\"");
-        s = FixImgAndLinkTags(s, opt.ImgAlt, marks);
+        if (opt.ImgAlt != 0)
+            s = FixImgAndLinkTags(s, opt.ImgAlt, marks);
         if (!s.empty()) {
             if (startsWith(s, "<a ")) {
                 s = divPrefix + "  " + s;
@@ -1641,9 +1686,39 @@ std::string normaliseMarkup(const std::string& s)
         {"><script", ">\r\n<script"},
     };
     std::string w = s;
+    // Most rows find nothing: a quick test first, and no copy. The rows that split tags all
+    // hold "><" (bytes no case folding or trail byte changes), so they are tried only where the
+    // segment holds it; a hit there is confirmed by the replacement's own search.
+    std::vector<std::size_t> adjacent;
+    auto findAdjacent = [&] {
+        adjacent.clear();
+        for (std::size_t q = w.find("><"); q != npos; q = w.find("><", q + 1))
+            adjacent.push_back(q);
+    };
+    findAdjacent();
+    auto mayMatch = [&](std::string_view from) {
+        const std::size_t k = from.find("><");
+        if (k == npos)
+            return sjisFindNoCase(w, from) != npos;
+        for (std::size_t q : adjacent) {
+            if (q < k)
+                continue;
+            const std::size_t b = q - k;
+            if (b + from.size() > w.size())
+                break;
+            std::size_t i = 0;
+            while (i < from.size() && asciiLower(w[b + i]) == asciiLower(from[i]))
+                ++i;
+            if (i == from.size())
+                return true;
+        }
+        return false;
+    };
     // Rows that end in "<" overlap ("</div></div><p>"): a row runs until it finds nothing, so a
     // second run has nothing left to split.
     for (const auto& [from, to] : rows) {
+        if (!mayMatch(from))
+            continue;
         if (*to == '\0') {
             // An attribute leaves only where it ends: "<script language=JavaScriptX>" keeps its
             // blank, or the tag would take another name.
@@ -1658,14 +1733,12 @@ std::string normaliseMarkup(const std::string& s)
                 w.erase(p, f.size());
                 l.erase(p, f.size());
             }
+            findAdjacent();
             continue;
         }
-        for (int pass = 0; pass < 8; ++pass) {
-            std::string next = ReplaceAllIgnoreCase(w, from, to);
-            if (next == w)
-                break;
-            w = std::move(next);
-        }
+        for (int pass = 0; pass < 8 && (pass == 0 || sjisFindNoCase(w, from) != npos); ++pass)
+            w = ReplaceAllIgnoreCase(w, from, to);
+        findAdjacent();
     }
     return w;
 }
@@ -1683,16 +1756,29 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
     std::string src = headPart + body;
     if (!endsWithHtmlEnd(src))
         src += kCrLf + "</html>";
-    if (src.find('\t') != npos || src.find("\r\n\r\n") != npos)
-        src = mapOutsideRaw(src, false, [](const std::string& seg) {
+    // The page's tokens serve the next step too when this one changes nothing (blank lines
+    // and TABs left only in raw content).
+    std::vector<HtmlToken> toks;
+    bool toksValid = false;
+    if (src.find('\t') != npos || src.find("\r\n\r\n") != npos) {
+        toks = ScanHtml(src);
+        std::string collapsed = mapOutside(src, protectedRanges(src, toks, false), [](const std::string& seg) {
             return collapseBlankLines(ReplaceAll(seg, "\t", "    "));
         });
-    if (PosText("<!-- ==<iframe", src) > 0)
+        toksValid = collapsed == src;
+        if (!toksValid)
+            src = std::move(collapsed);
+    }
+    if (PosText("<!-- ==<iframe", src) > 0) {
         src = EnableIframes(src);
+        toksValid = false;
+    }
     // The normalisation table on markup, and a typed script start put on its own line once
     // (its contents are left as they are), in one walk.
     {
-        const Ranges prot = protectedRanges(src, true);
+        if (!toksValid)
+            toks = ScanHtml(src);
+        const Ranges prot = protectedRanges(src, toks, true);
         std::string out;
         out.reserve(src.size() + src.size() / 16);
         std::size_t at = 0;
@@ -1722,8 +1808,11 @@ namespace {
 // given) the display replacements applied to every line that is not raw content.
 std::string cleanupIndentation(const std::vector<std::string>& Items, const std::vector<char>* Raw)
 {
-    std::vector<std::string> out;
-    out.reserve(Items.size());
+    std::string out;
+    std::size_t total = 0;
+    for (const std::string& l : Items)
+        total += l.size() + 2;
+    out.reserve(total + total / 64);
     bool skip = false;
     const std::size_t n = Items.size();
     for (std::size_t i = 0; i < n; ++i) {
@@ -1731,22 +1820,38 @@ std::string cleanupIndentation(const std::vector<std::string>& Items, const std:
             skip = false;
             continue;
         }
-        std::string s = Items[i];
-        const std::string t = Trim(s);
-        if (i + 4 < n && startsWith(t, "-->") && t.size() > 7 && t.compare(t.size() - 4, 4, "<!--") == 0 &&
-            Trim(Items[i + 1]) == "-->") {
-            s = TrimRight(s);
-            s.erase(s.size() - 4);
-            skip = true;
+        const std::string& item = Items[i];
+        // "!--" first: a "<" search stops at every tag
+        const bool opens = contains(item, "!--") && contains(item, "<!--");
+        const bool joinable = i + 4 < n && opens && contains(item, "-->");
+        const bool replace = Raw && i < Raw->size() && !(*Raw)[i] && (opens || item.find('&') != npos);
+        if (!joinable && !replace) {
+            out += item; // the common line: nothing to change
+            out += kCrLf;
+            continue;
         }
-        if (Raw && i < Raw->size() && !(*Raw)[i] && (s.find('&') != npos || s.find("<!--") != npos)) {
-            s = ReplaceAllIgnoreCase(s, "&amp;nbsp;", "&nbsp;");
-            s = ReplaceAll(s, "--><!--", "-->\r\n<!--");
-            s = ReplaceAllIgnoreCase(s, "</table><!--", "</table>\r\n<!--");
+        std::string s = item;
+        if (joinable) {
+            const std::string t = Trim(s);
+            if (startsWith(t, "-->") && t.size() > 7 && t.compare(t.size() - 4, 4, "<!--") == 0 &&
+                Trim(Items[i + 1]) == "-->") {
+                s = TrimRight(s);
+                s.erase(s.size() - 4);
+                skip = true;
+            }
         }
-        out.push_back(std::move(s));
+        if (replace) {
+            if (sjisFindNoCase(s, "&amp;nbsp;") != npos)
+                s = ReplaceAllIgnoreCase(s, "&amp;nbsp;", "&nbsp;");
+            if (contains(s, "--><!--"))
+                s = ReplaceAll(s, "--><!--", "-->\r\n<!--");
+            if (sjisFindNoCase(s, "</table><!--") != npos)
+                s = ReplaceAllIgnoreCase(s, "</table><!--", "</table>\r\n<!--");
+        }
+        out += s;
+        out += kCrLf;
     }
-    return out.empty() ? "" : joinLines(out);
+    return out;
 }
 
 } // namespace
