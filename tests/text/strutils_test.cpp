@@ -42,6 +42,45 @@ TEST(SjisBytes, SearchNeverStartsOnTrailByte)
     EXPECT_EQ(sjisFindNoCase("xHtMl", "html"), 1u);
 }
 
+// The case-blind search jumps between candidates of its first byte; it must agree with a walk
+// over the text one character at a time, on texts dense in lead bytes, letters that are also
+// trail bytes, and both cases.
+TEST(SjisBytes, CaseBlindSearchAgreesWithACharacterWalk)
+{
+    auto walk = [](std::string_view s, std::string_view sub, std::size_t from) {
+        if (sub.empty() || from >= s.size() || sub.size() > s.size())
+            return std::string_view::npos;
+        for (std::size_t i = isSjisTrailAt(s, from) ? from + 1 : from; i + sub.size() <= s.size(); i += sjisCharLen(s, i)) {
+            std::size_t j = 0;
+            bool ok = true;
+            while (ok && j < sub.size()) {
+                const std::size_t len = sjisCharLen(s, i + j);
+                ok = asciiLower(s[i + j]) == asciiLower(sub[j]) && !(len == 2 && j + 1 < sub.size() && s[i + j + 1] != sub[j + 1]);
+                j += len;
+            }
+            if (ok)
+                return i;
+        }
+        return std::string_view::npos;
+    };
+    const char bytes[] = {'a', 'A', 'b', 'B', '<', '>', ' ', '\x83', '\x81', '^', '\x61', '\x41', '\xE0', '\x9F', '@', '\x7F', '\xFC', '\x80'};
+    unsigned seed = 12345;
+    auto next = [&] { return (seed = seed * 1103515245u + 12345u) >> 16; };
+    int hits = 0;
+    for (int k = 0; k < 200000; ++k) {
+        std::string s, sub;
+        for (unsigned i = next() % 20; i > 0; --i)
+            s += bytes[next() % sizeof bytes];
+        for (unsigned i = 1 + next() % 4; i > 0; --i)
+            sub += bytes[next() % sizeof bytes];
+        const std::size_t from = next() % (s.size() + 2);
+        const std::size_t want = walk(s, sub, from);
+        ASSERT_EQ(sjisFindNoCase(s, sub, from), want) << k;
+        hits += want != std::string_view::npos;
+    }
+    EXPECT_GT(hits, 1000); // the table meets real matches, not only misses
+}
+
 TEST(StrUtils, Searches)
 {
     struct Case {
