@@ -71,8 +71,31 @@ std::string replaceNoCase(std::string S, const Replacement (&Reps)[N])
     size_t grownSize = n;
     bool growsOnly = true;
     size_t copied = 0;
-    for (size_t i = 0; i < n; ++i) {
-        if (!starts[p[i]]) continue;
+    // With one or two bytes that can start a pattern ("UTF-8": "U" and "u"), memchr finds
+    // their places; with more, a look at each byte.
+    unsigned char firsts[2] = {};
+    int nFirsts = 0;
+    for (int c = 0; c < 256; ++c)
+        if (starts[c] && nFirsts++ < 2) firsts[nFirsts - 1] = static_cast<unsigned char>(c);
+    size_t nextAt[2] = {0, 0};
+    bool known[2] = {false, false};
+    auto candidate = [&](size_t from) -> size_t {
+        if (nFirsts > 2) {
+            while (from < n && !starts[p[from]]) ++from;
+            return from;
+        }
+        size_t best = n;
+        for (int f = 0; f < nFirsts; ++f) {
+            if (!known[f] || (nextAt[f] < from && nextAt[f] != n)) {
+                const void *hit = from < n ? std::memchr(p + from, firsts[f], n - from) : nullptr;
+                nextAt[f] = hit ? static_cast<size_t>(static_cast<const unsigned char *>(hit) - p) : n;
+                known[f] = true;
+            }
+            best = std::min(best, nextAt[f]);
+        }
+        return best;
+    };
+    for (size_t i = candidate(0); i < n; i = candidate(i + 1)) {
         // Every pattern begins with an ASCII byte, so a look at the bytes before it settles
         // whether it starts a character: the byte after any non-lead byte always does, and a
         // run of lead bytes pairs up from there. Walking each byte forward costs far more.
@@ -176,7 +199,7 @@ std::string TerminateLines(std::string S)
     return S;
 }
 
-std::string Utf16BytesToSjis(const std::string &Bytes)
+std::string Utf16BytesToSjis(std::string Bytes)
 {
     size_t at = 0;
     bool bigEndian = false;
@@ -189,27 +212,38 @@ std::string Utf16BytesToSjis(const std::string &Bytes)
             bigEndian = true;
         }
     }
-    // Piece by piece, never between the halves of a surrogate pair, so that no wide copy of a
-    // large text is held beside the result.
+    // The text is decoded piece by piece into the file's own buffer: a character never takes
+    // more bytes in Shift_JIS than in UTF-16, so what is written never passes what was read,
+    // and no second large buffer is needed. A piece never ends between the halves of a
+    // surrogate pair; big-endian pieces are swapped first.
     const size_t units = (Bytes.size() - at) / 2;
     const auto *p = reinterpret_cast<const unsigned char *>(Bytes.data()) + at;
-    auto unit = [&](size_t k) {
-        return bigEndian ? static_cast<char16_t>(p[2 * k] << 8 | p[2 * k + 1])
-                         : static_cast<char16_t>(p[2 * k + 1] << 8 | p[2 * k]);
+    auto isHighSurrogate = [&](size_t k) {
+        const unsigned char hi = bigEndian ? p[2 * k] : p[2 * k + 1];
+        return hi >= 0xD8 && hi <= 0xDB;
     };
-    std::string out;
-    out.reserve(units * 2 + 16); // untouched room costs no memory
-    constexpr size_t kPiece = 1 << 19;
-    std::u16string w;
+    constexpr size_t kPiece = 1 << 15;
+    std::string swapped;
+    size_t written = 0;
     for (size_t k = 0; k < units;) {
         size_t end = std::min(units, k + kPiece);
-        if (end < units && unit(end - 1) >= 0xD800 && unit(end - 1) <= 0xDBFF) ++end;
-        w.resize(end - k);
-        for (size_t j = k; j < end; ++j) w[j - k] = unit(j);
-        out += WideToAnsi(w);
+        if (end < units && isHighSurrogate(end - 1)) ++end;
+        std::string_view piece(reinterpret_cast<const char *>(p) + 2 * k, 2 * (end - k));
+        if (bigEndian) {
+            swapped.resize(piece.size());
+            for (size_t j = 0; j < piece.size(); j += 2) {
+                swapped[j] = piece[j + 1];
+                swapped[j + 1] = piece[j];
+            }
+            piece = swapped;
+        }
+        const std::string sjis = Utf16LeBytesToAnsi(piece);
+        std::memcpy(Bytes.data() + written, sjis.data(), sjis.size());
+        written += sjis.size();
         k = end;
     }
-    return out;
+    Bytes.resize(written);
+    return Bytes;
 }
 
 std::string SjisToUtf16LeBytes(const std::string &Sjis)
@@ -252,8 +286,7 @@ TConvRead ReadConvSource(std::string FileBytes, int CharCode)
     const DeclNames *read = nullptr;
     if (CharCode == cvUtf16) {
         // Line ends are found only after decoding: a byte 0x0A can be half of any character.
-        r.Source = Utf16BytesToSjis(FileBytes);
-        FileBytes = std::string();
+        r.Source = Utf16BytesToSjis(std::move(FileBytes));
         // Room for the renamed declarations, so that they are written in place.
         s.reserve(r.Source.size() + r.Source.size() / 64 + 64);
         s = r.Source;

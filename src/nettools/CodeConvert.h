@@ -34,7 +34,7 @@ std::string TerminateLines(std::string S);
 // UTF-16 bytes to Shift_JIS: FF FE little-endian, FE FF big-endian, no mark little-endian;
 // the mark is not part of the text, an odd last byte is dropped, and what Shift_JIS lacks
 // becomes "?".
-std::string Utf16BytesToSjis(const std::string &Bytes);
+std::string Utf16BytesToSjis(std::string Bytes);
 // FF FE followed by the text as UTF-16 little-endian.
 std::string SjisToUtf16LeBytes(const std::string &Sjis);
 

@@ -266,7 +266,9 @@ std::size_t utf8UnitLen(const u8* p, std::size_t left)
 }
 
 // Runs iconv over the whole input; at a unit it cannot convert, onError appends the
-// replacement and returns how many input bytes that unit takes.
+// replacement and returns how many input bytes that unit takes. The output goes through a
+// small buffer into a string whose room (capacity, an estimate) is reserved but never
+// filled ahead: only the pages the result takes are written, once.
 template <typename OnError>
 std::string runIconv(Dir d, std::string_view in, std::size_t capacity, OnError onError)
 {
@@ -274,25 +276,27 @@ std::string runIconv(Dir d, std::string_view in, std::size_t capacity, OnError o
     if (!h.ok())
         throw ETextConvertError(kUtf8ConvertFailedMsg);
     iconv_t cd = h.reset();
-    ByteSink out(capacity);
+    std::string out;
+    out.reserve(capacity);
+    char buf[1 << 16];
     char* inp = const_cast<char*>(in.data());
     std::size_t inLeft = in.size();
     while (inLeft > 0) {
-        std::size_t room = out.room();
-        const std::size_t r = iconv(cd, &inp, &inLeft, &out.cursor(), &room);
+        char* op = buf;
+        std::size_t room = sizeof buf;
+        const std::size_t r = iconv(cd, &inp, &inLeft, &op, &room);
+        out.append(buf, static_cast<std::size_t>(op - buf));
         if (r != static_cast<std::size_t>(-1))
             break;
-        if (errno == E2BIG) {
-            out.need(inLeft + 64);
+        if (errno == E2BIG)
             continue;
-        }
         // EILSEQ or EINVAL (truncated at the end): replace one unit and go on.
         const std::size_t skip = onError(reinterpret_cast<const u8*>(inp), inLeft, out);
         inp += skip;
         inLeft -= skip;
         cd = h.reset();
     }
-    return out.take();
+    return out;
 }
 
 std::size_t sjisUnitLen(const u8* p, std::size_t left)
@@ -568,30 +572,53 @@ std::string EucToSjisB(const std::string& S)
 
 std::string SjisToJis(const std::string& S, int KanaMode)
 {
-    // ISO-2022-JP is 7-bit and has no half-width katakana: they always go full-width.
-    const std::string t = KanaMode == kmFullWidth ? HalfKanaToFullKanaEach(S) : HalfKanaToFullKana(S);
+    // ISO-2022-JP is 7-bit and has no half-width katakana: they always go full-width, here
+    // while the text is walked (no full-width copy of it first), merged with their voiced marks
+    // unless each is to stay one character.
+    const bool merge = KanaMode != kmFullWidth;
     const char closing = KanaMode == kmKeep ? 'B' : 'J';
-    ByteSink out(t.size() + t.size() / 4 + 16);
+    ByteSink out(S.size() + S.size() / 4 + 16);
     bool twoByte = false;
     auto leave = [&] {
         if (twoByte)
             out.put3(ESC, '(', closing);
         twoByte = false;
     };
+    auto pair = [&](u8 s1, u8 s2) {
+        if (!twoByte)
+            out.put3(ESC, '$', 'B');
+        twoByte = true;
+        char c1, c2;
+        sjisPairToJis(s1, s2, 0x7F, c1, c2);
+        out.put2(c1, c2);
+    };
+    const std::size_t n = S.size();
+    const u8* p = reinterpret_cast<const u8*>(S.data());
     std::size_t i = 0;
-    while (i < t.size()) {
-        const std::size_t len = sjisCharLen(t, i);
-        const u8 b = sjisByte(t, i);
+    while (i < n) {
+        const u8 b = p[i];
+        if (b < 0x80) {
+            // a run of ASCII goes out in one copy
+            leave();
+            std::size_t j = i + 1;
+            while (j < n && p[j] < 0x80)
+                ++j;
+            out.append(S.data() + i, j - i);
+            i = j;
+            continue;
+        }
+        const std::size_t len = sjisCharLen(S, i);
+        if (len == 1 && isSjisHalfKana(b)) {
+            char f1, f2;
+            i += fullKanaAt(S, i, merge, f1, f2);
+            pair(static_cast<u8>(f1), static_cast<u8>(f2)); // full-width kana all have a JIS code
+            continue;
+        }
         if (len == 2 && hasJisCode(b)) {
-            if (!twoByte)
-                out.put3(ESC, '$', 'B');
-            twoByte = true;
-            char c1, c2;
-            sjisPairToJis(b, sjisByte(t, i + 1), 0x7F, c1, c2);
-            out.put2(c1, c2);
+            pair(b, p[i + 1]);
         } else {
             leave();
-            out.put(b >= 0x80 ? '?' : static_cast<char>(b));
+            out.put('?');
         }
         i += len;
     }
@@ -702,8 +729,8 @@ std::string Utf8ToAnsi(const std::string& S)
     if (S.empty())
         return {};
     // Shift_JIS never needs more bytes than UTF-8 for the same text.
-    return runIconv(Dir::Utf8ToSjis, S, S.size() + 16, [](const u8* p, std::size_t left, ByteSink& out) {
-        out.put('?');
+    return runIconv(Dir::Utf8ToSjis, S, S.size() + 16, [](const u8* p, std::size_t left, std::string& out) {
+        out += '?';
         return utf8UnitLen(p, left);
     });
 }
@@ -713,8 +740,8 @@ std::string SjisToUtf8(const std::string& S)
     if (S.empty())
         return {};
     return runIconv(Dir::SjisToUtf8, S, S.size() + S.size() / 2 + 16,
-                    [](const u8* p, std::size_t left, ByteSink& out) {
-                        out.put3('\xE3', '\x83', '\xBB'); // U+30FB
+                    [](const u8* p, std::size_t left, std::string& out) {
+                        out.append("\xE3\x83\xBB", 3); // U+30FB
                         return sjisUnitLen(p, left);
                     });
 }
@@ -726,11 +753,17 @@ std::string AnsiToUtf8(const std::string& S)
 
 std::string WideToAnsi(const std::u16string& W)
 {
-    if (W.empty())
+    return Utf16LeBytesToAnsi(std::string_view(reinterpret_cast<const char*>(W.data()), W.size() * 2));
+}
+
+std::string Utf16LeBytesToAnsi(std::string_view Bytes)
+{
+    const std::string_view bytes = Bytes.substr(0, Bytes.size() & ~std::size_t{1});
+    if (bytes.empty())
         return {};
-    const std::string_view bytes(reinterpret_cast<const char*>(W.data()), W.size() * 2);
-    return runIconv(Dir::Utf16ToSjis, bytes, W.size() * 2 + 16, [](const u8* p, std::size_t left, ByteSink& out) {
-        out.put('?');
+    // Shift_JIS never takes more bytes than UTF-16 for the same text.
+    return runIconv(Dir::Utf16ToSjis, bytes, bytes.size() + 16, [](const u8* p, std::size_t left, std::string& out) {
+        out += '?';
         // A surrogate pair is one character.
         if (left >= 4 && (p[1] & 0xFC) == 0xD8 && (p[3] & 0xFC) == 0xDC)
             return std::size_t{4};
@@ -743,8 +776,8 @@ std::u16string AnsiToWide(const std::string& S)
     if (S.empty())
         return {};
     const std::string bytes =
-        runIconv(Dir::SjisToUtf16, S, S.size() * 2 + 16, [](const u8* p, std::size_t left, ByteSink& out) {
-            out.put2('\xFB', '\x30'); // U+30FB, little-endian
+        runIconv(Dir::SjisToUtf16, S, S.size() * 2 + 16, [](const u8* p, std::size_t left, std::string& out) {
+            out.append("\xFB\x30", 2); // U+30FB, little-endian
             return sjisUnitLen(p, left);
         });
     std::u16string w(bytes.size() / 2, u'\0');

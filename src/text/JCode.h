@@ -15,6 +15,7 @@
 
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 // How SjisToJis and SjisToEuc treat half-width katakana before encoding.
 enum TKanaMode : int {
@@ -65,6 +66,8 @@ std::string AnsiToUtf8(const std::string& S);
 // UTF-16 to Shift_JIS ("?" for what Shift_JIS lacks) and back ("・" for undecodable bytes).
 std::string WideToAnsi(const std::u16string& W);
 std::u16string AnsiToWide(const std::string& S);
+// As WideToAnsi, on UTF-16LE bytes as a file holds them (an odd last byte is no unit).
+std::string Utf16LeBytesToAnsi(std::string_view Bytes);
 
 // --- percent-encoding and Base64 ---------------------------------------------------------
 // Every byte but the unreserved characters (A-Z a-z 0-9 - . _ ~) as "%" and two lower-case

@@ -206,6 +206,41 @@ TEST(CodeConvertUtf16, MarksOrderAndOddBytes)
     };
     for (const Row &r : rows) EXPECT_EQ(Utf16BytesToSjis(r.bytes), r.want) << hex(r.bytes);
     EXPECT_EQ(SjisToUtf16LeBytes(a + "\r\n"), std::string("\xFF\xFE\x42\x30\x0D\x00\x0A\x00", 8));
+
+    // Long texts in both byte orders, a surrogate pair every third unit: however a long text
+    // is taken in pieces, no pair is cut into two "?" and nothing is lost.
+    std::string le = "\xFF\xFE", be = "\xFE\xFF", want;
+    for (int k = 0; k < 400000; ++k) {
+        le += std::string("a\0\x3D\xD8\x00\xDE", 6);
+        be += std::string("\0a\xD8\x3D\xDE\x00", 6);
+        want += "a?";
+    }
+    EXPECT_EQ(Utf16BytesToSjis(le), want);
+    EXPECT_EQ(Utf16BytesToSjis(be), want);
+}
+
+// A name is renamed only where it begins a character: after a lead byte, "c" or "U" is the
+// second byte of a double-byte character, and the text goes on unchanged.
+TEST(CodeConvertNames, ATrailByteBeginsNoName)
+{
+    const std::string lead = "\x83", kanji = "\x83\x83"; // a lone lead byte, then a whole character
+    struct Row {
+        std::string in, want;
+    } reads[] = {
+        {lead + "UTF-8 x", lead + "UTF-8 x"},
+        {lead + "utf-8 x", lead + "utf-8 x"},
+        {kanji + "UTF-8 x", kanji + "Shift_JIS x"},
+    };
+    for (const Row &r : reads) EXPECT_EQ(ReadConvSource(r.in, cvSjis).Text, r.want) << hex(r.in);
+    struct Decl {
+        std::string in, want;
+    } decls[] = {
+        {lead + "charset=Shift_JIS", lead + "charset=Shift_JIS"},
+        {lead + "CHARSET=shift_jis", lead + "CHARSET=shift_jis"},
+        {kanji + "charset=Shift_JIS", kanji + "charset=EUC-JP"},
+    };
+    for (const Decl &d : decls)
+        EXPECT_EQ(RewriteDeclarations(d.in, TDeclCode::Sjis, TDeclCode::Euc), d.want) << hex(d.in);
 }
 
 TEST(CodeConvertLines, LineEndsUnifiedAndTerminated)
