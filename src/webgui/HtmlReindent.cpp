@@ -61,6 +61,27 @@ bool insideEarlierTag(std::string_view s, std::size_t p)
     return false;
 }
 
+// Every Left ... ">" taken out of S, as DeleteBetween does, but for a Left that lies inside
+// another tag's text.
+std::string deleteDeclarations(const std::string& S, const std::string& Left)
+{
+    std::string t = S;
+    std::size_t from = 0;
+    for (;;) {
+        std::size_t l = sjisFind(t, Left, from);
+        while (l != npos && insideEarlierTag(t, l))
+            l = sjisFind(t, Left, l + 1);
+        if (l == npos)
+            break;
+        const std::size_t r = sjisFind(t, ">", l + Left.size() - 1);
+        if (r == npos)
+            break;
+        t.erase(l, r + 1 - l);
+        from = l >= Left.size() ? l - Left.size() + 1 : 0;
+    }
+    return t;
+}
+
 // First "<name" (or "</name") in s whose name ends there: "<p" is not "<pre" or "<param", and
 // a name inside another tag is no tag. The marker begins with "<", which never is a trail
 // byte, so a byte search is safe.
@@ -1204,9 +1225,16 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
             write(line, "○１", ORST);
         return;
     }
-    // 5. the DOCTYPE: written as it stands, or (prolog rebuilt) taken out
+    // 5. the DOCTYPE: written as it stands, or (prolog rebuilt) taken out; a "<!doc" inside
+    // another tag's text is no declaration
+    auto findDoctype = [&] {
+        std::size_t d = lower.find("<!doc");
+        while (d != npos && insideEarlierTag(lower, d))
+            d = lower.find("<!doc", d + 1);
+        return d;
+    };
     if (!doctypeSeen) {
-        const std::size_t d = lower.find("<!doc");
+        const std::size_t d = findDoctype();
         if (d != npos) {
             doctypeSeen = true;
             const std::size_t e = tagEnd(d);
@@ -1217,8 +1245,8 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         }
     }
     // 6. later DOCTYPEs
-    if (contains(lower, "<!doc")) {
-        line = DeleteBetween(DeleteBetween(line, "<!DOC", ">"), "<!doc", ">");
+    if (findDoctype() != npos) {
+        line = deleteDeclarations(deleteDeclarations(line, "<!DOC"), "<!doc");
         recompute();
         if (trimLower.empty())
             return;

@@ -550,11 +550,12 @@ TEST(Reindent, FuzzFoundInputsReindentStably)
             }
 }
 
-// A tag name inside another tag ("<x<head>", "<b</title>") is no tag: taking it out would leave
+// A tag name or declaration inside another tag ("<x<head>", "<b</title>", a DOCTYPE in an
+// attribute) is no tag: taking it out would leave
 // the outer tag open to swallow the next line, here the start of a style element.
 TEST(Reindent, TagNamesInsideATagAreNoTags)
 {
-    for (const char* odd : {"<tit@e raw</title>", "<x<head>", "<y</head>", "<z<html>"}) {
+    for (const char* odd : {"<tit@e raw</title>", "<x<head>", "<y</head>", "<z<html>", "<q a=\"<!DOCTYPE x\">"}) {
         const std::string page = std::string("<html><head><title>t</title>") + odd +
                                  "\r\n<style>\r\np { color: red }\r\n</style>\r\n</head>\r\n<body>\r\n<p>x</p>\r\n</body></html>\r\n";
         for (const ReindentOptions& o : allOptions()) {
