@@ -1,6 +1,7 @@
 // What the WebGUI page reaches of the window: the shared state, the download page's local-file
 // box, the status bar, the timers, the message box and the notice window.
 #include "mainwindow/BatchViewPage.h"
+#include "download/DownloadEngine.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
 #include "nettools/TWhoisForm.h"
@@ -20,7 +21,23 @@ WebGuiPageContext TAMainForm::webGuiContext()
     c.StatusBar1 = StatusBar1;
     c.TimerGUILocalIndent = TimerGUILocalIndent;
     c.TimerWhoisServer = TimerWhoisServer;
+    c.TimerGUIIndent = TimerGUIIndent;
     c.WebBrowserDownload = gui.WebBrowserDownload;
+    c.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView = batch.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView;
+    c.SpinEditLinkList = batch.SpinEditLinkList;
+    c.baseHref = [](const std::string &html) { return GetBaseHref(html); };
+    c.resetLists = [this] {
+        ListBoxAllClear();
+        LocalListTextAllClear();
+        FileReset();
+    };
+    c.setFormCaption = [this](const std::string &url) { SetFormCaption(*this, url); };
+    c.pageParts = [](const std::string &file, std::vector<std::string> &lines) {
+        DownloadEngine engine;
+        const int r = engine.MainTopGetPageImageCSS(file, 1);
+        if (r >= 0) lines = engine.Lines("ListBoxPageCSS");
+        return r;
+    };
     // While the batch viewer hands a file over, a message goes to the status bar instead.
     c.message = [this](const QString &text) {
         if (batchViewPage && batchViewPage->handingOver())

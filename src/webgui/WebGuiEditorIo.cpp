@@ -7,6 +7,12 @@
 #include "text/TextConverter.h"
 #include "webgui/WebGuiText.h"
 
+#include "platform/TWebbrowser.h"
+
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
 #include <algorithm>
 
 std::string HtmlToSjis(const QString &Html)
@@ -46,6 +52,20 @@ std::string HtmlToSjis(const QString &Html)
     return out;
 }
 
+bool WaitEditorReady(TProfDHTMLEdit2 *Editor, int TimeoutMs)
+{
+    if (!Editor) return false;
+    QPointer<TProfDHTMLEdit2> ed(Editor);
+    QElapsedTimer t;
+    t.start();
+    while (ed && !ed->TryGetDocument() && t.elapsed() < TimeoutMs && !TWebbrowser::terminating()) {
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return ed && ed->TryGetDocument();
+}
+
 std::string EditorSourceSjis(TProfDHTMLEdit2 *Editor, EditorPart Part)
 {
     if (!Editor || !Editor->DocumentReady()) return {};
@@ -61,7 +81,7 @@ std::string EditorSourceSjis(TProfDHTMLEdit2 *Editor, EditorPart Part)
 
 bool LoadLocalPage(TProfDHTMLEdit2 *Editor, const std::string &FileName, const std::string &Text)
 {
-    if (!Editor) return false;
+    if (!WaitEditorReady(Editor)) return false;
     const std::string folder = folderPart(FileName);
     bool ok = false;
     if (Text == LoadTextFile(FileName)) {
@@ -83,7 +103,7 @@ bool LoadLocalPage(TProfDHTMLEdit2 *Editor, const std::string &FileName, const s
 
 std::string EditorBodyRoundTrip(TProfDHTMLEdit2 *Editor, const std::string &Html)
 {
-    if (!Editor || !Editor->DocumentReady()) return {};
+    if (!WaitEditorReady(Editor)) return {};
     Editor->SetSource(fromSjis(Html));
     return EditorSourceSjis(Editor, EditorPart::Body);
 }

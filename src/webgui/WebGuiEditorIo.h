@@ -11,6 +11,10 @@ class TProfDHTMLEdit2;
 // nothing typed into the page is lost when it is saved.
 std::string HtmlToSjis(const QString &Html);
 
+// Waits, pumping events, until the editor has a document and nothing pending (its first blank
+// document included), at most TimeoutMs. True when it is ready.
+bool WaitEditorReady(TProfDHTMLEdit2 *Editor, int TimeoutMs = 30000);
+
 // Which source of an editor to read.
 enum class EditorPart { Whole, Head, Body };
 // The editor's source as Shift_JIS; "" while it is loading ("BUSY") or has no document.

@@ -2,13 +2,17 @@
 
 #include "htmledit/TProfDHTMLEdit2.h"
 #include "mainwindow/AppState.h"
+#include "platform/BrowserWaits.h"
 #include "platform/Controls.h"
+#include "platform/TWebbrowser.h"
 #include "platform/QtSjis.h"
 #include "platform/RichEditTools.h"
 #include "text/FileUtils.h"
+#include "text/HtmlNormalize.h"
 #include "text/HtmlRewrite.h"
 #include "text/JCode.h"
 #include "text/StrUtils.h"
+#include "text/StringList.h"
 #include "text/TextConverter.h"
 #include "text/WebFetch.h"
 #include "webgui/HtmlReindent.h"
@@ -19,6 +23,8 @@
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QKeyEvent>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QTabWidget>
 #include <QTimer>
@@ -121,7 +127,14 @@ WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent
     c_.CheckBoxPageControlGUIRightTopEitireSrc->setChecked(true);
     c_.CheckBoxPageControlGUIRightTopOrgEitireSrc->setChecked(true);
     c_.CheckBoxGUIIndent->setChecked(true);
+    for (TSpinEdit *e : {c_.SpinEditLinkEnd, c_.SpinEditImageEnd}) e->setRange(-1, 1000000);
 
+    connect(c_.btnGUIEditorURLNavigate, &QPushButton::clicked, this, [this] { btnGUIEditorURLNavigateClick(); });
+    // The address opens on Enter or a pick from its list, never while it is being typed.
+    c_.ComboBoxGUIEditorURL->setEditable(true);
+    c_.ComboBoxGUIEditorURL->setInsertPolicy(QComboBox::NoInsert);
+    if (QLineEdit *e = c_.ComboBoxGUIEditorURL->lineEdit()) e->installEventFilter(this);
+    connect(c_.ComboBoxGUIEditorURL, &QComboBox::textActivated, this, [this] { btnGUIEditorURLNavigateClick(); });
     connect(c_.btnGUIEditorURLOpen, &QPushButton::clicked, this, [this] { btnGUIEditorURLOpenClick(); });
     connect(c_.btnOpenFileDirect, &QPushButton::clicked, this, [this] { btnOpenFileDirectClick(); });
     connect(c_.sbGUILocalIEOpen, &QToolButton::clicked, this, [this] { sbGUILocalIEOpenClick(); });
@@ -131,7 +144,20 @@ WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent
     connect(c_.btnbtnGUITDClear, &QPushButton::clicked, this, [this] { btnbtnGUITDClearClick(); });
     connect(c_.ToolButtonSave, &QToolButton::clicked, this, [this] { ToolButtonSaveClick(); });
     connect(c_.ToolButtonSaveWithName, &QToolButton::clicked, this, [this] { ToolButtonSaveWithNameClick(); });
+    connect(c_.PageControlGUILeft, &QTabWidget::currentChanged, this, [this] { PageControlGUILeftChange(); });
     connect(c_.PageControlWebGUITop, &QTabWidget::currentChanged, this, [this] { PageControlWebGUITopChange(); });
+}
+
+bool WebGuiPage::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::KeyPress && watched == c_.ComboBoxGUIEditorURL->lineEdit()) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+            btnGUIEditorURLNavigateClick();
+            return true;
+        }
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 // --- helpers ------------------------------------------------------------------------------
@@ -176,6 +202,8 @@ QWidget *WebGuiPage::newTab()
     QTabWidget *tabs = c_.PageControlGUILeft;
     QWidget *sheet = nullptr;
     if (createCanvas) {
+        // A tab being made is not a switch by the user.
+        const QSignalBlocker block(tabs);
         sheet = createCanvas();
     } else {
         sheet = new TTabSheet(tabs);
@@ -199,6 +227,7 @@ bool WebGuiPage::CloseTab(int NoAsk)
             if (fresh) {
                 const QSignalBlocker block(tabs);
                 tabs->setCurrentWidget(fresh);
+                st().GActiveEditor = editorOf(fresh);
             }
             return true;
         }
@@ -210,15 +239,53 @@ bool WebGuiPage::CloseTab(int NoAsk)
             tabs->setTabText(0, QStringLiteral("新規[ 1 ]"));
             tabs->setTabToolTip(0, QString());
             markTab(tabs->widget(0), true);
+            if (TProfDHTMLEdit2 *ed = editorOf(tabs->widget(0))) {
+                st().GActiveEditor = ed;
+                ed->SetDocumentFileName(QString());
+                ed->SetBaseURL(QString());
+                if (WaitEditorReady(ed)) ed->NewDocument();
+                ed->SetDirty(false);
+            }
         }
     } else {
         const QSignalBlocker block(tabs);
         tabs->removeTab(tabs->indexOf(tab));
         tab->deleteLater();
+        // The next tab's editor is the current one (the change handler is not run).
+        if (TProfDHTMLEdit2 *ed = editorOf(tabs->currentWidget())) st().GActiveEditor = ed;
     }
     for (TRichEdit *r : {c_.RichEditPageControlGUIRightEntireSrc, c_.RichEditPageControlGUIRightAltEntireSrc}) r->clear();
     if (st().GTargetTabCount > 1) st().GTargetTabCount = 1;
     return true;
+}
+
+// The last editor of a tab sheet.
+TProfDHTMLEdit2 *WebGuiPage::editorOf(QWidget *tab)
+{
+    if (!tab) return nullptr;
+    const auto eds = tab->findChildren<TProfDHTMLEdit2 *>();
+    return eds.isEmpty() ? nullptr : eds.last();
+}
+
+void WebGuiPage::PageControlGUILeftChange()
+{
+    QTabWidget *tabs = c_.PageControlGUILeft;
+    if (tabs->count() == 0) return;
+    AppState &s = st();
+    TProfDHTMLEdit2 *ed = editorOf(tabs->currentWidget());
+    if (!ed) return;
+    s.GActiveEditor = ed;
+    s.GGUIFile = toSjis(ed->GetDocumentFileName());
+    if (ctx_.setFormCaption) ctx_.setFormCaption(s.GGUIFile);
+    if (IsHttpUrl(s.GGUIFile))
+        c_.ComboBoxGUIEditorURL->setEditText(q(s.GGUIFile));
+    else if (ctx_.BtnEditDownloadLocalFile)
+        ctx_.BtnEditDownloadLocalFile->setText(q(s.GGUIFile));
+    ed->SetBrowseMode(false);
+    SetRichText(c_.MemoHTMLSrc, q(EditorSourceSjis(ed)));
+    setStatus(0, sj("[ ") + toSjis(ed->GetCharset()) + sj(" ]"));
+    setStatus(3, sj(" 【 ") + toSjis(ed->GetBaseURL()) + sj(" 】"));
+    GUIApptitle();
 }
 
 void WebGuiPage::GUIAllClear()
@@ -252,6 +319,251 @@ void WebGuiPage::GUIEditorClearAll()
                         c_.ListBoxGUICSS, c_.ListBoxGUICSSColorList, c_.ListBoxWebGUILeftTab05CSSTab02Sector,
                         c_.ListBoxGUICSSFile, c_.ListBoxWebGUILeftTab05CSSTab03Search, c_.ListBoxGUIJAVA})
         l->clear();
+}
+
+// --- web pages ------------------------------------------------------------------------------
+
+void WebGuiPage::Delay(int Msec)
+{
+    static bool inside = false;
+    if (inside) return;
+    inside = true;
+    QElapsedTimer t;
+    t.start();
+    do {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    } while (t.elapsed() < Msec && !QCoreApplication::closingDown());
+    inside = false;
+}
+
+bool WebGuiPage::closeAllTabs()
+{
+    QTabWidget *tabs = c_.PageControlGUILeft;
+    for (int n = tabs->count(); n > 0; --n)
+        if (!CloseTab(0)) return false;
+    return true;
+}
+
+void WebGuiPage::GUIScreen(const std::string &DocName)
+{
+    st().GGUIFile = DocName;
+    st().GGUIDocName = DocName;
+    if (ctx_.showPage) ctx_.showPage();
+    setPanelHeight(140);
+}
+
+void WebGuiPage::GUIApptitle()
+{
+    AppState &s = st();
+    TProfDHTMLEdit2 *ed = s.GActiveEditor;
+    if (ed) setStatus(0, sj("[ ") + toSjis(ed->GetCharset()) + sj(" ]"));
+    setStatus(2, std::string());
+    if (ctx_.StatusBar1) ctx_.StatusBar1->setPanelText(3, q(sj(" 【 ") + s.GGUIFile + sj(" 】")));
+}
+
+namespace {
+// Converts a fetched page by the charset choice: the editor's column (ForEditor) or the
+// source panes' column.
+std::string convertByChoice(const std::string &raw, int item, bool forEditor)
+{
+    switch (item) {
+    case 1: return EucToSjis(raw);
+    case 2:
+    case 4:
+        try {
+            return Utf8ToAnsi(raw);
+        } catch (...) {
+            return raw;
+        }
+    case 3: return forEditor ? raw : ConvertTextToSjis(raw, 0);
+    default: return ConvertTextToSjis(raw, 0);
+    }
+}
+}  // namespace
+
+void WebGuiPage::btnGUIEditorURLNavigateClick()
+{
+    AppState &s = st();
+    GUIEditorClearAll();
+    GUIAllClear();
+    // Every tab but one goes, each changed one only after the user agrees.
+    if (!closeAllTabs()) return;
+    const std::string url = Trim(toSjis(c_.ComboBoxGUIEditorURL->currentText()));
+    if (url.empty()) return;
+    if (!IsHttpUrl(url)) {
+        tell(QStringLiteral("URLが指定されていないか、正しくありません（ 「 http://・・」となっていません）"));
+        return;
+    }
+    if (ctx_.BtnEditDownloadLocalFile) ctx_.BtnEditDownloadLocalFile->setText(QString());
+    s.GGUIRawHtml.clear();
+    if (ctx_.resetLists) ctx_.resetLists();
+    GAltBodySourceShown = false;
+    GHtmlSrcTabBuilt = false;
+    GIndentSourcePrepared = false;
+
+    if (OpenURL(url) == -1) {
+        c_.PageControlWebGUITop->setCurrentWidget(c_.PageControlWebGUITopTab07Frame);
+        setPanelHeight(600);
+        if (FrameSetOpened) FrameSetOpened(url);
+        return;
+    }
+    const std::string raw = fetched_;
+    c_.PageControlGUIRightTab03OrgHTMLSrcRight->setCurrentWidget(c_.PageControlGUIRightTab03OrgHTMLSrcRightTab01Org);
+    c_.RichEditPageControlGUIRightOrgEntireSrc->setText(NormalizeLineBreaks(raw));
+    const std::string text =
+        NormalizeHtmlSource(convertByChoice(raw, c_.RadioGroupGULocalFileICharCode->itemIndex(), false));
+    GLocalPageSource = text;
+    s.GPageSource = text;
+    s.GGUIRawHtml = text;
+    SetRichText(c_.RichEditPageControlGUIRightEntireSrc, q(text));
+    GGUIBaseHref = ctx_.baseHref ? ctx_.baseHref(text) : std::string();
+    if (ctx_.StatusBar1)
+        ctx_.StatusBar1->setPanelText(1, GGUIBaseHref.empty() ? QString() : q(sj(" base【 ") + GGUIBaseHref + sj(" 】")));
+    if (c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked()) ColorHTMLRichEdit(c_.RichEditPageControlGUIRightEntireSrc);
+    TProfDHTMLEdit2 *ed = s.GActiveEditor;
+    if (c_.CheckBoxPageControlGUIRightTopOrgEitireSrc->isChecked()) {
+        c_.RichEditPageControlGUIRightAltEntireSrc->setText(EditorSourceSjis(ed, EditorPart::Body));
+        ColorHTMLRichEdit(c_.RichEditPageControlGUIRightAltEntireSrc);
+        ColorHTMLRichEdit(c_.RichEditPageControlGUIRightOrgEntireSrc);
+    }
+    GUIScreen(url);
+    if (ctx_.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView) {
+        const EditorPageParts parts = ReadEditorPageParts(ed);
+        QStringList items;
+        for (const std::string &l : parts.Links) items << q(l);
+        ctx_.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView->clear();
+        ctx_.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView->addItems(items);
+        if (ctx_.SpinEditLinkList) ctx_.SpinEditLinkList->setValue(int(items.size()) - 1);
+    }
+    c_.LabelGUICSS->setText(q(sj("【 ") + s.GGUIFile + sj(" 】")));
+    if (ed) ed->SetBrowseMode(true);
+    c_.PageControlGUIRight->setCurrentWidget(c_.PageControlGUIRightTab02AllHTMLSrc);
+}
+
+int WebGuiPage::OpenURL(const std::string &Url, int, int, int)
+{
+    AppState &s = st();
+    if (!IsHttpUrl(Url)) {
+        OpenFile(Url);
+        s.GGUIFile = Url;
+        s.GGUIDocName = Url;
+        return 0;
+    }
+    ++pageGeneration_;
+    s.GIndentSourceReady = false;
+    QTabWidget *tabs = c_.PageControlGUILeft;
+    if (tabs->count() == 0) newTab();
+    QWidget *tab = tabs->currentWidget();
+    if (tabs->tabText(tabs->currentIndex()).isEmpty()) tabs->setTabText(tabs->currentIndex(), QStringLiteral("新規"));
+    TProfDHTMLEdit2 *ed = s.GActiveEditor;
+    // The editor loads the page once it has settled (a tab that holds a page may still be busy).
+    if (ed) WaitEditorReady(ed, kBrowserWaitMs);
+    // The page's text is fetched once per open; the panes and the editor's stored source share it.
+    const HttpResponse r = HttpFetch(Url);
+    fetched_ = r.Ok ? r.Body : std::string();
+    fetchOk_ = r.Ok;
+    if (r.Ok && LowerCase(r.Body).find("<frame") != std::string::npos) {
+        c_.ListBoxFrameURL->clear();
+        c_.RichEditFrame->clear();
+        if (ctx_.WebBrowserDownload) {
+            ctx_.WebBrowserDownload->Navigate(q(Url));
+            WaitWhileBrowserBusy(ctx_.WebBrowserDownload, kBrowserWaitMs);
+        }
+        GetFrameset();
+        c_.PageControlWebGUITop->setCurrentWidget(c_.PageControlWebGUITopTab07Frame);
+        GUIScreen(std::string());
+        return -1;
+    }
+    if (!r.Ok) {
+        const std::string why = r.Error.empty() ? (r.Status ? "HTTP " + std::to_string(r.Status) : std::string()) : r.Error;
+        setStatus(2, sj("取得できませんでした"));
+        tell(QStringLiteral("ﾍﾟｰｼﾞを取得できませんでした【 %1 】\r\n%2").arg(q(Url), QString::fromStdString(why)));
+    }
+    if (ed && ed->DocumentReady()) {
+        ed->LoadURL(q(Url));
+        GIndentSource.clear();
+        GIndentSourcePrepared = false;
+        const std::string text = convertByChoice(fetched_, c_.RadioGroupGULocalFileICharCode->itemIndex(), true);
+        ed->SetOriginalSource(q(text));
+        c_.MemoHTMLSrc->setText(text);
+        s.GPageSource = text;
+        ed->SetHtmlAttributes(q(HtmlAttributesText(text)));
+        ed->SetBodyAttributes(q(BodyAttributesText(text)));
+        ed->SetBaseURL(q(Url));
+        c_.Memohead->setText(EditorSourceSjis(ed, EditorPart::Head));
+        if (ed->HasIFrame()) {
+            const EditorPageParts parts = ReadEditorPageParts(ed);
+            c_.ListBoxLinkList->clear();
+            for (const std::string &f : parts.IFrames) c_.ListBoxLinkList->addItem(q(f));
+        }
+        ed->SetDirty(false);
+    }
+    s.GGUIFile = Url;
+    if (ctx_.setFormCaption) ctx_.setFormCaption(Url);
+    GUIApptitle();
+    const int index = tabs->indexOf(tab);
+    if (index >= 0) {
+        tabs->setTabText(index, QString::number(index) + QLatin1Char('[') + q(UrlShortName(Url)) + QLatin1Char(']'));
+        tabs->setTabToolTip(index, q(Url));
+        markTab(tab, false);
+    }
+    if (c_.CheckBoxGUIIndent->isChecked()) {
+        if (ctx_.TimerGUIIndent) ctx_.TimerGUIIndent->start();
+        if (s.GCurrentEditor) s.GCurrentEditor->NewDocument();
+        c_.PageControlGUIRightTab03OrgHTMLSrcRight->setCurrentWidget(
+            c_.PageControlGUIRightTab03OrgHTMLSrcRightTab06CurrentEditor);
+    }
+    return 0;
+}
+
+namespace {
+// Every frame of the document, depth first: its address, whether it could be read, its
+// body's markup, and whether it is a frame of the top document.
+const char *const kFramesScript = R"JS((function () {
+  var out = [];
+  function walk(win, depth) {
+    var frames;
+    try { frames = win.frames; } catch (e) { return; }
+    for (var i = 0; i < frames.length; ++i) {
+      var f = frames[i], d = null;
+      try { d = f.document; } catch (e) { d = null; }
+      if (!d) { out.push({url: '', ok: false, body: '', top: depth === 0}); continue; }
+      out.push({url: String(d.URL), ok: true, body: d.body ? String(d.body.innerHTML) : '', top: depth === 0});
+      walk(f, depth + 1);
+    }
+  }
+  walk(window, 0);
+  return out;
+})())JS";
+}  // namespace
+
+void WebGuiPage::GetFrameset()
+{
+    TWebbrowser *b = ctx_.WebBrowserDownload;
+    c_.RichEditFrame->clear();
+    c_.ListBoxFrameURL->clear();
+    if (!b || !b->hasDocument()) return;
+    // A frame of another site cannot be read: it is listed by the src its frameset gives.
+    std::vector<std::string> sources;
+    ListFrameSources(toSjis(b->LocationURL()), fetched_, sources);
+    const QVariant v = b->evalSync(QString::fromUtf8(kFramesScript), 5000, 1 /* ApplicationWorld */);
+    std::string text;
+    std::size_t topIndex = 0;
+    const std::string sep = "<-- ********************************* -->";
+    for (const QVariant &item : v.toList()) {
+        const QVariantMap m = item.toMap();
+        const bool top = m.value(QStringLiteral("top")).toBool();
+        std::string url = toSjis(m.value(QStringLiteral("url")).toString());
+        if (top) {
+            if (url.empty() && topIndex < sources.size()) url = sources[topIndex];
+            ++topIndex;
+        }
+        if (m.value(QStringLiteral("ok")).toBool())
+            text += "\r\n\r\n" + sep + "\r\n\r\n" + HtmlToSjis(m.value(QStringLiteral("body")).toString());
+        if (top && !url.empty()) c_.ListBoxFrameURL->addItem(q(url));
+    }
+    if (text.find('\r') == std::string::npos) text = ReplaceAll(text, "\n", "\r\n");
+    c_.RichEditFrame->setText(NormalizeLineBreaks(text));
 }
 
 // --- local files ----------------------------------------------------------------------------
@@ -500,6 +812,69 @@ void WebGuiPage::PageControlWebGUITopChange()
         body = ReplaceAll(ReplaceAll(body, "\r\n\r\n\r\n", "\r\n"), "\r\n\r\n", "\r\n");
         showColoured(c_.MemoBody, body);
         GBodyTabBuilt = true;
+    } else if (page == c_.PageControlWebGUITopTab05CSS) {
+        if (GCssTabBuilt) return;
+        setPanelHeight(400);
+        TProfDHTMLEdit2 *ed = st().GActiveEditor;
+        if (ed && !ed->IsHttpDocument()) c_.LabelGUICSS->setText(QStringLiteral("【 ") + ed->GetDocumentFileName() + QStringLiteral(" 】"));
+        const EditorPageParts parts = ReadEditorPageParts(ed);
+        if (parts.Ok) {
+            c_.ListBoxGUICSS->clear();
+            for (const std::string &h : parts.StyleSheets) c_.ListBoxGUICSS->addItem(q(ReplaceAll(h, "\\", "/")));
+            c_.MemoGUICSSInner->setPlainText(q(LowerCase(parts.StyleBlocks)));
+        }
+        setPanelHeight(600);
+        GCssTabBuilt = true;
+    } else if (page == c_.PageControlWebGUITopTab06JAVA) {
+        if (GJavaTabBuilt) return;
+        setPanelHeight(400);
+        TProfDHTMLEdit2 *ed = st().GActiveEditor;
+        const QString doc = ed ? ed->GetDocumentFileName() : q(st().GGUIFile);
+        c_.LabelGUIJAVA->setText(QStringLiteral("【 ") + doc + QStringLiteral(" 】"));
+        QStringList items;
+        if (!(ed && ed->IsHttpDocument())) {
+            std::vector<std::string> lines;
+            const int r = ctx_.pageParts ? ctx_.pageParts(toSjis(doc), lines) : -1;
+            if (r < 0) {
+                // Tried again at the next visit.
+                c_.ListBoxGUIJAVA->clear();
+                setPanelHeight(600);
+                return;
+            }
+            for (const std::string &l : lines)
+                if (l.find(".js") != std::string::npos && l.find('+') == std::string::npos && l.find(' ') == std::string::npos)
+                    items << q(l);
+        }
+        const EditorPageParts parts = ReadEditorPageParts(ed);
+        for (const std::string &f : parts.ScriptFiles)
+            if (!items.contains(q(f))) items << q(f);
+        c_.ListBoxGUIJAVA->clear();
+        c_.ListBoxGUIJAVA->addItems(items);
+        c_.MemoGUIJJavaIndivInner->setPlainText(q(parts.ScriptBlocks));
+        setPanelHeight(600);
+        GJavaTabBuilt = true;
+    } else if (page == c_.PageControlWebGUITopTab08Ahref) {
+        if (GLinkTabBuilt) return;
+        StringList &list = st().list(SharedList::GDocLinkList);
+        list.clear();
+        c_.ListBoxLinkList->clear();
+        const EditorPageParts parts = ReadEditorPageParts(st().GActiveEditor);
+        for (const std::string &l : parts.Links) list.add(l);
+        for (int i = 0; i < list.count(); ++i) c_.ListBoxLinkList->addItem(q(list[i]));
+        c_.SpinEditLinkEnd->setValue(c_.ListBoxLinkList->count() - 1);
+        GLinkTabBuilt = true;
+    } else if (page == c_.PageControlWebGUITopTab10ImageList) {
+        if (GImageTabBuilt) return;
+        StringList &list = st().list(SharedList::GDocLinkList);
+        list.clear();
+        c_.ListBoxImageList->clear();
+        c_.ListBoxBackGroundList->clear();
+        const EditorPageParts parts = ReadEditorPageParts(st().GActiveEditor);
+        for (const std::string &l : parts.Images) list.add(l);
+        for (const std::string &l : parts.BackgroundImages) list.add(l);
+        for (int i = 0; i < list.count(); ++i) c_.ListBoxImageList->addItem(q(list[i]));
+        c_.SpinEditImageEnd->setValue(c_.ListBoxImageList->count() - 1);
+        GImageTabBuilt = true;
     }
 }
 

@@ -13,9 +13,11 @@
 #include <QString>
 #include <functional>
 #include <string>
+#include <vector>
 
 struct AppState;
 class TBtnEdit;
+class TProfDHTMLEdit2;
 class TListBox;
 class TSpinEdit;
 class TStatusBar;
@@ -33,6 +35,9 @@ struct WebGuiPageContext {
     std::function<std::string(const std::string &)> baseHref;  // the base href of a page text
     std::function<void()> resetLists;                          // the form's lists and page files emptied
     std::function<void(const std::string &)> setFormCaption;   // the window caption for a document
+    // The page-parts collection of a local page: its style-sheet and script references
+    // (Lines); negative when the page's parts cannot be read.
+    std::function<int(const std::string &, std::vector<std::string> &)> pageParts;
     std::function<void(const QString &)> message;    // a modal message box
     std::function<void(const QString &)> showNotice; // the short-lived notice window (caption, text)
     std::function<void()> showPage;                  // brings " WebGUI・ｲﾝﾃﾞﾝﾄ整形 " to the front
@@ -71,6 +76,9 @@ public:
     // False when the user kept the tab.
     bool CloseTab(int NoAsk);
     bool isFreshTab(QWidget *tab) const;
+    // The user's switch of editor tab: its editor becomes the current one.
+    void PageControlGUILeftChange();
+    static TProfDHTMLEdit2 *editorOf(QWidget *tab);
     void GUIAllClear();
     void GUIEditorClearAll();
 
@@ -120,6 +128,9 @@ public:
     bool GIndentSourcePrepared = false, GAltBodySourceShown = false;
     bool GHtmlSrcTabBuilt = false, GHeadTabBuilt = false, GBodyTabBuilt = false, GCssTabBuilt = false,
          GJavaTabBuilt = false, GLinkTabBuilt = false, GImageTabBuilt = false;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     AppState &st() const { return *ctx_.state; }
