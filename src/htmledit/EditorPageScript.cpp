@@ -15,8 +15,10 @@ const char *kScript = R"JS((function () {
     console.log(TOKEN + JSON.stringify(m));
   }
 
+  // A whole snapshot reads the base once; a single node's snapshot asks the document.
+  var snapBase = null;
   function resolve(v) {
-    try { return new URL(v, document.baseURI).href; } catch (e) { return v; }
+    try { return new URL(v, snapBase || document.baseURI).href; } catch (e) { return v; }
   }
 
   function doctypeText(d) {
@@ -26,29 +28,33 @@ const char *kScript = R"JS((function () {
     return s + '>';
   }
 
+  // Children by sibling links and attributes read once each: a large page has many nodes.
   function snap(n) {
-    switch (n.nodeType) {
-    case 1:
-      var o = {t: 1, n: n.tagName, a: [], c: []};
-      for (var i = 0; i < n.attributes.length; i++) {
-        var at = n.attributes[i];
-        var a = [at.name, at.value];
-        if (URL_ATTRS[at.name.toLowerCase()]) a.push(resolve(at.value));
-        o.a.push(a);
+    var t = n.nodeType;
+    if (t === 1) {
+      var attrs = n.attributes, al = attrs.length, a = new Array(al);
+      for (var i = 0; i < al; i++) {
+        var at = attrs[i], name = at.name, value = at.value;
+        a[i] = URL_ATTRS[name.toLowerCase()] ? [name, value, resolve(value)] : [name, value];
       }
-      var kids = n.localName === 'template' && n.content ? n.content.childNodes : n.childNodes;
-      for (var j = 0; j < kids.length; j++) { var s = snap(kids[j]); if (s) o.c.push(s); }
-      return o;
-    case 3: case 4: return {t: 3, d: n.data};
-    case 8: return {t: 8, d: n.data};
-    case 10: return {t: 10, d: doctypeText(n)};
-    default: return null;
+      var c = [], p = n.localName === 'template' && n.content ? n.content : n;
+      for (var k = p.firstChild; k; k = k.nextSibling) { var s = snap(k); if (s) c.push(s); }
+      return {t: 1, n: n.tagName, a: a, c: c};
     }
+    if (t === 3 || t === 4) return {t: 3, d: n.data};
+    if (t === 8) return {t: 8, d: n.data};
+    if (t === 10) return {t: 10, d: doctypeText(n)};
+    return null;
   }
 
   ed.snapshot = function () {
     var nodes = [];
-    for (var i = 0; i < document.childNodes.length; i++) { var s = snap(document.childNodes[i]); if (s) nodes.push(s); }
+    snapBase = document.baseURI;
+    try {
+      for (var i = 0; i < document.childNodes.length; i++) { var s = snap(document.childNodes[i]); if (s) nodes.push(s); }
+    } finally {
+      snapBase = null;
+    }
     var bases = [];
     var b = document.getElementsByTagName('base');
     for (var k = 0; k < b.length; k++) bases.push(b[k].getAttribute('href') === null ? '' : b[k].href);
