@@ -1,0 +1,126 @@
+// The editing control's document kept across a move to another parent, and the BASE element
+// changed in place, on a real engine offscreen against pages served on 127.0.0.1.
+#include "htmledit/TProfDHTMLEdit2.h"
+#include "platform/TWebbrowser.h"
+#include "support/TestHttpServer.h"
+#include "support/WaitUntil.h"
+#include <QTest>
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+struct Site {
+    TestHttpServer http;
+    Site()
+    {
+        auto page = [](std::string head) {
+            return [head](const httplib::Request &, httplib::Response &r) {
+                r.set_content("<html><head>" + head + "<title>t</title></head><body><p id=\"p\">text <a href=\"rel.html\">r</a></p></body></html>",
+                              "text/html");
+            };
+        };
+        http.server().Get("/none.html", page(""));
+        http.server().Get("/one.html", page("<base href=\"http://a.example/old/\">"));
+        http.server().Get("/two.html", page("<base href=\"http://a.example/1/\"><base href=\"http://a.example/2/\">"));
+        http.start();
+    }
+    QString url(const char *p) const { return QString::fromStdString(http.url(p)); }
+};
+
+struct Editor {
+    QWidget window;
+    TProfDHTMLEdit2 *ed = nullptr;
+    Editor()
+    {
+        window.resize(700, 500);
+        ed = new TProfDHTMLEdit2(&window);
+        ed->resize(700, 500);
+        ed->SourceCodeOptions = htmledit::kEditorSourceOptions;
+        window.show();
+        EXPECT_TRUE(waitUntil([this] { return ed->DocumentReady(); }, 20000));
+    }
+    QString js(const char *script) { return ed->evalDoc(QString::fromUtf8(script)).toString(); }
+    int count(const QString &s, const QString &what) const { return s.count(what, Qt::CaseInsensitive); }
+};
+
+} // namespace
+
+// Moved to another window and back, the control keeps its document, its edits and design
+// mode: nothing is loaded again, and typing still goes into the page.
+TEST(EditorDocument, AMoveToAnotherParentKeepsTheDocument)
+{
+    Site site;
+    Editor e;
+    ASSERT_TRUE(e.ed->LoadURL(site.url("/none.html")));
+    e.js("document.body.__mark = 7; document.getElementById('p').firstChild.data = 'edited '; return true;");
+    const quint64 generation = e.ed->documentGeneration();
+    const QString source = e.ed->GetSource();
+    ASSERT_TRUE(source.contains(QLatin1String("edited")));
+
+    auto other = std::make_unique<QWidget>();
+    other->resize(600, 400);
+    other->show();
+    for (QWidget *parent : {other.get(), &e.window}) {
+        e.ed->setParent(parent);
+        e.ed->show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(parent));
+        EXPECT_EQ(e.js("return String(document.body.__mark);"), QStringLiteral("7"));
+        EXPECT_EQ(e.ed->documentGeneration(), generation);
+        EXPECT_EQ(e.ed->GetSource(), source);
+        EXPECT_EQ(e.js("return document.designMode;"), QStringLiteral("on"));
+    }
+    // Typing at the end of the paragraph still reaches the document.
+    e.js("var p = document.getElementById('p'), r = document.createRange(); r.selectNodeContents(p); r.collapse(false);"
+         "getSelection().removeAllRanges(); getSelection().addRange(r); return true;");
+    e.ed->focusTarget()->setFocus();
+    QTest::keyClicks(e.ed->focusTarget(), QStringLiteral("xyz"));
+    EXPECT_TRUE(waitUntil([&] { return e.js("return document.getElementById('p').textContent;").endsWith(QLatin1String("xyz")); }, 5000));
+}
+
+// BASE changes in place: in the document (no new document, so a mark on it stays) and in the
+// stored head that the source is written with; one BASE is left, or none for "".
+TEST(EditorDocument, SetBaseElementHrefChangesTheBaseInPlace)
+{
+    Site site;
+    Editor e;
+    const struct {
+        const char *page, *before, *set, *after;
+    } rows[] = {
+        {"/none.html", "", "http://b.example/dir/", "http://b.example/dir/"},
+        {"/one.html", "http://a.example/old/", "http://b.example/new/", "http://b.example/new/"},
+        {"/two.html", "ERROR", "http://b.example/x/", "http://b.example/x/"},
+        {"/one.html", "http://a.example/old/", "", ""},
+        {"/one.html", "http://a.example/old/", "http://b.example/q?a=\"1\"", "http://b.example/q?a=%221%22"},
+    };
+    for (const auto &r : rows) {
+        SCOPED_TRACE(std::string(r.page) + " -> " + r.set);
+        ASSERT_TRUE(e.ed->LoadURL(site.url(r.page)));
+        EXPECT_EQ(e.ed->GetBaseElementHref(), QString::fromUtf8(r.before));
+        e.js("document.body.__mark = 1; return true;");
+        int fired = 0;
+        e.ed->OnSetBaseURL = [&](QObject *) { ++fired; };
+        e.ed->SetBaseElementHref(QString::fromUtf8(r.set));
+        EXPECT_EQ(fired, 1);
+        EXPECT_EQ(e.ed->GetBaseElementHref(), QString::fromUtf8(r.after));
+        EXPECT_EQ(e.js("return String(document.body.__mark);"), QStringLiteral("1"));
+        EXPECT_EQ(e.js("return String(document.getElementsByTagName('base').length);"), QString::number(*r.set ? 1 : 0));
+        const QString src = e.ed->GetSource();
+        EXPECT_EQ(e.count(src, QStringLiteral("<base")), *r.set ? 1 : 0) << src.toStdString();
+        EXPECT_FALSE(src.contains(QLatin1String("a.example/old/"))) << src.toStdString();
+        if (*r.set) {
+            QString quoted = QString::fromUtf8(r.set);
+            quoted.replace(QLatin1Char('"'), QLatin1String("&quot;"));
+            EXPECT_TRUE(src.contains(QStringLiteral("<base href=\"") + quoted + QStringLiteral("\">"))) << src.toStdString();
+        }
+        e.ed->OnSetBaseURL = nullptr;
+    }
+
+    // The same href again changes nothing.
+    ASSERT_TRUE(e.ed->LoadURL(site.url("/one.html")));
+    int fired = 0;
+    e.ed->OnSetBaseURL = [&](QObject *) { ++fired; };
+    e.ed->SetBaseElementHref(QStringLiteral("http://a.example/old/"));
+    EXPECT_EQ(fired, 0);
+    e.ed->OnSetBaseURL = nullptr;
+}
