@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QChildEvent>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QJsonArray>
@@ -385,9 +386,25 @@ QString TProfDHTMLEdit2::sheetText() const
     return css;
 }
 
+// A load asked right after the control was made (a page opened as the program starts) waits
+// for its first document instead of being refused, which left the editor empty.
+bool TProfDHTMLEdit2::waitForCreation()
+{
+    if (creationDone()) return true;
+    if (waiting_) return false;
+    QPointer<TProfDHTMLEdit2> self(this);
+    QElapsedTimer t;
+    t.start();
+    const qint64 bound = qint64(std::min(timeout_ * 1000.0, 600000.0));
+    while (self && !creationDone() && t.elapsed() < bound && !TWebbrowser::terminating())
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    return self && creationDone();
+}
+
 bool TProfDHTMLEdit2::LoadURL(const QString &URL)
 {
     bool result = false;
+    waitForCreation();
     if (TryGetDocument()) {
         BeginUpdate();
         result = waitWhileBusy(psLoadURL, URL);
@@ -408,7 +425,7 @@ bool TProfDHTMLEdit2::LoadFromFile(const std::string &FileName)
     const QString path = hasFolder ? name : FBaseURL + name;
     // The path that is loaded is the one that must exist.
     const QFileInfo fi(QString::fromUtf8(ToSystemPath(toSjis(path)).c_str()));
-    if (!fi.exists() || !fi.isFile() || !TryGetDocument()) return false;
+    if (!fi.exists() || !fi.isFile() || !waitForCreation() || !TryGetDocument()) return false;
     FDocumentFileName = name;
     BeginUpdate();
     const bool result = waitWhileBusy(psLoadFile, fi.absoluteFilePath());

@@ -187,6 +187,8 @@ protected:
 
 private:
     bool waitWhileBusy(int State, const QString &Target);
+    // Until the control's first document is set up, bounded by Timeout; false if it is not.
+    bool waitForCreation();
     void navigateOwn(const QString &Target);
     void handleTimeout();
     void onLoadStarted();

@@ -4,6 +4,8 @@
 #include "platform/TWebbrowser.h"
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 #include <gtest/gtest.h>
 #include <memory>
@@ -123,4 +125,30 @@ TEST(EditorDocument, SetBaseElementHrefChangesTheBaseInPlace)
     e.ed->SetBaseElementHref(QStringLiteral("http://a.example/old/"));
     EXPECT_EQ(fired, 0);
     e.ed->OnSetBaseURL = nullptr;
+}
+
+// A page loaded the moment the control is made (as the program does with a file opened at
+// start) waits for the control's first document rather than leaving it empty.
+TEST(EditorDocument, ALoadRightAfterCreationWaitsForTheControl)
+{
+    Site site;
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("page.html"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<html><head><title>f</title></head><body><p id=\"p\">from file</p></body></html>");
+    }
+    for (int fromFile = 0; fromFile < 2; ++fromFile) {
+        QWidget window;
+        window.resize(600, 400);
+        auto *ed = new TProfDHTMLEdit2(&window);
+        ed->resize(600, 400);
+        window.show();
+        ASSERT_FALSE(ed->CreationDone());
+        const bool ok = fromFile ? ed->LoadFromFile(file.toStdString()) : ed->LoadURL(site.url("/none.html"));
+        EXPECT_TRUE(ok) << fromFile;
+        EXPECT_EQ(ed->evalDoc(QStringLiteral("return document.getElementById('p').textContent;")).toString(),
+                  fromFile ? QStringLiteral("from file") : QStringLiteral("text r"));
+    }
 }
