@@ -236,6 +236,12 @@ struct Writer {
         QString r;
         if (block) r = lead + (has(o, IndentSource) && !preserve ? indentOf(level) : QString());
         if (!bareFont) r += QLatin1Char('<') + wname + attrs + QLatin1Char('>');
+        // A reader drops one line break right after these start tags: content that begins
+        // with a line break keeps it only behind one written for the reader to drop.
+        if ((lname == QLatin1String("pre") || lname == QLatin1String("listing") || lname == QLatin1String("textarea")) &&
+            !n.children.isEmpty() && n.children[0].type == DomNode::Text &&
+            (n.children[0].data.startsWith(QLatin1Char('\n')) || n.children[0].data.startsWith(QLatin1Char('\r'))))
+            r += kCrLf;
         const QString content = children(n, lname, level, innerPreserve);
         r += content;
         if (block && !innerPreserve && content.contains(kCrLf))

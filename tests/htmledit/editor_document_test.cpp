@@ -152,3 +152,21 @@ TEST(EditorDocument, ALoadRightAfterCreationWaitsForTheControl)
                   fromFile ? QStringLiteral("from file") : QStringLiteral("text r"));
     }
 }
+
+// Content of PRE and TEXTAREA that begins with a line break keeps it through a read-out and
+// a write-back, however often (the reader drops the first line break after the start tag).
+TEST(EditorDocument, LeadingLineBreaksInPreAndTextareaSurviveRoundTrips)
+{
+    Editor e;
+    e.ed->SetSource(QStringLiteral("<html><head><title>t</title></head><body><pre id=\"a\">\n\nline</pre>"
+                                   "<pre id=\"b\">plain</pre><textarea id=\"c\">\n\nx</textarea></body></html>"));
+    const char *read = "return [document.getElementById('a').textContent, document.getElementById('b').textContent,"
+                       "document.getElementById('c').value].join('|');";
+    const QString before = e.js(read);
+    ASSERT_EQ(before, QStringLiteral("\nline|plain|\nx"));
+    for (int i = 0; i < 3; ++i) {
+        e.ed->SetSource(e.ed->GetSource());
+        EXPECT_EQ(e.js(read), before) << i;
+    }
+    EXPECT_TRUE(e.ed->GetSource().contains(QLatin1String("<pre id=\"b\">plain</pre>")));
+}
