@@ -77,6 +77,7 @@ struct BatchViewControls {
 };
 
 #include "download/RepairControls.h"
+#include "download/DocToolsControls.h"
 #include "webgui/WebGuiControls.h"
 
 #include "nettools/CodeConvertControls.h"

@@ -162,6 +162,8 @@ void MainMenuHandlers::PageControlMainTopChange()
         f_.MainScreen();
         setSearchLeftWidth(f_, st.GSearchLeftWidth);
     } else if (page == fr.PageControlMainTopTab01Main) {
+        // The download page works with the lower tabs: " メイン ", " image/CSS " and the lists after a run.
+        fr.PageControlMainBody->show();
         fr.PageControlMainBody->setCurrentWidget(fr.PageControlMainBodyTab01Main);
         dl.WebBrowserMain->setMinimumWidth(0);
         if (!f_.net.edGoogleURL->currentText().isEmpty()) dl.ComboBoxUrl->setEditText(f_.net.edGoogleURL->currentText());

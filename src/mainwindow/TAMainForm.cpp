@@ -6,6 +6,8 @@
 #include "mainwindow/MainMenuHandlers.h"
 #include "mainwindow/NetSearchButtons.h"
 #include "mainwindow/NetSearchPage.h"
+#include "download/pages/BrowserDocPage.h"
+#include "download/pages/CssToolsPage.h"
 #include "download/pages/DownloadAllPage.h"
 #include "download/pages/DownloadCssPage.h"
 #include "download/pages/DownloadRepairPage.h"
@@ -95,6 +97,7 @@ void TAMainForm::FormCreate()
     net.build(b);
     dl.build(b);
     rep.build(b, dl);
+    doc.build(b, dl);
     fav.build(b);
     convi.build(b);
     batch.build(b);
@@ -186,6 +189,8 @@ void TAMainForm::FormCreate()
     new IpLookupPage(ip, lookupCtx, this);
     downloadCssPage = new DownloadCssPage(*this);
     downloadAllPage = new DownloadAllPage(*this);
+    browserDocPage = new BrowserDocPage(*this);
+    cssToolsPage = new CssToolsPage(*this);
     downloadRepairPage = new DownloadRepairPage(*this);
     webGuiPage = new WebGuiPage(gui, webGuiContext(), this);
     wireWebGuiEditors();

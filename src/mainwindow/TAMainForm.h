@@ -28,6 +28,8 @@ class WebGuiEditorTabs;
 class DownloadCssPage;
 class DownloadAllPage;
 class DownloadRepairPage;
+class BrowserDocPage;
+class CssToolsPage;
 class WebGuiPage;
 struct WebGuiPageContext;
 class WebGuiToolPages;
@@ -60,6 +62,7 @@ public:
     NetSearchControls net;
     DownloadControls dl;
     RepairControls rep;
+    DocToolsControls doc;
     FavBrowseControls fav;
     ConviControls convi;
     BatchViewControls batch;
@@ -81,6 +84,8 @@ public:
     DownloadCssPage *downloadCssPage = nullptr;    // the " CSS " tab: page parts, style sheets, scripts
     DownloadAllPage *downloadAllPage = nullptr;    // the whole-page download and its page's handlers
     DownloadRepairPage *downloadRepairPage = nullptr; // repair tools of the download page's lower tabs
+    BrowserDocPage *browserDocPage = nullptr;      // " メイン ": the page beside its source views
+    CssToolsPage *cssToolsPage = nullptr;          // the CSS page tools
     WebGuiPage *webGuiPage = nullptr;              // " WebGUI・ｲﾝﾃﾞﾝﾄ整形 "
     WebGuiToolPages *webGuiTools = nullptr;        // its searches, style sheets, scripts and lists
     ResultSourcePage *resultSourcePage = nullptr;  // source tabs, keyword marks, link history

@@ -10,6 +10,7 @@
 #include "text/Parsers.h"
 #include "text/PathGuard.h"
 #include "text/StrUtils.h"
+#include "text/TextConverter.h"
 #include "text/UrlMap.h"
 #include "text/WebFetch.h"
 #include "webgui/WebGuiPage.h"
@@ -384,8 +385,11 @@ void DownloadAllPage::DownloadAllHTMLFile()
                 AppTitleCaption(f_, P, 0);
                 f_.StatusBar1->setPanelText(4, QStringLiteral(" [ ") + fromSjis(P) + QStringLiteral(" ]"));
                 dl.btnDownloadAll->setEnabled(true);
+                f_.gui.cbDownloadURL->setEditText(fromSjis(url));
+                f_.gui.WebBrowserDownload->Navigate(fromSjis(url));
                 ShowMessageBox(&f_, QStringLiteral("Framesetﾌｧｲﾙです。各HTMLを個別にﾀﾞｳﾝﾛｰﾄﾞしてください"));
                 lastResult_ = 0;
+                saveFramesetCopy(url, folder, fileNameOf(P));
                 emit downloadFinished(0);
                 return;
             }
@@ -398,6 +402,31 @@ void DownloadAllPage::DownloadAllHTMLFile()
             st.GBaseHref.clear();
             mainPath(url);
         });
+}
+
+void DownloadAllPage::saveFramesetCopy(const std::string &Url, const std::string &Folder, const std::string &Name)
+{
+    auto &dl = f_.dl;
+    AppState &st = f_.state();
+    const std::string chosen = dialogs.saveHtml(&f_, Folder, Name);
+    if (chosen.empty()) return;
+    // The bytes this run fetched already, converted as the page's encoding choice says.
+    const auto r = css_.engine().Fetched(Url);
+    if (!r || !r->Ok || r->Body.empty()) return;
+    const std::string text = ConvertTextToSjis(r->Body, std::max(0, dl.RadioGroupCharCodeMode->itemIndex()));
+    if (!SaveTextFile(text, chosen).ok()) {
+        ShowMessageBox(&f_, QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(chosen) + QStringLiteral(" 】"));
+        return;
+    }
+    st.GFrameSetPage = chosen;
+    // The WebGUI page takes the frameset over: its frames are listed there.
+    f_.frame.PageControlMainTop->setCurrentWidget(f_.frame.PageControlMainTopTab06WebGUI);
+    f_.frame.PageControlMainBody->setCurrentWidget(f_.frame.PageControlMainBodyTab07DHTMLEditor);
+    f_.gui.PageControlWebGUITop->setCurrentWidget(f_.gui.PageControlWebGUITopTab07Frame);
+    f_.setPanelMainTopHeight(100);
+    f_.gui.PanelPageControlMainBodyDHTMLTop->setFixedHeight(700);
+    if (f_.webGuiPage && f_.webGuiPage->OpenURL(Url) == -1 && f_.webGuiPage->FrameSetOpened)
+        f_.webGuiPage->FrameSetOpened(Url);
 }
 
 void DownloadAllPage::listFrames(const std::string &Url, const std::vector<std::string> &Frames)

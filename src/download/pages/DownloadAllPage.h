@@ -53,6 +53,8 @@ private:
     void mainPath(const std::string &Url);
     void afterRun(int r, const std::string &Url);
     void listFrames(const std::string &Url, const std::vector<std::string> &Frames);
+    // The frameset's own copy under a name the user chooses, then the WebGUI page with its frames.
+    void saveFramesetCopy(const std::string &Url, const std::string &Folder, const std::string &Name);
     std::string saveFolder() const;
 
     TAMainForm &f_;

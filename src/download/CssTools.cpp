@@ -1,0 +1,139 @@
+#include "download/CssTools.h"
+#include "download/FolderCssReplace.h"
+#include "text/CssScan.h"
+#include "text/FileUtils.h"
+#include "text/HtmlRewrite.h"
+#include "text/PathGuard.h"
+#include "text/StrUtils.h"
+#include <algorithm>
+#include <filesystem>
+
+namespace {
+
+std::string ups(int n)
+{
+    std::string s;
+    for (int i = 0; i < n; ++i) s += "../";
+    return s;
+}
+
+// The reference as the file at Depth should write it; "" when it stays as it is.
+std::string reroot(const std::string &v, int Depth)
+{
+    if (v.size() > 1 && v[0] == '/' && v[1] != '/') return ups(Depth) + v.substr(1);
+    if (v == "/") return ups(Depth).empty() ? "./" : ups(Depth);
+    int k = 0;
+    std::size_t p = 0;
+    while (v.compare(p, 3, "../") == 0) {
+        ++k;
+        p += 3;
+    }
+    if (k > Depth) return ups(Depth) + v.substr(p);
+    return {};
+}
+
+bool needsQuotes(const std::string &v)
+{
+    return v.empty() || v.find_first_of(" \t\r\n\"'()\\") != std::string::npos;
+}
+
+std::string normalSlashes(std::string p)
+{
+    for (char &c : p)
+        if (c == '\\') c = '/';
+    return p;
+}
+
+} // namespace
+
+std::string RemoveFirstSlashText(const std::string &Text, int Depth)
+{
+    const std::string T = RewriteCharsetDeclsToSjis(Text);
+    std::string out;
+    std::size_t at = 0;
+    for (const CssRef &r : ScanCssRefs(T)) {
+        const std::string v = CssRefValue(T, r);
+        const std::string n = reroot(v, Depth < 0 ? 0 : Depth);
+        if (n.empty()) continue;
+        out.append(T, at, r.begin - at);
+        if (r.kind == CssRef::Kind::Url) {
+            out += needsQuotes(n) ? "url(\"" + n + "\")" : "url(" + n + ")";
+        } else {
+            const char q = r.quote ? r.quote : '"';
+            out += q + n + q;
+        }
+        at = r.end;
+    }
+    out.append(T, at, std::string::npos);
+    return out;
+}
+
+int TopImageCSSRemoveFirstSlash(const std::vector<std::string> &Files, const std::string &Root,
+                                std::vector<std::string> &Rewritten)
+{
+    if (Files.empty()) return -1;
+    std::string root = normalSlashes(Root);
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    for (const std::string &f : Files) {
+        const std::string F = normalSlashes(f);
+        if (root.empty() || !IsPathBelowRoot(root, F)) continue;
+        std::error_code ec;
+        if (!std::filesystem::is_regular_file(ToSystemPath(F), ec)) continue;
+        bool ok = false;
+        const std::string T = LoadTextFile(F, &ok);
+        if (!ok) continue;
+        const std::string rel = F.substr(root.size() + 1);
+        int depth = 0;
+        for (char c : rel) depth += c == '/';
+        const std::string N = RemoveFirstSlashText(T, depth);
+        if (N != T && !SaveTextFile(N, F).ok()) continue;
+        Rewritten.push_back(F);
+    }
+    return 0;
+}
+
+int GetHTMLFileList(const std::string &Mask, const std::string &Folder, const std::string &Ext, bool Recursive,
+                    LocalCssRead &Out, const std::function<void(const std::string &)> &Progress)
+{
+    if (Folder.empty()) return -1;
+    const std::string mask = Trim(Mask).empty() ? std::string("*") : Trim(Mask);
+    Out.LocalFileList.clear();
+    Out.WorkList.clear();
+    MakeHTMLFileList(mask, normalSlashes(Folder), Recursive, Out.AllList, Out.FileList, Ext);
+    const std::size_t n = Out.FileList.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        if (Progress) Progress(" [ " + std::to_string(i + 1) + " / " + std::to_string(n) + " ] ");
+        const std::string &F = Out.FileList[i];
+        Out.LocalFileList.push_back(F);
+        bool ok = false;
+        const std::string T = LoadTextFile(F, &ok);
+        if (!ok) continue;
+        std::size_t at = 0;
+        while (at < T.size()) {
+            std::size_t e = T.find("\r\n", at);
+            if (e == std::string::npos) {
+                Out.WorkList.push_back(T.substr(at));
+                break;
+            }
+            Out.WorkList.push_back(T.substr(at, e - at));
+            at = e + 2;
+        }
+    }
+    if (Progress) Progress("");
+    return static_cast<int>(n);
+}
+
+std::vector<std::string> CssInnerImages(const std::vector<std::string> &Lines)
+{
+    std::string joined;
+    for (const std::string &l : Lines) joined += l + "\r\n";
+    // The scan skips comments, so a commented-out reference is not listed.
+    std::vector<std::string> list;
+    for (const CssRef &r : ScanCssRefs(joined)) {
+        if (r.kind != CssRef::Kind::Url) continue;
+        std::string v = CssRefValue(joined, r);
+        v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c == '"' || c == '\''; }), v.end());
+        if (!v.empty()) list.push_back(v);
+    }
+    return list;
+}
