@@ -6,7 +6,9 @@
 #include "text/PathGuard.h"
 #include "text/StrUtils.h"
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <unistd.h>
 
 namespace {
 
@@ -45,6 +47,24 @@ std::string normalSlashes(std::string p)
 }
 
 } // namespace
+
+bool WriteWholeFile(const std::string &Path, const std::string &Bytes)
+{
+    const std::string sys = ToSystemPath(Path);
+    std::string tmp;
+    const int fd = OpenTempFileBeside(sys, tmp);
+    if (fd < 0) return false;
+    const bool ok = WriteAllToFd(fd, Bytes.data(), Bytes.size());
+    if (::close(fd) != 0 || !ok) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    if (std::rename(tmp.c_str(), sys.c_str()) != 0) {
+        ::unlink(tmp.c_str());
+        return false;
+    }
+    return true;
+}
 
 std::string RemoveFirstSlashText(const std::string &Text, int Depth)
 {
@@ -86,7 +106,7 @@ int TopImageCSSRemoveFirstSlash(const std::vector<std::string> &Files, const std
         int depth = 0;
         for (char c : rel) depth += c == '/';
         const std::string N = RemoveFirstSlashText(T, depth);
-        if (N != T && !SaveTextFile(N, F).ok()) continue;
+        if (N != T && !WriteWholeFile(F, N)) continue;
         Rewritten.push_back(F);
     }
     return 0;

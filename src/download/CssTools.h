@@ -7,6 +7,11 @@
 #include <string>
 #include <vector>
 
+// Writes Bytes as the file at exactly this path (Shift_JIS) in an existing folder: a user's
+// choice or a file being rewritten is never moved or renamed, and an old file is replaced
+// only by a complete new one. False when it could not be written.
+bool WriteWholeFile(const std::string &Path, const std::string &Bytes);
+
 // A style sheet's or script's text, for a file Depth folders below the save folder: charset
 // declarations made Shift_JIS, then every url() (and @import string) reference that is
 // root-relative ("/x", not "//host") becomes the relative path from the file's folder to

@@ -1,5 +1,6 @@
 #include "download/pages/BrowserDocPage.h"
 #include "download/BrowserDoc.h"
+#include "download/CssTools.h"
 #include "htmledit/TProfDHTMLEdit2.h"
 #include "mainwindow/BrowserWindows.h"
 #include "mainwindow/FormHelpers.h"
@@ -28,6 +29,15 @@ const char *kBadUrlMsg = "URLが指定されていないか、正しくありま
 constexpr int kNavigateWaitMs = 60000;
 
 std::string sj(const QString &s) { return toSjis(s); }
+
+// A script of the program's own world on a pane's loaded document. The first script of that
+// world on a fresh document can come back with no value at all; it is asked once more.
+QVariant evalApp(TWebbrowser *Pane, const QString &Script)
+{
+    QVariant v = Pane->evalSync(Script, 3000, QWebEngineScript::ApplicationWorld);
+    if (!v.isValid() && Pane->hasDocument()) v = Pane->evalSync(Script, 3000, QWebEngineScript::ApplicationWorld);
+    return v;
+}
 
 bool fileThere(const std::string &p) { return !p.empty() && QFileInfo(fromSjis(p)).isFile(); }
 
@@ -61,8 +71,7 @@ BrowserDocDialogs BrowserDocDialogs::system()
 std::vector<std::string> PaneImageAddresses(TWebbrowser *Pane)
 {
     if (!Pane || Pane->Busy() || !Pane->hasDocument()) return {};
-    const QVariant v = Pane->evalSync(QStringLiteral("Array.from(document.images, function (i) { return i.src; })"), 3000,
-                                      QWebEngineScript::ApplicationWorld);
+    const QVariant v = evalApp(Pane, QStringLiteral("Array.from(document.images, function (i) { return i.src; })"));
     std::vector<std::string> out;
     for (const QVariant &s : v.toList())
         if (!s.toString().isEmpty()) out.push_back(sj(s.toString()));
@@ -94,6 +103,8 @@ BrowserDocPage::BrowserDocPage(TAMainForm &form) : QObject(&form), f_(form)
     connect(d.btnOpenIwithFrameset, &QPushButton::clicked, this, [this] { btnOpenIwithFramesetClick(); });
     connect(d.BtnIEBatchClose, &QPushButton::clicked, this, [this] { BtnIEBatchCloseClick(); });
     connect(dl.WebBrowserMain, &TWebbrowser::DownloadComplete, this, [this] { WebBrowserMainDownloadComplete(); });
+    // After every handler of the pane's load has read it.
+    connect(dl.WebBrowserMain, &TWebbrowser::DocumentComplete, this, [this] { loadTempEditor(); });
     connect(dl.PageControlMainBodyRight, &QTabWidget::currentChanged, this, [this] { PageControlMainBodyRightChange(); });
     // The URL boxes react to what the user types or picks, never to text the program sets.
     connect(dl.ComboBoxDirectUrl, &QComboBox::textActivated, this, [this] { ComboBoxDirectUrlChange(); });
@@ -156,15 +167,28 @@ void BrowserDocPage::layoutPage()
 std::string BrowserDocPage::paneHtml(TWebbrowser *Pane) const
 {
     if (!Pane || !Pane->hasDocument()) return {};
-    const QVariant v = Pane->evalSync(QStringLiteral("document.documentElement ? document.documentElement.outerHTML : ''"),
-                                      5000, QWebEngineScript::ApplicationWorld);
+    const QVariant v = evalApp(Pane, QStringLiteral("document.documentElement ? document.documentElement.outerHTML : ''"));
     return sj(v.toString());
 }
 
 void BrowserDocPage::navigateMain(const QString &Url)
 {
+    // The hidden editor's load waits for its page; it starts once the pane has its own, so
+    // the pane is never read in the middle of that wait.
+    pendingTempUrl_ = Url;
     f_.dl.WebBrowserMain->Navigate(Url);
-    if (TProfDHTMLEdit2 *ed = f_.state().GTempEditor) ed->LoadURL(Url);
+}
+
+void BrowserDocPage::loadTempEditor()
+{
+    const QString url = pendingTempUrl_;
+    pendingTempUrl_.clear();
+    if (url.isEmpty()) return;
+    QPointer<BrowserDocPage> self(this);
+    QTimer::singleShot(0, this, [self, url] {
+        if (!self) return;
+        if (TProfDHTMLEdit2 *ed = self->f_.state().GTempEditor) ed->LoadURL(url);
+    });
 }
 
 void BrowserDocPage::GetBrowserImage(QStringList &Items)
@@ -243,7 +267,7 @@ void BrowserDocPage::btnSaveDocumentSrcClick()
     if (text.empty()) return;
     const std::string chosen = dialogs.saveHtml(&f_, "");
     if (chosen.empty()) return;
-    if (!SaveTextFile(text, ChangeFileExtension(chosen, ".html")).ok())
+    if (!WriteWholeFile(ChangeFileExtension(chosen, ".html"), text))
         ShowMessageBox(&f_, QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(chosen) + QStringLiteral(" 】"));
 }
 
@@ -354,7 +378,7 @@ void BrowserDocPage::btnPutBrowserImageClick()
     if (chosen.empty()) return;
     std::string text;
     for (int i = 0; i < l->count(); ++i) text += sj(l->item(i)->text()) + "\r\n";
-    if (!SaveTextFile(text, chosen).ok())
+    if (!WriteWholeFile(chosen, text))
         ShowMessageBox(&f_, QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(chosen) + QStringLiteral(" 】"));
 }
 

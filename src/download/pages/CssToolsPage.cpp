@@ -163,7 +163,7 @@ void CssToolsPage::btnGetLocalCSSImageClick()
     if (!save.empty()) {
         std::string text;
         for (const std::string &l : r.WorkList) text += l + "\r\n";
-        if (!SaveTextFile(text, save).ok())
+        if (!WriteWholeFile(save, text))
             ShowMessageBox(&f_, QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(save) + QStringLiteral(" 】"));
     }
     st.GCaptionFile.clear();

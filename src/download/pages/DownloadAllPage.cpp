@@ -1,4 +1,5 @@
 #include "download/pages/DownloadAllPage.h"
+#include "download/CssTools.h"
 #include "download/DownloadEngine.h"
 #include "download/pages/DownloadCssPage.h"
 #include "mainwindow/FormHelpers.h"
@@ -414,7 +415,7 @@ void DownloadAllPage::saveFramesetCopy(const std::string &Url, const std::string
     const auto r = css_.engine().Fetched(Url);
     if (!r || !r->Ok || r->Body.empty()) return;
     const std::string text = ConvertTextToSjis(r->Body, std::max(0, dl.RadioGroupCharCodeMode->itemIndex()));
-    if (!SaveTextFile(text, chosen).ok()) {
+    if (!WriteWholeFile(chosen, text)) {
         ShowMessageBox(&f_, QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(chosen) + QStringLiteral(" 】"));
         return;
     }

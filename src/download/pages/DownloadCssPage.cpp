@@ -1,4 +1,5 @@
 #include "download/pages/DownloadCssPage.h"
+#include "download/pages/BrowserDocPage.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/Settings.h"
 #include "mainwindow/TAMainForm.h"
@@ -196,12 +197,7 @@ std::vector<std::string> DownloadCssPage::browserImages(const std::string &Url)
     TWebbrowser *pane = f_.dl.WebBrowserMain;
     if (!pane || pane->Busy()) return {};
     if (UrlKey(sj(pane->LocationURL())) != UrlKey(Url)) return {};
-    const QVariant v = pane->evalSync(QStringLiteral("Array.from(document.images, i => i.src)"), 3000,
-                                      QWebEngineScript::ApplicationWorld);
-    std::vector<std::string> out;
-    for (const QVariant &s : v.toList())
-        if (!s.toString().isEmpty()) out.push_back(sj(s.toString()));
-    return out;
+    return PaneImageAddresses(pane);
 }
 
 bool DownloadCssPage::CheckSaveFolderExists(const std::string &Url, const std::string &Folder, int Spare, int Id)
