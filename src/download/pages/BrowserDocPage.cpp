@@ -145,8 +145,10 @@ void BrowserDocPage::layoutPage()
     dl.ComboBoxDirectUrl->setEditable(true);
     dl.ComboBoxDirectUrl->setMinimumWidth(420);
     d.SplitterMainBodyMain->setOrientation(Qt::Horizontal);
+    d.SplitterMainBodyMain->setChildrenCollapsible(false);
     d.SplitterMainBodyMain->setStretchFactor(0, 1);
     d.SplitterMainBodyMain->setStretchFactor(1, 1);
+    d.SplitterMainBodyMain->setSizes({600, 800});
     dl.RichEditpageHTML->setLineWrapMode(f_.state().GMainWordWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
 
     // The browser buttons stand right under the download's own controls.

@@ -6,6 +6,7 @@
 #include "mainwindow/LinkRouting.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
+#include "platform/RichEditTools.h"
 #include "text/FileUtils.h"
 #include "text/JCode.h"
 #include "text/Parsers.h"
@@ -507,6 +508,7 @@ void DownloadAllPage::afterRun(int r, const std::string &Url)
             cssFiles.push_back(sj(dl.ListBoxDownloadedCSSFile->item(i)->text()));
         e.AdjustCSSDownloadFile(cssFiles, std::max(0, dl.RadioGroupRemoveCSSRoot->itemIndex()));
         dl.RichEditpageHTML->setText(e.PageHtml);
+        ColorHTMLRichEdit(dl.RichEditpageHTML);
         dl.LabelDownloadedFile->setText(fromSjis(J("〔 ") + Url + J(" 〕 -> 【 ") + e.GlobalFile + J(" 】")));
         st.GLastSaveFolder = folder;
         if (dl.CheckBoxOpenIEWithWeb->isChecked()) OpenUrlInBrowser(sj(dl.ComboBoxUrl->currentText()));
