@@ -169,7 +169,7 @@ TEST(FormHelpers, PageChangeHeightsAndMenus)
         int height;
         bool bodyVisible;
     } rows[] = {
-        {fr.PageControlMainTopTab01Main, 400, false},         {fr.PageControlMainTopTab02CSS, 700, false},
+        {fr.PageControlMainTopTab01Main, 400, true},          {fr.PageControlMainTopTab02CSS, 700, false},
         {fr.PageControlMainTopTab03GettAllImage, 300, false}, {fr.PageControlMainTopTab06WebGUI, 30, true},
         {fr.PageControlMainTopTab07BatchPageView, 790, false}, {fr.PageControlMainTopTab10FileCodeconvert, 30, true},
         {fr.PageControlMainTopTab08WebCodeConversion, 555, false}, {fr.PageControlMainTopTab11Desc, 790, false},

@@ -17,9 +17,10 @@ public:
     FixtureSite()
     {
         auto &s = srv_.server();
-        s.set_logger([this](const httplib::Request &req, const httplib::Response &) {
+        s.set_logger([this](const httplib::Request &req, const httplib::Response &res) {
             std::lock_guard<std::mutex> lock(m_);
             log_.push_back(req.path + (req.params.empty() ? "" : "?" + queryOf(req)));
+            entries_.push_back({req.get_header_value("Host"), log_.back(), res.status});
         });
         s.Get(R"(/.*)", [this](const httplib::Request &req, httplib::Response &res) { serve(req, res); });
         srv_.start();
@@ -49,6 +50,17 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_);
         log_.clear();
+        entries_.clear();
+    }
+    // Every request with the host it named and the status it got.
+    struct Entry {
+        std::string host, target;
+        int status = 0;
+    };
+    std::vector<Entry> entries() const
+    {
+        std::lock_guard<std::mutex> lock(m_);
+        return entries_;
     }
 
     // The bytes a path serves (for byte-identity checks).
@@ -155,6 +167,7 @@ private:
 
     mutable std::mutex m_;
     std::vector<std::string> log_;
+    std::vector<Entry> entries_;
     std::map<std::string, File> files_;
     TestHttpServer srv_; // last: stopped and joined before the state its handlers use goes
 };
