@@ -132,6 +132,25 @@ TEST(BrowserDocWindow, ThePageShowsBesideItsSourceAndItsImagesAreListedInDocumen
     EXPECT_EQ(saved.readAll().toStdString(), dl.RichEditpageHTML->text());
 }
 
+TEST(BrowserDocWindow, TheUrlBoxNavigatesWhenTheUsersTypingPausesNotOncePerKey)
+{
+    Site site;
+    Window w;
+    auto &dl = w.f.dl;
+    std::vector<QString> loads;
+    QObject::connect(dl.WebBrowserMain, &TWebbrowser::BeforeNavigate2,
+                     [&](const QString &url, bool *) { loads.push_back(url); });
+    // Typed by the user: a navigation once the typing pauses, not one per key.
+    const std::string typed = site.url("/raw.html");
+    QTest::keyClicks(dl.ComboBoxUrl->lineEdit(), QString::fromStdString(typed));
+    ASSERT_TRUE(w.loaded(typed));
+    ASSERT_FALSE(loads.empty());
+    EXPECT_LT(loads.size(), typed.size() / 2);
+    EXPECT_EQ(loads.back().toStdString(), typed);
+    EXPECT_EQ(dl.ComboBoxDirectUrl->currentText().toStdString(), site.url("/raw.html"));
+    ASSERT_TRUE(waitUntil([&] { return fromSjis(dl.RichEditpageHTML->text()).contains(u8("三")); }, 10000));
+}
+
 TEST(BrowserDocWindow, TheRawSheetShowsTheServedTextOrSaysItCouldNotBeFetched)
 {
     Site site;

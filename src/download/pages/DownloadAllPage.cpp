@@ -477,8 +477,10 @@ void DownloadAllPage::mainPath(const std::string &Url)
     e.Opt.BrowserImages = css_.browserImages(Url);
     const std::string folder = saveFolder();
     busy_ = true;
-    if (!dl.CheckBoxDontChangePage->isChecked())
+    if (!dl.CheckBoxDontChangePage->isChecked()) {
+        f_.setPanelMainTopHeight(330);
         f_.frame.PageControlMainBody->setCurrentWidget(f_.frame.PageControlMainBodyTab02PageInnerFile);
+    }
     css_.start([Url, name, folder](DownloadEngine &e) { return e.DownloadAll(Url, name, folder, false); },
                [this, Url](int r) { afterRun(r, Url); });
     dl.btnDownloadAll->setEnabled(false);
