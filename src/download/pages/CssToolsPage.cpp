@@ -52,6 +52,8 @@ void CssToolsPage::layoutPage()
     if (dl.ComboBoxExt->currentText().isEmpty()) dl.ComboBoxExt->setEditText(QStringLiteral("css"));
     dl.CheckBoxRecursiveSearch->setText(QStringLiteral("ｻﾌﾞﾌｫﾙﾀﾞｰも検索対象とする"));
     f_.doc.SplitterLocalCSS->setOrientation(Qt::Horizontal);
+    dl.BtnEditCSSLocalFolder->setMinimumWidth(360);
+    dl.BtnEditSaveFile->setMinimumWidth(360);
 }
 
 void CssToolsPage::btnReGetPageImageCSSClick()
