@@ -45,8 +45,9 @@ bool isNameChar(char c)
            c == '_';
 }
 
-// True when the "<" at p lies inside a tag begun before it on the line ("<x<head>" is one tag
-// to a browser): the nearest "<" or ">" before it is a "<" that opens markup.
+// True when the "<" at p lies inside a tag begun before it on the line ("<x<head>" and
+// "<c<<head>" are one tag to a browser): between the nearest ">" before it and p stands a "<"
+// that opens markup (a "<" followed by another "<" is text and opens nothing).
 bool insideEarlierTag(std::string_view s, std::size_t p)
 {
     for (std::size_t i = p; i > 0; --i) {
@@ -55,10 +56,31 @@ bool insideEarlierTag(std::string_view s, std::size_t p)
             return false;
         if (c == '<') {
             const char n = s[i];
-            return (n >= 'a' && n <= 'z') || (n >= 'A' && n <= 'Z') || n == '/' || n == '!' || n == '?';
+            if ((n >= 'a' && n <= 'z') || (n >= 'A' && n <= 'Z') || n == '/' || n == '!' || n == '?')
+                return true;
         }
     }
     return false;
+}
+
+// A "<" that stood as text before a piece of markup taken out would open a new tag or comment
+// when glued to what followed it ("<<html>!--" becomes "<!--"): it is written as "&lt;",
+// which a browser shows alike.
+bool opensMarkup(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!' || c == '?';
+}
+void appendApart(std::string& out, std::string_view piece)
+{
+    if (!out.empty() && out.back() == '<' && !piece.empty() && opensMarkup(piece.front()))
+        out.replace(out.size() - 1, 1, "&lt;");
+    out.append(piece);
+}
+// The same for a cut made in place at b.
+void keepApart(std::string& s, std::size_t b)
+{
+    if (b > 0 && b < s.size() && s[b - 1] == '<' && opensMarkup(s[b]))
+        s.replace(b - 1, 1, "&lt;");
 }
 
 // Every Left ... ">" taken out of S, as DeleteBetween does, but for a Left that lies inside
@@ -77,6 +99,7 @@ std::string deleteDeclarations(const std::string& S, const std::string& Left)
         if (r == npos)
             break;
         t.erase(l, r + 1 - l);
+        keepApart(t, l);
         from = l >= Left.size() ? l - Left.size() + 1 : 0;
     }
     return t;
@@ -259,10 +282,10 @@ std::string removeMarkupContaining(const std::string& line, const std::string& n
             continue;
         if (LowerCase(line.substr(t.begin, t.end - t.begin)).find(needle) == npos)
             continue;
-        out.append(line, at, t.begin - at);
+        appendApart(out, std::string_view(line).substr(at, t.begin - at));
         at = t.end;
     }
-    out.append(line, at, npos);
+    appendApart(out, std::string_view(line).substr(at));
     return out;
 }
 
@@ -878,12 +901,12 @@ int ExtractCommentBlocks(std::string& Line, std::vector<std::string>& Blocks)
         if (t.kind != HtmlToken::Kind::Comment)
             continue;
         Blocks.push_back(Line.substr(t.begin, t.end - t.begin));
-        rest.append(Line, at, t.begin - at);
+        appendApart(rest, std::string_view(Line).substr(at, t.begin - at));
         at = t.end;
     }
     if (Blocks.empty())
         return 0;
-    rest.append(Line, at, npos);
+    appendApart(rest, std::string_view(Line).substr(at));
     Line = rest;
     return static_cast<int>(Blocks.size());
 }
@@ -895,7 +918,8 @@ namespace {
 class Reindenter {
 public:
     Reindenter(const ReindentOptions& o, const ReindentInputs& in) : opt(o), in(in) {}
-    ReindentResult run(const std::string& Source);
+    // joinText: also join the lines into Text (the pipeline makes its own text instead)
+    ReindentResult run(const std::string& Source, bool joinText = true);
 
 private:
     const ReindentOptions& opt;
@@ -938,14 +962,12 @@ private:
             }
             res.T.push_back(std::move(t));
         }
-        if (ch & R) {
-            res.R.push_back(l);
-            res.RRaw.push_back(writingRaw ? 1 : 0);
-        }
         if (ch & S)
             res.S.push_back(l);
-        if (ch & O)
-            res.O.push_back(std::move(l));
+        if (ch & (O | R)) {
+            res.R.push_back(std::move(l));
+            res.RRaw.push_back(writingRaw ? 1 : 0);
+        }
     }
     void writeTitle(const char* label, const std::string* traceText = nullptr)
     {
@@ -992,10 +1014,10 @@ std::string Reindenter::prolog(std::string work)
         for (const HtmlToken& t : ScanHtml(work)) {
             if (!pred(t))
                 continue;
-            out.append(work, at, t.begin - at);
+            appendApart(out, std::string_view(work).substr(at, t.begin - at));
             at = t.end;
         }
-        out.append(work, at, npos);
+        appendApart(out, std::string_view(work).substr(at));
         work = out;
     };
     // XML declaration
@@ -1075,7 +1097,7 @@ std::string Reindenter::prolog(std::string work)
     return work;
 }
 
-ReindentResult Reindenter::run(const std::string& Source)
+ReindentResult Reindenter::run(const std::string& Source, bool joinText)
 {
     marks = ReindentMarks::forText(Source + in.HtmlStartTag + in.EditorTitle + in.EditorUrl + in.LocalFile);
     std::vector<HtmlToken> toks = ScanHtml(Source);
@@ -1134,6 +1156,8 @@ ReindentResult Reindenter::run(const std::string& Source)
     for (const HtmlToken& t : toks)
         if (t.kind == HtmlToken::Kind::EndTag && t.name == "title")
             lastTitleEnd = t.begin;
+    // The tokens take several times the page's size; the line loop needs only the ranges.
+    std::vector<HtmlToken>().swap(toks);
     // The head's end as the line rules will find it (outside raw content).
     hasHeadEnd = false;
     for (std::size_t p = PosText("</head", work) ? static_cast<std::size_t>(PosText("</head", work) - 1) : npos; p != npos;) {
@@ -1148,7 +1172,9 @@ ReindentResult Reindenter::run(const std::string& Source)
     for (const LineSpan& sp : splitSpans(work)) {
         const std::string line = work.substr(sp.begin, sp.end - sp.begin);
         curLineEnd = sp.end;
-        if (spanProtected(prot, sp.begin, sp.end)) {
+        // Lines inside a title that spans lines are its text, whatever tags they hold: the
+        // title rule takes them (a "<pre>" there opens no raw content to the title).
+        if (spanProtected(prot, sp.begin, sp.end) && !inTitle) {
             // raw content goes out as it stands
             const std::string low = LowerCase(line);
             if (!titleWritten && findTag(low, "<script") != npos) {
@@ -1171,7 +1197,8 @@ ReindentResult Reindenter::run(const std::string& Source)
         processLine(line, line);
         tail(line);
     }
-    res.Text = joinLines(res.O);
+    if (joinText)
+        res.Text = joinLines(res.R);
     return std::move(res);
 }
 
@@ -1187,6 +1214,7 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     // Takes [b, e) out of the line; true when nothing is left to work on.
     auto takeOut = [&](std::size_t b, std::size_t e) {
         line.erase(b, e - b);
+        keepApart(line, b);
         // the line now starts and ends where the cleaned source would
         if (b >= line.size())
             line = TrimRight(line);
@@ -1472,7 +1500,10 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         }
     }
     // 29.
-    if (opt.PrologMode == 1)
+    // (The html start tag and the DOCTYPE have left their lines by now: a line that still
+    // begins so holds another name, "<htmle>", or an open declaration, which the conversion
+    // would replace whole.)
+    if (opt.PrologMode == 1 && !StartsWithNoCase(line, "<html") && !StartsWithNoCase(line, "<!doctype"))
         line = ToXhtml(line);
     // 30. comment marks left in the line become marks
     if ((contains(line, "<!--") || contains(line, marks.cOpen)) && contains(line, "-->")) {
@@ -1892,7 +1923,7 @@ ReindentResult RunIndentation(const std::string& Source, const std::string& Head
     const std::string prepared = PrepareIndentSource(Source, Head, RoundTrip, RemoveIndentComment);
     if (prepared.empty())
         return {};
-    ReindentResult r = HTMLIndentation(prepared, Opt, In);
+    ReindentResult r = Reindenter(Opt, In).run(prepared, false);
     r.Text = cleanupIndentation(r.R, &r.RRaw);
     return r;
 }

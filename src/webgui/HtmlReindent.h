@@ -46,8 +46,10 @@ struct ReindentInputs {
 
 struct ReindentResult {
     std::string Text;             // the result lines joined with CRLF, a CRLF after the last
-    std::vector<std::string> O;   // result lines
     std::vector<std::string> R;   // the result list the user sees
+    // The result lines: every rule writes them to the result list too, so one vector serves
+    // both (a second copy of every line made the memory grow faster than the page).
+    const std::vector<std::string>& O() const { return R; }
     std::vector<std::string> S;   // the save list
     std::vector<std::string> T;   // trace: label, TAB, line
     std::vector<char> RRaw;       // per R line: 1 when it is raw content written as it stands
