@@ -231,7 +231,7 @@ std::vector<LineSpan> splitSpans(const std::string& text)
     return spans;
 }
 
-std::string joinLines(const std::vector<std::string>& lines)
+template <class Lines> std::string joinLines(const Lines& lines)
 {
     std::string out;
     std::size_t n = 0;
@@ -942,30 +942,27 @@ private:
     // As after an unindented tag line: the first line then indents as it would behind the
     // prolog lines a rebuilt page starts with, so a second run indents alike.
     std::string indentSpaces = " ";
-    std::vector<std::string> blocks, elementLines;
+    std::vector<std::string> blocks, elementLines, cutTrace;
 
     enum Ch { O = 1, R = 2, S = 4, T = 8, ORT = O | R | T, ORST = O | R | S | T };
 
     void write(const std::string& line, const char* label, int ch, const std::string* traceText = nullptr)
     {
-        std::string l = marks.restore(line);
+        const bool marked = line.find(marks.br[0]) != npos;
+        std::string restored;
+        if (marked)
+            restored = marks.restore(line);
+        const std::string_view l = marked ? std::string_view(restored) : std::string_view(line);
         if (ch & T) {
-            const std::string& lab = sj(label);
-            std::string t;
-            if (traceText) {
-                t = lab + "\t" + marks.restore(*traceText);
-            } else {
-                t.reserve(lab.size() + 1 + l.size());
-                t += lab;
-                t += '\t';
-                t += l;
-            }
-            res.T.push_back(std::move(t));
+            if (traceText)
+                res.T.push_back(sj(label), "\t", marks.restore(*traceText));
+            else
+                res.T.push_back(sj(label), "\t", l);
         }
         if (ch & S)
             res.S.push_back(l);
         if (ch & (O | R)) {
-            res.R.push_back(std::move(l));
+            res.R.push_back(l);
             res.RRaw.push_back(writingRaw ? 1 : 0);
         }
     }
@@ -1540,7 +1537,12 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
             if (!r.close)
                 n = SplitLongParagraphLine(line, elementLines, opt.MaxLen, marks);
             else
-                n = TDinnerIndent(r.open, r.close, line, elementLines, opt.MaxLen, &res.T, marks);
+            {
+                cutTrace.clear();
+                n = TDinnerIndent(r.open, r.close, line, elementLines, opt.MaxLen, &cutTrace, marks);
+                for (const std::string& t : cutTrace)
+                    res.T.push_back(t);
+            }
             break;
         }
         if (n < 0) {
@@ -1865,11 +1867,11 @@ namespace {
 
 // The result lines with a last "<!--" joined to a following lone "-->", and (when Raw is
 // given) the display replacements applied to every line that is not raw content.
-std::string cleanupIndentation(const std::vector<std::string>& Items, const std::vector<char>* Raw)
+template <class Lines> std::string cleanupIndentation(const Lines& Items, const std::vector<char>* Raw)
 {
     std::string out;
     std::size_t total = 0;
-    for (const std::string& l : Items)
+    for (std::string_view l : Items)
         total += l.size() + 2;
     out.reserve(total + total / 64);
     bool skip = false;
@@ -1879,7 +1881,7 @@ std::string cleanupIndentation(const std::vector<std::string>& Items, const std:
             skip = false;
             continue;
         }
-        const std::string& item = Items[i];
+        const std::string_view item = Items[i];
         // "!--" first: a "<" search stops at every tag
         const bool opens = contains(item, "!--") && contains(item, "<!--");
         const bool joinable = i + 4 < n && opens && contains(item, "-->");
@@ -1889,11 +1891,11 @@ std::string cleanupIndentation(const std::vector<std::string>& Items, const std:
             out += kCrLf;
             continue;
         }
-        std::string s = item;
+        std::string s(item);
         if (joinable) {
             const std::string t = Trim(s);
             if (startsWith(t, "-->") && t.size() > 7 && t.compare(t.size() - 4, 4, "<!--") == 0 &&
-                Trim(Items[i + 1]) == "-->") {
+                Trim(std::string(Items[i + 1])) == "-->") {
                 s = TrimRight(s);
                 s.erase(s.size() - 4);
                 skip = true;
@@ -1916,6 +1918,15 @@ std::string cleanupIndentation(const std::vector<std::string>& Items, const std:
 } // namespace
 
 std::string CleanupIndentation(const std::vector<std::string>& Items) { return cleanupIndentation(Items, nullptr); }
+
+std::vector<std::string> LineList::toVector() const
+{
+    std::vector<std::string> v;
+    v.reserve(size());
+    for (std::string_view l : *this)
+        v.emplace_back(l);
+    return v;
+}
 
 ReindentResult RunIndentation(const std::string& Source, const std::string& Head, const EditorRoundTrip& RoundTrip,
                               int RemoveIndentComment, const ReindentOptions& Opt, const ReindentInputs& In)

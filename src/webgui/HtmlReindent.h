@@ -24,6 +24,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct ReindentOptions {
@@ -44,14 +45,62 @@ struct ReindentInputs {
     std::string LocalFile;
 };
 
+// Lines kept end to end in one buffer. A run writes several lines per line of the page into
+// three lists; one string per line made the memory, and the time to fill and free it, grow
+// faster than the page.
+class LineList {
+public:
+    std::size_t size() const { return ends_.size(); }
+    bool empty() const { return ends_.empty(); }
+    std::string_view operator[](std::size_t i) const
+    {
+        const std::size_t b = i == 0 ? 0 : ends_[i - 1];
+        return std::string_view(buf_).substr(b, ends_[i] - b);
+    }
+    void push_back(std::string_view line)
+    {
+        buf_.append(line);
+        ends_.push_back(buf_.size());
+    }
+    // A line made of pieces, without a string for the whole.
+    void push_back(std::string_view a, std::string_view b, std::string_view c)
+    {
+        buf_.append(a).append(b).append(c);
+        ends_.push_back(buf_.size());
+    }
+    std::vector<std::string> toVector() const;
+
+    class const_iterator {
+    public:
+        const_iterator(const LineList* l, std::size_t i) : l_(l), i_(i) {}
+        std::string_view operator*() const { return (*l_)[i_]; }
+        const_iterator& operator++()
+        {
+            ++i_;
+            return *this;
+        }
+        bool operator!=(const const_iterator& o) const { return i_ != o.i_; }
+        bool operator==(const const_iterator& o) const { return i_ == o.i_; }
+
+    private:
+        const LineList* l_;
+        std::size_t i_;
+    };
+    const_iterator begin() const { return {this, 0}; }
+    const_iterator end() const { return {this, size()}; }
+
+private:
+    std::string buf_;
+    std::vector<std::size_t> ends_;
+};
+
 struct ReindentResult {
     std::string Text;             // the result lines joined with CRLF, a CRLF after the last
-    std::vector<std::string> R;   // the result list the user sees
-    // The result lines: every rule writes them to the result list too, so one vector serves
-    // both (a second copy of every line made the memory grow faster than the page).
-    const std::vector<std::string>& O() const { return R; }
-    std::vector<std::string> S;   // the save list
-    std::vector<std::string> T;   // trace: label, TAB, line
+    LineList R;                   // the result list the user sees
+    // The result lines: every rule writes them to the result list too, so one list serves both.
+    const LineList& O() const { return R; }
+    LineList S;                   // the save list
+    LineList T;                   // trace: label, TAB, line
     std::vector<char> RRaw;       // per R line: 1 when it is raw content written as it stands
     std::string Title;            // title the run wrote
     std::string BodyTag;          // body start tag the run wrote

@@ -931,10 +931,10 @@ void WebGuiPage::btnGUITDCheckClick()
     }
     const ReindentResult r = RunIndentation(body, head, roundTrip,
                                             c_.RadioGroupRemoveIndentComment->itemIndex(), opt, in);
-    auto toList = [](TListBox *l, const std::vector<std::string> &lines) {
+    auto toList = [](TListBox *l, const auto &lines) {
         QStringList items;
         items.reserve(int(lines.size()));
-        for (const std::string &line : lines) items << q(line);
+        for (std::string_view line : lines) items << q(std::string(line));
         l->clear();
         l->addItems(items);
     };

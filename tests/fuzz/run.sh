@@ -1,11 +1,15 @@
 #!/bin/sh
 # Builds the URL-mapping / HTML-normalisation and the re-indenter fuzz targets with clang (libFuzzer and
-# AddressSanitizer) and runs it. Usage: tests/fuzz/run.sh [seconds] [build folder]
+# AddressSanitizer) and runs them. Usage: tests/fuzz/run.sh [seconds] [build folder] [urlmap|reindent|all]
+# FUZZ_FLAGS adds libFuzzer options to each run (e.g. "-fork=2 -ignore_crashes=1" to go on past a
+# finding on two cores).
 set -eu
 here=$(cd "$(dirname "$0")" && pwd)
 src=$(cd "$here/../.." && pwd)/src
 seconds=${1:-60}
 out=${2:-${TMPDIR:-/tmp}/vk-fuzz}
+which=${3:-all}
+flags=${FUZZ_FLAGS:-}
 mkdir -p "$out/corpus"
 
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
@@ -33,5 +37,13 @@ cp "$here"/../webgui/reindent_fixtures/*.in.html "$out/reindent-corpus/" 2>/dev/
 # inputs found earlier already carry the option byte the target reads first
 cp "$here"/../webgui/reindent_fixtures/found_by_fuzzing/* "$out/reindent-corpus/" 2>/dev/null || true
 
-"$out/urlmap_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$out/corpus"
-"$out/reindent_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=10 -print_final_stats=1 "$out/reindent-corpus"
+cd "$out"
+if [ "$which" != reindent ]; then
+    # shellcheck disable=SC2086
+    "$out/urlmap_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 $flags "$out/corpus"
+fi
+if [ "$which" != urlmap ]; then
+    # shellcheck disable=SC2086
+    "$out/reindent_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=10 -print_final_stats=1 $flags \
+        "$out/reindent-corpus"
+fi

@@ -280,8 +280,8 @@ TEST(Reindent, GoldenFixtures)
         SCOPED_TRACE(c.name);
         const ReindentResult r = run(readFile(kFixtures / (c.name + ".in.html")), c.opt, in);
         std::string trace;
-        for (const auto& t : r.T)
-            trace += t + "\r\n";
+        for (std::string_view t : r.T)
+            trace.append(t).append("\r\n");
         if (update) {
             writeFile(kFixtures / (c.name + ".out.html"), r.Text);
             writeFile(kFixtures / (c.name + ".trace.txt"), trace);
@@ -467,7 +467,7 @@ TEST(Reindent, EmptySourceGivesEmptyResult)
     EXPECT_EQ(HTMLIndentation("", o, {}).Text, "");
     o.PrologMode = 1;
     const ReindentResult r = HTMLIndentation("", o, {});
-    EXPECT_EQ(r.R, (std::vector<std::string>{"<html lang=\"ja\">"}));
+    EXPECT_EQ(r.R.toVector(), (std::vector<std::string>{"<html lang=\"ja\">"}));
     EXPECT_EQ(run("", o).Text, "");
 }
 
