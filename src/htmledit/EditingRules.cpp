@@ -90,15 +90,38 @@ QString ConvertNewParagraphsToDiv(const QString &Old, const QString &New)
         while (e < lo && e < ln && Old[lo - 1 - e] == New[ln - 1 - e]) ++e;
         if (e > 0 && Old[lo - e] == QLatin1Char('>')) --e;
     }
-    // Where the common start and end overlap, the changed region is empty.
-    const int len = std::max(0, ln - s - e);
-    const QString middle = New.mid(s, len);
+    // The common end may not reach back into the common start: in a repeated run ("</p>" before
+    // and after the new block) that would cut the new block's own end tag off.
+    e = std::min(e, std::min(lo, ln) - s);
+    int a = s, z = ln - e;
+    // Whole paragraphs only: a renamed end tag whose start lies before the region (or a start
+    // whose end lies after it) would leave a P closed by a DIV end tag, which the parser turns
+    // into a stray empty P and a DIV that swallows the rest of the body.
+    const auto isOpen = [&New](int i) { return New.mid(i, 3) == QLatin1String("<p>") || New.mid(i, 3) == QLatin1String("<p "); };
+    int depth = 0, lowest = 0;
+    for (int i = a; i < z; ++i) {
+        if (New[i] != QLatin1Char('<')) continue;
+        if (isOpen(i)) ++depth;
+        else if (New.mid(i, 4) == QLatin1String("</p>")) lowest = std::min(lowest, --depth);
+    }
+    for (int n = -lowest; n > 0; --n) {
+        int i = a - 1;
+        while (i >= 0 && !isOpen(i)) --i;
+        if (i < 0) return New;
+        a = i;
+    }
+    for (int n = depth - lowest; n > 0; --n) {
+        const int i = New.indexOf(QLatin1String("</p>"), z);
+        if (i < 0) return New;
+        z = i + 4;
+    }
+    const QString middle = New.mid(a, z - a);
     QString conv = middle;
     conv.replace(QLatin1String("<p>"), QLatin1String("<div>"));
     conv.replace(QLatin1String("<p "), QLatin1String("<div "));
     conv.replace(QLatin1String("</p>"), QLatin1String("</div>"));
     if (conv == middle) return New;
-    return New.left(s) + conv + New.right(e);
+    return New.left(a) + conv + New.mid(z);
 }
 
 } // namespace htmledit

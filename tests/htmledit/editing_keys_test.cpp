@@ -173,4 +173,31 @@ TEST_F(KeysTest, TabsFollowWantTabs)
         << e.body().toStdString();
 }
 
+// The DIV rule alone (no BR rule): Enter in a paragraph still makes a new block, and the block
+// the key made is written as a DIV; the page's other blocks and all text stay.
+TEST_F(KeysTest, DivRuleMakesTheNewBlockADiv)
+{
+    Editor e;
+    e.ed->UseBrOnCarriageReturn = false;
+    e.ed->UseDivOnCarriageReturn = true;
+    ASSERT_TRUE(e.ed->LoadURL(url("/keys.html")));
+    QWidget *t = e.caretIn("t");
+    QTest::keyClick(t, Qt::Key_Return);
+    QTest::keyClicks(t, QStringLiteral("x"));
+    ASSERT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("x")); }, 5000)) << e.body().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return e.js(QStringLiteral("return String(document.getElementsByTagName('p').length);")) == QStringLiteral("2"); }, 5000))
+        << e.body().toStdString();
+    const QString b = e.body();
+    // The engine gives the new block the split one's attributes; the tag is what the rule sets.
+    EXPECT_TRUE(b.startsWith(QLatin1String("<p id=\"t\">first</p><div"))) << b.toStdString();
+    EXPECT_TRUE(b.contains(QLatin1String(">x</div><div id=\"d\">block</div><ul>"))) << b.toStdString();
+    EXPECT_TRUE(b.contains(QLatin1String("<p id=\"last\">end</p>"))) << b.toStdString();
+    EXPECT_FALSE(b.contains(QLatin1String("<p></p>"))) << b.toStdString();
+    // Enter with Shift is left to the engine: a line break in the block, no new block.
+    t = e.caretIn("last");
+    QTest::keyClick(t, Qt::Key_Return, Qt::ShiftModifier);
+    QTest::keyClicks(t, QStringLiteral("y"));
+    EXPECT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("<p id=\"last\">end<br>y</p>")); }, 5000)) << e.body().toStdString();
+}
+
 } // namespace

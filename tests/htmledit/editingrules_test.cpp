@@ -83,7 +83,12 @@ TEST(KeyRules, NewParagraphsBecomeDivsInTheChangedRegionOnly)
 {
     const QString before = QStringLiteral("<p>one</p><p>two</p>");
     const QString after = QStringLiteral("<p>one</p><p>tw</p><p>o</p>");
-    EXPECT_EQ(ConvertNewParagraphsToDiv(before, after), QStringLiteral("<p>one</p><p>tw</div><div>o</p>"));
+    // A paragraph split in two: both halves whole DIVs, never a P closed by a DIV end tag.
+    EXPECT_EQ(ConvertNewParagraphsToDiv(before, after), QStringLiteral("<p>one</p><div>tw</div><div>o</div>"));
+    // A new block after a paragraph, before another block: its own end tag is renamed with it.
+    EXPECT_EQ(ConvertNewParagraphsToDiv(QStringLiteral("<p id=\"t\">first</p><div id=\"d\">b</div>"),
+                                         QStringLiteral("<p id=\"t\">first</p><p id=\"t\"><br></p><div id=\"d\">b</div>")),
+              QStringLiteral("<p id=\"t\">first</p><div id=\"t\"><br></div><div id=\"d\">b</div>"));
     // Nothing to do: equal, no paragraph, or only tags in capitals.
     EXPECT_EQ(ConvertNewParagraphsToDiv(before, before), before);
     EXPECT_EQ(ConvertNewParagraphsToDiv(QStringLiteral("a"), QStringLiteral("a<br>b")), QStringLiteral("a<br>b"));
