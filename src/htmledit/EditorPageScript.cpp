@@ -32,9 +32,12 @@ const char *kScript = R"JS((function () {
   function snap(n) {
     var t = n.nodeType;
     if (t === 1) {
-      var attrs = n.attributes, al = attrs.length, a = new Array(al);
+      // Names and values as strings: an Attr object per attribute costs the walk most of its time.
+      var names = n.hasAttributes() ? n.getAttributeNames() : [], al = names.length, a = new Array(al);
       for (var i = 0; i < al; i++) {
-        var at = attrs[i], name = at.name, value = at.value;
+        var name = names[i], value = n.getAttribute(name);
+        // getAttribute folds case on HTML elements: a name set in capitals by a script reads by position.
+        if (value === null) value = n.attributes[i].value;
         a[i] = URL_ATTRS[name.toLowerCase()] ? [name, value, resolve(value)] : [name, value];
       }
       var c = [], p = n.localName === 'template' && n.content ? n.content : n;

@@ -194,6 +194,9 @@ TEST_F(EngineTest, SourceIsAFixedPointOfSetSource)
     EXPECT_EQ(s1.toStdString(), s2.toStdString());
     // The document kept its URL.
     EXPECT_EQ(e.ed->browser()->LocationURL(), url("/sjis.html"));
+    // An attribute a script set with a name in capitals keeps its value in the source.
+    e.ed->evalDoc(QStringLiteral("document.body.setAttributeNS(null,'DataMark','kept-value');return '';"));
+    EXPECT_TRUE(e.ed->GetSource().contains(QLatin1String("=\"kept-value\""))) << e.ed->GetSource().toStdString();
 }
 
 TEST_F(EngineTest, GuardKeepsTheDocument)
