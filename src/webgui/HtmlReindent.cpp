@@ -140,6 +140,12 @@ struct Ranges {
             return true;
         return it != r.end() && it->first < b;
     }
+    // True when p lies inside a range that began before it.
+    bool continues(std::size_t p) const
+    {
+        auto it = std::upper_bound(r.begin(), r.end(), std::make_pair(p, npos));
+        return it != r.begin() && std::prev(it)->first < p && std::prev(it)->second > p;
+    }
 };
 
 bool isDoctype(std::string_view t) { return StartsWithNoCase(t, "<!doctype"); }
@@ -367,10 +373,12 @@ std::string removeJoiners(const std::string& text)
             --k;
         if (k >= at + 2 && text[k - 1] == '\n' && text[k - 2] == '\r' && k >= 3 && text[k - 3] == '>' && k - 3 >= at)
             b = k - 2;
-        out.append(text, at, b - at);
+        // an author's empty comment of the same shape after a text "<" ("<<!--\n-->!--")
+        // must not leave that "<" to open what follows
+        appendApart(out, std::string_view(text).substr(at, b - at));
         at = t.end;
     }
-    out.append(text, at, npos);
+    appendApart(out, std::string_view(text).substr(at));
     return out;
 }
 
@@ -1174,7 +1182,9 @@ ReindentResult Reindenter::run(const std::string& Source, bool joinText)
         if (spanProtected(prot, sp.begin, sp.end) && !inTitle) {
             // raw content goes out as it stands
             const std::string low = LowerCase(line);
-            if (!titleWritten && findTag(low, "<script") != npos) {
+            // (not inside a tag or comment begun on an earlier line: "<d\r\n<script>" is one tag,
+            // which a line put between would end)
+            if (!titleWritten && findTag(low, "<script") != npos && !prot.continues(sp.begin)) {
                 writeTitle("□３", &line);
                 writingRaw = true;
                 write(line, "○１", O | R | S);
@@ -1225,6 +1235,19 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         return g == npos ? line.size() : g + 1;
     };
 
+    // Lines inside a title that spans lines are its text, whatever they hold; the line of its
+    // end keeps what follows the end tag.
+    if (inTitle) {
+        const std::size_t e = findTag(LowerCase(line), "</title");
+        if (e == npos)
+            return;
+        inTitle = false;
+        if (!hasHeadEnd)
+            writeTitle("◆２");
+        recompute();
+        if (takeOut(0, tagEnd(e)))
+            return;
+    }
     // 1. mirroring marks
     if (contains(line, "HTTrack")) {
         line = removeMarkupContaining(line, "httrack");
@@ -1727,6 +1750,28 @@ std::string RemoveIndentCommentText(const std::string& Source)
 
 namespace {
 
+// True when the blank at p begins an attribute of a script start tag: not a value's text
+// ('<x y=" language="JavaScript">' keeps its value, or the tag would end elsewhere).
+bool attributeOfScriptTag(const std::string& lower, std::size_t p)
+{
+    const std::size_t t = lower.rfind("<script", p);
+    if (t == npos || (t + 7 < lower.size() && isNameChar(lower[t + 7])))
+        return false;
+    char quote = 0;
+    for (std::size_t i = t + 7; i < p; ++i) {
+        const char c = lower[i];
+        if (quote) {
+            if (c == quote)
+                quote = 0;
+        } else if (c == '"' || c == '\'') {
+            quote = c;
+        } else if (c == '>' || c == '<') {
+            return false;
+        }
+    }
+    return quote == 0;
+}
+
 std::string normaliseMarkup(const std::string& s)
 {
     static const std::pair<const char*, const char*> rows[] = {
@@ -1787,7 +1832,8 @@ std::string normaliseMarkup(const std::string& s)
             std::string l = LowerCase(w);
             for (std::size_t p = l.find(f); p != npos; p = l.find(f, p)) {
                 const std::size_t e = p + f.size();
-                if (e < l.size() && !(l[e] == ' ' || l[e] == '>' || l[e] == '/' || l[e] == '\r' || l[e] == '\n' || l[e] == '\t')) {
+                if ((e < l.size() && !(l[e] == ' ' || l[e] == '>' || l[e] == '/' || l[e] == '\r' || l[e] == '\n' || l[e] == '\t')) ||
+                    !attributeOfScriptTag(l, p)) {
                     p = e;
                     continue;
                 }
