@@ -1122,6 +1122,14 @@ ReindentResult Reindenter::run(const std::string& Source, bool joinText)
                     }
                 if (e == npos)
                     break; // a title that never ends names nothing
+                // Its text ends at the first end tag, as a browser reads it and the line rules
+                // take it, even where the scanner sees a comment around that tag.
+                for (std::size_t p = work.find("</", toks[i].end); p != npos && p < e; p = work.find("</", p + 2))
+                    if (StartsWithNoCase(std::string_view(work).substr(p, 7), "</title") &&
+                        (p + 7 >= work.size() || !isNameChar(work[p + 7]))) {
+                        e = p;
+                        break;
+                    }
                 hasTitleEnd = true;
                 std::string t = work.substr(toks[i].end, e - toks[i].end);
                 t = ReplaceAll(ReplaceAll(t, "\r", ""), "\n", "");
