@@ -101,9 +101,28 @@ const char *kScript = R"JS((function () {
     if (!el || t === 'BODY' || t === 'TD' || t === 'TH' || t === 'TR' || t === 'HTML') return;
     el.parentNode.insertBefore(document.createTextNode(' '), el.nextSibling);
   };
+  // The list (UL or OL) whose empty item holds the caret, when that list stands in no other list.
+  function emptyItemList() {
+    var s = ed.sel(), li = s.type === 'None' ? s.el : null;
+    while (li && tag(li) !== 'LI') { if (li === document.body) return null; li = li.parentElement; }
+    if (!li || li.textContent.replace(/[\s\u00a0]/g, '') !== '') return null;
+    for (var i = 0; i < li.children.length; i++) if (tag(li.children[i]) !== 'BR') return null;
+    var list = li.parentElement, lt = tag(list);
+    if (lt !== 'UL' && lt !== 'OL') return null;
+    for (var p = list.parentElement; p && p !== document.body; p = p.parentElement)
+      if (tag(p) === 'LI' || tag(p) === 'UL' || tag(p) === 'OL') return null;
+    return lt;
+  }
   function apply(a, ev, cls) {
     if (a === '1') { ev.preventDefault(); document.execCommand('insertLineBreak'); }
     else if (a === '2') { ev.preventDefault(); ed.appendBlank(); }
+    else if (a === '3' && cls === 0 && emptyItemList()) {
+      // Leaving the list by its own command writes a line break and no block, as one step of
+      // the engine's undo history, so one Ctrl+Z brings the item back.
+      ev.preventDefault();
+      document.execCommand(emptyItemList() === 'OL' ? 'insertOrderedList' : 'insertUnorderedList');
+      ed.cleanup('list');
+    }
     else if (a === '3') ed.cleanupPending = cls === 0 ? 'list' : 'whole';
     else if (a === '4') { ed.divPending = true; ed.bodySnapshot = document.body ? document.body.innerHTML : ''; }
   }
@@ -273,6 +292,35 @@ const char *kScript = R"JS((function () {
   function inside(b, cell) {
     return b[0] <= ed.posOf(cell, 0) && b[1] >= ed.posOf(cell, cell.childNodes.length);
   }
+  function pathOf(root, n) {
+    var p = [];
+    for (; n && n !== root; n = n.parentNode) p.unshift(Array.prototype.indexOf.call(n.parentNode.childNodes, n));
+    return n === root ? p : null;
+  }
+  function nodeAt(root, p) { for (var i = 0; root && p && i < p.length; i++) root = root.childNodes[p[i]]; return root; }
+  // The control's own change of a table (Html: the new table, null: none) goes through the
+  // engine's HTML insertion or deletion, so it is one step of the engine's undo history. Where
+  // the engine would write the table differently, that step is taken back and InPlace changes
+  // the document directly. The caret keeps its character position.
+  function commitTable(live, html, inPlace) {
+    var pos = ed.caretPos(), len = ed.selLength(), parent = live.parentNode, prev = live.previousSibling;
+    var r = document.createRange(); r.selectNode(live); select(r);
+    var ok = html === null ? document.execCommand('delete') : document.execCommand('insertHTML', false, html);
+    var done = ok && !live.isConnected;
+    if (done && html !== null) {
+      done = false;
+      for (var n = prev ? prev.nextSibling : parent.firstChild, k = 0; n && k < 3 && !done; n = n.nextSibling, k++)
+        done = n.nodeType === 1 && n.outerHTML === html;
+    }
+    if (!done) {
+      if (ok) document.execCommand('undo');
+      if (!live.isConnected) return false;
+      inPlace();
+    }
+    if (pos >= 0) { ed.setCaret(pos); if (len > 0) ed.setSelLength(len); }
+    return true;
+  }
+  function tableOf(n) { while (n && tag(n) !== 'TABLE') n = n.parentElement; return n; }
   ed.isInTable = function () {
     var s = ed.sel();
     if (s.type === 'Control') return tag(s.el) === 'TABLE';
@@ -295,22 +343,37 @@ const char *kScript = R"JS((function () {
     var s = ed.sel();
     if (s.type === 'Control' || !s.range) return false;
     var w = nearest(s, name === 'merge'), i, b;
+    var live = null, copy = null;
+    // Run: the checks done on the document, the command works on a copy of the table, which
+    // then replaces the document's table in one step.
+    function work(n) {
+      if (!n) return n;
+      if (!live) { live = tableOf(w.table); copy = live.cloneNode(true); }
+      return nodeAt(copy, pathOf(live, n));
+    }
+    function finish(gone) {
+      var c = copy, l = live;
+      if (!l) return true;
+      if (gone === undefined) gone = !cellsOf(c).length;
+      return commitTable(l, gone ? null : c.outerHTML, function () { if (gone) l.remove(); else l.replaceWith(c); });
+    }
     switch (name) {
     case 'insertRow': case 'deleteRow':
       if (!w.table || !w.row || w.row.rowIndex < 0) return false;
       if (!run) return true;
-      var R = w.row.rowIndex;
-      if (name === 'deleteRow') { w.table.deleteRow(R); if (!w.table.rows.length) w.table.remove(); return true; }
-      var model = w.row, nr = w.table.insertRow(R);
+      var R = w.row.rowIndex, wt = work(w.table);
+      if (name === 'deleteRow') { wt.deleteRow(R); return finish(!wt.rows.length); }
+      var model = work(w.row), nr = wt.insertRow(R);
       for (i = 0; i < model.cells.length; i++) {
         var c = nr.insertCell(i);
         copyAttrs(model.cells[i], c, ['colspan'].concat(LOOK, ['width', 'height', 'class']));
       }
-      return true;
+      return finish();
     case 'insertColumn': case 'deleteColumn': case 'insertCell': case 'split':
       if (!w.table || !w.row || !w.cell) return false;
       if (!run) return true;
-      var P = colPos(w.cell), rows = w.table.rows, plan = [], r, j, p;
+      var P = colPos(w.cell), rows = work(w.table).rows, plan = [], r, j, p;
+      w = {table: work(w.table), row: work(w.row), cell: work(w.cell)};
       if (name === 'insertColumn') {
         for (r = 0; r < rows.length; r++) {
           var ref = null;
@@ -325,7 +388,7 @@ const char *kScript = R"JS((function () {
           var wv = x[1].getAttribute('width');
           if (x[1].colSpan === 1 && wv !== null && wv.indexOf('%') < 0) nc.setAttribute('width', wv);
         });
-        return true;
+        return finish();
       }
       if (name === 'deleteColumn') {
         for (r = 0; r < rows.length; r++) {
@@ -335,8 +398,7 @@ const char *kScript = R"JS((function () {
           }
         }
         plan.forEach(function (x) { x.remove(); });
-        if (!cellsOf(w.table).length) w.table.remove();
-        return true;
+        return finish();
       }
       var K = w.cell.cellIndex, cell = w.cell;
       var n = w.row.insertCell(name === 'split' ? K + 1 : K);
@@ -348,7 +410,7 @@ const char *kScript = R"JS((function () {
             if (p === P) { rows[r].cells[j].colSpan += 1; break; }
         }
       }
-      return true;
+      return finish();
     case 'merge':
       if (w.cell || !w.row) return false;
       b = selBounds(s);
@@ -356,9 +418,10 @@ const char *kScript = R"JS((function () {
       for (i = 0; i < w.row.cells.length; i++) if (inside(b, w.row.cells[i])) list.push(w.row.cells[i]);
       if (list.length < 2) return false;
       if (!run) return true;
+      list = list.map(work);
       var first = list[0];
       for (i = 1; i < list.length; i++) { first.innerHTML += list[i].innerHTML; first.colSpan += list[i].colSpan; list[i].remove(); }
-      return true;
+      return finish();
     case 'deleteCells':
       var victims = [];
       if (w.cell) victims = [w.cell];
@@ -369,10 +432,15 @@ const char *kScript = R"JS((function () {
       }
       if (!victims.length) return false;
       if (!run) return true;
-      var table = w.table;
-      victims.forEach(function (c) { var row = c.parentElement; c.remove(); if (!row.cells.length) row.remove(); });
-      if (table && !w.cell && !w.row && !cellsOf(table).length) table.remove();
-      return true;
+      // A cell's own table stays when its last cell goes, as before; a selection over the
+      // table's cells takes an emptied table along.
+      var keepEmpty = !!(w.cell || w.row);
+      victims.map(work).forEach(function (c) { var row = c.parentElement; c.remove(); if (!row.cells.length) row.remove(); });
+      if (keepEmpty && !cellsOf(copy).length) {
+        var l = live, c = copy;
+        return commitTable(l, c.outerHTML, function () { l.replaceWith(c); });
+      }
+      return finish();
     }
     return false;
   };
@@ -445,7 +513,7 @@ const char *kScript = R"JS((function () {
 
   // ---- table borders: hover, hit test and drag, all in client coordinates ----
   var rz = {on: false, table: null, rows: false, col: 0, row: 0, hoverColEnd: 0, hoverRow: 0, hitCol: 0, hitRow: 0,
-            last: 0, cursorHit: 0, override: false, sheet: null};
+            last: 0, cursorHit: 0, override: false, sheet: null, changed: []};
   ed.resize = rz;
   ed.hitBorder = function (ev) {
     var el = ev.target, t = tag(el), res = 0;
@@ -477,6 +545,26 @@ const char *kScript = R"JS((function () {
     for (var i = 0; i <= el.cellIndex; i++) n += row.cells[i].colSpan;
     rz.hoverColEnd = n; rz.hoverRow = row.rowIndex + 1;
   }
+  // Each attribute a drag sets, with its value before the drag.
+  function dragSet(el, name, v) {
+    if (!rz.changed.some(function (x) { return x[0] === el && x[1] === name; })) rz.changed.push([el, name, el.getAttribute(name)]);
+    el.setAttribute(name, String(v));
+  }
+  function putBack(list) {
+    for (var i = list.length - 1; i >= 0; i--) {
+      if (list[i][2] === null) list[i][0].removeAttribute(list[i][1]); else list[i][0].setAttribute(list[i][1], list[i][2]);
+    }
+  }
+  // The finished drag becomes one step of the engine's undo history: the table goes back to
+  // how it was and its sized copy replaces it.
+  function commitDrag() {
+    var tb = rz.table, list = rz.changed;
+    rz.changed = [];
+    if (!tb || !list.length || !tb.isConnected) return;
+    var html = tb.outerHTML, final = list.map(function (x) { return [x[0], x[1], x[0].getAttribute(x[1])]; });
+    putBack(list);
+    commitTable(tb, html, function () { putBack(final); });
+  }
   function pointerMove(ev) {
     if (!ed.edit) return;
     if (!rz.on) {
@@ -490,7 +578,7 @@ const char *kScript = R"JS((function () {
       var row = tb.rows[rz.row - 1];
       if (!row) return;
       var hh = Math.round(ev.clientY - row.getBoundingClientRect().top);
-      if (hh > 0) row.setAttribute('height', hh);
+      if (hh > 0) dragSet(row, 'height', hh);
       return;
     }
     for (var i = 0; i < tb.rows.length; i++) {
@@ -499,7 +587,7 @@ const char *kScript = R"JS((function () {
         n += cells[j].colSpan;
         if (n === rz.col) {
           var w = Math.round(ev.clientX - cells[j].getBoundingClientRect().left);
-          if (w > 0) cells[j].setAttribute('width', w);
+          if (w > 0) dragSet(cells[j], 'width', w);
           break;
         }
         if (n > rz.col) break;
@@ -514,7 +602,7 @@ const char *kScript = R"JS((function () {
     var tb = ev.target;
     while (tb && tag(tb) !== 'TABLE') tb = tb.parentElement;
     if (!tb) return;
-    rz.table = tb; rz.on = true;
+    rz.table = tb; rz.on = true; rz.changed = [];
     try { tb.setPointerCapture(ev.pointerId); } catch (e) {}
     ev.preventDefault();
   }
@@ -537,6 +625,7 @@ const char *kScript = R"JS((function () {
     if (rz.on) {
       rz.on = false;
       try { rz.table.releasePointerCapture(ev.pointerId); } catch (e) {}
+      commitDrag();
     }
     if (ed.edit) ed.sizeToAttributes();
   }

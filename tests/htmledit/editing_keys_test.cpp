@@ -101,8 +101,16 @@ TEST_F(KeysTest, EnterMakesLineBreaksAndListsLeaveNoParagraphs)
     t = e.caretIn("li");
     QTest::keyClick(t, Qt::Key_Return);
     ASSERT_TRUE(waitUntil([&] { return e.js(QStringLiteral("return String(document.getElementsByTagName('li').length);")) == QStringLiteral("2"); }, 5000));
+    auto items = [&] { return e.js(QStringLiteral("return String(document.getElementsByTagName('li').length);")); };
     QTest::keyClick(t, Qt::Key_Return);
-    ASSERT_TRUE(waitUntil([&] { return e.js(QStringLiteral("return String(document.getElementsByTagName('li').length);")) == QStringLiteral("1"); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return items() == QStringLiteral("1"); }, 5000));
+    EXPECT_TRUE(e.body().contains(QLatin1String("</ul><br><h1"))) << e.body().toStdString();
+    // Leaving the list is one undo step: one Ctrl+Z gives the empty item back, nothing else.
+    QTest::keyClick(t, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return items() == QStringLiteral("2"); }, 5000)) << e.body().toStdString();
+    EXPECT_TRUE(e.body().contains(QLatin1String("</li></ul><h1"))) << e.body().toStdString();
+    QTest::keyClick(t, Qt::Key_Return);
+    ASSERT_TRUE(waitUntil([&] { return items() == QStringLiteral("1"); }, 5000));
     QTest::keyClicks(t, QStringLiteral("after"));
     ASSERT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("after")); }, 5000));
     const QString b = e.body();

@@ -76,6 +76,14 @@ TEST(EditorMouse, ColumnAndRowBordersDragWithTheLeftButton)
     EXPECT_EQ(e.attr("b1", "width"), QStringLiteral("-"));   // ends at column 2
     EXPECT_EQ(e.attr("a2", "width"), QStringLiteral("100"));
     EXPECT_EQ(e.attr("c2", "width"), QStringLiteral("-"));
+    // The whole drag is one step of the engine's undo history.
+    ASSERT_TRUE(waitUntil([&] { return v->hasFocus() || (v->setFocus(), false); }, 5000));
+    QTest::keyClick(v, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return e.attr("a1", "width") == QLatin1String("100"); }, 5000)) << e.attr("a1", "width").toStdString();
+    EXPECT_EQ(e.attr("c1", "width"), QStringLiteral("100"));
+    e.js(QStringLiteral("document.execCommand('redo');return '';"));
+    ASSERT_TRUE(waitUntil([&] { return e.attr("a1", "width").toInt() == w; }, 5000)) << e.attr("a1", "width").toStdString();
+    EXPECT_EQ(e.attr("c1", "width").toInt(), w);
 
     // The top border of a cell in row 3 drags row 2.
     const QRect c2 = e.rect("c2");
