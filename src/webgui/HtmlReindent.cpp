@@ -45,6 +45,84 @@ bool isNameChar(char c)
            c == '_';
 }
 
+// Where a title's text that begins at from ends: at the first "</title" after it.
+std::size_t titleTextEnd(std::string_view s, std::size_t from)
+{
+    for (std::size_t p = s.find("</", from); p != npos; p = s.find("</", p + 2))
+        if (StartsWithNoCase(s.substr(p + 2), "title") && (p + 7 >= s.size() || !isNameChar(s[p + 7])))
+            return p;
+    return npos;
+}
+
+// The page's tokens as a browser reads a title: its text runs to the first "</title", tags and
+// comment marks included. Every pass reads the page through this one view, so a "<!--" or a
+// tag over lines inside a title means the same to all of them.
+std::vector<HtmlToken> scanPage(std::string_view s)
+{
+    std::vector<HtmlToken> toks = ScanHtml(s);
+    if (std::none_of(toks.begin(), toks.end(), [](const HtmlToken& t) {
+            return t.kind == HtmlToken::Kind::StartTag && t.name == "title";
+        }))
+        return toks;
+    auto titleEnd = [&](std::size_t from) { return titleTextEnd(s, from); };
+    std::vector<HtmlToken> out;
+    out.reserve(toks.size());
+    std::size_t i = 0;
+    while (i < toks.size()) {
+        const HtmlToken t = toks[i++];
+        out.push_back(t);
+        if (t.kind != HtmlToken::Kind::StartTag || t.name != "title" || s[t.end - 1] != '>')
+            continue;
+        const std::size_t e = titleEnd(t.end);
+        if (e == npos)
+            continue;
+        if (e > t.end)
+            out.push_back({HtmlToken::Kind::Text, t.end, e, {}});
+        while (i < toks.size() && toks[i].begin < e)
+            ++i;
+        if (i < toks.size() && toks[i].begin == e)
+            continue;
+        // a token of the scanner ran over the title's end: read the rest again from there
+        std::vector<HtmlToken> rest = ScanHtml(s.substr(e));
+        for (HtmlToken& r : rest) {
+            r.begin += e;
+            r.end += e;
+        }
+        toks = std::move(rest);
+        i = 0;
+    }
+    return out;
+}
+
+// Every "<" in a title's text written "&lt;", which a browser shows alike: the line rules and
+// the passes around them then meet no tag or comment mark inside a title.
+std::string escapeTitleText(const std::string& text)
+{
+    if (sjisFindNoCase(text, "<title") == npos)
+        return text;
+    std::string out;
+    std::size_t at = 0;
+    for (const HtmlToken& t : scanPage(text)) {
+        if (t.kind != HtmlToken::Kind::StartTag || t.name != "title" || text[t.end - 1] != '>')
+            continue;
+        const std::size_t e = titleTextEnd(text, t.end);
+        if (e == npos)
+            continue;
+        out.append(text, at, t.end - at);
+        for (std::size_t i = t.end; i < e; ++i) {
+            if (text[i] == '<')
+                out += "&lt;";
+            else
+                out += text[i];
+        }
+        at = e;
+    }
+    if (at == 0)
+        return text;
+    out.append(text, at, npos);
+    return out;
+}
+
 // True when the "<" at p lies inside a tag begun before it on the line ("<x<head>" and
 // "<c<<head>" are one tag to a browser): between the nearest ">" before it and p stands a "<"
 // that opens markup (a "<" followed by another "<" is text and opens nothing).
@@ -171,7 +249,7 @@ Ranges protectedRanges(const std::string& text, const std::vector<HtmlToken>& to
 
 Ranges protectedRanges(const std::string& text, bool commentsToo)
 {
-    return protectedRanges(text, ScanHtml(text), commentsToo);
+    return protectedRanges(text, scanPage(text), commentsToo);
 }
 
 // Applies fn to every stretch of text outside the protected ranges.
@@ -283,7 +361,7 @@ std::string removeMarkupContaining(const std::string& line, const std::string& n
 {
     std::string out;
     std::size_t at = 0;
-    for (const HtmlToken& t : ScanHtml(line)) {
+    for (const HtmlToken& t : scanPage(line)) {
         if (!t.isMarkup())
             continue;
         if (LowerCase(line.substr(t.begin, t.end - t.begin)).find(needle) == npos)
@@ -335,6 +413,44 @@ bool isJoiner(std::string_view c)
     return breaks == 1;
 }
 
+// A quoted attribute value whose quote has no partner anywhere after it ends, to the scanner,
+// where an unquoted one would (at a blank or ">"). Any quote written later (a title, a
+// script's new type="...") would become its partner and move the tag's end over the page, so
+// every pass would read that tag differently. The value is closed where the scanner ends it,
+// once, before anything else reads the page. Only the last quote of each kind can be such a
+// quote, so a page without one costs two searches.
+std::string closeUnpairedQuotes(std::string text)
+{
+    for (int round = 0; round < 4; ++round) {
+        bool changed = false;
+        for (const char q : {'"', '\''}) {
+            const std::size_t p = text.rfind(q);
+            if (p == npos)
+                continue;
+            std::size_t k = p;
+            while (k > 0 && (text[k - 1] == ' ' || text[k - 1] == '\t' || text[k - 1] == '\r' || text[k - 1] == '\n'))
+                --k;
+            if (k == 0 || text[k - 1] != '=')
+                continue; // not the opening quote of a value
+            for (const HtmlToken& t : scanPage(text)) {
+                if (t.end <= p)
+                    continue;
+                if (t.begin > p || !t.isTag())
+                    break;
+                for (const HtmlAttr& a : ParseTagAttrs(std::string_view(text).substr(t.begin, t.end - t.begin)))
+                    if (a.hasValue && a.quote == q && !a.closed && t.begin + a.valueBegin == p + 1) {
+                        text.insert(t.begin + a.valueEnd, 1, q);
+                        changed = true;
+                    }
+                break;
+            }
+        }
+        if (!changed)
+            break;
+    }
+    return text;
+}
+
 // True when some "<!--" is followed by blanks, one line break and blanks up to "-->": the
 // text of a joiner, so only then is the page scanned for them.
 bool mayHoldJoiners(const std::string& text)
@@ -362,7 +478,7 @@ std::string removeJoiners(const std::string& text)
     std::string out;
     out.reserve(text.size());
     std::size_t at = 0;
-    for (const HtmlToken& t : ScanHtml(text)) {
+    for (const HtmlToken& t : scanPage(text)) {
         if (t.kind != HtmlToken::Kind::Comment || !isJoiner(std::string_view(text).substr(t.begin, t.end - t.begin)))
             continue;
         std::size_t b = t.begin;
@@ -426,14 +542,25 @@ std::string isolateStructuralTags(const std::string& text, const std::vector<Htm
     if (cuts.empty())
         return text;
     std::sort(cuts.begin(), cuts.end());
+    // Blanks and control bytes beside a cut go, as the clean-up of a second run would take
+    // them off the ends of these lines.
+    auto loose = [&](std::size_t p) {
+        const unsigned char c = static_cast<unsigned char>(text[p]);
+        return c <= 32 && c != '\r' && c != '\n' && !prot.intersects(p, p + 1);
+    };
     std::string out;
     std::size_t at = 0;
     for (std::size_t c : cuts) {
         if (c < at)
             continue;
-        out.append(text, at, c - at);
+        std::size_t e = c;
+        while (e > at && loose(e - 1))
+            --e;
+        out.append(text, at, e - at);
         out += kCrLf;
         at = c;
+        while (at < text.size() && loose(at))
+            ++at;
     }
     out.append(text, at, npos);
     return out;
@@ -484,7 +611,7 @@ std::vector<std::string> piecesFromCuts(const std::string& W, std::vector<std::s
     // browser reads as text, so a comment there would show).
     std::vector<std::pair<std::size_t, std::size_t>> inside;
     std::size_t iframeAt = npos;
-    for (const HtmlToken& t : ScanHtml(W)) {
+    for (const HtmlToken& t : scanPage(W)) {
         if (t.kind == HtmlToken::Kind::StartTag && t.name == "iframe" && iframeAt == npos)
             iframeAt = t.begin;
         if (t.kind == HtmlToken::Kind::EndTag && t.name == "iframe" && iframeAt != npos) {
@@ -905,7 +1032,7 @@ int ExtractCommentBlocks(std::string& Line, std::vector<std::string>& Blocks)
         return 0; // every comment begins so
     std::string rest;
     std::size_t at = 0;
-    for (const HtmlToken& t : ScanHtml(Line)) {
+    for (const HtmlToken& t : scanPage(Line)) {
         if (t.kind != HtmlToken::Kind::Comment)
             continue;
         Blocks.push_back(Line.substr(t.begin, t.end - t.begin));
@@ -1012,11 +1139,11 @@ std::string lowerTagName(std::string tag, std::size_t nameLen)
 
 std::string Reindenter::prolog(std::string work)
 {
-    auto tokens = ScanHtml(work);
+    auto tokens = scanPage(work);
     auto removeTokens = [&](auto pred) {
         std::string out;
         std::size_t at = 0;
-        for (const HtmlToken& t : ScanHtml(work)) {
+        for (const HtmlToken& t : scanPage(work)) {
             if (!pred(t))
                 continue;
             appendApart(out, std::string_view(work).substr(at, t.begin - at));
@@ -1038,7 +1165,7 @@ std::string Reindenter::prolog(std::string work)
         }
     }
     // DOCTYPE: kept in the text; the line rules take it out of its line
-    for (const HtmlToken& t : ScanHtml(work)) {
+    for (const HtmlToken& t : scanPage(work)) {
         if (t.kind == HtmlToken::Kind::Markup && isDoctype(tagText(work, t))) {
             const std::string d = tagText(work, t);
             if (UpperCase(d).find("XHTML") != npos)
@@ -1054,7 +1181,7 @@ std::string Reindenter::prolog(std::string work)
     std::string name;
     std::string signatureName;
     bool hadSignature = false;
-    for (const HtmlToken& t : ScanHtml(work)) {
+    for (const HtmlToken& t : scanPage(work)) {
         if (t.kind != HtmlToken::Kind::Comment)
             continue;
         const std::string c = tagText(work, t);
@@ -1087,7 +1214,7 @@ std::string Reindenter::prolog(std::string work)
     while (contains(name, "--"))
         name = ReplaceAll(name, "--", "- -");
     // head start tag, attributes kept
-    for (const HtmlToken& t : ScanHtml(work)) {
+    for (const HtmlToken& t : scanPage(work)) {
         if (t.kind == HtmlToken::Kind::StartTag && t.name == "head") {
             write(kMadeFromHead + "\"" + name + kMadeFromTail, "○１", O | R);
             write(lowerTagName(tagText(work, t), 4), "○１", O | R);
@@ -1105,10 +1232,11 @@ std::string Reindenter::prolog(std::string work)
 ReindentResult Reindenter::run(const std::string& Source, bool joinText)
 {
     marks = ReindentMarks::forText(Source + in.HtmlStartTag + in.EditorTitle + in.EditorUrl + in.LocalFile);
-    std::vector<HtmlToken> toks = ScanHtml(Source);
-    std::string work = joinStructuralTags(Source, toks);
-    if (work.size() != Source.size() || work != Source)
-        toks = ScanHtml(work);
+    const std::string closed = escapeTitleText(closeUnpairedQuotes(Source));
+    std::vector<HtmlToken> toks = scanPage(closed);
+    std::string work = joinStructuralTags(closed, toks);
+    if (work.size() != closed.size() || work != closed)
+        toks = scanPage(work);
 
     // Title and body tag come from this run's own texts.
     {
@@ -1139,9 +1267,13 @@ ReindentResult Reindenter::run(const std::string& Source, bool joinText)
         }
         if (res.Title.empty())
             res.Title = in.EditorTitle;
+        // A browser reads a title's text up to its end tag, tags and comment marks included;
+        // written as "&lt;", which it shows alike, they are no markup to a second run either.
+        if (res.Title.find('<') != npos)
+            res.Title = ReplaceAll(res.Title, "<", "&lt;");
         const std::string& bodySrc = in.LocalPageSource.empty() ? work : in.LocalPageSource;
         res.BodyTag = "<body>";
-        const std::vector<HtmlToken> localToks = in.LocalPageSource.empty() ? std::vector<HtmlToken>{} : ScanHtml(bodySrc);
+        const std::vector<HtmlToken> localToks = in.LocalPageSource.empty() ? std::vector<HtmlToken>{} : scanPage(bodySrc);
         for (const HtmlToken& t : in.LocalPageSource.empty() ? toks : localToks)
             if (t.kind == HtmlToken::Kind::StartTag && t.name == "body") {
                 res.BodyTag = lowerTagName(tagText(bodySrc, t), 4);
@@ -1155,14 +1287,14 @@ ReindentResult Reindenter::run(const std::string& Source, bool joinText)
 
     if (opt.PrologMode == 1) {
         work = prolog(work);
-        toks = ScanHtml(work);
+        toks = scanPage(work);
     }
     Ranges prot = protectedRanges(work, toks, false);
     {
         std::string isolated = isolateStructuralTags(work, toks, prot);
         if (isolated.size() != work.size()) {
             work = std::move(isolated);
-            toks = ScanHtml(work);
+            toks = scanPage(work);
             prot = protectedRanges(work, toks, false);
         }
     }
@@ -1381,8 +1513,9 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         const std::size_t b = findTag(lower, "<body");
         if (b != npos) {
             const std::size_t e = tagEnd(b);
-            const std::string before = line.substr(0, b);
-            const std::string after = line.substr(e);
+            // the pieces start and end where the cleaned source of a second run would
+            const std::string before = TrimRight(line.substr(0, b));
+            const std::string after = TrimLeft(line.substr(e));
             if (Trim(before) != "")
                 processLine(before, before);
             writeBodyTag("□６", " ");
@@ -1397,8 +1530,8 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     {
         const std::size_t h = findTag(lower, "</head");
         if (h != npos) {
-            const std::string before = line.substr(0, h);
-            const std::string after = line.substr(tagEnd(h));
+            const std::string before = TrimRight(line.substr(0, h));
+            const std::string after = TrimLeft(line.substr(tagEnd(h)));
             if (Trim(before) != "")
                 processLine(before, before);
             writeTitle("◆２");
@@ -1463,6 +1596,11 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     }
     // 22. comments taken out; the tail writes them after the line
     const bool commentsOut = ExtractCommentBlocks(line, blocks) > 0;
+    if (commentsOut) {
+        // what is left starts and ends where the cleaned source of a second run would
+        const std::string lead = leadingBlanks(line);
+        line = lead + Trim(line.substr(lead.size()));
+    }
     // the lower-cased line is still current unless a step above changed the line
     const std::string TL = commentsOut || xhtml ? LowerCase(Trim(line)) : trimLower;
     const bool noscriptEnd = contains(line, "</noscript>");
@@ -1725,6 +1863,15 @@ std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRound
     for (const LineSpan& sp : splitSpans(w)) {
         std::string l = w.substr(sp.begin, sp.end - sp.begin);
         if (spanProtected(prot, sp.begin, sp.end)) {
+            // the ends of the line that lie outside the protected content are cleaned too:
+            // where a later step puts a line break before that content, they end a line
+            std::size_t b = sp.begin, e = sp.end;
+            while (b < e && static_cast<unsigned char>(w[b]) <= 32 && !prot.intersects(b, b + 1))
+                ++b;
+            while (e > b && static_cast<unsigned char>(w[e - 1]) <= 32 && !prot.intersects(e - 1, e))
+                --e;
+            if (b != sp.begin || e != sp.end)
+                l = w.substr(b, e - b);
             kept.push_back(l);
             continue;
         }
@@ -1866,9 +2013,10 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
     if (Source.empty())
         return "";
     // Every line end CRLF first: a lone CR would otherwise hide inside a line.
-    const std::string body = CleanupHTMLLeadingSpace(removeJoiners(NormalizeLineBreaks(Source)), RoundTrip);
+    const std::string body =
+        CleanupHTMLLeadingSpace(removeJoiners(escapeTitleText(closeUnpairedQuotes(NormalizeLineBreaks(Source)))), RoundTrip);
     std::string headPart = Head.empty() ? "" : RewriteCharsetDeclsToSjis(RestructureHead(Head));
-    std::string src = headPart + body;
+    std::string src = escapeTitleText(closeUnpairedQuotes(headPart + body));
     if (!endsWithHtmlEnd(src))
         src += kCrLf + "</html>";
     // The page's tokens serve the next step too when this one changes nothing (blank lines
@@ -1876,7 +2024,7 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
     std::vector<HtmlToken> toks;
     bool toksValid = false;
     if (src.find('\t') != npos || src.find("\r\n\r\n") != npos) {
-        toks = ScanHtml(src);
+        toks = scanPage(src);
         std::string collapsed = mapOutside(src, protectedRanges(src, toks, false), [](const std::string& seg) {
             return collapseBlankLines(ReplaceAll(seg, "\t", "    "));
         });
@@ -1892,7 +2040,7 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
     // (its contents are left as they are), in one walk.
     {
         if (!toksValid)
-            toks = ScanHtml(src);
+            toks = scanPage(src);
         const Ranges prot = protectedRanges(src, toks, true);
         std::string out;
         out.reserve(src.size() + src.size() / 16);

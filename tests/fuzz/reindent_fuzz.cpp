@@ -7,7 +7,7 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <set>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -26,11 +26,10 @@ std::string identity(const std::string& s) { return s; }
 // itself (an empty comment over lines, "<!--\r\n\r\n-->") is the author's and goes out as written.
 void joinersBalanced(const std::string& src, const std::string& out)
 {
-    std::multiset<std::string> authors;
+    // Counted as text, not as the scanner's comments of the page: inside a title a browser
+    // reads "<!--" as text, so the scanner and the page can disagree on where a comment starts.
     const std::string in = NormalizeLineBreaks(src);
-    for (const HtmlToken& t : ScanHtml(in))
-        if (t.kind == HtmlToken::Kind::Comment)
-            authors.insert(in.substr(t.begin, t.end - t.begin));
+    std::map<std::string, int> written;
     for (const HtmlToken& t : ScanHtml(out)) {
         if (t.kind != HtmlToken::Kind::Comment)
             continue;
@@ -41,9 +40,12 @@ void joinersBalanced(const std::string& src, const std::string& out)
         const bool joiner = c.find('\n', 6) == std::string::npos && c.compare(c.size() - 7, 7, "    -->") == 0;
         if (joiner)
             continue;
-        const auto a = authors.find(c);
-        check(a != authors.end());
-        authors.erase(a);
+        int& n = written[c];
+        ++n;
+        int inPage = 0;
+        for (std::size_t p = in.find(c); p != std::string::npos; p = in.find(c, p + c.size()))
+            ++inPage;
+        check(n <= inPage);
     }
 }
 

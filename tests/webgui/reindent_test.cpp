@@ -550,6 +550,46 @@ TEST(Reindent, FuzzFoundInputsReindentStably)
             }
 }
 
+// A quoted value whose quote never closes ends, to the scanner, at the next blank or ">". A
+// quote the run writes later (the title, a script's type) must not become its partner and move
+// that tag's end over the page: the value is closed where it ended, and a second run agrees.
+TEST(Reindent, UnpairedQuoteClosedWhereTheTagEnded)
+{
+    const struct {
+        const char* tag;
+        const char* closed;
+    } cases[] = {
+        {"<p class=\"a>", "<p class=\"a\">"},
+        {"<p title='a b>", "<p title='a' b>"},
+        {"</p x=\">", "</p x=\"\">"},
+    };
+    for (const auto& c : cases) {
+        const std::string page = std::string("<html><head></head><body>\r\n") + c.tag +
+                                 "x\r\n<script>\r\nvar a = 1;\r\n</script>\r\n<!-- note -->\r\n<p>y</p>\r\n</body></html>\r\n";
+        for (const ReindentOptions& o : allOptions()) {
+            const std::string out = run(page, o).Text;
+            EXPECT_NE(out.find(c.closed), std::string::npos) << c.tag << " " << describe(o) << "\n" << out;
+            EXPECT_EQ(rawContents(out), rawContents(page)) << c.tag << " " << describe(o);
+            EXPECT_EQ(visibleText(out), visibleText(page)) << c.tag << " " << describe(o) << "\n" << out;
+            EXPECT_EQ(run(out, o).Text, out) << c.tag << " " << describe(o);
+        }
+    }
+}
+
+// A title's text runs to its end tag whatever it holds; written with "&lt;" it shows alike and
+// holds no markup that a second run would take for tags.
+TEST(Reindent, TagsInsideATitleAreItsText)
+{
+    const std::string page = "<html><head><title>a<b><head>c<!--d</title></head>\r\n<body>\r\n<p>x</p>\r\n</body></html>\r\n";
+    for (const ReindentOptions& o : allOptions()) {
+        const ReindentResult r = run(page, o);
+        EXPECT_EQ(r.Title, "a&lt;b>&lt;head>c&lt;!--d") << describe(o);
+        EXPECT_NE(r.Text.find("<title>a&lt;b>&lt;head>c&lt;!--d</title>"), std::string::npos) << describe(o) << "\n" << r.Text;
+        EXPECT_NE(visibleText(r.Text).find("x"), std::string::npos) << describe(o) << "\n" << r.Text;
+        EXPECT_EQ(run(r.Text, o).Text, r.Text) << describe(o);
+    }
+}
+
 // A tag name or declaration inside another tag ("<x<head>", "<b</title>", a DOCTYPE in an
 // attribute) is no tag: taking it out would leave
 // the outer tag open to swallow the next line, here the start of a style element.
