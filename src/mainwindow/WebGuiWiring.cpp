@@ -1,6 +1,8 @@
 // What the WebGUI page reaches of the window: the shared state, the download page's local-file
 // box, the status bar, the timers, the message box and the notice window.
 #include "mainwindow/BatchViewPage.h"
+#include "mainwindow/BrowserWindows.h"
+#include "mainwindow/SmallForms.h"
 #include "download/DownloadEngine.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
@@ -9,6 +11,9 @@
 #include "webgui/WebGuiEditorIo.h"
 #include "webgui/WebGuiEditorTabs.h"
 #include "webgui/WebGuiPage.h"
+#include "webgui/WebGuiToolPages.h"
+#include "platform/QtSjis.h"
+#include "platform/RichEditTools.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -25,6 +30,8 @@ WebGuiPageContext TAMainForm::webGuiContext()
     c.WebBrowserDownload = gui.WebBrowserDownload;
     c.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView = batch.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView;
     c.SpinEditLinkList = batch.SpinEditLinkList;
+    c.ListBoxComprehensiveCSSList = dl.ListBoxComprehensiveCSSList;
+    c.RadioGroupWebCharCode = dl.RadioGroupWebCharCode;
     c.baseHref = [](const std::string &html) { return GetBaseHref(html); };
     c.resetLists = [this] {
         ListBoxAllClear();
@@ -63,6 +70,32 @@ WebGuiPageContext TAMainForm::webGuiContext()
         setPanelMainTopHeight(30);
         frame.PageControlMainBody->setCurrentWidget(frame.PageControlMainBodyTab07DHTMLEditor);
     };
+    c.closeIE = [this] {
+        if (dl.RadioGroupCloseAllIEBeforeOpen->itemIndex() == 1) CloseIEWindows(ReadIEValue(QStringLiteral("Version")));
+    };
+    // The source viewer is made the first time it is asked for.
+    auto viewer = [this](bool make) -> TFormSource * {
+        TFormSource *f = findChild<TFormSource *>(QString(), Qt::FindDirectChildrenOnly);
+        if (!f && make) f = new TFormSource(this);
+        return f;
+    };
+    c.formSourceShowing = [viewer] {
+        TFormSource *f = viewer(false);
+        return f && f->isVisible();
+    };
+    c.setFormSourceText = [viewer](const std::string &html) {
+        TFormSource *f = viewer(true);
+        SetRichText(f->RichEditSource, fromSjis(html));
+        if (f->CheckBoxColor->isChecked())
+            ColorHTMLRichEdit(f->RichEditSource);
+        else
+            PlainRichEdit(f->RichEditSource);
+    };
+    c.toggleFormSource = [viewer] {
+        TFormSource *f = viewer(true);
+        f->setVisible(!f->isVisible());
+    };
+    c.closeMainWindow = [this] { close(); };
     return c;
 }
 
@@ -79,6 +112,12 @@ void TAMainForm::wireWebGuiEditors()
         LoadLocalPage(state_.GActiveEditor, file, text);
     };
     p->editorSource = [this] { return EditorSourceSjis(state_.GActiveEditor); };
+    webGuiEditorTabs->EditorClickHandler = [p](QObject *s) { p->EditorClick(s); };
+    webGuiEditorTabs->EditorChangeHandler = [p](QObject *s) { p->EditorChange(s); };
+    // The search tools are made after this page; the copy finds them when it is pressed.
+    p->copyIndentResult = [this] {
+        if (webGuiTools) webGuiTools->search->btnAllHTMLSrcTab07IndentSearchHTMLCOPYClick();
+    };
     p->tabModified = [](QWidget *tab) {
         const auto eds = tab ? tab->findChildren<TProfDHTMLEdit2 *>() : QList<TProfDHTMLEdit2 *>();
         return !eds.isEmpty() && eds.last()->IsDirty();

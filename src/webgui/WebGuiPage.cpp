@@ -11,15 +11,18 @@
 #include "text/HtmlNormalize.h"
 #include "text/HtmlRewrite.h"
 #include "text/JCode.h"
+#include "text/Parsers.h"
 #include "text/StrUtils.h"
 #include "text/StringList.h"
 #include "text/TextConverter.h"
+#include "text/UrlMap.h"
 #include "text/WebFetch.h"
 #include "webgui/HtmlReindent.h"
 #include "webgui/WebGuiEditorIo.h"
 #include "webgui/WebGuiText.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QElapsedTimer>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -28,7 +31,11 @@
 #include <QMessageBox>
 #include <QTabWidget>
 #include <QTimer>
+#include <QUrl>
 
+#include <algorithm>
+#include <cstring>
+#include <optional>
 #include <sys/stat.h>
 
 namespace {
@@ -145,6 +152,60 @@ WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent
     connect(c_.ToolButtonSave, &QToolButton::clicked, this, [this] { ToolButtonSaveClick(); });
     connect(c_.ToolButtonSaveWithName, &QToolButton::clicked, this, [this] { ToolButtonSaveWithNameClick(); });
     connect(c_.PageControlGUILeft, &QTabWidget::currentChanged, this, [this] { PageControlGUILeftChange(); });
+
+    // The toolbar, in its button order, with the hints it shows.
+    const std::pair<QToolButton *, const char *> hints[] = {
+        {c_.ToolButtonOpen, "ﾎﾞﾀﾝとﾀﾌﾞ表示のみ"},
+        {c_.ToolBtnHTMLSrc, "ｵﾌﾞｼﾞｪｸﾄのHTMLをﾎﾟｯﾌﾟｱｯﾌﾟ表示/非表示"},
+        {c_.ToolButtonExit, "終了"},
+        {c_.ToolButton5, "再読み込み"},
+        {c_.ToolButtonBorderVisible, "表の枠線表示で「Ｂｏｒｄｅｒ＝０」の場合に、枠線を表示/非表示"},
+        {c_.ToolButtonShowDetail, "詳細の表示/非表示"},
+        {c_.ToolButton2, "ＩＥの表示"},
+        {c_.ToolButtonSave, "上書き保存"},
+        {c_.ToolButtonTemp, "HTMLのｲﾝﾃﾞﾝﾄ整形"},
+        {c_.ToolButtonSaveWithName, "名前を付けて保存"},
+        {c_.ToolButtonGUICOPY, "ｲﾝﾃﾞﾝﾄ整形結果をｸﾘｯﾌﾟﾎﾞｰﾄﾞへｺﾋﾟｰ"},
+    };
+    for (const auto &[button, hint] : hints) button->setToolTip(QString::fromUtf8(hint));
+    c_.RichEditPageControlGUIRightEntireSrc->setLineWrapMode(st().GGUIAllSrcWordWrap ? QPlainTextEdit::WidgetWidth
+                                                                                      : QPlainTextEdit::NoWrap);
+    c_.ToolButtonBorderVisible->setCheckable(true);
+    c_.ToolButtonShowDetail->setCheckable(true);
+    c_.EditHeaderRoot->hide();
+    c_.LabelEditHeaderRoot->hide();
+    auto tool = [this](QToolButton *b, void (WebGuiPage::*h)()) { connect(b, &QToolButton::clicked, this, [this, h] { (this->*h)(); }); };
+    auto push = [this](QPushButton *b, void (WebGuiPage::*h)()) { connect(b, &QPushButton::clicked, this, [this, h] { (this->*h)(); }); };
+    tool(c_.ToolButtonOpen, &WebGuiPage::ToolButtonOpenClick);
+    tool(c_.ToolBtnHTMLSrc, &WebGuiPage::ToolBtnHTMLSrcClick);
+    tool(c_.ToolButtonExit, &WebGuiPage::ToolButtonExitClick);
+    tool(c_.ToolButton5, &WebGuiPage::ToolButton5Click);
+    tool(c_.ToolButtonBorderVisible, &WebGuiPage::ToolButtonBorderVisibleClick);
+    tool(c_.ToolButtonShowDetail, &WebGuiPage::ToolButtonShowDetailClick);
+    tool(c_.ToolButton2, &WebGuiPage::ToolButton2Click);
+    tool(c_.ToolButtonTemp, &WebGuiPage::ToolButtonTempClick);
+    tool(c_.ToolButtonGUICOPY, &WebGuiPage::ToolButtonGUICOPYClick);
+    push(c_.btnGUIEditorURLPaste, &WebGuiPage::btnGUIEditorURLPasteClick);
+    tool(c_.sbWebGUIEditorOpenIE, &WebGuiPage::sbWebGUIEditorOpenIEClick);
+    push(c_.btnGUIEditorLocalFile, &WebGuiPage::btnGUIEditorLocalFileClick);
+    push(c_.btnGUILoclaFolderCheck, &WebGuiPage::btnGUILoclaFolderCheckClick);
+    push(c_.btnEditRemoveFolderRemoveAll, &WebGuiPage::btnEditRemoveFolderRemoveAllClick);
+    push(c_.btnEditRemoveFolderPaste, &WebGuiPage::btnEditRemoveFolderPasteClick);
+    push(c_.btnGUIReplaceWordPaste, &WebGuiPage::btnGUIReplaceWordPasteClick);
+    push(c_.btnGUISaveLocalHTMLSrcWihtIndent, &WebGuiPage::btnGUISaveLocalHTMLSrcWihtIndentClick);
+    push(c_.btnGUIReload, &WebGuiPage::btnGUIReloadClick);
+    push(c_.btnPageControlWebGUITopTab02MakeColor, &WebGuiPage::btnPageControlWebGUITopTab02MakeColorClick);
+    push(c_.btnPageControlWebGUITopTab02MakeBlack, &WebGuiPage::btnPageControlWebGUITopTab02MakeBlackClick);
+    push(c_.btnPageControlWebGUITopTab02COPY2Clipboard, &WebGuiPage::btnPageControlWebGUITopTab02COPY2ClipboardClick);
+    push(c_.btnReMakeBodyColor, &WebGuiPage::btnReMakeBodyColorClick);
+    push(c_.btnMakeGUIRTReload, &WebGuiPage::btnMakeGUIRTReloadClick);
+    push(c_.btnMakeGUIRTColor, &WebGuiPage::btnMakeGUIRTColorClick);
+    push(c_.btnMakeGUIRTBlack, &WebGuiPage::btnMakeGUIRTBlackClick);
+    push(c_.btnMakeGUIBuld2HTMLSrc, &WebGuiPage::btnMakeGUIBuld2HTMLSrcClick);
+    push(c_.btnPanelPageControlGUIRightTab02AllHTMLSrcTopWordWrap,
+         &WebGuiPage::btnPanelPageControlGUIRightTab02AllHTMLSrcTopWordWrapClick);
+    connect(c_.ListBoxRichEditPageControlGUIRightEntireLocalFolder, &QListWidget::itemClicked, this,
+            [this] { ListBoxRichEditPageControlGUIRightEntireLocalFolderClick(); });
     connect(c_.PageControlWebGUITop, &QTabWidget::currentChanged, this, [this] { PageControlWebGUITopChange(); });
 }
 
@@ -719,7 +780,11 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
         ColorHTMLRichEdit(c_.RichEditPageControlGUIRightOrgEntireSrc);
         ColorHTMLRichEdit(c_.RichEditPageControlGUIRightAltEntireSrc);
     }
-    GAltBodySourceShown = true;
+    // The first click after an open shows the editor's body there.
+    GAltBodySourceShown = false;
+    std::string folderMsg;
+    CheckRemoveFolder(c_.RichEditPageControlGUIRightEntireSrc, folderMsg);
+    GetCSS(ctx_.ListBoxComprehensiveCSSList);
 
     setStatus(3, sj(" 【 ") + s.GGUIFile + sj(" 】"));
     if (ctx_.StatusBar1) ctx_.StatusBar1->setPanelText(3, q(sj(" 【 ") + s.GGUIFile + sj(" 】")));
@@ -982,6 +1047,9 @@ void WebGuiPage::sbGUITDCheckSaveClick()
     BackupSaveResult b;
     b.Save = r;
     reportSave(r.Path.empty() ? name : r.Path, r.ok(), SaveStatusText(b));
+    if (!r.ok()) return;
+    CloseIE();
+    OpenUrlInBrowser(r.Path);
 }
 
 void WebGuiPage::sbGUITDCheckOpenIEClick()
@@ -1029,12 +1097,457 @@ void WebGuiPage::ToolButtonSaveWithNameClick()
     if (name.empty()) return;
     const std::string ext = LowerCase(name.substr(name.find_last_of('.') == std::string::npos ? name.size() : name.find_last_of('.')));
     if (ext != ".html" && ext != ".htm") name = ChangeFileExtension(name, ".html");
-    const SaveResult r = SaveChosenFile(name, SaveGUILocalPageText(currentSource()));
+    CloseIE();
+    const std::string root = Trim(toSjis(c_.EditHeaderRoot->text()));
+    const SaveResult r = SaveChosenFile(name, RemoveWinDiskRoot(SaveGUILocalPageText(currentSource()), root));
     BackupSaveResult b;
     b.Save = r;
     if (r.ok()) {
         s.GGUIFile = r.Path;
         s.GGUILastFile = r.Path;
+        s.GGUISaveFile = r.Path;
     }
     reportSave(r.Path.empty() ? name : r.Path, r.ok(), SaveStatusText(b));
+    if (!r.ok()) return;
+    OpenUrlInBrowser(r.Path);
+    c_.PageControlGUIRightTab02AllHTMLSrcRight->setCurrentWidget(c_.PageControllGUIRightTab02AllHTMLSrcTab03Result);
+}
+
+// --- the editors' events -------------------------------------------------------------------------
+
+namespace {
+TProfDHTMLEdit2 *editorFrom(QObject *Sender, TProfDHTMLEdit2 *fallback)
+{
+    if (auto *ed = qobject_cast<TProfDHTMLEdit2 *>(Sender)) return ed;
+    return fallback;
+}
+
+// The pixel size of the image a selection's source names, when its SRC is a local ".jpg",
+// ".gif" or ".png" file next to the document; "" otherwise.
+std::string localImageSizeText(const std::string &html, const std::string &docFile)
+{
+    const std::string low = LowerCase(html);
+    if (low.compare(0, 4, "<img") != 0) return "";
+    const std::size_t at = low.find("src=");
+    if (at == std::string::npos) return "";
+    std::size_t b = at + 4;
+    std::string ref;
+    if (b < html.size() && (html[b] == '"' || html[b] == '\'')) {
+        const std::size_t e = html.find(html[b], b + 1);
+        if (e == std::string::npos) return "";
+        ref = html.substr(b + 1, e - b - 1);
+    } else {
+        std::size_t e = b;
+        while (e < html.size() && html[e] != ' ' && html[e] != '>' && html[e] != '/') ++e;
+        ref = html.substr(b, e - b);
+    }
+    // The editor may give the source with the reference resolved to a "file:" URL.
+    if (LowerCase(ref).compare(0, 7, "file://") == 0) ref = toSjis(QUrl(q(ref)).toLocalFile());
+    if (ref.empty() || ref.find("://") != std::string::npos) return "";
+    // The editor writes references from the document's folder as "/name": that folder first,
+    // then the reference as an absolute path.
+    std::string path;
+    if (!docFile.empty() && docFile[0] == '/') path = CombineLocalPath(docFile, ref[0] == '/' ? ref.substr(1) : ref);
+    if (!fileExists(path) && ref[0] == '/') path = ref;
+    if (!fileExists(path)) return "";
+    const std::string lowPath = LowerCase(path);
+    auto ends = [&](const char *ext) {
+        const std::size_t n = std::strlen(ext);
+        return lowPath.size() >= n && lowPath.compare(lowPath.size() - n, n, ext) == 0;
+    };
+    std::optional<ImageSize> size;
+    if (ends(".jpg"))
+        size = GetJpegSize(path);
+    else if (ends(".gif"))
+        size = GetGifSize(path);
+    else if (ends(".png"))
+        size = GetPngSize(path);
+    if (!size) return "";
+    return "  H= " + std::to_string(size->Height) + "  W= " + std::to_string(size->Width);
+}
+}  // namespace
+
+void WebGuiPage::EditorClick(QObject *Sender)
+{
+    TProfDHTMLEdit2 *ed = editorFrom(Sender, st().GActiveEditor);
+    setStatus(3, std::string());
+    if (!ed) return;
+    const std::string html = HtmlToSjis(ed->GetSelectionSource());
+    if (!html.empty()) {
+        std::string doc = toSjis(ed->GetDocumentFileName());
+        if (LowerCase(doc).compare(0, 7, "file://") == 0) doc = toSjis(QUrl(q(doc)).toLocalFile());
+        if (doc.empty() || doc[0] != '/') doc = st().GGUIFile;
+        setStatus(2, localImageSizeText(html, doc));
+        if (ctx_.formSourceShowing && ctx_.formSourceShowing())
+            SetFormSource(html);
+        else
+            SetGUISource(html);
+    }
+    std::string table;
+    if (!ed->InTableCell() && ed->IsInTable()) {
+        int rows = 0, cols = 0;
+        QString caption;
+        if (ed->GetSelectedTableInfo(rows, cols, caption, nullptr))
+            table = sj(" 表［ ") + std::to_string(rows) + sj(" 行 , ") + std::to_string(cols) + sj(" 列 ］");
+    }
+    setStatus(3, table);
+    if (!GAltBodySourceShown) {
+        c_.RichEditPageControlGUIRightAltEntireSrc->setText(EditorSourceSjis(ed, EditorPart::Body));
+        GAltBodySourceShown = true;
+    }
+}
+
+void WebGuiPage::EditorChange(QObject *Sender)
+{
+    TProfDHTMLEdit2 *ed = editorFrom(Sender, st().GActiveEditor);
+    if (ed) setStatus(0, sj("[ ") + toSjis(ed->GetCharset()) + sj(" ]"));
+}
+
+namespace {
+void colourOrPlain(TRichEdit *pane, bool colour)
+{
+    if (colour)
+        ColorHTMLRichEdit(pane);
+    else
+        PlainRichEdit(pane);
+}
+}  // namespace
+
+void WebGuiPage::SetFormSource(const std::string &Html)
+{
+    if (ctx_.setFormSourceText) ctx_.setFormSourceText(Html);
+    SetRichText(c_.RichEditRichEditPageControlGUIRightSelectedHtml, q(Html));
+    colourOrPlain(c_.RichEditPageControlGUIRightSelectedSrc, c_.CheckBoxPageControlGUIRightTop->isChecked());
+}
+
+void WebGuiPage::SetGUISource(const std::string &Html)
+{
+    c_.PageControlGUIRight->setCurrentWidget(c_.PageControlGUIRightTab03OrgHTMLSrc);
+    SetRichText(c_.RichEditPageControlGUIRightSelectedSrc, q(Html));
+    SetRichText(c_.RichEditRichEditPageControlGUIRightSelectedHtml, q(Html));
+    colourOrPlain(c_.RichEditPageControlGUIRightSelectedSrc, c_.CheckBoxPageControlGUIRightTop->isChecked());
+    colourOrPlain(c_.RichEditRichEditPageControlGUIRightSelectedHtml, c_.CheckBoxPageControlGUIRightTopOrgEitireSrc->isChecked());
+}
+
+// --- folders, browser windows, style sheets ---------------------------------------------------------
+
+namespace {
+// This machine's own paths in quoted values and url(): a "file:" URL or an absolute path into a
+// folder where users keep files (a site's root-relative "/img/a.gif" is none of them).
+void listLocalPaths(const std::string &text, std::vector<std::string> &found)
+{
+    const std::string low = LowerCase(text);
+    std::vector<std::pair<std::size_t, std::string>> hits;
+    for (const char *open : {"\"", "'", "("}) {
+        for (const char *kind : {"file:", "/home/", "/root/", "/tmp/", "/mnt/", "/media/"}) {
+            const std::string key = std::string(open) + kind;
+            for (std::size_t p = low.find(key); p != std::string::npos; p = low.find(key, p + 1)) {
+                const std::size_t b = p + 1;
+                std::size_t e = b;
+                while (e < text.size() && text[e] != '"' && text[e] != '\'' && text[e] != ')' && text[e] != '>' &&
+                       text[e] != '\r' && text[e] != '\n')
+                    ++e;
+                hits.emplace_back(b, text.substr(b, e - b));
+            }
+        }
+    }
+    std::sort(hits.begin(), hits.end());
+    for (auto &h : hits) found.push_back(h.second);
+}
+}  // namespace
+
+void WebGuiPage::CheckRemoveFolder(TRichEdit *RichEdit, std::string &Msg)
+{
+    Msg.clear();
+    c_.ListBoxRichEditPageControlGUIRightEntireLocalFolder->clear();
+    c_.RichEditPageControlGUIRightEntireLocalFolder->clear();
+    if (!RichEdit) return;
+    const std::string text = RichEdit->text();
+    std::vector<std::string> found;
+    // "file:///" holds "e:/": a "file:" URL is not taken for a drive.
+    Msg = ::CheckRemoveFolder(ReplaceAllIgnoreCase(text, "file:", "file|"), found);
+    // Here a page's own folder is written as a path or a "file:" URL rather than a drive.
+    std::vector<std::string> local;
+    listLocalPaths(text, local);
+    if (Msg.empty() && !local.empty()) Msg = CheckLocalFolderInTags(text);
+    found.insert(found.end(), local.begin(), local.end());
+    if (found.empty()) return;
+    QStringList items;
+    for (const std::string &f : found) items << q(f);
+    c_.ListBoxRichEditPageControlGUIRightEntireLocalFolder->addItems(items);
+    c_.PageControlGUIRightTab02AllHTMLSrcRight->setCurrentWidget(c_.PageControllGUIRightTab02AllHTMLSrcTab05LocalFolder);
+}
+
+void WebGuiPage::CloseIE()
+{
+    if (ctx_.closeIE) ctx_.closeIE();
+}
+
+int WebGuiPage::GetCSS(TListBox *List)
+{
+    if (!List) return 0;
+    List->clear();
+    TProfDHTMLEdit2 *ed = st().GActiveEditor;
+    if (!ed || !ed->TryGetDocument()) return 0;
+    const EditorPageParts parts = ReadEditorPageParts(ed);
+    for (std::string href : parts.StyleSheets) {
+        if (href.empty()) continue;
+        if (href[0] == '/') href.erase(0, 1);
+        List->addItem(q(href));
+    }
+    return List->count();
+}
+
+// --- toolbar ------------------------------------------------------------------------------------
+
+void WebGuiPage::ToolButtonOpenClick() { setPanelHeight(58); }
+
+void WebGuiPage::ToolBtnHTMLSrcClick()
+{
+    if (ctx_.toggleFormSource) ctx_.toggleFormSource();
+}
+
+void WebGuiPage::ToolButtonExitClick()
+{
+    if (ctx_.closeMainWindow) ctx_.closeMainWindow();
+}
+
+void WebGuiPage::ToolButton5Click()
+{
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    c_.PageControlGUIRight->setCurrentWidget(c_.PageControlGUIRightTab02AllHTMLSrc);
+    SetRichText(c_.RichEditPageControlGUIRightEntireSrc, q(EditorSourceSjis(st().GActiveEditor)));
+    if (c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked()) ColorHTMLRichEdit(c_.RichEditPageControlGUIRightEntireSrc);
+    c_.RichEditPageControlGUIRightOrgEntireSrc->setText(fileExists(st().GGUIFile) ? LoadTextFile(st().GGUIFile) : std::string());
+    QApplication::restoreOverrideCursor();
+}
+
+// The tool buttons show the editor's state: a toggle that the editor could not apply (no
+// document yet) leaves the button as the editor is.
+void WebGuiPage::ToolButtonBorderVisibleClick()
+{
+    TProfDHTMLEdit2 *ed = st().GActiveEditor;
+    if (ed) ed->SetShowBorders(!ed->ShowBorders());
+    c_.ToolButtonBorderVisible->setChecked(ed && ed->ShowBorders());
+}
+
+void WebGuiPage::ToolButtonShowDetailClick()
+{
+    TProfDHTMLEdit2 *ed = st().GActiveEditor;
+    if (ed) ed->SetShowDetails(!ed->ShowDetails());
+    c_.ToolButtonShowDetail->setChecked(ed && ed->ShowDetails());
+}
+
+void WebGuiPage::ToolButton2Click()
+{
+    TProfDHTMLEdit2 *ed = st().GActiveEditor;
+    if (ed && ed->IsHttpDocument()) {
+        const std::string url = Trim(toSjis(c_.ComboBoxGUIEditorURL->currentText()));
+        if (IsHttpUrl(url)) OpenUrlInBrowser(url);
+        return;
+    }
+    const std::string file = ctx_.BtnEditDownloadLocalFile ? Trim(toSjis(ctx_.BtnEditDownloadLocalFile->text())) : std::string();
+    if (fileExists(file)) OpenUrlInBrowser(file);
+}
+
+void WebGuiPage::ToolButtonTempClick()
+{
+    c_.PageControlWebGUITop->setCurrentWidget(c_.PageControlWebGUITopTab01Main);
+    setPanelHeight(56);
+    btnGUITDCheckClick();
+}
+
+void WebGuiPage::ToolButtonGUICOPYClick()
+{
+    if (copyIndentResult) copyIndentResult();
+}
+
+// --- URL row, local-file row and the whole-source tools ----------------------------------------
+
+void WebGuiPage::btnGUIEditorURLPasteClick()
+{
+    const QString text = QGuiApplication::clipboard()->text().trimmed();
+    if (!text.startsWith(QLatin1String("http://")) && !text.startsWith(QLatin1String("https://"))) return;
+    c_.ComboBoxGUIEditorURL->setEditText(text);
+    btnGUIEditorURLNavigateClick();
+}
+
+void WebGuiPage::sbWebGUIEditorOpenIEClick()
+{
+    const std::string url = toSjis(c_.ComboBoxGUIEditorURL->currentText());
+    if (url.compare(0, 8, "https://") == 0 || url.find("http://") != std::string::npos) OpenUrlInBrowser(url);
+}
+
+void WebGuiPage::btnGUIEditorLocalFileClick()
+{
+    if (ctx_.BtnEditDownloadLocalFile) ctx_.BtnEditDownloadLocalFile->setText(QGuiApplication::clipboard()->text());
+}
+
+void WebGuiPage::btnGUILoclaFolderCheckClick()
+{
+    if (c_.RichEditPageControlGUIRightEntireSrc->text().empty()) return;
+    std::string msg;
+    CheckRemoveFolder(c_.RichEditPageControlGUIRightEntireSrc, msg);
+    if (!msg.empty()) tell(q(msg));
+}
+
+void WebGuiPage::ListBoxRichEditPageControlGUIRightEntireLocalFolderClick()
+{
+    QListWidgetItem *item = c_.ListBoxRichEditPageControlGUIRightEntireLocalFolder->currentItem();
+    if (!item || item->text().isEmpty()) return;
+    c_.EditSearcGUISrcKeyWord->setText(item->text());
+    c_.EditGUISearchWord->setText(item->text());
+}
+
+void WebGuiPage::btnEditRemoveFolderRemoveAllClick()
+{
+    TRichEdit *pane = c_.RichEditPageControlGUIRightEntireSrc;
+    const std::string text = pane->text();
+    if (text.empty()) return;
+    auto cleaned = [](const QString &box) { return Trim(TrimWideSpaces(Trim(toSjis(box)))); };
+    const std::string find = cleaned(c_.EditGUISearchWord->text());
+    if (find.empty()) return;
+    const std::string repl = cleaned(c_.EditGUIReplaceWord->text());
+    SetRichText(pane, q(ReplaceAllIgnoreCase(text, find, repl)));
+    if (c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked()) ColorHTMLRichEdit(pane);
+}
+
+void WebGuiPage::btnEditRemoveFolderPasteClick() { c_.EditGUISearchWord->setText(QGuiApplication::clipboard()->text()); }
+
+void WebGuiPage::btnGUIReplaceWordPasteClick() { c_.EditGUIReplaceWord->setText(QGuiApplication::clipboard()->text()); }
+
+void WebGuiPage::btnGUISaveLocalHTMLSrcWihtIndentClick()
+{
+    AppState &s = st();
+    TProfDHTMLEdit2 *ed = s.GActiveEditor;
+    const std::string head = EditorSourceSjis(ed, EditorPart::Head);
+    const std::string body = EditorSourceSjis(ed, EditorPart::Body);
+    if (head.empty() && body.empty()) return;
+    const std::string folder = fileExists(s.GGUILastFile) ? folderPart(s.GGUILastFile) : std::string();
+    std::string name = dialogs.saveHtml(c_.PageControlGUILeft, folder);
+    if (name.empty()) return;
+    const std::size_t dot = name.find_last_of('.');
+    const std::string ext = LowerCase(dot == std::string::npos ? std::string() : name.substr(dot));
+    if (ext != ".html" && ext != ".htm") name = ChangeFileExtension(name, ".html");
+    const std::string url = Trim(toSjis(c_.ComboBoxGUIEditorURL->currentText()));
+    const std::string local = ctx_.BtnEditDownloadLocalFile ? toSjis(ctx_.BtnEditDownloadLocalFile->text()) : std::string();
+    CloseIE();
+    s.GWebRoot.clear();
+    const std::string text = MarkedSaveText(head, body, toSjis(c_.EditGUISearchWord->text()),
+                                            Trim(toSjis(c_.EditHeaderRoot->text())), url.empty() ? filePart(local) : url);
+    const SaveResult r = SaveChosenFile(name, text);
+    BackupSaveResult b;
+    b.Save = r;
+    if (r.ok()) {
+        s.GGUISaveFile = r.Path;
+        s.GIndentSavedFile = r.Path;
+    }
+    reportSave(r.Path.empty() ? name : r.Path, r.ok(), SaveStatusText(b));
+    if (!r.ok()) return;
+    OpenUrlInBrowser(r.Path);
+    c_.PageControlGUIRightTab02AllHTMLSrcRight->setCurrentWidget(c_.PageControllGUIRightTab02AllHTMLSrcTab03Result);
+}
+
+// --- the source sub-tab and the whole-source pane's buttons ---------------------------------------
+
+void WebGuiPage::btnGUIReloadClick()
+{
+    AppState &s = st();
+    TProfDHTMLEdit2 *ed = s.GActiveEditor;
+    if (!ed || !ed->IsHttpDocument()) return;
+    c_.MemoHTMLSrc->clear();
+    if (c_.ComboBoxGUIEditorURL->currentText().isEmpty() || s.GGUIRawHtml.empty() ||
+        LowerCase(s.GGUIRawHtml).find(s.GHtmlOpen) == std::string::npos)
+        return;
+    c_.SearchKeyWord->clear();
+    const std::string &raw = s.GGUIRawHtml;
+    std::string text;
+    switch (ctx_.RadioGroupWebCharCode ? ctx_.RadioGroupWebCharCode->itemIndex() : 0) {
+    case 1: text = EucToSjisB(raw); break;
+    case 2:
+        try {
+            text = Utf8ToAnsi(raw);
+        } catch (...) {
+            text = raw;
+        }
+        break;
+    case 3: text = raw; break;
+    default: text = ConvertTextToSjis(raw, 0); break;
+    }
+    c_.MemoHTMLSrc->setText(NormalizeLineBreaks(text));
+}
+
+void WebGuiPage::btnPageControlWebGUITopTab02MakeColorClick() { ColorHTMLRichEdit(c_.MemoHTMLSrc); }
+
+void WebGuiPage::btnPageControlWebGUITopTab02MakeBlackClick() { PlainRichEdit(c_.MemoHTMLSrc); }
+
+void WebGuiPage::btnPageControlWebGUITopTab02COPY2ClipboardClick()
+{
+    QGuiApplication::clipboard()->setText(q(c_.MemoHTMLSrc->text()));
+}
+
+void WebGuiPage::btnReMakeBodyColorClick()
+{
+    AppState &s = st();
+    if (s.GGUIRawHtml.empty()) return;
+    c_.EditBodySearch->clear();
+    c_.ListBoxAnchor->clear();
+    if (TProfDHTMLEdit2 *ed = s.GActiveEditor) {
+        StringList anchors;
+        if (ed->GetAnchorList(anchors))
+            for (int i = 0; i < anchors.count(); ++i) c_.ListBoxAnchor->addItem(q(anchors[i]));
+    }
+    std::string body = bodyOf(currentSource());
+    body = DeleteBetween(body, "<style ", "</style>");
+    body = DeleteBetween(body, "<script ", "</script>");
+    body = DeleteBetween(body, "<!--", "-->");
+    SetRichText(c_.MemoBody, q(body));
+    setPanelHeight(600);
+    GBodyTabBuilt = true;
+}
+
+void WebGuiPage::btnMakeGUIRTReloadClick()
+{
+    AppState &s = st();
+    TProfDHTMLEdit2 *ed = s.GActiveEditor;
+    if (ed && ed->IsHttpDocument()) return;
+    const std::string box = ctx_.BtnEditDownloadLocalFile ? Trim(toSjis(ctx_.BtnEditDownloadLocalFile->text())) : std::string();
+    if (box.empty()) {
+        MenuFileOpenClick();
+        return;
+    }
+    s.GGUIFile = fileExists(box) ? box : std::string();
+    const std::string text = s.GGUIFile.empty() ? std::string() : LoadTextFile(s.GGUIFile);
+    c_.RichEditPageControlGUIRightOrgEntireSrc->setText(text);
+    c_.RichEditPageControlGUIRightEntireSrc->setText(text);
+}
+
+void WebGuiPage::btnMakeGUIRTColorClick()
+{
+    if (!c_.RichEditPageControlGUIRightEntireSrc->text().empty()) ColorHTMLRichEdit(c_.RichEditPageControlGUIRightEntireSrc);
+}
+
+void WebGuiPage::btnMakeGUIRTBlackClick()
+{
+    if (!c_.RichEditPageControlGUIRightEntireSrc->text().empty()) PlainRichEdit(c_.RichEditPageControlGUIRightEntireSrc);
+}
+
+void WebGuiPage::btnMakeGUIBuld2HTMLSrcClick()
+{
+    const std::string after = c_.RichEditPageControlGUIRightEntireSrcAfter->text();
+    if (after.empty() || c_.RichEditPageControlGUIRightEntireSrc->text().empty()) return;
+    c_.RichEditPageControlGUIRightEntireSrc->setText(after);
+}
+
+void WebGuiPage::btnPanelPageControlGUIRightTab02AllHTMLSrcTopWordWrapClick()
+{
+    bool &wrap = st().GGUIAllSrcWordWrap;
+    wrap = !wrap;
+    TRichEdit *pane = c_.RichEditPageControlGUIRightEntireSrc;
+    const std::string text = pane->text();
+    pane->setLineWrapMode(wrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    pane->setHorizontalScrollBarPolicy(wrap ? Qt::ScrollBarAlwaysOff : Qt::ScrollBarAsNeeded);
+    pane->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    pane->setText(text);
+    if (c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked()) ColorHTMLRichEdit(pane);
 }

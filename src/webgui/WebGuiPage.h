@@ -19,6 +19,7 @@ struct AppState;
 class TBtnEdit;
 class TProfDHTMLEdit2;
 class TListBox;
+class TRadioGroup;
 class TSpinEdit;
 class TStatusBar;
 class TWebbrowser;
@@ -32,6 +33,8 @@ struct WebGuiPageContext {
     // The batch viewer's link list, which a URL open fills with the page's links.
     TListBox *ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView = nullptr;
     TSpinEdit *SpinEditLinkList = nullptr;
+    TListBox *ListBoxComprehensiveCSSList = nullptr;  // the download page's style-sheet list
+    TRadioGroup *RadioGroupWebCharCode = nullptr;     // the download page's " 文字ｺｰﾄﾞ "
     std::function<std::string(const std::string &)> baseHref;  // the base href of a page text
     std::function<void()> resetLists;                          // the form's lists and page files emptied
     std::function<void(const std::string &)> setFormCaption;   // the window caption for a document
@@ -41,6 +44,15 @@ struct WebGuiPageContext {
     std::function<void(const QString &)> message;    // a modal message box
     std::function<void(const QString &)> showNotice; // the short-lived notice window (caption, text)
     std::function<void()> showPage;                  // brings " WebGUI・ｲﾝﾃﾞﾝﾄ整形 " to the front
+    // Closes the browser windows this program opened, when the download page's choice
+    // " すでに開いているＩＥ " says so.
+    std::function<void()> closeIE;
+    // The source viewer window: whether it is showing, its text (coloured as its check box
+    // says), and showing or hiding it.
+    std::function<bool()> formSourceShowing;
+    std::function<void(const std::string &)> setFormSourceText;
+    std::function<void()> toggleFormSource;
+    std::function<void()> closeMainWindow;
 };
 
 // The dialogs, the question box and the clipboard, replaceable so tests run without them.
@@ -69,6 +81,17 @@ public:
     std::function<std::string()> editorSource;
     // Whether the tab's document was changed by the user.
     std::function<bool(QWidget *tab)> tabModified;
+    // The copy of the re-indentation result to the clipboard, which the search tools own.
+    std::function<void()> copyIndentResult;
+
+    // --- the editors' events ---------------------------------------------------------------------
+    // A click: the selection's source to the source panes (or the source viewer), the table
+    // around it and the size of a clicked local image to the status bar, the body once per page.
+    void EditorClick(QObject *Sender);
+    // A change: the charset to the status bar.
+    void EditorChange(QObject *Sender);
+    void SetFormSource(const std::string &Html);
+    void SetGUISource(const std::string &Html);
 
     // --- editor tabs ---------------------------------------------------------------------------
     // Closes the current tab (resets it when it is the only one). A modified tab is closed only
@@ -106,6 +129,16 @@ public:
 
     // --- sub-tabs -------------------------------------------------------------------------------
     void PageControlWebGUITopChange();
+    void btnGUIReloadClick();
+    void btnPageControlWebGUITopTab02MakeColorClick();
+    void btnPageControlWebGUITopTab02MakeBlackClick();
+    void btnPageControlWebGUITopTab02COPY2ClipboardClick();
+    void btnReMakeBodyColorClick();
+    void btnMakeGUIRTReloadClick();
+    void btnMakeGUIRTColorClick();
+    void btnMakeGUIRTBlackClick();
+    void btnMakeGUIBuld2HTMLSrcClick();
+    void btnPanelPageControlGUIRightTab02AllHTMLSrcTopWordWrapClick();
 
     // --- indentation run --------------------------------------------------------------------------
     void btnGUITDCheckClick();
@@ -118,6 +151,36 @@ public:
     // --- saves of the edited page ------------------------------------------------------------------
     void ToolButtonSaveClick();
     void ToolButtonSaveWithNameClick();
+    // The page assembled from the editor, the opened file's folder taken out of its references,
+    // marked with the page it was made from, saved under a chosen name and shown.
+    void btnGUISaveLocalHTMLSrcWihtIndentClick();
+    // The drive folders and this machine's own paths named in RichEdit's text, listed on
+    // " ﾛｰｶﾙ・ﾌｫﾙﾀﾞ "; Msg is the message for them, empty when there is none.
+    void CheckRemoveFolder(TRichEdit *RichEdit, std::string &Msg);
+    void CloseIE();
+    // The style-sheet addresses of the current editor's document into List; the count.
+    int GetCSS(TListBox *List);
+
+    // --- toolbar ------------------------------------------------------------------------------------
+    void ToolButtonOpenClick();
+    void ToolBtnHTMLSrcClick();
+    void ToolButtonExitClick();
+    void ToolButton5Click();
+    void ToolButtonBorderVisibleClick();
+    void ToolButtonShowDetailClick();
+    void ToolButton2Click();
+    void ToolButtonTempClick();
+    void ToolButtonGUICOPYClick();
+
+    // --- URL row, local-file row and the whole-source tools ----------------------------------------
+    void btnGUIEditorURLPasteClick();
+    void sbWebGUIEditorOpenIEClick();
+    void btnGUIEditorLocalFileClick();
+    void btnGUILoclaFolderCheckClick();
+    void ListBoxRichEditPageControlGUIRightEntireLocalFolderClick();
+    void btnEditRemoveFolderRemoveAllClick();
+    void btnEditRemoveFolderPasteClick();
+    void btnGUIReplaceWordPasteClick();
 
     // Message-pumping wait; a nested call returns at once.
     static void Delay(int Msec);

@@ -7,9 +7,14 @@
 #include "nettools/TWhoisForm.h"
 #include "platform/QtSjis.h"
 #include "support/WaitUntil.h"
+#include "htmledit/TProfDHTMLEdit2.h"
+#include "text/WebFetch.h"
+#include "webgui/WebGuiEditorIo.h"
+#include "webgui/WebGuiEditorTabs.h"
 #include "webgui/WebGuiPage.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QDir>
 #include <QLabel>
 #include <QMessageBox>
@@ -48,9 +53,15 @@ struct Form {
     std::vector<QString> questions;
     int answer = QMessageBox::Yes;
     std::string saveAs;  // the save dialog's answer ("" cancels)
+    std::vector<std::string> launched;  // what went to the desktop's browser
+    BrowserLauncher previousLauncher;
 
     Form()
     {
+        previousLauncher = SetBrowserLauncher([this](const std::vector<std::string> &argv) {
+            launched.push_back(argv.empty() ? std::string() : argv.back());
+            return true;
+        });
         setMessageBoxHook([this](const QString &t) { messages << t; });
         form = std::make_unique<TAMainForm>(dir.filePath(QStringLiteral("vornkym")));
         form->show();
@@ -66,6 +77,7 @@ struct Form {
     {
         form->close();
         setMessageBoxHook({});
+        SetBrowserLauncher(previousLauncher);
     }
     WebGuiPage &page() { return *form->webGuiPage; }
     WebGuiControls &gui() { return form->gui; }
@@ -289,4 +301,226 @@ TEST(WebGuiPage, PageSavesKeepBackupsAndReportFailures)
     EXPECT_TRUE(exists(f.path("copy.html")));
     EXPECT_FALSE(exists(f.path("copy.txt")));
     EXPECT_EQ(f.st().GGUIFile, f.path("copy.html"));
+}
+
+namespace {
+std::string be32(unsigned v)
+{
+    return {char(v >> 24), char(v >> 16 & 0xFF), char(v >> 8 & 0xFF), char(v & 0xFF)};
+}
+// Selects the element Id whole (Collapse: a caret at the start of its text instead).
+void selectElement(TProfDHTMLEdit2 *ed, const char *Id, bool Collapse = false)
+{
+    ed->evalDoc(QStringLiteral("var n=document.getElementById('%1'),r=document.createRange();"
+                               "if(%2){r.setStart(n.firstChild||n,0);r.collapse(true);}else r.selectNode(n);"
+                               "getSelection().removeAllRanges();getSelection().addRange(r);return 1;")
+                    .arg(QLatin1String(Id), Collapse ? QStringLiteral("true") : QStringLiteral("false")));
+}
+}  // namespace
+
+TEST(WebGuiPage, EditorClickShowsTheSelectionTheTableAndTheBodyOnce)
+{
+    Form f;
+    // A 3 x 2 PNG beside the page.
+    f.file("pic.png", std::string("\x89PNG\r\n\x1a\n", 8) + be32(13) + "IHDR" + be32(3) + be32(2) +
+                          std::string("\x08\x02\0\0\0", 5) + std::string(4, '\0'));
+    const std::string page =
+        "<html><head><title>c</title></head><body><p id=\"p\">text</p><table id=\"t\"><tr><td>1</td></tr>"
+        "<tr><td>1</td><td>2</td><td>3</td><td>4</td></tr><tr><td id=\"c\">x</td></tr></table>"
+        "<img id=\"im\" src=\"pic.png\"></body></html>";
+    f.page().GUIFileOpenCommon(f.file("click.html", page));
+    TProfDHTMLEdit2 *ed = f.st().GActiveEditor;
+    ASSERT_TRUE(WaitEditorReady(ed));
+    WebGuiControls &g = f.gui();
+    // Through the editors' own handler, as the control's click report calls it.
+    auto click = [&] { f.form->webGuiEditorTabs->EditorClick(ed); };
+
+    g.RichEditPageControlGUIRightAltEntireSrc->clear();
+    selectElement(ed, "t");
+    click();
+    EXPECT_EQ(g.StatusBar->panelText(3), QStringLiteral(" 表［ 3 行 , 4 列 ］"));
+    EXPECT_NE(g.RichEditPageControlGUIRightSelectedSrc->text().find("<table"), std::string::npos);
+    EXPECT_EQ(g.RichEditRichEditPageControlGUIRightSelectedHtml->text(), g.RichEditPageControlGUIRightSelectedSrc->text());
+    EXPECT_EQ(g.PageControlGUIRight->currentWidget(), g.PageControlGUIRightTab03OrgHTMLSrc);
+    EXPECT_NE(g.RichEditPageControlGUIRightAltEntireSrc->text().find("text</p>"), std::string::npos);
+
+    // The caret in a cell shows no table; the body is not written again.
+    g.RichEditPageControlGUIRightAltEntireSrc->clear();
+    selectElement(ed, "c", true);
+    click();
+    EXPECT_EQ(g.StatusBar->panelText(3), QString());
+    EXPECT_TRUE(g.RichEditPageControlGUIRightAltEntireSrc->text().empty());
+
+    // A local image: its pixel size.
+    selectElement(ed, "im");
+    click();
+    EXPECT_EQ(g.StatusBar->panelText(2), QStringLiteral("  H= 2  W= 3"));
+
+    // After another open the first click writes the body again.
+    f.page().GUIFileOpenCommon(f.file("click2.html", "<html><body><p id=\"q\">second</p></body></html>"));
+    ed = f.st().GActiveEditor;
+    ASSERT_TRUE(WaitEditorReady(ed));
+    g.RichEditPageControlGUIRightAltEntireSrc->clear();
+    selectElement(ed, "q");
+    f.form->webGuiEditorTabs->EditorClick(ed);
+    EXPECT_NE(g.RichEditPageControlGUIRightAltEntireSrc->text().find("second"), std::string::npos);
+}
+
+TEST(WebGuiPage, ToolbarTogglesRestoreTheEditor)
+{
+    Form f;
+    f.page().GUIFileOpenCommon(f.file("tb.html", "<html><body><table border=\"0\"><tr><td>a</td></tr></table></body></html>"));
+    TProfDHTMLEdit2 *ed = f.st().GActiveEditor;
+    ASSERT_TRUE(WaitEditorReady(ed));
+    struct Toggle {
+        QToolButton *button;
+        std::function<bool()> state;
+    };
+    for (const Toggle &t : {Toggle{f.gui().ToolButtonBorderVisible, [ed] { return ed->ShowBorders(); }},
+                            Toggle{f.gui().ToolButtonShowDetail, [ed] { return ed->ShowDetails(); }}}) {
+        SCOPED_TRACE(t.button->objectName().toStdString());
+        const bool before = t.state();
+        t.button->click();
+        EXPECT_NE(t.state(), before);
+        EXPECT_EQ(t.button->isChecked(), t.state());
+        t.button->click();
+        EXPECT_EQ(t.state(), before);
+        EXPECT_EQ(t.button->isChecked(), before);
+    }
+    // "HTMLのｲﾝﾃﾞﾝﾄ整形" goes to " 閲覧  " and runs the re-indentation (here: its notice).
+    f.gui().PageControlWebGUITop->setCurrentWidget(f.gui().PageControlWebGUITopTab04Body);
+    f.gui().ToolButtonTemp->click();
+    EXPECT_EQ(f.gui().PageControlWebGUITop->currentWidget(), f.gui().PageControlWebGUITopTab01Main);
+}
+
+TEST(WebGuiPage, WholeSourceReplaceAndFolderCheck)
+{
+    Form f;
+    WebGuiControls &g = f.gui();
+    TRichEdit *src = g.RichEditPageControlGUIRightEntireSrc;
+    // Replace-all ignores case and trims blanks and full-width blanks; an empty Find changes nothing.
+    src->setText("<img src=\"C:/Work/a.gif\"><a href=\"c:/work/b.html\">");
+    g.EditGUISearchWord->setText(QStringLiteral("　 c:/work　"));
+    g.EditGUIReplaceWord->setText(QStringLiteral(" /site "));
+    g.btnEditRemoveFolderRemoveAll->click();
+    EXPECT_EQ(src->text(), "<img src=\"/site/a.gif\"><a href=\"/site/b.html\">");
+    g.EditGUISearchWord->setText(QStringLiteral("　 "));
+    g.btnEditRemoveFolderRemoveAll->click();
+    EXPECT_EQ(src->text(), "<img src=\"/site/a.gif\"><a href=\"/site/b.html\">");
+
+    // The check lists drive folders and this machine's own paths, not a site's root-relative link.
+    src->setText("<img src=\"c:/x/a.gif\"><link href=\"C:/y/b.css\"><img src=\"/home/u/c.png\">"
+                 "<a href=\"file:///tmp/d.html\"><img src=\"/img/e.gif\">");
+    g.btnGUILoclaFolderCheck->click();
+    QStringList items;
+    for (int i = 0; i < g.ListBoxRichEditPageControlGUIRightEntireLocalFolder->count(); ++i)
+        items << g.ListBoxRichEditPageControlGUIRightEntireLocalFolder->item(i)->text();
+    EXPECT_EQ(items, (QStringList{QStringLiteral("c:/x/a.gif"), QStringLiteral("C:/y/b.css"),
+                                  QStringLiteral("/home/u/c.png"), QStringLiteral("file:///tmp/d.html")}));
+    ASSERT_EQ(f.messages.size(), 1);
+    EXPECT_TRUE(f.messages[0].contains(QStringLiteral("ﾛｰｶﾙ・ﾌｧｲﾙのﾌｫﾙﾀﾞｰ")));
+    EXPECT_EQ(g.PageControlGUIRightTab02AllHTMLSrcRight->currentWidget(), g.PageControllGUIRightTab02AllHTMLSrcTab05LocalFolder);
+    // A listed folder goes into both search boxes.
+    QListWidget *list = g.ListBoxRichEditPageControlGUIRightEntireLocalFolder;
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, list->visualItemRect(list->item(1)).center());
+    EXPECT_EQ(g.EditGUISearchWord->text(), QStringLiteral("C:/y/b.css"));
+    EXPECT_EQ(g.EditSearcGUISrcKeyWord->text(), QStringLiteral("C:/y/b.css"));
+
+    // Nothing local: no message, the right tab stays.
+    g.PageControlGUIRightTab02AllHTMLSrcRight->setCurrentWidget(g.PageControllGUIRightTab02AllHTMLSrcTab02SearchList);
+    src->setText("<img src=\"/img/e.gif\">");
+    g.btnGUILoclaFolderCheck->click();
+    EXPECT_EQ(f.messages.size(), 1);
+    EXPECT_EQ(list->count(), 0);
+    EXPECT_EQ(g.PageControlGUIRightTab02AllHTMLSrcRight->currentWidget(), g.PageControllGUIRightTab02AllHTMLSrcTab02SearchList);
+}
+
+TEST(WebGuiPage, RowPasteButtonsAndStyleSheets)
+{
+    Form f;
+    WebGuiControls &g = f.gui();
+    // Text that is no web address is ignored by the URL row's paste.
+    g.ComboBoxGUIEditorURL->setEditText(QStringLiteral("before"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("  ftp://x/y.html "));
+    g.btnGUIEditorURLPaste->click();
+    EXPECT_EQ(g.ComboBoxGUIEditorURL->currentText(), QStringLiteral("before"));
+    EXPECT_TRUE(f.messages.isEmpty());
+    // The local-file row and the replace boxes take the clipboard as it is.
+    QGuiApplication::clipboard()->setText(QStringLiteral(" /tmp/a b.html"));
+    g.btnGUIEditorLocalFile->click();
+    EXPECT_EQ(f.form->dl.BtnEditDownloadLocalFile->text(), QStringLiteral(" /tmp/a b.html"));
+    g.btnEditRemoveFolderPaste->click();
+    g.btnGUIReplaceWordPaste->click();
+    EXPECT_EQ(g.EditGUISearchWord->text(), QStringLiteral(" /tmp/a b.html"));
+    EXPECT_EQ(g.EditGUIReplaceWord->text(), QStringLiteral(" /tmp/a b.html"));
+
+    // The style sheets of a local page, one leading "/" removed.
+    f.file("a.css", "p{color:red}");
+    QDir(f.files.path()).mkdir(QStringLiteral("css"));
+    f.file("css/b.css", "p{color:blue}");
+    f.page().GUIFileOpenCommon(f.file("sheets.html", "<html><head><link rel=\"stylesheet\" href=\"a.css\">"
+                                                     "<link rel=\"stylesheet\" href=\"css/b.css\"></head><body>x</body></html>"));
+    ASSERT_TRUE(WaitEditorReady(f.st().GActiveEditor));
+    TListBox list;
+    EXPECT_EQ(f.page().GetCSS(&list), 2);
+    EXPECT_EQ(list.item(0)->text(), QStringLiteral("a.css"));
+    EXPECT_EQ(list.item(1)->text(), QStringLiteral("css/b.css"));
+
+    // The browser button shows the local page; save-as shows the saved file.
+    f.form->dl.BtnEditDownloadLocalFile->setText(fromSjis(f.path("sheets.html")));
+    g.ToolButton2->click();
+    ASSERT_EQ(f.launched.size(), 1u);
+    EXPECT_EQ(f.launched[0], f.path("sheets.html"));
+    f.saveAs = f.path("out.html");
+    f.page().ToolButtonSaveWithNameClick();
+    ASSERT_EQ(f.launched.size(), 2u);
+    EXPECT_EQ(f.launched[1], f.path("out.html"));
+    EXPECT_EQ(g.PageControlGUIRightTab02AllHTMLSrcRight->currentWidget(), g.PageControllGUIRightTab02AllHTMLSrcTab03Result);
+}
+
+TEST(WebGuiPage, MarkedSaveNamesItsSourceOncePerHead)
+{
+    Form f;
+    const std::string p = f.file("marked.html", "<html><head><title>m</title></head><body><p>mark</p></body></html>");
+    f.page().GUIFileOpenCommon(p);
+    ASSERT_TRUE(WaitEditorReady(f.st().GActiveEditor));
+    f.saveAs = f.path("marked-out.txt");
+    f.gui().btnGUISaveLocalHTMLSrcWihtIndent->click();
+    const std::string out = readFile(f.path("marked-out.html"));
+    ASSERT_FALSE(out.empty());
+    const std::string mark = "<!-- made from \"marked.html\"";
+    EXPECT_NE(out.find(mark), std::string::npos) << out;
+    EXPECT_EQ(out.find(mark), out.rfind(mark)) << out;
+    EXPECT_EQ(out.find("saved from"), std::string::npos);
+    EXPECT_NE(out.find("<p>mark</p>"), std::string::npos);
+    EXPECT_EQ(f.st().GIndentSavedFile, f.path("marked-out.html"));
+    ASSERT_FALSE(f.launched.empty());
+    EXPECT_EQ(f.launched.back(), f.path("marked-out.html"));
+    // The page itself is untouched.
+    EXPECT_EQ(readFile(p), "<html><head><title>m</title></head><body><p>mark</p></body></html>");
+}
+
+TEST(WebGuiPage, SourcePaneButtons)
+{
+    Form f;
+    WebGuiControls &g = f.gui();
+    TRichEdit *src = g.RichEditPageControlGUIRightEntireSrc;
+    src->setText("<p>a</p>");
+    const auto wrap = src->lineWrapMode();
+    g.btnPanelPageControlGUIRightTab02AllHTMLSrcTopWordWrap->click();
+    EXPECT_NE(src->lineWrapMode(), wrap);
+    g.btnPanelPageControlGUIRightTab02AllHTMLSrcTopWordWrap->click();
+    EXPECT_EQ(src->lineWrapMode(), wrap);
+    EXPECT_EQ(src->text(), "<p>a</p>");
+
+    // The generated result becomes the source only when both are there.
+    g.btnMakeGUIBuld2HTMLSrc->click();
+    EXPECT_EQ(src->text(), "<p>a</p>");
+    g.RichEditPageControlGUIRightEntireSrcAfter->setText("<p>\r\n    b\r\n</p>");
+    g.btnMakeGUIBuld2HTMLSrc->click();
+    EXPECT_EQ(src->text(), "<p>\r\n    b\r\n</p>");
+
+    g.MemoHTMLSrc->setText(toSjis(QStringLiteral("<p>日本</p>")));
+    g.btnPageControlWebGUITopTab02COPY2Clipboard->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("<p>日本</p>"));
 }

@@ -13,6 +13,8 @@
 #include "webgui/WebGuiEditorIo.h"
 #include "webgui/WebGuiPage.h"
 
+#include <QClipboard>
+#include <QGuiApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QTemporaryDir>
@@ -270,4 +272,28 @@ TEST(WebGuiUrl, PagePartSubTabsFillOncePerPage)
     top->setCurrentWidget(f.gui().PageControlWebGUITopTab08Ahref);
     ASSERT_EQ(f.gui().ListBoxLinkList->count(), 1);
     EXPECT_EQ(f.gui().SpinEditLinkEnd->value(), 0);
+}
+
+TEST(WebGuiUrl, PasteOpensOnlyWebAddresses)
+{
+    TestHttpServer srv;
+    std::atomic<int> hits{0};
+    srv.server().Get("/pasted.html", [&](const httplib::Request &, httplib::Response &res) {
+        ++hits;
+        res.set_content("<html><body><p>pasted</p></body></html>", "text/html");
+    });
+    srv.start();
+    Form f;
+    for (const char *text : {"pasted.html", "ftp://127.0.0.1/pasted.html", "see http://127.0.0.1/"}) {
+        QGuiApplication::clipboard()->setText(QString::fromLatin1(text));
+        f.gui().btnGUIEditorURLPaste->click();
+    }
+    EXPECT_EQ(hits.load(), 0);
+    EXPECT_TRUE(f.messages.isEmpty()) << f.messages.join(u'|').toStdString();
+    QGuiApplication::clipboard()->setText(QStringLiteral("  ") + QString::fromStdString(srv.url("/pasted.html")) +
+                                          QStringLiteral(" \r\n"));
+    f.gui().btnGUIEditorURLPaste->click();
+    EXPECT_GT(hits.load(), 0);
+    EXPECT_EQ(f.gui().ComboBoxGUIEditorURL->currentText(), QString::fromStdString(srv.url("/pasted.html")));
+    EXPECT_EQ(f.caption(), QStringLiteral("0[pasted]"));
 }
