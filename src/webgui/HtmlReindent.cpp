@@ -1143,11 +1143,28 @@ std::string Reindenter::prolog(std::string work)
     auto removeTokens = [&](auto pred) {
         std::string out;
         std::size_t at = 0;
+        auto loose = [&](std::size_t p) {
+            const unsigned char c = static_cast<unsigned char>(work[p]);
+            return c <= 32 && c != '\r' && c != '\n';
+        };
         for (const HtmlToken& t : scanPage(work)) {
             if (!pred(t))
                 continue;
-            appendApart(out, std::string_view(work).substr(at, t.begin - at));
-            at = t.end;
+            // blanks and control bytes left at a line's end or start go, as a second run's
+            // clean-up would take them off
+            std::size_t b = t.begin, e = t.end;
+            std::size_t k = e;
+            while (k < work.size() && loose(k))
+                ++k;
+            std::size_t j = b;
+            while (j > at && loose(j - 1))
+                --j;
+            if (k == work.size() || work[k] == '\r' || work[k] == '\n')
+                b = j;
+            if (j == 0 || work[j - 1] == '\n')
+                e = k;
+            appendApart(out, std::string_view(work).substr(at, b - at));
+            at = e;
         }
         appendApart(out, std::string_view(work).substr(at));
         work = out;
@@ -1200,7 +1217,9 @@ std::string Reindenter::prolog(std::string work)
         if (t.kind != HtmlToken::Kind::Comment)
             return false;
         const std::string c = tagText(work, t);
-        return startsWith(c, "<!-- saved from ") || startsWith(c, kMadeFromHead);
+        // one left open runs to the page's end: taking it out would take the page with it
+        return (startsWith(c, "<!-- saved from ") || startsWith(c, kMadeFromHead)) && c.size() >= 7 &&
+               c.compare(c.size() - 3, 3, "-->") == 0;
     });
     if (name.empty())
         name = signatureName;
@@ -1830,26 +1849,21 @@ ReindentResult HTMLIndentation(const std::string& Source, const ReindentOptions&
 // --- the run around the engine ------------------------------------------------------------
 
 namespace {
-// A page that already ends in "</html>" does not get a second one.
+// A page that already ends in "</html>" does not get a second one: a real end tag, as the
+// scanner reads it, not the tail of a tag or declaration that began before it.
 bool endsWithHtmlEnd(const std::string& s)
 {
-    const std::string t = TrimRight(s);
-    if (t.size() < 7 || LowerCase(t.substr(t.size() - 7)) != "</html>")
+    std::size_t n = s.size();
+    while (n > 0 && static_cast<unsigned char>(s[n - 1]) <= 32)
+        --n;
+    if (n < 7 || LowerCase(s.substr(n - 7, 7)) != "</html>")
         return false;
-    // a real end tag, not the tail of a tag or declaration that began before it
-    // ("<html</html>", a DOCTYPE left open): the nearest "<" or ">" before it must be a ">"
-    for (std::size_t i = t.size() - 7; i > 0; --i) {
-        const char c = t[i - 1];
-        if (c == '>')
-            return true;
-        if (c == '<') {
-            const char n = t[i];
-            const bool opens = (n >= 'a' && n <= 'z') || (n >= 'A' && n <= 'Z') || n == '/' || n == '!' || n == '?';
-            if (opens)
-                return false;
-        }
-    }
-    return true;
+    const std::vector<HtmlToken> toks = scanPage(std::string_view(s).substr(0, n));
+    if (toks.empty())
+        return false;
+    const HtmlToken& last = toks.back();
+    // inside a script or comment left open another end tag would be its text too
+    return last.begin == n - 7 || last.kind == HtmlToken::Kind::Raw || last.kind == HtmlToken::Kind::Comment;
 }
 } // namespace
 
