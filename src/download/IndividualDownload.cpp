@@ -38,6 +38,12 @@ bool expectsPage(const std::string &Url)
 
 } // namespace
 
+bool FetchGivesFile(const std::string &Url, const HttpResponse &R)
+{
+    const FetchVerdict v = CheckResource(R);
+    return v == FetchVerdict::Ok || (v == FetchVerdict::HtmlPage && expectsPage(Url));
+}
+
 bool IsIndividualTextFile(const std::string &Url)
 {
     const std::string s = StripUrlPrefix(Url);

@@ -11,6 +11,11 @@
 // ".php", or holds ".css" or ".js".
 bool IsIndividualTextFile(const std::string &Url);
 
+// The answer is what the URL asks for: a file, or a page where the URL names a page (a name
+// ending in ".html", ".htm", ".php", without an extension, or none). An error status, a failed
+// transfer and an HTML page where a file was expected are not.
+bool FetchGivesFile(const std::string &Url, const HttpResponse &R);
+
 // Where the URL goes under Folder (absolute, "/" separators): with LocalName given, only its
 // file name ("d:\x\y.css" gives Folder + "y.css"); else the URL's path after the host ("," made
 // "_", percent-escapes decoded), or only its file name with WebFileOnly. Empty when the path

@@ -25,17 +25,6 @@ const char *kWeb2Win = "ListBoxWeb2WinFile";
 
 bool has(const std::string &s, const std::string &t) { return s.find(t) != std::string::npos; }
 
-// The repaired form of a URL: its first Part removed, and a full URL inside it taken whole.
-std::string repaired(const std::string &Url, const std::string &Part)
-{
-    std::string r = Url;
-    const std::size_t p = r.find(Part);
-    if (p != std::string::npos) r.erase(p, Part.size());
-    const std::size_t h = r.find("http://");
-    if (h != std::string::npos && h > 0) r.erase(0, h);
-    return r;
-}
-
 } // namespace
 
 namespace NotFoundMarks {
@@ -220,7 +209,7 @@ int NotFoundRun::DownloadNotFoundFile(int Pass)
                     AddTop(kTried, url1 + "\t" + Fail1() + Local);
                 }
                 if (!obtained && has(url1, "../")) {
-                    const std::string url2 = repaired(url1, "../");
+                    const std::string url2 = RepairedUrlForm(url1, "../");
                     if (Label) Label(J("【 ") + url2 + J(" 】 ==> 　〔 ") + Local + J(" 〕"));
                     if (attempt(url2, Local, true) && attempt(url2, Local, false)) {
                         AddTop(kTried, url2 + "\t" + Tried2() + Local);
@@ -232,7 +221,7 @@ int NotFoundRun::DownloadNotFoundFile(int Pass)
                     }
                 }
                 if (!obtained && has(url1, "../../") && Local != Opt.GlobalFile) {
-                    const std::string url3 = repaired(url1, "../../");
+                    const std::string url3 = RepairedUrlForm(url1, "../../");
                     if (attempt(url3, Local, true) && attempt(url3, Local, false)) {
                         AddTop(kTried, url3 + "\t" + Tried3() + Local);
                         Add(kFound, url1 + "\t" + FoundVia3() + Local);
@@ -272,7 +261,7 @@ int NotFoundRun::DownloadSelectedNotFoundFile(const std::string &ServerDir)
             obtained = true;
         } else {
             Add(kTried, url1 + "\t" + Fail1() + Local);
-            const std::string url2 = repaired(url1, "../");
+            const std::string url2 = RepairedUrlForm(url1, "../");
             if (attempt(url2, Local, false)) {
                 Add(kTried, url2 + "\t" + Tried2() + Local);
                 Add(kFound, url2 + "\t" + SelFound23() + Local);
@@ -280,7 +269,7 @@ int NotFoundRun::DownloadSelectedNotFoundFile(const std::string &ServerDir)
                 obtained = true;
             } else {
                 Add(kTried, url2 + "\t" + Fail2() + Local);
-                const std::string url3 = repaired(url1, "../../");
+                const std::string url3 = RepairedUrlForm(url1, "../../");
                 if (attempt(url3, Local, false)) {
                     Add(kTried, url3 + "\t" + Tried3() + Local);
                     Add(kFound, url3 + "\t" + SelFound23() + Local);

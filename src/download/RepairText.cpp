@@ -48,6 +48,16 @@ std::string StripOutcomeMarks(const std::string &Shown)
     return TrimRight(s);
 }
 
+std::string RepairedUrlForm(const std::string &Url, const std::string &Part)
+{
+    std::string r = Url;
+    const std::size_t p = r.find(Part);
+    if (p != std::string::npos) r.erase(p, Part.size());
+    const std::size_t h = r.find("http://");
+    if (h != std::string::npos && h > 0) r.erase(0, h);
+    return r;
+}
+
 bool IsCssOrJsPath(const std::string &Path)
 {
     const std::string e = lowerExt(Path);

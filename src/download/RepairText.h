@@ -9,6 +9,10 @@
 // "■", "●", "◎", "◆", digits and ">" after them) and blanks in front of it.
 std::string StripOutcomeMarks(const std::string &Shown);
 
+// The repaired form of a URL or reference: its first Part ("../" or "../../") removed, and a
+// full URL inside it taken whole (everything before a "http://" that is not at the start cut).
+std::string RepairedUrlForm(const std::string &Url, const std::string &Part);
+
 // A style sheet or script: the lower-cased extension is ".css" or ".js", or either occurs
 // anywhere in the path.
 bool IsCssOrJsPath(const std::string &Path);

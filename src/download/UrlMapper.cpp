@@ -298,6 +298,12 @@ std::string UrlMapper::ClaimedUrl(const std::string &Rel) const
     return it == claimed_.end() ? std::string() : it->second;
 }
 
+std::string UrlMapper::LocalSegment(const std::string &RawSegment)
+{
+    std::string out;
+    return localSegment(RawSegment, out) ? out : std::string();
+}
+
 std::string UrlMapper::EncodeSegment(const std::string &SjisSegment)
 {
     static const char d[] = "0123456789ABCDEF";

@@ -53,6 +53,9 @@ public:
     // The relative reference from the file FromRel to the file ToRel, each segment
     // percent-encoded as UTF-8, so that names with blanks or Japanese characters resolve.
     static std::string RelativeRef(const std::string &FromRel, const std::string &ToRel);
+    // One path segment of a URL as a local name, escapes decoded as for a mapped path; "" when
+    // it must be refused.
+    static std::string LocalSegment(const std::string &RawSegment);
     // A local name segment percent-encoded for a reference.
     static std::string EncodeSegment(const std::string &SjisSegment);
 

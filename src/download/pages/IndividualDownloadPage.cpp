@@ -1,4 +1,5 @@
 #include "download/pages/IndividualDownloadPage.h"
+#include "download/pages/EnterFilter.h"
 #include "download/RepairText.h"
 #include "download/SaveTree.h"
 #include "mainwindow/FormHelpers.h"
@@ -35,24 +36,6 @@ void pickFolderInto(TBtnEdit *box)
     box->setText(qs(F.back() == '/' ? F : F + "/"));
 }
 
-// Enter in a line edit, seen before the edit handles it.
-class EnterFilter : public QObject {
-public:
-    EnterFilter(QObject *parent, std::function<void()> onEnter) : QObject(parent), onEnter_(std::move(onEnter)) {}
-
-protected:
-    bool eventFilter(QObject *o, QEvent *e) override
-    {
-        if (e->type() == QEvent::KeyPress) {
-            const int k = static_cast<QKeyEvent *>(e)->key();
-            if (k == Qt::Key_Return || k == Qt::Key_Enter) onEnter_();
-        }
-        return QObject::eventFilter(o, e);
-    }
-
-private:
-    std::function<void()> onEnter_;
-};
 
 } // namespace
 
