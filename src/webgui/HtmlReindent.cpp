@@ -39,6 +39,9 @@ const std::string& sj(const char* utf8)
 bool contains(std::string_view s, std::string_view sub) { return s.find(sub) != npos; }
 bool startsWith(std::string_view s, std::string_view p) { return s.substr(0, p.size()) == p; }
 
+// Where a tag name ends, to the scanner and to a browser: at a blank, "/" or ">".
+bool endsTagName(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '/' || c == '>'; }
+
 bool isNameChar(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == ':' ||
@@ -49,7 +52,7 @@ bool isNameChar(char c)
 std::size_t titleTextEnd(std::string_view s, std::size_t from)
 {
     for (std::size_t p = s.find("</", from); p != npos; p = s.find("</", p + 2))
-        if (StartsWithNoCase(s.substr(p + 2), "title") && (p + 7 >= s.size() || !isNameChar(s[p + 7])))
+        if (StartsWithNoCase(s.substr(p + 2), "title") && (p + 7 >= s.size() || endsTagName(s[p + 7])))
             return p;
     return npos;
 }
@@ -190,7 +193,7 @@ std::size_t findTag(std::string_view s, std::string_view tag, std::size_t from =
 {
     for (std::size_t p = s.find(tag, from); p != npos; p = s.find(tag, p + 1)) {
         const std::size_t e = p + tag.size();
-        if ((e >= s.size() || !isNameChar(s[e])) && !insideEarlierTag(s, p))
+        if ((e >= s.size() || endsTagName(s[e])) && !insideEarlierTag(s, p))
             return p;
     }
     return npos;
@@ -1273,7 +1276,7 @@ ReindentResult Reindenter::run(const std::string& Source, bool joinText)
                 // take it, even where the scanner sees a comment around that tag.
                 for (std::size_t p = work.find("</", toks[i].end); p != npos && p < e; p = work.find("</", p + 2))
                     if (StartsWithNoCase(std::string_view(work).substr(p, 7), "</title") &&
-                        (p + 7 >= work.size() || !isNameChar(work[p + 7]))) {
+                        (p + 7 >= work.size() || endsTagName(work[p + 7]))) {
                         e = p;
                         break;
                     }
@@ -1326,7 +1329,7 @@ ReindentResult Reindenter::run(const std::string& Source, bool joinText)
     hasHeadEnd = false;
     for (std::size_t p = PosText("</head", work) ? static_cast<std::size_t>(PosText("</head", work) - 1) : npos; p != npos;) {
         const std::size_t e = p + 6;
-        if (!prot.intersects(p, e) && (e >= work.size() || !isNameChar(work[e]))) {
+        if (!prot.intersects(p, e) && (e >= work.size() || endsTagName(work[e]))) {
             hasHeadEnd = true;
             break;
         }
