@@ -140,6 +140,9 @@ WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent
     // The address opens on Enter or a pick from its list, never while it is being typed.
     c_.ComboBoxGUIEditorURL->setEditable(true);
     c_.ComboBoxGUIEditorURL->setInsertPolicy(QComboBox::NoInsert);
+    // With the focus in the box, the combo box takes the key and hands it to its line edit
+    // directly (past any filter there), so both are watched.
+    c_.ComboBoxGUIEditorURL->installEventFilter(this);
     if (QLineEdit *e = c_.ComboBoxGUIEditorURL->lineEdit()) e->installEventFilter(this);
     connect(c_.ComboBoxGUIEditorURL, &QComboBox::textActivated, this, [this] { btnGUIEditorURLNavigateClick(); });
     connect(c_.btnGUIEditorURLOpen, &QPushButton::clicked, this, [this] { btnGUIEditorURLOpenClick(); });
@@ -211,7 +214,8 @@ WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent
 
 bool WebGuiPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::KeyPress && watched == c_.ComboBoxGUIEditorURL->lineEdit()) {
+    if (event->type() == QEvent::KeyPress &&
+        (watched == c_.ComboBoxGUIEditorURL || watched == c_.ComboBoxGUIEditorURL->lineEdit())) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter) {
             btnGUIEditorURLNavigateClick();
