@@ -1542,10 +1542,11 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
                 processLine(before, before);
             writeBodyTag("□６", " ");
             bodyStarted = true;
-            if (Trim(after).empty())
-                return;
-            line = after;
-            recompute();
+            // the rest goes through every rule, as it will when a second run finds it on a
+            // line of its own (a second body tag or head end in it included)
+            if (!Trim(after).empty())
+                processLine(after, after);
+            return;
         }
     }
     // 16. end of the head
@@ -1559,10 +1560,9 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
             writeTitle("◆２");
             write("</head>", "□４", ORT);
             writeBodyTag("□６", " ");
-            if (Trim(after).empty())
-                return;
-            line = after;
-            recompute();
+            if (!Trim(after).empty())
+                processLine(after, after);
+            return;
         }
     }
     // 17. the empty-list marker stays as written
