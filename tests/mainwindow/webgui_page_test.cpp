@@ -244,6 +244,10 @@ TEST(WebGuiPage, IndentationRunAndItsSave)
     EXPECT_GT(f.gui().ListBoxGUITDResultLine->count(), 0);
     EXPECT_GT(f.gui().ListBoxGUITDSrcLine->count(), 0);
     EXPECT_NE(f.gui().RichEditPageControlGUIRightEntireSrcAfter->text().find("<p>two</p>"), std::string::npos);
+    // The toolbar's copy takes the result to the clipboard.
+    QGuiApplication::clipboard()->clear();
+    f.gui().ToolButtonGUICOPY->click();
+    EXPECT_TRUE(QGuiApplication::clipboard()->text().contains(QStringLiteral("<p>two</p>")));
 
     // Saved under the page's own name, with or without its extension: "WW_" + name.
     for (const std::string &chosen : {p, f.path("page")}) {
