@@ -207,6 +207,8 @@ WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent
     push(c_.btnMakeGUIBuld2HTMLSrc, &WebGuiPage::btnMakeGUIBuld2HTMLSrcClick);
     push(c_.btnPanelPageControlGUIRightTab02AllHTMLSrcTopWordWrap,
          &WebGuiPage::btnPanelPageControlGUIRightTab02AllHTMLSrcTopWordWrapClick);
+    connect(c_.PageControlGUIRightTab03OrgHTMLSrcRight, &QTabWidget::currentChanged, this,
+            [this] { PageControlGUIRightTab03OrgHTMLSrcRightChange(); });
     connect(c_.ListBoxRichEditPageControlGUIRightEntireLocalFolder, &QListWidget::itemClicked, this,
             [this] { ListBoxRichEditPageControlGUIRightEntireLocalFolderClick(); });
     connect(c_.PageControlWebGUITop, &QTabWidget::currentChanged, this, [this] { PageControlWebGUITopChange(); });
@@ -1554,4 +1556,9 @@ void WebGuiPage::btnPanelPageControlGUIRightTab02AllHTMLSrcTopWordWrapClick()
     pane->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     pane->setText(text);
     if (c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked()) ColorHTMLRichEdit(pane);
+}
+
+void WebGuiPage::PageControlGUIRightTab03OrgHTMLSrcRightChange()
+{
+    showColoured(c_.RichEditPageControlGUIRightBody, EditorSourceSjis(st().GActiveEditor, EditorPart::Body));
 }

@@ -139,6 +139,8 @@ public:
     void btnMakeGUIRTBlackClick();
     void btnMakeGUIBuld2HTMLSrcClick();
     void btnPanelPageControlGUIRightTab02AllHTMLSrcTopWordWrapClick();
+    // A switch of the raw-source tabs shows the editor's body beside them.
+    void PageControlGUIRightTab03OrgHTMLSrcRightChange();
 
     // --- indentation run --------------------------------------------------------------------------
     void btnGUITDCheckClick();

@@ -360,6 +360,11 @@ TEST(WebGuiPage, EditorClickShowsTheSelectionTheTableAndTheBodyOnce)
     click();
     EXPECT_EQ(g.StatusBar->panelText(2), QStringLiteral("  H= 2  W= 3"));
 
+    // A switch of the raw-source tabs shows the editor's body beside them.
+    g.PageControlGUIRightTab03OrgHTMLSrcRight->setCurrentWidget(g.PageControlGUIRightTab03OrgHTMLSrcRightTab01Org);
+    g.PageControlGUIRightTab03OrgHTMLSrcRight->setCurrentWidget(g.PageControlGUIRightTab03OrgHTMLSrcRightTab02Alt);
+    EXPECT_NE(g.RichEditPageControlGUIRightBody->text().find("text</p>"), std::string::npos);
+
     // After another open the first click writes the body again.
     f.page().GUIFileOpenCommon(f.file("click2.html", "<html><body><p id=\"q\">second</p></body></html>"));
     ed = f.st().GActiveEditor;
