@@ -321,7 +321,9 @@ bool WebGuiPage::CloseTab(int NoAsk)
         // The next tab's editor is the current one (the change handler is not run).
         if (TProfDHTMLEdit2 *ed = editorOf(tabs->currentWidget())) st().GActiveEditor = ed;
     }
-    for (TRichEdit *r : {c_.RichEditPageControlGUIRightEntireSrc, c_.RichEditPageControlGUIRightAltEntireSrc}) r->clear();
+    for (TRichEdit *r : {c_.RichEditPageControlGUIRightSelectedSrc, c_.RichEditPageControlGUIRightEntireSrc,
+                         c_.RichEditPageControlGUIRightAltEntireSrc, c_.RichEditRichEditPageControlGUIRightSelectedHtml})
+        r->clear();
     if (st().GTargetTabCount > 1) st().GTargetTabCount = 1;
     return true;
 }
@@ -359,12 +361,19 @@ void WebGuiPage::GUIAllClear()
 {
     for (TRichEdit *r : {c_.RichEditPageControlGUIRightEntireSrc, c_.RichEditPageControlGUIRightAltEntireSrc,
                          c_.RichEditPageControlGUIRightEntireSrcAfter, c_.RichEditPageControlGUIRightOrgEntireSrc,
-                         c_.RichEditPageControlGUIRightEntireLocalFolder, c_.RichEditPageControlGUIRightTab01HTMLSrcRightTab01All})
+                         c_.RichEditPageControlGUIRightEntireLocalFolder, c_.RichEditPageControllGUIRightTab02AllHTMLSrcTab07CSS,
+                         c_.RichEditPageControllGUIRightTab02AllHTMLSrcTab08JAVA,
+                         c_.RichEditPageControlGUIRightTab01HTMLSrcRightTab01All,
+                         c_.RichEditRichEditPageControlGUIRightSelectedHtml})
         r->clear();
     st().GGUIRawHtml.clear();
-    for (TListBox *l : {c_.ListBoxGUISaveFinal, c_.ListBoxHTMLSrc, c_.ListBoxAnchor, c_.ListBoxLinkList,
+    GGUIBaseHref.clear();
+    for (TListBox *l : {c_.ListBoxGUISaveList, c_.ListBoxPageControllGUIRightTab02AllHTMLSrcTab02SearchList,
+                        c_.ListBoxPageControllGUIOrgRightTab02AllHTMLSrcTab02SearchList,
+                        c_.ListBoxRichEditPageControlGUIRightEntireLocalFolder, c_.ListBoxGUISaveFinal, c_.ListBoxHTMLSrc,
+                        c_.ListBoxAnchor, c_.ListBoxBodySrc, c_.ListBoxFrameURL, c_.ListBoxLinkList,
                         c_.ListBoxBackGroundList, c_.ListBoxImageList, c_.ListBoxGUICSS, c_.ListBoxGUICSSAll,
-                        c_.ListBoxGUIJAVA, c_.ListBoxGUITDResultLine, c_.ListBoxFrameURL})
+                        c_.ListBoxGUIJAVA, c_.ListBoxGUIJAVAALll, c_.ListBoxGUITDResultLine})
         l->clear();
     c_.LabelGUISelectedCSS->clear();
     c_.LabelGUISelectedJAVA->clear();
@@ -376,6 +385,8 @@ void WebGuiPage::GUIEditorClearAll()
         false;
     GIndentSourcePrepared = false;
     for (TRichEdit *r : {c_.MemoHTMLSrc, c_.Memohead, c_.MemoBody, c_.RichEditFrame,
+                         c_.RichEditPageControllGUIRightTab02AllHTMLSrcTab07CSS,
+                         c_.RichEditPageControllGUIRightTab02AllHTMLSrcTab08JAVA,
                          c_.RichEditPageControlGUIRightTab01HTMLSrcRightTab01All})
         r->clear();
     for (TRichEdit *m : {c_.MemoGUICSS, c_.MemoGUICSSIndiv, c_.MemoGUICSSInner, c_.MemoGUIJAVA, c_.MemoGUIJJavaIndiv,
@@ -384,7 +395,10 @@ void WebGuiPage::GUIEditorClearAll()
     for (TListBox *l : {c_.ListBoxHTMLSrc, c_.ListBoxAnchor, c_.ListBoxJAVASearch, c_.ListBoxLinkList,
                         c_.ListBoxBackGroundList, c_.ListBoxImageList, c_.ListBoxFrameURL, c_.ListBoxGUITDSrcLine,
                         c_.ListBoxGUICSS, c_.ListBoxGUICSSColorList, c_.ListBoxWebGUILeftTab05CSSTab02Sector,
-                        c_.ListBoxGUICSSFile, c_.ListBoxWebGUILeftTab05CSSTab03Search, c_.ListBoxGUIJAVA})
+                        c_.ListBoxGUICSSFile, c_.ListBoxWebGUILeftTab05CSSTab03Search, c_.ListBoxGUIJAVA,
+                        c_.ListBoxGUIJAVAALll, c_.ListBoxPageControllGUIRightTab02AllHTMLSrcTab07CSSTop,
+                        c_.ListBoxPageControllGUIRightTab02AllHTMLSrcTab07CSSBottom,
+                        c_.ListBoxPageControllGUIRightTab02AllHTMLSrcTab08JAVATopBottom})
         l->clear();
 }
 
