@@ -21,6 +21,7 @@
 #include <QMouseEvent>
 #include <QMessageBox>
 #include <QTimer>
+#include <QToolTip>
 #include <QUuid>
 #include <QVBoxLayout>
 #include <QWebEngineProfile>
@@ -772,6 +773,13 @@ bool TProfDHTMLEdit2::eventFilter(QObject *Watched, QEvent *Event)
         case QEvent::FocusOut: fire(OnExit); break;
         case QEvent::Enter: fire(OnMouseEnter); break;
         case QEvent::Leave: fire(OnMouseLeave); break;
+        case QEvent::ToolTip:
+            // The control's hint (its tool tip) shows over the document, in place of the page's.
+            if (!toolTip().isEmpty()) {
+                QToolTip::showText(static_cast<QHelpEvent *>(Event)->globalPos(), toolTip(), proxy_);
+                return true;
+            }
+            break;
         case QEvent::MouseButtonPress:
         case QEvent::MouseMove:
         case QEvent::MouseButtonRelease: {

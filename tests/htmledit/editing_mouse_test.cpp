@@ -9,6 +9,7 @@
 #include <QMenu>
 #include <QTest>
 #include <QTimer>
+#include <QToolTip>
 #include <gtest/gtest.h>
 
 namespace {
@@ -149,6 +150,19 @@ TEST(EditorMouse, RightClickShowsOnlyTheControlsMenu)
     QTest::mouseClick(v, Qt::RightButton, {}, p);
     EXPECT_TRUE(waitUntil([&] { return menu.isVisible(); }, 5000));
     menu.close();
+}
+
+// The control's hint shows over the document.
+TEST(EditorMouse, HintShowsOverTheDocument)
+{
+    Editor e;
+    QWidget *v = e.ed->focusTarget();
+    const QPoint p = e.rect("a2").center();
+    e.ed->setToolTip(QStringLiteral("ヒント"));
+    QHelpEvent help(QEvent::ToolTip, p, v->mapToGlobal(p));
+    QApplication::sendEvent(v, &help);
+    EXPECT_TRUE(waitUntil([] { return QToolTip::isVisible() && QToolTip::text() == QStringLiteral("ヒント"); }, 5000));
+    QToolTip::hideText();
 }
 
 } // namespace
