@@ -1164,10 +1164,10 @@ std::string localImageSizeText(const std::string &html, const std::string &docFi
     // The editor may give the source with the reference resolved to a "file:" URL.
     if (LowerCase(ref).compare(0, 7, "file://") == 0) ref = toSjis(QUrl(q(ref)).toLocalFile());
     if (ref.empty() || ref.find("://") != std::string::npos) return "";
-    // The editor writes references from the document's folder as "/name": that folder first,
-    // then the reference as an absolute path.
-    std::string path;
-    if (!docFile.empty() && docFile[0] == '/') path = CombineLocalPath(docFile, ref[0] == '/' ? ref.substr(1) : ref);
+    // Only a local document's images are measured. The editor writes references from the
+    // document's folder as "/name": that folder first, then the reference as an absolute path.
+    if (docFile.empty() || docFile[0] != '/') return "";
+    std::string path = CombineLocalPath(docFile, ref[0] == '/' ? ref.substr(1) : ref);
     if (!fileExists(path) && ref[0] == '/') path = ref;
     if (!fileExists(path)) return "";
     const std::string lowPath = LowerCase(path);
