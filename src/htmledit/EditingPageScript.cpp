@@ -302,7 +302,17 @@ const char *kScript = R"JS((function () {
   // engine's HTML insertion or deletion, so it is one step of the engine's undo history. Where
   // the engine would write the table differently, that step is taken back and InPlace changes
   // the document directly. The caret keeps its character position.
-  function commitTable(live, html, inPlace) {
+  var TABLE_PARTS = {TABLE: 1, THEAD: 1, TBODY: 1, TFOOT: 1, TR: 1};
+  // The engine's insertion drops the blanks between a table's rows and cells, which show
+  // nothing: the copy goes without them, so what is inserted can be checked as it stands.
+  function withoutTableBlanks(t) {
+    var w = document.createTreeWalker(t, NodeFilter.SHOW_TEXT), n, drop = [];
+    while ((n = w.nextNode())) if (TABLE_PARTS[tag(n.parentNode)] && !/[^\s]/.test(n.data)) drop.push(n);
+    drop.forEach(function (x) { x.remove(); });
+    return t;
+  }
+  function commitTable(live, copy, inPlace) {
+    var html = copy ? withoutTableBlanks(copy).outerHTML : null;
     var pos = ed.caretPos(), len = ed.selLength(), parent = live.parentNode, prev = live.previousSibling;
     var r = document.createRange(); r.selectNode(live); select(r);
     var ok = html === null ? document.execCommand('delete') : document.execCommand('insertHTML', false, html);
@@ -355,7 +365,7 @@ const char *kScript = R"JS((function () {
       var c = copy, l = live;
       if (!l) return true;
       if (gone === undefined) gone = !cellsOf(c).length;
-      return commitTable(l, gone ? null : c.outerHTML, function () { if (gone) l.remove(); else l.replaceWith(c); });
+      return commitTable(l, gone ? null : c, function () { if (gone) l.remove(); else l.replaceWith(c); });
     }
     switch (name) {
     case 'insertRow': case 'deleteRow':
@@ -438,7 +448,7 @@ const char *kScript = R"JS((function () {
       victims.map(work).forEach(function (c) { var row = c.parentElement; c.remove(); if (!row.cells.length) row.remove(); });
       if (keepEmpty && !cellsOf(copy).length) {
         var l = live, c = copy;
-        return commitTable(l, c.outerHTML, function () { l.replaceWith(c); });
+        return commitTable(l, c, function () { l.replaceWith(c); });
       }
       return finish();
     }
@@ -561,9 +571,9 @@ const char *kScript = R"JS((function () {
     var tb = rz.table, list = rz.changed;
     rz.changed = [];
     if (!tb || !list.length || !tb.isConnected) return;
-    var html = tb.outerHTML, final = list.map(function (x) { return [x[0], x[1], x[0].getAttribute(x[1])]; });
+    var sized = tb.cloneNode(true), final = list.map(function (x) { return [x[0], x[1], x[0].getAttribute(x[1])]; });
     putBack(list);
-    commitTable(tb, html, function () { putBack(final); });
+    commitTable(tb, sized, function () { putBack(final); });
   }
   function pointerMove(ev) {
     if (!ed.edit) return;

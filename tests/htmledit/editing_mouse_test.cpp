@@ -16,10 +16,10 @@ namespace {
 
 const char *kPage =
     "<html><head><title>m</title></head><body style=\"margin:10px\">"
-    "<table id=\"t\" border=\"1\" cellspacing=\"0\" cellpadding=\"2\">"
-    "<tr><td id=\"a1\" width=\"100\">a1</td><td id=\"a2\" width=\"100\">a2</td><td id=\"a3\" width=\"100\">a3</td></tr>"
-    "<tr><td id=\"b1\" colspan=\"2\">b1</td><td id=\"b3\">b3</td></tr>"
-    "<tr><td id=\"c1\" width=\"100\">c1</td><td id=\"c2\">c2</td><td id=\"c3\">c3</td></tr></table>"
+    "<table id=\"t\" border=\"1\" cellspacing=\"0\" cellpadding=\"2\">\n"
+    "<tr><td id=\"a1\" width=\"100\">a1</td><td id=\"a2\" width=\"100\">a2</td><td id=\"a3\" width=\"100\">a3</td></tr>\n"
+    "<tr><td id=\"b1\" colspan=\"2\">b1</td> <td id=\"b3\">b3</td></tr>\n"
+    "<tr><td id=\"c1\" width=\"100\">c1</td><td id=\"c2\">c2</td><td id=\"c3\">c3</td></tr>\n</table>"
     "<p><img id=\"px\" alt=\"\" style=\"width:120px;height:30px;background:#888\"> "
     "<img id=\"pc\" alt=\"\" style=\"width:20%;height:30px;background:#888\"> "
     "<img id=\"em\" alt=\"\" style=\"width:3em;height:30px;background:#888\"></p></body></html>";

@@ -368,9 +368,12 @@ TEST_F(SelectionTest, TableCommands)
         {"cells over rows", [&] { e.select("a2", 0, "b3", 2); }, [&] { return e.ed->DeleteCells(); }},
     };
     auto body = [&] { return e.js(QStringLiteral("return document.body.innerHTML;")); };
+    // Laid out over lines, as pages are: the blanks between rows come back too.
+    QString spaced = fixture;
+    spaced.replace(QLatin1String("</tr>"), QLatin1String("</tr>\n  "));
     for (const Step &st : steps) {
         SCOPED_TRACE(st.what);
-        reset();
+        e.ed->SetSource(spaced);
         const QString before = body();
         st.sel();
         ASSERT_TRUE(st.run());
