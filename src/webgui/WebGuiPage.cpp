@@ -1100,6 +1100,7 @@ void WebGuiPage::reportSave(const std::string &file, bool ok, const std::string 
 void WebGuiPage::ToolButtonSaveClick()
 {
     AppState &s = st();
+    if (c_.RichEditPageControlGUIRightEntireSrc->text().empty()) return;
     if (!fileExists(s.GGUIFile)) {
         ToolButtonSaveWithNameClick();
         return;
@@ -1112,6 +1113,7 @@ void WebGuiPage::ToolButtonSaveClick()
 void WebGuiPage::ToolButtonSaveWithNameClick()
 {
     AppState &s = st();
+    if (c_.RichEditPageControlGUIRightEntireSrc->text().empty()) return;
     std::string folder = fileExists(s.GGUIFile) ? folderPart(s.GGUIFile) : std::string();
     std::string name = dialogs.saveHtml(c_.PageControlGUILeft, folder);
     if (name.empty()) return;

@@ -278,6 +278,10 @@ TEST(WebGuiPage, IndentationRunAndItsSave)
 TEST(WebGuiPage, PageSavesKeepBackupsAndReportFailures)
 {
     Form f;
+    // Without a page nothing is saved.
+    f.saveAs = f.path("nothing.html");
+    f.page().ToolButtonSaveClick();
+    EXPECT_FALSE(exists(f.path("nothing.html")));
     const std::string p = f.file("index.html", kPage);
     f.page().GUIFileOpenCommon(p);
     f.page().editorSource = [] { return std::string("<html><head><title>n</title></head><body><p>new</p></body></html>"); };
