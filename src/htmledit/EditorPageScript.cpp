@@ -66,6 +66,49 @@ const char *kScript = R"JS((function () {
                document.getElementsByTagName('body').length], nodes: nodes});
   };
 
+  // The whole document for the writer as one text of length-prefixed fields ("S", the header
+  // as JSON, then per node a letter and its fields, ")" closing an element): nothing to escape
+  // on either side and no object per node, which on a large page is most of the read's time.
+  ed.snapshotText = function () {
+    var out = [];
+    function field(s) { out.push(s.length + ':', s); }
+    function walk(n) {
+      var t = n.nodeType;
+      if (t === 1) {
+        var tag = n.tagName;
+        out.push('E');
+        field(tag);
+        // Every call into the document costs: the names are asked without asking first whether any.
+        var names = n.getAttributeNames();
+        for (var i = 0; i < names.length; i++) {
+          var name = names[i], value = n.getAttribute(name);
+          if (value === null) value = n.attributes[i].value;
+          if (URL_ATTRS[name.toLowerCase()]) { out.push('U'); field(name); field(value); field(resolve(value)); }
+          else { out.push('A'); field(name); field(value); }
+        }
+        var p = tag === 'TEMPLATE' && n.content ? n.content : n;
+        for (var k = p.firstChild; k; k = k.nextSibling) walk(k);
+        out.push(')');
+      } else if (t === 3 || t === 4) { out.push('T'); field(n.data); }
+      else if (t === 8) { out.push('C'); field(n.data); }
+      else if (t === 10) { out.push('D'); field(doctypeText(n)); }
+    }
+    var bases = [];
+    var b = document.getElementsByTagName('base');
+    for (var j = 0; j < b.length; j++) bases.push(b[j].getAttribute('href') === null ? '' : b[j].href);
+    out.push('S');
+    field(JSON.stringify({url: document.URL, title: document.title, base: bases,
+      counts: [document.getElementsByTagName('html').length, document.getElementsByTagName('head').length,
+               document.getElementsByTagName('body').length]}));
+    snapBase = document.baseURI;
+    try {
+      for (var c = document.firstChild; c; c = c.nextSibling) walk(c);
+    } finally {
+      snapBase = null;
+    }
+    return out.join('');
+  };
+
   ed.documentHtml = function () {
     var s = '';
     for (var i = 0; i < document.childNodes.length; i++) {

@@ -91,7 +91,12 @@ QString extractStartTag(const QString &S, QLatin1String open)
 }
 } // namespace
 
-QString EntityName(char16_t CodeUnit) { return entityTable().value(CodeUnit); }
+QString EntityName(char16_t CodeUnit)
+{
+    // Above "diams" no character has a name: text such as Japanese asks nothing of the table.
+    if (CodeUnit > 9830) return QString();
+    return entityTable().value(CodeUnit);
+}
 
 TColor HTMLColorToColorW(const QString &S)
 {

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QUrl>
 #include <QVarLengthArray>
+#include <unordered_map>
 
 namespace htmledit {
 
@@ -69,13 +70,6 @@ bool isSpace(QChar c)
            c == QLatin1Char('\f');
 }
 
-bool isBlockElementNode(const DomNode &n)
-{
-    if (n.type != DomNode::Element) return false;
-    const QString l = n.name.toLower();
-    return !l.contains(QLatin1Char(':')) && !isInline(l);
-}
-
 // "&" as written in a value reads back as a character reference only before "#" or a name.
 bool ampersandNeedsEscape(const QString &v, int i)
 {
@@ -99,19 +93,6 @@ bool ampersandNeedsEscape(const QString &v, int i)
     return false;
 }
 
-QString attributeText(const QString &value)
-{
-    QString out;
-    out.reserve(value.size());
-    for (int i = 0; i < value.size(); ++i) {
-        const QChar c = value[i];
-        if (c == QLatin1Char('"')) out += QLatin1String("&quot;");
-        else if (c == QLatin1Char('&') && ampersandNeedsEscape(value, i)) out += QLatin1String("&amp;");
-        else out += c;
-    }
-    return NormalizeLineEnds(out);
-}
-
 bool needsQuotes(const QString &v)
 {
     if (v.isEmpty()) return true;
@@ -122,14 +103,135 @@ bool needsQuotes(const QString &v)
     return false;
 }
 
-QString indentOf(int level) { return QString(level * 2, QLatin1Char(' ')); }
+// Appends S with every line end as CR LF.
+void appendLines(QString &out, QStringView s)
+{
+    const QChar *p = s.data(), *end = p + s.size(), *run = p;
+    for (; p < end; ++p) {
+        const char16_t u = p->unicode();
+        if (u != u'\r' && u != u'\n') continue;
+        out.append(run, p - run);
+        out += kCrLf;
+        if (u == u'\r' && p + 1 < end && p[1] == u'\n') ++p;
+        run = p + 1;
+    }
+    out.append(run, end - run);
+}
 
+// Appends text data escaped: markup characters and, with UseEntityReferences, named characters
+// as references; line ends as CR LF.
+void appendEscaped(QString &out, QStringView t, unsigned options)
+{
+    const bool names = has(options, UseEntityReferences);
+    const QChar *p = t.data(), *end = p + t.size(), *run = p;
+    for (; p < end; ++p) {
+        const char16_t u = p->unicode();
+        if (u < 0x80 && u != u'<' && u != u'>' && u != u'&' && u != u'\r' && u != u'\n' && u != u'"') continue;
+        QLatin1String rep;
+        QString name;
+        switch (u) {
+        case u'<': rep = QLatin1String("&lt;"); break;
+        case u'>': rep = QLatin1String("&gt;"); break;
+        case u'&': rep = QLatin1String("&amp;"); break;
+        case 0xA0: rep = QLatin1String("&nbsp;"); break;
+        case u'\r':
+        case u'\n':
+            out.append(run, p - run);
+            out += kCrLf;
+            if (u == u'\r' && p + 1 < end && p[1] == u'\n') ++p;
+            run = p + 1;
+            continue;
+        case u'"':
+            if (!names) continue;
+            rep = QLatin1String("&quot;");
+            break;
+        default:
+            if (!names) continue;
+            name = EntityName(u);
+            if (name.isEmpty()) continue;
+            break;
+        }
+        out.append(run, p - run);
+        if (name.isEmpty()) {
+            out += rep;
+        } else {
+            out += QLatin1Char('&');
+            out += name;
+            out += QLatin1Char(';');
+        }
+        run = p + 1;
+    }
+    out.append(run, end - run);
+}
+
+// What the writer asks of an element name, worked out once per name and writer.
+struct NameInfo {
+    QString lower;
+    bool foreign = false;  // a name holding ":", left out with its content
+    bool block = false;
+    bool empty = false;
+};
+
+// Writes into one buffer: no element's text is built apart and copied into its parent's.
 struct Writer {
     const WriterContext &ctx;
+    QString &out;
+    qsizetype lastLineEnd = -1;  // where in out the last line end was written
+    std::unordered_map<QString, NameInfo> names = {};
 
-    QString attributes(const DomNode &n, const QString &lname, int &count) const
+    const NameInfo &info(const QString &name)
     {
-        QString out;
+        auto it = names.find(name);
+        if (it != names.end()) return it->second;
+        NameInfo i;
+        i.lower = name.toLower();
+        i.foreign = i.lower.contains(QLatin1Char(':'));
+        i.block = !i.foreign && !isInline(i.lower);
+        i.empty = isEmptyTag(i.lower);
+        // The map keeps its entries in place while it grows.
+        return names.emplace(name, std::move(i)).first->second;
+    }
+    bool isBlockNode(const DomNode &n) { return n.type == DomNode::Element && info(n.name).block; }
+
+    void lineEnd()
+    {
+        out += kCrLf;
+        lastLineEnd = out.size() - 2;
+    }
+    void noteLineEnds(qsizetype from)
+    {
+        const qsizetype i = QStringView(out).sliced(from).lastIndexOf(QLatin1Char('\n'));
+        if (i >= 0) lastLineEnd = from + i;
+    }
+    void indent(int level) { out.resize(out.size() + 2 * level, QLatin1Char(' ')); }
+
+    void attributeValue(const QString &value)
+    {
+        const qsizetype from = out.size();
+        const QChar *p = value.constData(), *end = p + value.size(), *run = p;
+        for (; p < end; ++p) {
+            const char16_t u = p->unicode();
+            QLatin1String rep;
+            if (u == u'"') rep = QLatin1String("&quot;");
+            else if (u == u'&' && ampersandNeedsEscape(value, int(p - value.constData()))) rep = QLatin1String("&amp;");
+            else if (u == u'\r' || u == u'\n') {
+                out.append(run, p - run);
+                out += kCrLf;
+                if (u == u'\r' && p + 1 < end && p[1] == u'\n') ++p;
+                run = p + 1;
+                continue;
+            } else continue;
+            out.append(run, p - run);
+            out += rep;
+            run = p + 1;
+        }
+        out.append(run, end - run);
+        noteLineEnds(from);
+    }
+
+    // Appends the attributes; Count is how many were written.
+    void attributes(const DomNode &n, const QString &lname, int &count)
+    {
         const unsigned o = ctx.options;
         for (const DomAttr &a : n.attrs) {
             const QString an = a.name.toLower();
@@ -148,125 +250,158 @@ struct Writer {
                     value == QLatin1String("text/html; charset=unicode"))
                     value = QStringLiteral("text/html; charset=Shift_JIS");
             }
-            const QString wname = has(o, LowercaseAttributeNames) ? an : a.name;
+            const QString &wname = has(o, LowercaseAttributeNames) ? an : a.name;
             if (boolean) {
+                if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) continue;
                 ++count;
-                if (value.compare(QLatin1String("false"), Qt::CaseInsensitive) == 0) {
-                    --count;
-                    continue;
+                out += QLatin1Char(' ');
+                out += wname;
+                if (has(o, UnminimizeBooleanAttributes)) {
+                    out += QLatin1Char('=');
+                    if (has(o, QuoteAttributeValues)) {
+                        out += QLatin1Char('"');
+                        out += wname;
+                        out += QLatin1Char('"');
+                    } else {
+                        out += wname;
+                    }
                 }
-                out += QLatin1Char(' ') + wname;
-                if (has(o, UnminimizeBooleanAttributes))
-                    out += QLatin1Char('=') +
-                           (has(o, QuoteAttributeValues) ? QLatin1Char('"') + wname + QLatin1Char('"') : wname);
                 continue;
             }
             if (IsUrlAttribute(lname, an)) value = ConvertUrlAttribute(lname, a.value, a.absolute, ctx);
-            const QString text = attributeText(value);
-            const QString quoted =
-                has(o, QuoteAttributeValues) || needsQuotes(value) ? QLatin1Char('"') + text + QLatin1Char('"') : text;
-            out += QLatin1Char(' ') + wname + QLatin1Char('=') + quoted;
+            const bool quote = has(o, QuoteAttributeValues) || needsQuotes(value);
+            out += QLatin1Char(' ');
+            out += wname;
+            out += QLatin1Char('=');
+            if (quote) out += QLatin1Char('"');
+            attributeValue(value);
+            if (quote) out += QLatin1Char('"');
             ++count;
         }
-        return out;
     }
 
-    QString children(const DomNode &n, const QString &lname, int level, bool preserve) const
+    void children(const DomNode &n, const QString &lname, int level, bool preserve)
     {
-        QString out;
         const bool raw = isRawText(lname);
-        const bool block = isBlockElementNode(n);
+        const bool block = isBlockNode(n);
         const int count = n.children.size();
         for (int i = 0; i < count; ++i) {
             const DomNode &c = n.children[i];
-            if (c.type == DomNode::Text) {
-                QString t = c.data;
-                if (!preserve) {
-                    // Whitespace at block boundaries is the writer's own line end and indent.
-                    const bool atStart = (i == 0 && block) || (i > 0 && isBlockElementNode(n.children[i - 1]));
-                    const bool atEnd = (i == count - 1 && block) || (i + 1 < count && isBlockElementNode(n.children[i + 1]));
-                    if (atStart) {
-                        int k = 0;
-                        while (k < t.size() && isSpace(t[k])) ++k;
-                        t.remove(0, k);
-                    }
-                    if (atEnd) {
-                        int k = t.size();
-                        while (k > 0 && isSpace(t[k - 1])) --k;
-                        t.truncate(k);
-                    }
-                    if (t.isEmpty()) continue;
-                }
-                out += raw ? NormalizeLineEnds(t) : EscapeText(t, ctx.options);
+            if (c.type != DomNode::Text) {
+                node(c, level + 1, preserve);
                 continue;
             }
-            out += node(c, level + 1, preserve);
+            QStringView t = c.data;
+            if (!preserve) {
+                // Whitespace at block boundaries is the writer's own line end and indent.
+                const bool atStart = (i == 0 && block) || (i > 0 && isBlockNode(n.children[i - 1]));
+                const bool atEnd = (i == count - 1 && block) || (i + 1 < count && isBlockNode(n.children[i + 1]));
+                if (atStart) {
+                    qsizetype k = 0;
+                    while (k < t.size() && isSpace(t[k])) ++k;
+                    t = t.sliced(k);
+                }
+                if (atEnd) {
+                    qsizetype k = t.size();
+                    while (k > 0 && isSpace(t[k - 1])) --k;
+                    t.truncate(k);
+                }
+                if (t.isEmpty()) continue;
+            }
+            const qsizetype from = out.size();
+            if (raw) appendLines(out, t);
+            else appendEscaped(out, t, ctx.options);
+            noteLineEnds(from);
         }
-        return out;
     }
 
-    QString element(const DomNode &n, int level, bool preserve) const
+    void element(const DomNode &n, int level, bool preserve)
     {
-        const QString lname = n.name.toLower();
-        if (lname.contains(QLatin1Char(':'))) return QString();
+        const NameInfo ni = info(n.name);  // a copy: the map may grow below
+        const QString &lname = ni.lower;
+        if (ni.foreign) return;
         const unsigned o = ctx.options;
-        const bool hidden = lname == QLatin1String("base") && has(o, HideBaseElement);
-        const bool block = !isInline(lname);
-        const bool empty = isEmptyTag(lname);
         const bool innerPreserve = preserve || preservesSpace(lname);
-        if (hidden) return children(n, lname, level, innerPreserve);
-
+        if (lname == QLatin1String("base") && has(o, HideBaseElement)) {
+            children(n, lname, level, innerPreserve);
+            return;
+        }
         QString wname = has(o, LowercaseElementNames) ? lname : n.name;
         for (const TagSubstitution &s : ctx.substitutions)
             if (s.OriginalTag.compare(lname, Qt::CaseInsensitive) == 0) wname = s.ReplacementTag;
 
-        int count = 0;
-        const QString attrs = attributes(n, lname, count);
-        const QString lead = preserve ? QString() : (level > 0 ? kCrLf : QString());
-        if (empty) {
-            if (lname == QLatin1String("meta") && count == 0) return QString();
-            QString r;
-            if (block) r = lead + (preserve ? QString() : indentOf(level));
-            r += QLatin1Char('<') + wname + attrs;
-            if (has(o, TerminateEmptyElements)) r += has(o, AddSpaceInTerminatedEmptyElements) ? QStringLiteral(" />") : QStringLiteral("/>");
-            else r += QLatin1Char('>');
-            return r;
+        const qsizetype start = out.size();
+        const qsizetype lineEndBefore = lastLineEnd;
+        if (ni.block) {
+            if (!preserve && level > 0) lineEnd();
+            if (!preserve && (ni.empty || has(o, IndentSource))) indent(level);
         }
+        const qsizetype tagStart = out.size();
+        out += QLatin1Char('<');
+        out += wname;
+        int count = 0;
+        attributes(n, lname, count);
+        if (ni.empty) {
+            if (lname == QLatin1String("meta") && count == 0) {
+                out.truncate(start);
+                lastLineEnd = lineEndBefore;
+                return;
+            }
+            if (has(o, TerminateEmptyElements))
+                out += has(o, AddSpaceInTerminatedEmptyElements) ? QLatin1String(" />") : QLatin1String("/>");
+            else
+                out += QLatin1Char('>');
+            return;
+        }
+        // FONT without attributes is unwrapped (nothing of its start tag was a line end).
         const bool bareFont = lname == QLatin1String("font") && count == 0;
-        QString r;
-        if (block) r = lead + (has(o, IndentSource) && !preserve ? indentOf(level) : QString());
-        if (!bareFont) r += QLatin1Char('<') + wname + attrs + QLatin1Char('>');
+        if (bareFont) out.truncate(tagStart);
+        else out += QLatin1Char('>');
         // A reader drops one line break right after these start tags: content that begins
         // with a line break keeps it only behind one written for the reader to drop.
         if ((lname == QLatin1String("pre") || lname == QLatin1String("listing") || lname == QLatin1String("textarea")) &&
             !n.children.isEmpty() && n.children[0].type == DomNode::Text &&
             (n.children[0].data.startsWith(QLatin1Char('\n')) || n.children[0].data.startsWith(QLatin1Char('\r'))))
-            r += kCrLf;
-        const QString content = children(n, lname, level, innerPreserve);
-        r += content;
-        if (block && !innerPreserve && content.contains(kCrLf))
-            r += kCrLf + (has(o, IndentSource) ? indentOf(level) : QString());
-        if (has(o, AddNbsp) && content.isEmpty() && !noNbsp(lname)) r += QStringLiteral("&nbsp;");
-        if (!bareFont) r += QStringLiteral("</") + wname + QLatin1Char('>');
-        return r;
+            lineEnd();
+        const qsizetype contentStart = out.size();
+        children(n, lname, level, innerPreserve);
+        if (ni.block && !innerPreserve && lastLineEnd >= contentStart) {
+            lineEnd();
+            if (has(o, IndentSource)) indent(level);
+        }
+        if (has(o, AddNbsp) && out.size() == contentStart && !noNbsp(lname)) out += QLatin1String("&nbsp;");
+        if (!bareFont) {
+            out += QLatin1String("</");
+            out += wname;
+            out += QLatin1Char('>');
+        }
     }
 
-    QString comment(const DomNode &n) const
+    void comment(const DomNode &n)
     {
-        QString r = QStringLiteral("<!--") + NormalizeLineEnds(n.data) + QStringLiteral("-->");
-        if (has(ctx.options, TerminateComments) && !n.data.endsWith(QLatin1Char(' ')))
-            r.insert(r.size() - 3, QLatin1Char(' '));
-        return r;
+        const qsizetype from = out.size();
+        out += QLatin1String("<!--");
+        appendLines(out, n.data);
+        if (has(ctx.options, TerminateComments) && !n.data.endsWith(QLatin1Char(' '))) out += QLatin1Char(' ');
+        out += QLatin1String("-->");
+        noteLineEnds(from);
     }
 
-    QString node(const DomNode &n, int level, bool preserve) const
+    void node(const DomNode &n, int level, bool preserve)
     {
+        const qsizetype from = out.size();
         switch (n.type) {
-        case DomNode::Element: return element(n, level, preserve);
-        case DomNode::Text: return EscapeText(n.data, ctx.options);
-        case DomNode::Comment: return comment(n);
-        case DomNode::Doctype: return n.data;
-        default: return kError;
+        case DomNode::Element: element(n, level, preserve); break;
+        case DomNode::Text:
+            appendEscaped(out, n.data, ctx.options);
+            noteLineEnds(from);
+            break;
+        case DomNode::Comment: comment(n); break;
+        case DomNode::Doctype:
+            out += n.data;
+            if (n.data.contains(kCrLf)) lastLineEnd = from + n.data.lastIndexOf(kCrLf) + 1;
+            break;
+        default: out += kError; break;
         }
     }
 };
@@ -514,6 +649,97 @@ private:
     int depth_ = 0;
 };
 
+// The snapshot's document members besides its nodes.
+void readHeader(const QJsonObject &o, DomSnapshot &d)
+{
+    d.url = o.value(QLatin1String("url")).toString();
+    d.title = o.value(QLatin1String("title")).toString();
+    for (const QJsonValue &b : o.value(QLatin1String("base")).toArray()) d.baseHrefs << b.toString();
+    const QJsonArray counts = o.value(QLatin1String("counts")).toArray();
+    d.htmlCount = counts.at(0).toInt();
+    d.headCount = counts.at(1).toInt();
+    d.bodyCount = counts.at(2).toInt();
+}
+
+// The page script's length-prefixed form of a whole document (see snapshotText there). Read
+// without recursion; a tree deeper than the writer should walk is refused.
+class SnapshotTextReader {
+public:
+    explicit SnapshotTextReader(const QString &s) : p_(s.constData()), end_(s.constData() + s.size()) {}
+
+    bool document(DomSnapshot &d)
+    {
+        QString header;
+        if (!take(u'S') || !field(header)) return false;
+        QJsonParseError err{};
+        const QJsonDocument h = QJsonDocument::fromJson(header.toUtf8(), &err);
+        if (err.error != QJsonParseError::NoError || !h.isObject()) return false;
+        readHeader(h.object(), d);
+
+        QVarLengthArray<DomNode *, 64> open;
+        while (p_ < end_) {
+            const char16_t c = (p_++)->unicode();
+            QVector<DomNode> &list = open.isEmpty() ? d.roots : open.last()->children;
+            switch (c) {
+            case u'E': {
+                if (open.size() >= kMaxDepth) return false;
+                list.push_back(DomNode());
+                DomNode &n = list.last();
+                if (!field(n.name)) return false;
+                open.append(&n);
+                break;
+            }
+            case u'A':
+            case u'U': {
+                if (open.isEmpty()) return false;
+                DomAttr a;
+                if (!field(a.name) || !field(a.value) || (c == u'U' && !field(a.absolute))) return false;
+                if (a.absolute.isEmpty()) a.absolute = a.value;
+                open.last()->attrs.push_back(std::move(a));
+                break;
+            }
+            case u'T':
+            case u'C':
+            case u'D': {
+                list.push_back(DomNode());
+                DomNode &n = list.last();
+                n.type = c == u'T' ? DomNode::Text : c == u'C' ? DomNode::Comment : DomNode::Doctype;
+                if (!field(n.data)) return false;
+                break;
+            }
+            case u')':
+                if (open.isEmpty()) return false;
+                open.removeLast();
+                break;
+            default: return false;
+            }
+        }
+        return open.isEmpty();
+    }
+
+private:
+    static constexpr int kMaxDepth = 1000;
+
+    bool take(char16_t c)
+    {
+        if (p_ >= end_ || *p_ != c) return false;
+        ++p_;
+        return true;
+    }
+    bool field(QString &out)
+    {
+        qint64 n = 0;
+        const QChar *b = p_;
+        while (p_ < end_ && p_->unicode() >= u'0' && p_->unicode() <= u'9' && p_ - b < 10) n = n * 10 + (p_++)->unicode() - u'0';
+        if (p_ == b || !take(u':') || n > end_ - p_) return false;
+        out = QString(p_, qsizetype(n));
+        p_ += n;
+        return true;
+    }
+
+    const QChar *p_, *end_;
+};
+
 const DomNode *findIn(const DomNode &n, const QString &tag)
 {
     if (n.type != DomNode::Element) return nullptr;
@@ -543,6 +769,11 @@ QString NormalizeLineEnds(const QString &S)
 
 DomSnapshot ParseSnapshot(const QString &Json)
 {
+    if (Json.startsWith(QLatin1Char('S'))) {
+        DomSnapshot d;
+        d.valid = SnapshotTextReader(Json).document(d);
+        return d.valid ? d : DomSnapshot();
+    }
     {
         DomSnapshot fast;
         if (SnapshotReader(Json).document(fast)) {
@@ -555,13 +786,7 @@ DomSnapshot ParseSnapshot(const QString &Json)
     const QJsonDocument d = QJsonDocument::fromJson(Json.toUtf8(), &err);
     if (err.error != QJsonParseError::NoError || !d.isObject()) return s;
     const QJsonObject o = d.object();
-    s.url = o.value(QLatin1String("url")).toString();
-    s.title = o.value(QLatin1String("title")).toString();
-    for (const QJsonValue &b : o.value(QLatin1String("base")).toArray()) s.baseHrefs << b.toString();
-    const QJsonArray counts = o.value(QLatin1String("counts")).toArray();
-    s.htmlCount = counts.at(0).toInt();
-    s.headCount = counts.at(1).toInt();
-    s.bodyCount = counts.at(2).toInt();
+    readHeader(o, s);
     const QJsonArray nodes = o.value(QLatin1String("nodes")).toArray();
     s.roots.resize(nodes.size());
     for (int i = 0; i < nodes.size(); ++i) parseNode(nodes.at(i).toObject(), s.roots[i]);
@@ -579,23 +804,9 @@ bool ParseSnapshotNode(const QString &Json, DomNode &Node)
 
 QString EscapeText(const QString &Text, unsigned Options)
 {
-    const QString t = NormalizeLineEnds(Text);
     QString out;
-    out.reserve(t.size() + 16);
-    const bool names = has(Options, UseEntityReferences);
-    for (QChar c : t) {
-        const char16_t u = c.unicode();
-        if (u == '<') out += QLatin1String("&lt;");
-        else if (u == '>') out += QLatin1String("&gt;");
-        else if (u == '&') out += QLatin1String("&amp;");
-        else if (u == 0xA0) out += QLatin1String("&nbsp;");
-        else if (names && u >= 0x80) {
-            const QString n = EntityName(u);
-            if (n.isEmpty()) out += c;
-            else out += QLatin1Char('&') + n + QLatin1Char(';');
-        } else if (names && u == '"') out += QLatin1String("&quot;");
-        else out += c;
-    }
+    out.reserve(Text.size() + 16);
+    appendEscaped(out, Text, Options);
     return out;
 }
 
@@ -701,7 +912,9 @@ QString ConvertUrlAttribute(const QString &Tag, const QString &Value, const QStr
 
 QString GenerateSourceCode(const DomNode &Node, int Level, const WriterContext &Ctx)
 {
-    return Writer{Ctx}.node(Node, Level, false);
+    QString out;
+    Writer{Ctx, out}.node(Node, Level, false);
+    return out;
 }
 
 const DomNode *FindElement(const DomSnapshot &Doc, const QString &Tag)
@@ -727,13 +940,16 @@ QString GenerateSource(const DomSnapshot &Doc, const WriterContext &Ctx, const Q
     if (!Doc.valid || Doc.htmlCount != 1 || Doc.headCount != 1 || Doc.bodyCount != 1) return kError;
     QString prologue, body;
     bool seenHtml = false;
-    Writer w{Ctx};
+    Writer before{Ctx, prologue}, html{Ctx, body};
     for (const DomNode &r : Doc.roots) {
         if (r.type == DomNode::Element && r.name.compare(QLatin1String("html"), Qt::CaseInsensitive) == 0) {
-            body = w.node(r, 0, false);
+            body.clear();
+            html.lastLineEnd = -1;
+            html.node(r, 0, false);
             seenHtml = true;
         } else if (!seenHtml) {
-            prologue += w.node(r, 0, false) + kCrLf;
+            before.node(r, 0, false);
+            prologue += kCrLf;
         }
     }
     // A Frameset declaration the engine put in front gives way to the control's DOCTYPE.

@@ -53,7 +53,8 @@ struct DomSnapshot {
     bool valid = false;
 };
 
-// Parses the page-side script's JSON; an unreadable text gives valid = false.
+// Parses the page-side script's snapshot, JSON or its length-prefixed whole-document form (a
+// text beginning "S"); an unreadable text gives valid = false.
 DomSnapshot ParseSnapshot(const QString &Json);
 // Parses one node written in the same form (the selection writer's detached span).
 bool ParseSnapshotNode(const QString &Json, DomNode &Node);

@@ -1,6 +1,7 @@
 #include "htmledit/TCustomProfDHTMLEdit.h"
 #include "htmledit/HtmlEditUnit.h"
 #include <QRegularExpression>
+#include <algorithm>
 #include <cmath>
 
 using namespace htmledit;
@@ -128,25 +129,38 @@ QString TCustomProfDHTMLEdit::DropBlankMarkupLines(const QString &Source)
 {
     static const QRegularExpression keep(QStringLiteral("<(/?)(pre|listing|xmp|plaintext|textarea|script|style)\\b"),
                                          QRegularExpression::CaseInsensitiveOption);
-    const QStringList lines = Source.split(kCrLf);
-    QStringList out;
-    int depth = 0;
-    for (int i = 0; i < lines.size(); ++i) {
-        const QString &l = lines[i];
-        const bool inside = depth > 0;
-        auto it = keep.globalMatch(l);
-        while (it.hasNext()) {
-            const auto m = it.next();
-            depth += m.captured(1).isEmpty() ? 1 : -1;
-            if (depth < 0) depth = 0;
-        }
-        if (!inside && l.trimmed().isEmpty() && !out.isEmpty() && i + 1 < lines.size()) {
-            const QString prev = out.last().trimmed(), next = lines[i + 1].trimmed();
-            if (prev.endsWith(QLatin1Char('>')) && next.startsWith(QLatin1Char('<'))) continue;
-        }
-        out << l;
+    // The tags that open and close kept text, found in one pass: none of them spans a line end.
+    struct Tag {
+        qsizetype at;
+        int step;
+    };
+    QVector<Tag> tags;
+    for (auto it = keep.globalMatch(Source); it.hasNext();) {
+        const auto m = it.next();
+        tags.push_back({m.capturedStart(), m.capturedLength(1) == 0 ? 1 : -1});
     }
-    return out.join(kCrLf);
+    const QList<QStringView> lines = QStringView(Source).split(kCrLf);
+    QString out;
+    out.reserve(Source.size());
+    QStringView prev;
+    bool any = false;
+    int depth = 0, t = 0;
+    qsizetype lineStart = 0;
+    for (int i = 0; i < lines.size(); ++i) {
+        const QStringView l = lines[i];
+        const qsizetype lineEnd = lineStart + l.size();
+        const bool inside = depth > 0;
+        for (; t < tags.size() && tags[t].at < lineEnd; ++t) depth = std::max(0, depth + tags[t].step);
+        lineStart = lineEnd + 2;
+        if (!inside && any && i + 1 < lines.size() && l.trimmed().isEmpty() && prev.trimmed().endsWith(QLatin1Char('>')) &&
+            lines[i + 1].trimmed().startsWith(QLatin1Char('<')))
+            continue;
+        if (any) out += kCrLf;
+        out += l;
+        prev = l;
+        any = true;
+    }
+    return out;
 }
 
 QString TCustomProfDHTMLEdit::sitePrefix() const

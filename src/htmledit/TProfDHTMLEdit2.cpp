@@ -486,12 +486,25 @@ QString TProfDHTMLEdit2::GetDocumentLocation()
     return u == kAboutBlank ? QString() : u;
 }
 
+DomSnapshot TProfDHTMLEdit2::documentSnapshot(bool &Answered)
+{
+    const QVariant v = evalDoc(QStringLiteral("return e.snapshotText();"));
+    Answered = v.isValid() && !v.isNull();
+    if (!Answered) return {};
+    DomSnapshot snap = ParseSnapshot(v.toString());
+    if (snap.valid) return snap;
+    // The compact form refuses what it cannot carry (a very deep tree): the JSON form decides.
+    const QVariant j = evalDoc(QStringLiteral("return e.snapshot();"));
+    Answered = j.isValid() && !j.isNull();
+    return Answered ? ParseSnapshot(j.toString()) : DomSnapshot();
+}
+
 QString TProfDHTMLEdit2::GenerateSource(const WriterContext &Ctx)
 {
     if (!browser_->hasView()) return kBusy;
-    const QVariant v = evalDoc(QStringLiteral("return e.snapshot();"));
-    if (!v.isValid() || v.isNull()) return kError;
-    const DomSnapshot snap = ParseSnapshot(v.toString());
+    bool answered = false;
+    const DomSnapshot snap = documentSnapshot(answered);
+    if (!answered) return kError;
     WriterContext c = Ctx;
     c.documentFile = documentFile_;
     c.documentUrl = snap.url;
@@ -502,9 +515,9 @@ QString TProfDHTMLEdit2::GenerateSource(const WriterContext &Ctx)
 QString TProfDHTMLEdit2::GenerateElementSource(const QString &Tag, const WriterContext &Ctx)
 {
     if (!browser_->hasView()) return kBusy;
-    const QVariant v = evalDoc(QStringLiteral("return e.snapshot();"));
-    if (!v.isValid() || v.isNull()) return kError;
-    const DomSnapshot snap = ParseSnapshot(v.toString());
+    bool answered = false;
+    const DomSnapshot snap = documentSnapshot(answered);
+    if (!answered) return kError;
     WriterContext c = Ctx;
     c.documentFile = documentFile_;
     c.documentUrl = snap.url;

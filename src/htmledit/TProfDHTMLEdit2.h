@@ -198,6 +198,8 @@ private:
     bool applySheet();
     QString sheetText() const;
     void runDoc(const QString &Script);
+    // The whole document for the writer; Answered false when the page did not answer.
+    htmledit::DomSnapshot documentSnapshot(bool &Answered);
     void onBeforeNavigate(const QString &Url, bool *Cancel);
     void onConsole(const QString &Message);
     void watchFocusProxy();

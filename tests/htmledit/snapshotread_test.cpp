@@ -85,3 +85,34 @@ TEST(SnapshotRead, DeepAndBrokenTexts)
     for (const char *broken : {"", "{", R"({"nodes":[{"t":3,"d":"x"}])", R"({"url":"a)", R"({"url":"a"} x)"})
         EXPECT_FALSE(ParseSnapshot(QString::fromUtf8(broken)).valid) << broken;
 }
+
+// The page script's length-prefixed form of a whole document gives the tree its JSON form gives.
+TEST(SnapshotRead, LengthPrefixedFormMatchesJson)
+{
+    const QString json = QString::fromUtf8(
+        R"({"url":"http://h/a.html","title":"題","base":["http://h/"],"counts":[1,1,1],"nodes":[{"t":10,"d":"<!DOCTYPE html>"},)"
+        R"({"t":1,"n":"HTML","a":[],"c":[{"t":1,"n":"HEAD","a":[],"c":[]},{"t":1,"n":"BODY","a":[["bgcolor","#fff"]],)"
+        R"("c":[{"t":3,"d":"日本語 😀\r\n12:x"},{"t":8,"d":" note "},{"t":1,"n":"A","a":[["href","b.html","http://h/b.html"],["title",""]],"c":[]}]}]}]})");
+    const QString header = QString::fromUtf8(R"({"url":"http://h/a.html","title":"題","base":["http://h/"],"counts":[1,1,1]})");
+    auto f = [](const QString &s) { return QString::number(s.size()) + QLatin1Char(':') + s; };
+    const QString text = QStringLiteral("S") + f(header) + QStringLiteral("D") + f(QStringLiteral("<!DOCTYPE html>")) +
+                         QStringLiteral("E") + f(QStringLiteral("HTML")) + QStringLiteral("E") + f(QStringLiteral("HEAD")) +
+                         QStringLiteral(")E") + f(QStringLiteral("BODY")) + QStringLiteral("A") + f(QStringLiteral("bgcolor")) +
+                         f(QStringLiteral("#fff")) + QStringLiteral("T") + f(QString::fromUtf8("日本語 😀\r\n12:x")) +
+                         QStringLiteral("C") + f(QStringLiteral(" note ")) + QStringLiteral("E") + f(QStringLiteral("A")) +
+                         QStringLiteral("U") + f(QStringLiteral("href")) + f(QStringLiteral("b.html")) +
+                         f(QStringLiteral("http://h/b.html")) + QStringLiteral("A") + f(QStringLiteral("title")) + f(QString()) +
+                         QStringLiteral(")))");
+    expectSame(ParseSnapshot(text), ParseSnapshot(json), "length-prefixed");
+
+    // Cut short, a length past the end, an unknown letter, an unclosed or extra ")", an
+    // attribute outside an element, a header that is not JSON: each refused as a whole.
+    for (const char *broken : {"S", "S2:{}E4:HTM", "S2:{}E99:HTML)", "S2:{}X", "S2:{}E4:HTML", "S2:{}E4:HTML))",
+                               "S2:{}A1:a1:b", "S1:{E4:HTML)", "S2:{}T:x", "S2:{}T-1:x"})
+        EXPECT_FALSE(ParseSnapshot(QString::fromUtf8(broken)).valid) << broken;
+    // Deeper than the writer walks.
+    QString deep = QStringLiteral("S2:{}");
+    for (int i = 0; i < 1200; ++i) deep += QStringLiteral("E3:DIV");
+    for (int i = 0; i < 1200; ++i) deep += QLatin1Char(')');
+    EXPECT_FALSE(ParseSnapshot(deep).valid);
+}
