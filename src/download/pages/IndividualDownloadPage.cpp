@@ -1,6 +1,7 @@
 #include "download/pages/IndividualDownloadPage.h"
 #include "download/pages/EnterFilter.h"
 #include "download/RepairText.h"
+#include "download/pages/BrowserDocPage.h"
 #include "download/SaveTree.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
@@ -38,13 +39,6 @@ void pickFolderInto(TBtnEdit *box)
 
 
 } // namespace
-
-void OpenGlobalFileInBrowser(TAMainForm &form)
-{
-    form.dl.btnDownloadStop->setEnabled(true);
-    const std::string &file = form.state().GGlobalFile;
-    if (!file.empty() && FileExists(file)) OpenInDesktopBrowser(&form, file);
-}
 
 IndividualDownloadPage::IndividualDownloadPage(TAMainForm &form) : QObject(&form), f_(form), job_(this)
 {
@@ -144,7 +138,7 @@ void IndividualDownloadPage::btnDownLoadSaveFileClick()
                                       showOutcome(Url, r);
                                       if (!r.Msg.empty()) ShowMessageBox(&f_, qs(r.Msg));
                                       if (f_.rep.CheckBoxIndividualOpenAfterDownload->isChecked())
-                                          OpenGlobalFileInBrowser(f_);
+                                          f_.browserDocPage->btnIEOpenLocalFileClick();
                                       emit fetchFinished();
                                   });
 }

@@ -10,11 +10,6 @@
 
 class TAMainForm;
 
-// The open-local-file action of the download page ("ＩＥで閲覧" for the page's own local
-// file): the stop button enabled, and the page's local file, when it exists, opened in the
-// desktop's browser. A hand-over until the whole-page download's button takes its place.
-void OpenGlobalFileInBrowser(TAMainForm &form);
-
 class IndividualDownloadPage : public QObject {
     Q_OBJECT
 public:

@@ -1,4 +1,5 @@
 #include "download/pages/NotFoundPage.h"
+#include "download/pages/BrowserDocPage.h"
 #include "download/RepairText.h"
 #include "download/pages/IndividualDownloadPage.h"
 #include "mainwindow/FormHelpers.h"
@@ -216,7 +217,7 @@ void NotFoundPage::btnDownLoadNotFoundFileClick()
             dl.PageControlPanelPageControlMainBodyTab09CantObtainedRight->setCurrentWidget(
                 dl.PageControlMainBodyTab09CantObtainedRightTab01ExistFile);
             if (dl.RadioGroupViewAfterSave->itemIndex() == 1) {
-                OpenGlobalFileInBrowser(f_);
+                f_.browserDocPage->btnIEOpenLocalFileClick();
                 const std::string &file = f_.state().GGlobalFile;
                 if (f_.webGuiPage && !file.empty() && FileExists(file)) f_.webGuiPage->OpenFile(file);
             }
