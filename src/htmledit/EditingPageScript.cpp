@@ -123,6 +123,12 @@ const char *kScript = R"JS((function () {
       document.execCommand(emptyItemList() === 'OL' ? 'insertOrderedList' : 'insertUnorderedList');
       ed.cleanup('list');
     }
+    else if (a === '3' && cls === 1 && !ev.shiftKey && !ev.ctrlKey && !ev.altKey && ed.whole()) {
+      // Delete over everything as a backward delete, so the clean-up joins it in one undo step.
+      ev.preventDefault();
+      document.execCommand('delete');
+      ed.cleanup('whole');
+    }
     else if (a === '3') ed.cleanupPending = cls === 0 ? 'list' : 'whole';
     else if (a === '4') { ed.divPending = true; ed.bodySnapshot = document.body ? document.body.innerHTML : ''; }
   }
@@ -168,8 +174,10 @@ const char *kScript = R"JS((function () {
     var r = document.createRange();
     if (kind === 'whole') {
       if (el.parentNode !== b || b.children.length !== 1 || b.textContent.replace(/[\s\u00a0]/g, '') !== '') return false;
-      r.selectNode(el); select(r);
+      // A backward delete at the caret joins the engine's open backward delete, so one undo
+      // takes back both.
       document.execCommand('delete');
+      if (el.isConnected) { r.selectNode(el); select(r); document.execCommand('delete'); }
       return true;
     }
     if (!el.firstChild) el.appendChild(document.createElement('br'));

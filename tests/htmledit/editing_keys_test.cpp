@@ -137,6 +137,15 @@ TEST_F(KeysTest, DeletingTheWholeDocumentLeavesACleanBody)
     ASSERT_TRUE(waitUntil([&] { return !e.body().contains(QLatin1String("first")); }, 5000));
     ASSERT_TRUE(waitUntil([&] { const QString b = e.body(); return !b.contains(QLatin1String("<p")) && !b.contains(QLatin1String("<div")); }, 5000))
         << e.body().toStdString();
+    // The key and its clean-up are one undo step.
+    QTest::keyClick(t, Qt::Key_Z, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("<p id=\"t\">first</p><div id=\"d\">block</div>")); }, 5000))
+        << e.body().toStdString();
+    QTest::keyClick(t, Qt::Key_A, Qt::ControlModifier);
+    ASSERT_TRUE(waitUntil([&] { return e.ed->IsWholeDocumentSelected(); }, 5000));
+    QTest::keyClick(t, Qt::Key_Delete);
+    ASSERT_TRUE(waitUntil([&] { const QString b = e.body(); return !b.contains(QLatin1String("<p")) && !b.contains(QLatin1String("<div")); }, 5000))
+        << e.body().toStdString();
     QTest::keyClicks(t, QStringLiteral("new"));
     ASSERT_TRUE(waitUntil([&] { return e.body().contains(QLatin1String("new")); }, 5000));
     EXPECT_FALSE(e.body().contains(QLatin1String("<p"))) << e.body().toStdString();
@@ -148,6 +157,8 @@ TEST_F(KeysTest, DeletingTheWholeDocumentLeavesACleanBody)
     QTest::keyClicks(t, QStringLiteral("q"));
     ASSERT_TRUE(waitUntil([&] { return !e.body().contains(QLatin1String("two")); }, 5000));
     EXPECT_EQ(e.body(), QStringLiteral("q"));
+    QTest::keyClick(t, Qt::Key_Z, Qt::ControlModifier);
+    EXPECT_TRUE(waitUntil([&] { return e.body() == QLatin1String("<p>one</p><p>two</p>"); }, 5000)) << e.body().toStdString();
     ASSERT_TRUE(e.ed->LoadURL(url("/keys.html")));
     t = e.caretIn("t");
     QTest::keyClick(t, Qt::Key_A, Qt::ControlModifier);
