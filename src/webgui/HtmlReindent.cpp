@@ -67,41 +67,52 @@ std::vector<HtmlToken> scanPage(std::string_view s)
             return t.kind == HtmlToken::Kind::StartTag && t.name == "title";
         }))
         return toks;
-    auto titleEnd = [&](std::size_t from) { return titleTextEnd(s, from); };
-    std::vector<HtmlToken> out;
-    out.reserve(toks.size());
-    std::size_t i = 0;
-    while (i < toks.size()) {
-        const HtmlToken t = toks[i++];
-        out.push_back(t);
+    // Compacted in place: a title's text takes the room of the tokens it replaces (at least
+    // one), so no token is copied on a page whose title holds no markup.
+    std::size_t w = 0, r = 0;
+    while (r < toks.size()) {
+        if (w != r)
+            toks[w] = std::move(toks[r]);
+        const HtmlToken& t = toks[w];
+        ++w;
+        ++r;
         if (t.kind != HtmlToken::Kind::StartTag || t.name != "title" || s[t.end - 1] != '>')
             continue;
-        const std::size_t e = titleEnd(t.end);
+        const std::size_t e = titleTextEnd(s, t.end);
         if (e == npos)
             continue;
-        if (e > t.end)
-            out.push_back({HtmlToken::Kind::Text, t.end, e, {}});
-        while (i < toks.size() && toks[i].begin < e)
-            ++i;
-        if (i < toks.size() && toks[i].begin == e)
+        const std::size_t textBegin = t.end;
+        while (r < toks.size() && toks[r].begin < e)
+            ++r;
+        if (e > textBegin)
+            toks[w++] = HtmlToken{HtmlToken::Kind::Text, textBegin, e, {}};
+        if (r < toks.size() && toks[r].begin == e)
             continue;
         // a token of the scanner ran over the title's end: read the rest again from there
         std::vector<HtmlToken> rest = ScanHtml(s.substr(e));
-        for (HtmlToken& r : rest) {
-            r.begin += e;
-            r.end += e;
+        toks.resize(w);
+        for (HtmlToken& x : rest) {
+            x.begin += e;
+            x.end += e;
+            toks.push_back(std::move(x));
         }
-        toks = std::move(rest);
-        i = 0;
+        r = w;
     }
-    return out;
+    toks.resize(w);
+    return toks;
 }
 
 // Every "<" in a title's text written "&lt;", which a browser shows alike: the line rules and
 // the passes around them then meet no tag or comment mark inside a title.
 std::string escapeTitleText(const std::string& text)
 {
-    if (sjisFindNoCase(text, "<title") == npos)
+    // Without a "<" between any "<title" and the title end after it there is nothing to write.
+    bool any = false;
+    for (std::size_t p = sjisFindNoCase(text, "<title"); p != npos && !any; p = sjisFindNoCase(text, "<title", p + 6)) {
+        const std::size_t e = titleTextEnd(text, p + 6);
+        any = e != npos && text.find('<', p + 1) < e;
+    }
+    if (!any)
         return text;
     std::string out;
     std::size_t at = 0;
