@@ -67,9 +67,9 @@ const char *kPaneScript = R"JS((function (req) {
     }
     return out;
   }
-  function wrap(t, style) {
-    var span = document.createElement('span');
-    span.setAttribute('style', style);
+  // Spans are cloned from one made per word, so its style text is parsed once.
+  function wrap(t, proto) {
+    var span = proto.cloneNode(false);
     t.parentNode.insertBefore(span, t);
     span.appendChild(t);
     return span;
@@ -89,6 +89,8 @@ const char *kPaneScript = R"JS((function (req) {
       }
     }
     if (!order.length) return { first: null, last: null };
+    var proto = document.createElement('span');
+    proto.setAttribute('style', style);
     var nodes = [], starts = [], next = 0;
     for (var o = 0; o < order.length; ++o) {
       var k = order[o];
@@ -99,7 +101,7 @@ const char *kPaneScript = R"JS((function (req) {
         var pc = list[q];
         if (pc.e < node.data.length) segs.push([node.splitText(pc.e), base + pc.e]);
         var t = pc.s > 0 ? node.splitText(pc.s) : node;
-        spansOf[pc.hit].push(wrap(t, style));
+        spansOf[pc.hit].push(wrap(t, proto));
         segs.push([t, base + pc.s]);
       }
       if (list[0].s > 0) segs.push([node, base]);
