@@ -23,6 +23,15 @@ struct Site {
             };
         };
         http.server().Get("/none.html", page(""));
+        http.server().Get("/mixed.html", [](const httplib::Request &, httplib::Response &r) {
+            r.set_content("<!DOCTYPE html><!-- before --><html lang=\"ja\"><head><base href=\"http://a.example/b/\">"
+                          "<title>\xE6\x97\xA5 t</title><style>p > b { color: red }</style></head><body bgcolor=#fff>"
+                          "<p class=\"x y\" title='a\"b'>one\r\ntwo &amp; \xF0\x9F\x98\x80 <b>12:3</b></p><!--c-->"
+                          "<template><i>in template</i></template><svg viewBox=\"0 0 1 1\"><foreignObject/></svg>"
+                          "<img src=\"i.png\" alt=\"\"><a href=\"../x.html?a=1&b=2#f\">x</a><input disabled>"
+                          "<pre>\n  kept</pre><script>var s = '</p>' + 1;</script></body></html>",
+                          "text/html; charset=utf-8");
+        });
         http.server().Get("/one.html", page("<base href=\"http://a.example/old/\">"));
         http.server().Get("/two.html", page("<base href=\"http://a.example/1/\"><base href=\"http://a.example/2/\">"));
         http.start();
@@ -46,7 +55,48 @@ struct Editor {
     int count(const QString &s, const QString &what) const { return s.count(what, Qt::CaseInsensitive); }
 };
 
+void expectSameTree(const htmledit::DomNode &a, const htmledit::DomNode &b, const std::string &where)
+{
+    EXPECT_EQ(a.type, b.type) << where;
+    EXPECT_EQ(a.name, b.name) << where;
+    EXPECT_EQ(a.data, b.data) << where;
+    ASSERT_EQ(a.attrs.size(), b.attrs.size()) << where;
+    for (int i = 0; i < a.attrs.size(); ++i) {
+        EXPECT_EQ(a.attrs[i].name, b.attrs[i].name) << where;
+        EXPECT_EQ(a.attrs[i].value, b.attrs[i].value) << where;
+        EXPECT_EQ(a.attrs[i].absolute, b.attrs[i].absolute) << where;
+    }
+    ASSERT_EQ(a.children.size(), b.children.size()) << where;
+    for (int i = 0; i < a.children.size(); ++i) expectSameTree(a.children[i], b.children[i], where + "/" + std::to_string(i));
+}
+
 } // namespace
+
+// The whole-document text the writer reads and the JSON form of the same live document give the
+// same tree: names, attributes with their resolved URLs, text with a line break, a pair of
+// surrogates and a ":", comments, the doctype, template content and foreign elements.
+TEST(EditorDocument, BothSnapshotFormsOfALiveDocumentAgree)
+{
+    Site site;
+    Editor e;
+    ASSERT_TRUE(e.ed->LoadURL(site.url("/mixed.html")));
+    const QString text = e.js("return e.snapshotText();"), json = e.js("return e.snapshot();");
+    ASSERT_TRUE(text.startsWith(QLatin1Char('S')));
+    const htmledit::DomSnapshot a = htmledit::ParseSnapshot(text), b = htmledit::ParseSnapshot(json);
+    ASSERT_TRUE(a.valid);
+    ASSERT_TRUE(b.valid);
+    EXPECT_EQ(a.url, b.url);
+    EXPECT_EQ(a.title, b.title);
+    EXPECT_EQ(a.baseHrefs, b.baseHrefs);
+    EXPECT_EQ(a.baseHrefs, QStringList{QStringLiteral("http://a.example/b/")});
+    EXPECT_EQ(a.htmlCount + a.headCount + a.bodyCount, 3);
+    ASSERT_EQ(a.roots.size(), b.roots.size());
+    ASSERT_EQ(a.roots.size(), 3);  // doctype, comment, html
+    for (int i = 0; i < a.roots.size(); ++i) expectSameTree(a.roots[i], b.roots[i], "root " + std::to_string(i));
+    const QString source = e.ed->GetSource();
+    EXPECT_TRUE(source.contains(QStringLiteral("<i>in template</i>"))) << source.toStdString();
+    EXPECT_TRUE(source.contains(QStringLiteral("href=\"../x.html?a=1&b=2#f\""))) << source.toStdString();
+}
 
 // Moved to another window and back, the control keeps its document, its edits and design
 // mode: nothing is loaded again, and typing still goes into the page.
