@@ -7,9 +7,12 @@
 
 #include <QCoreApplication>
 #include <QListWidget>
+#include <QStringList>
 
 #include <exception>
 #include <limits>
+#include <utility>
+#include <vector>
 
 namespace {
 
@@ -58,24 +61,27 @@ int FindAndColorText(TRichEdit* RichEdit, const std::string& Word, QListWidget* 
 
     const QColor color = keywordColor(Mode);
     TSjisCharMap map(text);
+    // The hits are coloured in one edit and listed in one go: a large page has thousands.
+    std::vector<std::pair<int, int>> ranges;
+    QStringList items;
     int hits = 0;
     int firstHit = -1;
     int firstLine = 0;
     for (std::size_t p = sjisFind(text, w); p != std::string::npos; p = sjisFind(text, w, p + w.size())) {
         const int start = map.charIndex(p);
         const int end = map.charIndex(p + w.size());
-        RichEdit->setSelStart(start);
-        RichEdit->setSelLength(end - start);
-        RichEdit->setSelAttributes(color, true);
+        ranges.emplace_back(start, end);
         const int line = RichEdit->lineFromChar(start);
         const int column = start - RichEdit->lineIndex(line) + 1;
-        List->addItem(QString::fromLatin1(IntToSpacePadded(line + 1, 4) + "/" + IntToZeroPadded(column, 2)));
+        items << QString::fromLatin1(IntToSpacePadded(line + 1, 4) + "/" + IntToZeroPadded(column, 2));
         if (hits == 0) {
             firstHit = start;
             firstLine = line;
         }
         ++hits;
     }
+    RichEdit->setRangeAttributes(ranges, color, true);
+    List->addItems(items);
     if (hits > 0) {
         RichEdit->setFirstVisibleLine(firstLine);
         RichEdit->setSelStart(firstHit);

@@ -604,6 +604,29 @@ void TRichEdit::setSelAttributes(const QColor& color, bool bold)
     }
 }
 
+void TRichEdit::setRangeAttributes(const std::vector<std::pair<int, int>>& ranges, const QColor& color, bool bold)
+{
+    if (ranges.empty())
+        return;
+    const QTextCharFormat format = attributes(color, bold);
+    const int last = maxPosition();
+    QTextCursor c(document());
+    settingColours_ = true;
+    c.beginEditBlock();
+    for (const auto& [from, to] : ranges) {
+        const int a = std::clamp(from, 0, last), b = std::clamp(to, 0, last);
+        if (a >= b)
+            continue;
+        clearLoadedColours(a, b, false);
+        c.setPosition(a);
+        c.setPosition(b, QTextCursor::KeepAnchor);
+        c.mergeCharFormat(format);
+    }
+    // The document reports the whole edit here, still as our own format change.
+    c.endEditBlock();
+    settingColours_ = false;
+}
+
 void TRichEdit::setDefAttributes(const QColor& color, bool bold)
 {
     defFormat_ = attributes(color, bold);

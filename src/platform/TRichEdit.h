@@ -33,6 +33,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 // Maps byte offsets of a Shift_JIS text to character indexes in the view and back. Queries
@@ -112,6 +113,9 @@ public:
     // Colour and bold of the selection; of text typed or set from now on.
     void setSelAttributes(const QColor& color, bool bold);
     void setDefAttributes(const QColor& color, bool bold);
+    // Colour and bold of each character range [first, second), in one edit: the caret and the
+    // view stay as they are, and the lines are laid out again once, not once per range.
+    void setRangeAttributes(const std::vector<std::pair<int, int>>& ranges, const QColor& color, bool bold);
     QColor colorAt(int charIndex) const;
     bool boldAt(int charIndex) const;
 

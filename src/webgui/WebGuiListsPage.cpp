@@ -9,6 +9,7 @@
 #include "text/TextConverter.h"
 #include "text/WebFetch.h"
 #include "webgui/SheetAggregation.h"
+#include "webgui/WebGuiPage.h"
 #include "webgui/WebGuiText.h"
 
 #include <QApplication>
@@ -16,7 +17,6 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QUrl>
-#include <QWebEngineScript>
 
 namespace {
 
@@ -32,8 +32,8 @@ QString paneAddress(const std::string &item)
 
 }  // namespace
 
-WebGuiListsPage::WebGuiListsPage(WebGuiControls &c, WebGuiToolsContext ctx, QObject *parent)
-    : QObject(parent), c_(c), ctx_(std::move(ctx))
+WebGuiListsPage::WebGuiListsPage(WebGuiControls &c, WebGuiPage &page, WebGuiToolsContext ctx, QObject *parent)
+    : QObject(parent), c_(c), page_(page), ctx_(std::move(ctx))
 {
     if (c_.RadioGroupFrameSetCharCode->itemCount() == 0)
         c_.RadioGroupFrameSetCharCode->setItems(
@@ -41,15 +41,7 @@ WebGuiListsPage::WebGuiListsPage(WebGuiControls &c, WebGuiToolsContext ctx, QObj
     if (c_.RadioGroupFrameSetCharCode->itemIndex() < 0) c_.RadioGroupFrameSetCharCode->setItemIndex(0);
     c_.cbDownloadURL->setEditable(true);
     c_.cbDownloadURL->setMinimumWidth(300);
-    // The frames of a frameset document, read in the program's own script world.
-    GetFrameset = [this] {
-        const QVariant v = c_.WebBrowserDownload->evalSync(
-            QStringLiteral("Array.prototype.map.call(document.querySelectorAll('frame,iframe'),"
-                           "function(f){return f.src||f.getAttribute('src')||'';})"),
-            5000, QWebEngineScript::ApplicationWorld);
-        for (const QVariant &f : v.toList())
-            if (!f.toString().isEmpty()) c_.ListBoxFrameURL->addItem(f.toString());
-    };
+    page_.FrameSetOpened = [this](const std::string &url) { frameSetOpened(url); };
     connect(c_.ListBoxLinkList, &QListWidget::itemClicked, this, [this] { ListBoxLinkListClick(); });
     connect(c_.ListBoxImageList, &QListWidget::itemClicked, this, [this] { ListBoxImageListClick(); });
     connect(c_.sbFrameNavigate, &QToolButton::clicked, this, [this] { sbFrameNavigateClick(); });
@@ -84,9 +76,13 @@ void WebGuiListsPage::listView(TListBox *List, TWebbrowser *Browser, QLineEdit *
 void WebGuiListsPage::ListBoxLinkView() { listView(c_.ListBoxLinkList, c_.WebBrowserLink, c_.EditGUILinkURL); }
 void WebGuiListsPage::ListBoxImageView() { listView(c_.ListBoxImageList, c_.WebBrowserImageView, c_.EditGUIImage); }
 
-void WebGuiListsPage::listFrames()
+void WebGuiListsPage::listFrames() { page_.GetFrameset(); }
+
+void WebGuiListsPage::frameSetOpened(const std::string &Url)
 {
-    if (GetFrameset) GetFrameset();
+    c_.cbDownloadURL->setEditText(q(Url));
+    sbFrameNavigateClick();
+    btnGetFrameSetClick();
 }
 
 void WebGuiListsPage::sbFrameNavigateClick()

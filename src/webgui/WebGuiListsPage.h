@@ -8,14 +8,12 @@
 
 #include <QObject>
 
+class WebGuiPage;
+
 class WebGuiListsPage : public QObject {
     Q_OBJECT
 public:
-    WebGuiListsPage(WebGuiControls &c, WebGuiToolsContext ctx, QObject *parent = nullptr);
-
-    // Lists the frames of WebBrowserDownload's document in ListBoxFrameURL (after what it holds).
-    // The WebGUI page's own reader takes this place once it is assigned.
-    std::function<void()> GetFrameset;
+    WebGuiListsPage(WebGuiControls &c, WebGuiPage &page, WebGuiToolsContext ctx, QObject *parent = nullptr);
 
     void ListBoxLinkListClick() { ListBoxLinkView(); }
     void ListBoxImageListClick() { ListBoxImageView(); }
@@ -27,12 +25,15 @@ public:
     void btnGetFrameSetClick();
     void btnSetFrameSetClick();
     void ListBoxFrameURLClick();
+    // A frameset page opened on the WebGUI page: its frames listed here, the page first.
+    void frameSetOpened(const std::string &Url);
 
 private:
     void listView(TListBox *List, TWebbrowser *Browser, QLineEdit *Edit);
     void listFrames();
 
     WebGuiControls &c_;
+    WebGuiPage &page_;
     WebGuiToolsContext ctx_;
     bool busy_ = false;
 };

@@ -622,11 +622,12 @@ void WebGuiPage::GetFrameset()
 {
     TWebbrowser *b = ctx_.WebBrowserDownload;
     c_.RichEditFrame->clear();
-    c_.ListBoxFrameURL->clear();
     if (!b || !b->hasDocument()) return;
     // A frame of another site cannot be read: it is listed by the src its frameset gives.
     std::vector<std::string> sources;
-    ListFrameSources(toSjis(b->LocationURL()), fetched_, sources);
+    const std::string own = HtmlToSjis(
+        b->evalSync(QStringLiteral("document.documentElement ? document.documentElement.outerHTML : ''"), 5000, 1).toString());
+    ListFrameSources(toSjis(b->LocationURL()), own.empty() ? fetched_ : own, sources);
     const QVariant v = b->evalSync(QString::fromUtf8(kFramesScript), 5000, 1 /* ApplicationWorld */);
     std::string text;
     std::size_t topIndex = 0;
@@ -720,6 +721,7 @@ int WebGuiPage::GUIFileOpenCommon(const std::string &FileName, int)
         text = DisableIframes(text);
     }
     OpenFileText(FileName, text);
+    if (LocalPageOpened) LocalPageOpened(FileName);
     return 0;
 }
 

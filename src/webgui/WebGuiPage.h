@@ -109,7 +109,8 @@ public:
     void btnGUIEditorURLNavigateClick();
     // Loads Url into the current editor: -1 for a frameset page (listed on " FrameSet "), else 0.
     int OpenURL(const std::string &Url, int = 0, int = 0, int = 0);
-    // The frames of WebBrowserDownload's document once it has loaded.
+    // The frames of WebBrowserDownload's document once it has loaded, added after the items
+    // ListBoxFrameURL holds.
     void GetFrameset();
     // The hidden editor loads the opened URL (the timer's handler calls this).
     void TimerGUIIndentTimer();
@@ -124,6 +125,9 @@ public:
     void sbGUILocalIEOpenClick();
     int GUIFileOpenCommon(const std::string &FileName, int = 0);
     int OpenFile(const std::string &FileName, int = 0, int = 0, int = 0);
+    // Hand-over to the style-sheet tools of " CSS ": called with a local page's file once
+    // GUIFileOpenCommon has opened it; until assigned nothing more happens.
+    std::function<void(const std::string &)> LocalPageOpened;
     // The page as opened, after the iframe question: Text is what the editor and panes get.
     int OpenFileText(const std::string &FileName, std::string Text);
 

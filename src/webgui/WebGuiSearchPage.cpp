@@ -19,6 +19,8 @@ namespace {
 
 QString q(const std::string &sjis) { return fromSjis(sjis); }
 
+constexpr int kColourRetryMs = 1000;
+
 QString clipboardText() { return QApplication::clipboard()->text(); }
 
 bool fileExists(const std::string &sjisPath)
@@ -470,11 +472,21 @@ void WebGuiSearchPage::btnMakeGUIOrgRTColorClick()
     if (!hasText(pane)) return;
     ColorHTMLRichEdit(pane);
     if (pane->text().find("{\\") == std::string::npos) return;
-    // The pane showed colouring codes as text: start again from the editor's body.
-    TProfDHTMLEdit2 *e = ctx_.state->GActiveEditor;
-    if (!e || !e->DocumentReady()) return;
-    pane->setText(toSjis(e->GetBodySource()));
-    ColorHTMLRichEdit(pane);
+    // The pane showed colouring codes as text: a second later it starts again from the editor's
+    // body, while the window goes on.
+    if (!colourRetry_) {
+        colourRetry_ = new QTimer(this);
+        colourRetry_->setSingleShot(true);
+        colourRetry_->setInterval(kColourRetryMs);
+        connect(colourRetry_, &QTimer::timeout, this, [this] {
+            TProfDHTMLEdit2 *e = ctx_.state->GActiveEditor;
+            if (!e || !e->DocumentReady()) return;
+            TRichEdit *p = c_.RichEditPageControlGUIRightAltEntireSrc;
+            p->setText(toSjis(e->GetBodySource()));
+            ColorHTMLRichEdit(p);
+        });
+    }
+    colourRetry_->start();
 }
 
 void WebGuiSearchPage::btnMakeGUIOrgRTBlackClick()

@@ -108,4 +108,5 @@ private:
     TBatchSearch search_;
     std::array<PaneRow, RowCount> rows_;
     std::array<QTimer *, RowCount> rerun_{};
+    QTimer *colourRetry_ = nullptr;  // the selected object's pane coloured again from the editor
 };

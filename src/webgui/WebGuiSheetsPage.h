@@ -36,6 +36,11 @@ public:
     // The local page's sheets with their imports (the caller passes the page file and the list
     // of its sheet references, which receives the sheets found). Always -1.
     int GUICSSLocalFile2TextView(const std::string &BaseFile, int, TListBox *ListBox, int);
+    // The style-sheet references of the editor's document into List, one leading "/" taken
+    // off each; the number listed.
+    int GetCSS(TListBox *List);
+    // A local page just opened: its sheets listed for the download page and joined here.
+    void localPageOpened(const std::string &FileName);
 
     void ListBoxGUICSSClick();
     void ListBoxGUIJAVAClick();

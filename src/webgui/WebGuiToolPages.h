@@ -11,7 +11,7 @@ class WebGuiToolPages : public QObject {
 public:
     WebGuiToolPages(WebGuiControls &c, WebGuiPage &page, const WebGuiToolsContext &ctx, QObject *parent = nullptr)
         : QObject(parent), search(new WebGuiSearchPage(c, page, ctx, this)),
-          sheets(new WebGuiSheetsPage(c, page, ctx, this)), lists(new WebGuiListsPage(c, ctx, this))
+          sheets(new WebGuiSheetsPage(c, page, ctx, this)), lists(new WebGuiListsPage(c, page, ctx, this))
     {
     }
     WebGuiSearchPage *search;

@@ -1,6 +1,7 @@
 // The WebGUI page's keyword searches and the saves of its source pane, on a real (offscreen)
 // window: words split and coloured, the hit list and its jump, each kind of pane row, the
 // re-run on a new text, and the saves with their backup, in a temporary folder.
+#include "htmledit/TProfDHTMLEdit2.h"
 #include "mainwindow/AppState.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
@@ -13,6 +14,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -414,6 +416,10 @@ TEST(WebGuiSearch, IndentResultLineSearchAndCopy)
     g.ListBoxGUISaveFinal->addItems({QStringLiteral("<body>"), QStringLiteral("y")});
     g.btnAllHTMLSrcTab07IndentSearchHTMLCOPY->click();
     EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("<body>\r\ny\r\n"));
+    // The toolbar's copy button makes the same copy.
+    QApplication::clipboard()->setText(QStringLiteral("before"));
+    g.ToolButtonGUICOPY->click();
+    EXPECT_EQ(QApplication::clipboard()->text(), QStringLiteral("<body>\r\ny\r\n"));
 }
 
 TEST(WebGuiSearch, SelectedObjectButtonsAndAggregatedTabs)
@@ -434,6 +440,23 @@ TEST(WebGuiSearch, SelectedObjectButtonsAndAggregatedTabs)
     EXPECT_NE(alt->colorAt(1), kBlack);
     g.btnMakeGUIOrgRTBlack->click();
     EXPECT_EQ(alt->colorAt(1), kBlack);
+    // Colouring codes shown as text: a second later the pane holds the editor's body, coloured;
+    // the window is not held meanwhile.
+    TProfDHTMLEdit2 *ed = f.st().GActiveEditor;
+    ASSERT_NE(ed, nullptr);
+    ASSERT_TRUE(waitUntil([&] { return ed->DocumentReady(); }, 20000));
+    ed->SetSource(QStringLiteral("<html><body><p>from the editor</p></body></html>"));
+    ASSERT_TRUE(waitUntil([&] { return ed->DocumentReady() && ed->GetBodySource().contains(QStringLiteral("from the editor")); }, 20000));
+    alt->setText("<p>a{\\b}</p>\r\n");
+    QElapsedTimer clock;
+    clock.start();
+    g.btnMakeGUIOrgRTColor->click();
+    EXPECT_LT(clock.elapsed(), 900);
+    EXPECT_EQ(alt->text(), "<p>a{\\b}</p>\r\n");
+    ASSERT_TRUE(waitUntil([&] { return alt->text().find("from the editor") != std::string::npos; }, 5000)) << alt->text();
+    EXPECT_GE(clock.elapsed(), 900);
+    EXPECT_NE(alt->colorAt(1), kBlack);
+
     f.form->webGuiPage->GAltBodySourceShown = true;
     g.btnMakeGUIROrgRTReload->click();
     EXPECT_FALSE(f.form->webGuiPage->GAltBodySourceShown);

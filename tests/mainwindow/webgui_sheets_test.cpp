@@ -28,6 +28,13 @@ namespace {
 void writeFile(const std::string &path, const std::string &text) { std::ofstream(path, std::ios::binary) << text; }
 std::string sj(const char *utf8) { return Utf8ToAnsi(utf8); }
 
+int occurrences(const std::string &text, const std::string &s)
+{
+    int n = 0;
+    for (std::size_t at = text.find(s); at != std::string::npos; at = text.find(s, at + 1)) ++n;
+    return n;
+}
+
 struct Form {
     QTemporaryDir dir, files;
     std::unique_ptr<TAMainForm> form;
@@ -170,11 +177,7 @@ TEST(WebGuiSheets, LocalPageSheetsAndMissingSheet)
     refs->addItems({QStringLiteral("a.css"), QStringLiteral("sub/a.css"), QStringLiteral("b.css")});
     f.sheets().GUICSSLocalFile2TextView(page, 0, refs, 0);
     const std::string text = g.MemoGUICSS->text();
-    auto count = [&](const std::string &s) {
-        int n = 0;
-        for (std::size_t at = text.find(s); at != std::string::npos; at = text.find(s, at + 1)) ++n;
-        return n;
-    };
+    auto count = [&](const std::string &s) { return occurrences(text, s); };
     EXPECT_EQ(count(SheetFileBlock(f.path("site/html/common.css"), "c{}\r\n")), 1) << text;
     EXPECT_EQ(count(SheetFileBlock(f.path("site/up.css"), "u{}\r\n")), 1) << text;
     EXPECT_EQ(count(SheetFileBlock(f.path("site/html/sub/a.css"), "s{}\r\n")), 1) << text;
@@ -194,6 +197,31 @@ TEST(WebGuiSheets, LocalPageSheetsAndMissingSheet)
     EXPECT_TRUE(f.messages[0].contains(QStringLiteral("missing.css")));
     EXPECT_EQ(f.form->dl.ComboBoxURLDirect->currentText(), QStringLiteral("http://h.jp/missing.css"));
     EXPECT_TRUE(g.MemoGUICSSIndiv->text().empty());
+}
+
+TEST(WebGuiSheets, OpeningALocalPageJoinsItsSheets)
+{
+    Form f;
+    auto &g = f.gui();
+    const std::string page = f.file("site/page.html",
+                                    "<html><head><title>t</title>\r\n<link rel=\"stylesheet\" href=\"css/a.css\">\r\n"
+                                    "<link rel=\"stylesheet\" href=\"css/b.css\">\r\n<link rel=\"stylesheet\" href=\"gone.css\">\r\n"
+                                    "</head><body><p>x</p></body></html>\r\n");
+    f.file("site/css/a.css", "@import \"common.css\";\r\na{}\r\n");
+    f.file("site/css/b.css", "@import \"common.css\";\r\nb{}\r\n");
+    f.file("site/css/common.css", "c{}\r\n");
+    f.form->webGuiPage->GUIFileOpenCommon(page);
+    QStringList refs;
+    for (int i = 0; i < f.form->dl.ListBoxComprehensiveCSSList->count(); ++i)
+        refs << f.form->dl.ListBoxComprehensiveCSSList->item(i)->text();
+    EXPECT_TRUE(refs.contains(fromSjis(f.path("site/css/common.css")))) << refs.join(u'|').toStdString();
+    const std::string text = g.MemoGUICSS->text();
+    auto count = [&](const std::string &s) { return occurrences(text, s); };
+    EXPECT_EQ(count(SheetFileBlock(f.path("site/css/common.css"), "c{}\r\n")), 1) << text;
+    EXPECT_EQ(count(SheetFileBlock(f.path("site/css/a.css"), "@import \"common.css\";\r\na{}\r\n")), 1) << text;
+    // The missing sheet: its banner with nothing under it.
+    EXPECT_EQ(count(SheetFileBlock(f.path("site/gone.css"), "")), 1) << text;
+    EXPECT_EQ(g.RichEditPageControlGUIRightTab01HTMLSrcRightTab01All->text(), text);
 }
 
 TEST(WebGuiSheets, ColourRowsPaintedAndCopied)
@@ -302,4 +330,14 @@ TEST(WebGuiLists, LinksAndFrames)
     const int before = f.form->dl.ListBoxFrameSet->count();
     g.btnSetFrameSet->click();
     EXPECT_EQ(f.form->dl.ListBoxFrameSet->count(), before);
+
+    // A frameset opened on the WebGUI page: the page first, then its frames.
+    g.ComboBoxGUIEditorURL->setEditText(QString::fromStdString(srv.url("/frames.html")));
+    f.form->webGuiPage->btnGUIEditorURLNavigateClick();
+    EXPECT_EQ(g.PageControlWebGUITop->currentWidget(), g.PageControlWebGUITopTab07Frame);
+    frames.clear();
+    for (int i = 0; i < g.ListBoxFrameURL->count(); ++i) frames << g.ListBoxFrameURL->item(i)->text();
+    EXPECT_EQ(frames, (QStringList{QString::fromStdString(srv.url("/frames.html")), QString::fromStdString(srv.url("/left.html")),
+                                   QString::fromStdString(srv.url("/right.html"))}));
+    EXPECT_NE(g.RichEditFrame->text().find("left"), std::string::npos) << g.RichEditFrame->text();
 }

@@ -178,9 +178,11 @@ TEST(WebGuiUrl, FramesetIsListedAfterItsLoad)
     f.open(srv.url("/fs.html"));
     EXPECT_TRUE(f.messages.isEmpty()) << f.messages.join(u'|').toStdString();
     EXPECT_EQ(f.gui().PageControlWebGUITop->currentWidget(), f.gui().PageControlWebGUITopTab07Frame);
-    ASSERT_EQ(f.gui().ListBoxFrameURL->count(), 2);
-    EXPECT_EQ(f.gui().ListBoxFrameURL->item(0)->text().toStdString(), srv.url("/near.html"));
-    EXPECT_EQ(f.gui().ListBoxFrameURL->item(1)->text().toStdString(), farUrl);
+    // The frameset page first, as the " FrameSet " sub-tab lists it, then its frames.
+    ASSERT_EQ(f.gui().ListBoxFrameURL->count(), 3);
+    EXPECT_EQ(f.gui().ListBoxFrameURL->item(0)->text().toStdString(), srv.url("/fs.html"));
+    EXPECT_EQ(f.gui().ListBoxFrameURL->item(1)->text().toStdString(), srv.url("/near.html"));
+    EXPECT_EQ(f.gui().ListBoxFrameURL->item(2)->text().toStdString(), farUrl);
     const std::string text = f.gui().RichEditFrame->text();
     EXPECT_NE(text.find("near body"), std::string::npos);
     EXPECT_NE(text.find("<-- ********************************* -->"), std::string::npos);
