@@ -7,7 +7,7 @@ const char *kScript = R"JS((function () {
   if (window.__vkEdit && window.__vkEdit.token === TOKEN) return;
   var URL_ATTRS = {href:1, src:1, action:1, background:1, cite:1, classid:1, codebase:1, data:1,
                    longdesc:1, profile:1, usemap:1};
-  var ed = {token: TOKEN, edit: true, handlers: null, observer: null, displayTimer: 0, changeQueued: false};
+  var ed = {token: TOKEN, edit: true, handlers: null, observer: null, displayTimer: 0};
 
   function post(type, extra) {
     var m = {type: type};
@@ -161,11 +161,9 @@ const char *kScript = R"JS((function () {
     if (ed.observer) ed.observer.disconnect();
     ed.observer = null;
     if (!ed.edit) return;
-    ed.observer = new MutationObserver(function () {
-      if (ed.changeQueued) return;
-      ed.changeQueued = true;
-      setTimeout(function () { ed.changeQueued = false; post('change'); }, 0);
-    });
+    // Reported straight from the observer, which already batches a burst: with the page's own
+    // scripting off, timers in this world never run, and a queued report was never sent.
+    ed.observer = new MutationObserver(function () { post('change'); });
     ed.observer.observe(document, {subtree: true, childList: true, characterData: true, attributes: true});
   };
 
