@@ -16,6 +16,7 @@
 #include <QClipboard>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QSplitter>
 #include <QUrl>
 
 namespace {
@@ -42,6 +43,16 @@ WebGuiListsPage::WebGuiListsPage(WebGuiControls &c, WebGuiPage &page, WebGuiTool
     c_.cbDownloadURL->setEditable(true);
     c_.cbDownloadURL->setMinimumWidth(300);
     page_.FrameSetOpened = [this](const std::string &url) { frameSetOpened(url); };
+    // The list at the left, the pane that shows an entry taking two thirds; the pane starts
+    // out without a size of its own, so it is given one when its sub-tab first shows.
+    connect(c_.PageControlWebGUITop, &QTabWidget::currentChanged, this, [this] {
+        for (QSplitter *split : {c_.SplitterLinkList, c_.SplitterImageList}) {
+            const QList<int> sizes = split->sizes();
+            if (!split->isVisible() || sizes.size() != 2 || sizes[1] > 0) continue;
+            const int total = sizes[0] + sizes[1];
+            split->setSizes({total / 3, total - total / 3});
+        }
+    });
     connect(c_.ListBoxLinkList, &QListWidget::itemClicked, this, [this] { ListBoxLinkListClick(); });
     connect(c_.ListBoxImageList, &QListWidget::itemClicked, this, [this] { ListBoxImageListClick(); });
     connect(c_.sbFrameNavigate, &QToolButton::clicked, this, [this] { sbFrameNavigateClick(); });

@@ -90,6 +90,15 @@ struct BusyScope {
     ~BusyScope() { flag = false; }
 };
 
+// A pane's text as its lines, each ending in CRLF, so that a block appended after it starts
+// on a line of its own.
+std::string paneLines(const TRichEdit *pane)
+{
+    std::string t = pane->text();
+    if (!t.empty() && t.back() != '\n') t += "\r\n";
+    return t;
+}
+
 QColor rgb(unsigned v) { return QColor(int((v >> 16) & 0xFF), int((v >> 8) & 0xFF), int(v & 0xFF)); }
 
 }  // namespace
@@ -208,7 +217,7 @@ std::string WebGuiSheetsPage::fetch(const std::string &Url)
     return text;
 }
 
-void WebGuiSheetsPage::appendText(TRichEdit *pane, const std::string &text) { pane->setText(pane->text() + text); }
+void WebGuiSheetsPage::appendText(TRichEdit *pane, const std::string &text) { pane->setText(paneLines(pane) + text); }
 
 std::string WebGuiSheetsPage::ComprehensiveListBoxGUICSS(const std::string &Url)
 {
@@ -329,7 +338,7 @@ void WebGuiSheetsPage::btnMakeCSSTextClick()
     if (busy_ || c_.ListBoxGUICSS->count() == 0) return;
     BusyScope busy(busy_);
     c_.ListBoxWebGUILeftTab05CSSTab03Search->clear();
-    std::string all = c_.MemoGUICSSInner->text();
+    std::string all = paneLines(c_.MemoGUICSSInner);
     c_.RichEditPageControllGUIRightTab02AllHTMLSrcTab07CSS->clear();
     for (const std::string &item : listItems(c_.ListBoxGUICSS))
         if (!item.empty()) all += ComprehensiveListBoxGUICSS(item);
@@ -345,7 +354,7 @@ void WebGuiSheetsPage::btnMakeJAVATextClick()
     if (busy_ || c_.ListBoxGUIJAVA->count() == 0) return;
     BusyScope busy(busy_);
     c_.ListBoxJAVASearch->clear();
-    std::string all = c_.MemoGUIJJavaIndivInner->text();
+    std::string all = paneLines(c_.MemoGUIJJavaIndivInner);
     c_.RichEditPageControllGUIRightTab02AllHTMLSrcTab08JAVA->clear();
     for (const std::string &item : listItems(c_.ListBoxGUIJAVA))
         if (!item.empty()) all += ComprehensiveListBoxGUIJAVA(item);
@@ -356,13 +365,13 @@ void WebGuiSheetsPage::btnMakeJAVATextClick()
 
 void WebGuiSheetsPage::btnClearGUICSSClick()
 {
-    c_.MemoGUICSS->setText(c_.MemoGUICSSInner->text());
+    c_.MemoGUICSS->setText(paneLines(c_.MemoGUICSSInner));
     c_.RichEditPageControllGUIRightTab02AllHTMLSrcTab07CSS->clear();
 }
 
 void WebGuiSheetsPage::btnClearGUIJAVAClick()
 {
-    c_.MemoGUIJAVA->setText(c_.MemoGUIJJavaIndivInner->text());
+    c_.MemoGUIJAVA->setText(paneLines(c_.MemoGUIJJavaIndivInner));
     c_.RichEditPageControllGUIRightTab02AllHTMLSrcTab08JAVA->clear();
 }
 
