@@ -1307,17 +1307,29 @@ void WebGuiPage::CloseIE()
     if (ctx_.closeIE) ctx_.closeIE();
 }
 
+namespace {
+// The href of every style-sheet link as written, also of a sheet that failed to load (the
+// document's sheet list leaves those out), read in the program's own script world.
+const char *const kSheetLinksScript = R"JS(
+var out = [], links = document.getElementsByTagName('link');
+for (var i = 0; i < links.length; ++i) {
+  var rel = (links[i].getAttribute('rel') || '').toLowerCase(), href = links[i].getAttribute('href');
+  if (/(^|\s)stylesheet(\s|$)/.test(rel) && href) out.push(String(href));
+}
+return out;
+)JS";
+}  // namespace
+
 int WebGuiPage::GetCSS(TListBox *List)
 {
     if (!List) return 0;
     List->clear();
     TProfDHTMLEdit2 *ed = st().GActiveEditor;
     if (!ed || !ed->TryGetDocument()) return 0;
-    const EditorPageParts parts = ReadEditorPageParts(ed);
-    for (std::string href : parts.StyleSheets) {
-        if (href.empty()) continue;
-        if (href[0] == '/') href.erase(0, 1);
-        List->addItem(q(href));
+    for (const QVariant &v : ed->evalDoc(QString::fromUtf8(kSheetLinksScript)).toList()) {
+        QString h = v.toString();
+        if (h.startsWith(QLatin1Char('/'))) h.remove(0, 1);
+        if (!h.isEmpty()) List->addItem(h);
     }
     return List->count();
 }

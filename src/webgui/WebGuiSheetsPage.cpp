@@ -433,37 +433,11 @@ int WebGuiSheetsPage::GUICSSLocalFile2TextView(const std::string &BaseFile, int,
     return -1;
 }
 
-namespace {
-// The href of every style-sheet link as written, also of a sheet that failed to load (the
-// document's sheet list leaves those out), read in the program's own script world.
-const char *const kSheetLinksScript = R"JS(
-var out = [], links = document.getElementsByTagName('link');
-for (var i = 0; i < links.length; ++i) {
-  var rel = (links[i].getAttribute('rel') || '').toLowerCase(), href = links[i].getAttribute('href');
-  if (/(^|\s)stylesheet(\s|$)/.test(rel) && href) out.push(String(href));
-}
-return out;
-)JS";
-}  // namespace
-
-int WebGuiSheetsPage::GetCSS(TListBox *List)
-{
-    List->clear();
-    TProfDHTMLEdit2 *e = ctx_.state->GActiveEditor;
-    if (!e || !e->TryGetDocument()) return 0;
-    for (const QVariant &v : e->evalDoc(QString::fromUtf8(kSheetLinksScript)).toList()) {
-        QString h = v.toString();
-        if (h.startsWith(QLatin1Char('/'))) h.remove(0, 1);
-        if (!h.isEmpty()) List->addItem(h);
-    }
-    return List->count();
-}
-
 void WebGuiSheetsPage::localPageOpened(const std::string &FileName)
 {
     TListBox *refs = ctx_.ListBoxComprehensiveCSSList;
     if (!refs) return;
-    GetCSS(refs);
+    page_.GetCSS(refs);
     TProfDHTMLEdit2 *e = ctx_.state->GActiveEditor;
     if ((!e || !e->IsHttpDocument()) && refs->count() > 0) GUICSSLocalFile2TextView(FileName, 0, refs, 0);
 }

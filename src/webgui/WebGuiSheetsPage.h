@@ -38,7 +38,6 @@ public:
     int GUICSSLocalFile2TextView(const std::string &BaseFile, int, TListBox *ListBox, int);
     // The style-sheet references of the editor's document into List, one leading "/" taken
     // off each; the number listed.
-    int GetCSS(TListBox *List);
     // A local page just opened: its sheets listed for the download page and joined here.
     void localPageOpened(const std::string &FileName);
 
