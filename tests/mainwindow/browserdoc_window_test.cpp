@@ -271,7 +271,10 @@ TEST(BrowserDocWindow, AFramesetsOwnCopyIsSavedAndTheWebGuiPageListsItsFrames)
     EXPECT_EQ(w.f.state().GFrameSetPage, toSjis(copy));
     EXPECT_EQ(w.f.frame.PageControlMainTop->currentWidget(), w.f.frame.PageControlMainTopTab06WebGUI);
     EXPECT_EQ(w.f.gui.PageControlWebGUITop->currentWidget(), w.f.gui.PageControlWebGUITopTab07Frame);
-    EXPECT_TRUE(waitUntil([&] { return w.f.gui.ListBoxFrameURL->count() == 2; }, 30000));
+    // The frameset page first, then its two frames.
+    ASSERT_TRUE(waitUntil([&] { return w.f.gui.ListBoxFrameURL->count() == 3; }, 30000));
+    EXPECT_TRUE(w.f.gui.ListBoxFrameURL->item(1)->text().endsWith(QStringLiteral("index.html")));
+    EXPECT_TRUE(w.f.gui.ListBoxFrameURL->item(2)->text().endsWith(QStringLiteral("euc.html")));
 
     // "ﾌﾚｰﾑのｿｰｽ表示とＩＥ閲覧" opens that copy.
     w.f.doc.btnOpenIwithFrameset->click();
