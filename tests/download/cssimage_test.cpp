@@ -2,6 +2,7 @@
 // resolve a reference the same way, the fallback forms retry a "../" reference, files land in
 // their sub-folders inside the chosen folder and nowhere else, one fetch per URL.
 #include "download/CssImageDownload.h"
+#include "support/FilesUnder.h"
 #include "support/FixtureSite.h"
 #include "text/JCode.h"
 #include <QDir>
@@ -14,18 +15,6 @@
 namespace {
 
 std::string J(const char *s) { return Utf8ToAnsi(s); }
-
-QStringList filesUnder(const QString &dir)
-{
-    QStringList out;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString f = it.next();
-        if (!f.endsWith(QStringLiteral(".vornkym-files"))) out << f.mid(dir.size());
-    }
-    out.sort();
-    return out;
-}
 
 } // namespace
 

@@ -3,6 +3,7 @@
 // error pages refused, nothing written outside the folder.
 #include "download/ObtainedImages.h"
 #include "download/RepairText.h"
+#include "support/FilesUnder.h"
 #include "support/FixtureSite.h"
 #include "text/JCode.h"
 #include "text/StrUtils.h"
@@ -18,19 +19,6 @@ std::string readFile(const std::string &p)
 {
     QFile f(QString::fromStdString(p));
     return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<missing>");
-}
-
-// Every file under a folder, the manifest left out.
-QStringList filesUnder(const QString &dir)
-{
-    QStringList out;
-    QDirIterator it(dir, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext()) {
-        const QString f = it.next();
-        if (!f.endsWith(QStringLiteral(".vornkym-files"))) out << f.mid(dir.size());
-    }
-    out.sort();
-    return out;
 }
 
 } // namespace
