@@ -23,8 +23,8 @@ constexpr int kMarkWaitMs = 20000;
 // fields and templates) are joined into one text; a hit is found in its case-folded copy
 // (folded character by character, so positions stay those of the page's text) and marked
 // piece by piece, a span around the part of each text node it covers, so no element is
-// split and a hit across a <b> is marked too. The index is built once per run: marks only
-// split text nodes, so every word is searched in the same joined text.
+// split and a hit across a <b> is marked too. The index is built once per run: marks never
+// change the text, so every word is searched in the same joined text.
 const char *kPaneScript = R"JS((function (req) {
   var body = document.body;
   if (!body) return { ok: false };
@@ -67,51 +67,100 @@ const char *kPaneScript = R"JS((function (req) {
     }
     return out;
   }
-  // Spans are cloned from one made per word, so its style text is parsed once.
-  function wrap(t, proto) {
-    var span = proto.cloneNode(false);
-    t.parentNode.insertBefore(span, t);
-    span.appendChild(t);
-    return span;
-  }
-  // Marks the hits (ascending, not overlapping) and keeps the index true to the split text
-  // nodes, so the next word is searched in the same index: the joined text never changes,
-  // only its nodes. Gives the spans of the first and of the last hit.
-  function markHits(ix, hits, len, style) {
-    var byNode = {}, order = [], spansOf = [];
-    for (var h = 0; h < hits.length; ++h) {
-      var ps = pieces(ix, hits[h], len);
+  // Marks the hits of several words at once: marks[m] = { hits (ascending, not overlapping),
+  // len, style }. A later word is cut where an earlier word's marks begin and end, so each of
+  // its pieces nests inside an earlier mark or lies outside it, as marking word by word would
+  // leave it. The pieces are planned first and each text node is then replaced once by its
+  // marked copy: splitting a text node that is laid out re-shapes its paragraph at once, so
+  // writing hit by hit cost the engine a text layout per hit. Gives the spans of the first
+  // hit of the first word and of the last hit of the last.
+  function markAll(ix, marks) {
+    var cuts = [], byNode = [], spansOf = [];
+    // The first cut at or after an offset.
+    function lowerBound(c, at) {
+      var lo = 0, hi = c.length;
+      while (lo < hi) {
+        var mid = (lo + hi) >> 1;
+        if (c[mid] < at) lo = mid + 1; else hi = mid;
+      }
+      return lo;
+    }
+    for (var m = 0; m < marks.length; ++m) {
+      var hits = marks[m].hits, len = marks[m].len, fresh = [];
       spansOf.push([]);
-      for (var q = 0; q < ps.length; ++q) {
-        var k = ps[q].k;
-        if (!byNode[k]) { byNode[k] = []; order.push(k); }
-        byNode[k].push({ s: ps[q].s, e: ps[q].e, hit: h });
+      for (var h = 0; h < hits.length; ++h) {
+        var own = { m: m, spans: [] }, end = hits[h] + len;
+        spansOf[m].push(own.spans);
+        for (var k = nodeAt(ix, hits[h]); k < ix.nodes.length && ix.starts[k] < end; ++k) {
+          var size = ix.nodes[k].data.length, s = Math.max(hits[h] - ix.starts[k], 0),
+              e = Math.min(end - ix.starts[k], size);
+          if (e <= s) continue;
+          var c = cuts[k] || [];
+          for (var a = s, j = lowerBound(c, s + 1); ; ++j) {
+            var b = j < c.length && c[j] < e ? c[j] : e;
+            (byNode[k] || (byNode[k] = [])).push({ s: a, e: b, m: m, own: own });
+            if (b === e) break;
+            a = b;
+          }
+          if (s > 0) fresh.push(k, s);
+          if (e < size) fresh.push(k, e);
+        }
+      }
+      // This word's cuts apply from the next word on.
+      for (var f = 0; f < fresh.length; f += 2) {
+        var c = cuts[fresh[f]] || (cuts[fresh[f]] = []), at = fresh[f + 1], j = lowerBound(c, at);
+        if (c[j] !== at) c.splice(j, 0, at);
       }
     }
-    if (!order.length) return { first: null, last: null };
-    var proto = document.createElement('span');
-    proto.setAttribute('style', style);
-    var nodes = [], starts = [], next = 0;
-    for (var o = 0; o < order.length; ++o) {
-      var k = order[o];
-      for (; next < k; ++next) { nodes.push(ix.nodes[next]); starts.push(ix.starts[next]); }
-      var node = ix.nodes[k], base = ix.starts[k], list = byNode[k], segs = [];
-      // Split from the end, so the offsets still to come stay valid in the head node.
-      for (var q = list.length - 1; q >= 0; --q) {
+    // Appends items to a node a slice at a time: one call with all of them as arguments
+    // overflows the stack when a long text node holds tens of thousands of hits.
+    function put(el, items) {
+      for (var i = 0; i < items.length; i += 4096) el.append.apply(el, items.slice(i, i + 4096));
+    }
+    var protos = marks.map(function (mk) {
+      var p = document.createElement('span');
+      p.setAttribute('style', mk.style);
+      return p;
+    });
+    for (var k = 0; k < byNode.length; ++k) {
+      var list = byNode[k];
+      if (!list) continue;
+      // Outer marks first: by start, the longer first, the earlier word first.
+      list.sort(function (x, y) { return x.s - y.s || y.e - x.e || x.m - y.m; });
+      // The marked copy goes in as strings and spans: the engine makes the text nodes.
+      var node = ix.nodes[k], data = node.data, pos = 0;
+      var open = [{ el: null, e: data.length, items: [] }];
+      var textTo = function (upTo) {
+        if (upTo > pos) open[open.length - 1].items.push(data.slice(pos, upTo));
+        pos = upTo;
+      };
+      var close = function () {
+        textTo(open[open.length - 1].e);
+        var o = open.pop();
+        if (o.items.length === 1 && typeof o.items[0] === 'string') o.el.textContent = o.items[0];
+        else put(o.el, o.items);
+      };
+      for (var q = 0; q < list.length; ++q) {
         var pc = list[q];
-        if (pc.e < node.data.length) segs.push([node.splitText(pc.e), base + pc.e]);
-        var t = pc.s > 0 ? node.splitText(pc.s) : node;
-        spansOf[pc.hit].push(wrap(t, proto));
-        segs.push([t, base + pc.s]);
+        while (open.length > 1 && open[open.length - 1].e <= pc.s) close();
+        textTo(pc.s);
+        var span = protos[pc.m].cloneNode(false);
+        open[open.length - 1].items.push(span);
+        open.push({ el: span, e: pc.e, items: [] });
+        pc.own.spans.push(span);
       }
-      if (list[0].s > 0) segs.push([node, base]);
-      for (var g = segs.length - 1; g >= 0; --g) { nodes.push(segs[g][0]); starts.push(segs[g][1]); }
-      next = k + 1;
+      while (open.length > 1) close();
+      textTo(data.length);
+      var items = open[0].items;
+      if (items.length <= 4096) node.replaceWith.apply(node, items);
+      else {
+        var frag = document.createDocumentFragment();
+        put(frag, items);
+        node.replaceWith(frag);
+      }
     }
-    for (; next < ix.nodes.length; ++next) { nodes.push(ix.nodes[next]); starts.push(ix.starts[next]); }
-    ix.nodes = nodes;
-    ix.starts = starts;
-    return { first: spansOf[0], last: spansOf[spansOf.length - 1] };
+    var firstWord = spansOf[0], lastWord = spansOf[spansOf.length - 1];
+    return { first: firstWord[0], last: lastWord[lastWord.length - 1] };
   }
   function findHits(ix, word, max) {
     var hits = [], w = fold(word);
@@ -146,17 +195,21 @@ const char *kPaneScript = R"JS((function (req) {
 
   var marks = 0;
   if (req.mode === 'all') {
-    var lastSpans = null, ix = index();
+    // Where the time goes, for the benchmark: reading the page, searching, writing the marks,
+    // and the engine laying the marked page out (forced by the scroll).
+    var t0 = performance.now(), ix = index(), t1 = performance.now(), todo = [];
     for (var i = 0; i < req.words.length; ++i) {
       var word = req.words[i];
       if (!word) continue;
       var hits = findHits(ix, word, Infinity);
       if (!hits.length) continue;
-      lastSpans = markHits(ix, hits, word.length, req.styles[Math.min(i, req.styles.length - 1)]).last;
+      todo.push({ hits: hits, len: word.length, style: req.styles[Math.min(i, req.styles.length - 1)] });
       marks += hits.length;
     }
-    if (lastSpans && lastSpans.length) lastSpans[lastSpans.length - 1].scrollIntoView(true);
-    return { ok: true, marks: marks };
+    var t2 = performance.now(), last = todo.length ? markAll(ix, todo).last : null, t3 = performance.now();
+    if (last) last[last.length - 1].scrollIntoView(true);
+    var t4 = performance.now();
+    return { ok: true, marks: marks, ms: [t1 - t0, t2 - t1, t3 - t2, t4 - t3] };
   }
   var word = req.words.length ? req.words[0] : '';
   if (req.mode === 'first' || req.mode === 'select') {
@@ -165,7 +218,7 @@ const char *kPaneScript = R"JS((function (req) {
       if (req.mode === 'select') window.getSelection().removeAllRanges();
       return { ok: true, marks: 0, found: false };
     }
-    var m = markHits(ix, hits, word.length, req.styles[req.styles.length - 1]);
+    var m = markAll(ix, [{ hits: hits, len: word.length, style: req.styles[req.styles.length - 1] }]);
     var f = m.first, a = f[0].firstChild, b = f[f.length - 1].lastChild;
     if (req.mode === 'select') select(a, 0, b, b.data.length);
     else m.last[m.last.length - 1].scrollIntoView(true);
@@ -300,10 +353,15 @@ QString CleanHighlightBox(const QString &Text)
     return w.trimmed();
 }
 
-int SearchAndHighlightText(TWebbrowser *Browser, const QString &Words)
+int SearchAndHighlightText(TWebbrowser *Browser, const QString &Words, HighlightTimes *Times)
 {
     const QVariantMap m = runPaneScript(Browser, QStringLiteral("all"), HighlightWordList(Words), 0);
-    return m.isEmpty() ? -1 : m.value(QStringLiteral("marks")).toInt();
+    if (m.isEmpty()) return -1;
+    if (Times) {
+        const QVariantList ms = m.value(QStringLiteral("ms")).toList();
+        if (ms.size() == 4) *Times = {ms[0].toDouble(), ms[1].toDouble(), ms[2].toDouble(), ms[3].toDouble()};
+    }
+    return m.value(QStringLiteral("marks")).toInt();
 }
 
 int FirstSearchAndHighlightText(TWebbrowser *Browser, const QString &Text, int MaxCount)

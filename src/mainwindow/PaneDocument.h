@@ -25,9 +25,16 @@ QString FirstHighlightWord(const QString &Text);
 // made single.
 QString CleanHighlightBox(const QString &Text);
 
+// Milliseconds of one marking run inside the page: reading its text, searching it, writing
+// the marks, and the layout of the marked page.
+struct HighlightTimes {
+    double read = 0, search = 0, write = 0, layout = 0;
+};
+
 // Marks every occurrence of every word of Words (HighlightWordList) in the document, each
 // word in its colour. The number of marks; -1 when the browser is busy or has no document.
-int SearchAndHighlightText(TWebbrowser *Browser, const QString &Words);
+// Times, when given, receives where the time went.
+int SearchAndHighlightText(TWebbrowser *Browser, const QString &Words, HighlightTimes *Times = nullptr);
 // Marks the first MaxCount occurrences of the first word of Text in red. Marks made, or -1.
 int FirstSearchAndHighlightText(TWebbrowser *Browser, const QString &Text, int MaxCount);
 // Marks the first occurrence of Word in red and selects it; without one the selection is

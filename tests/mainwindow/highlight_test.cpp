@@ -28,6 +28,9 @@ Node.prototype.appendChild = function () { throw new Error('no'); };
 Node.prototype.insertBefore = function () { throw new Error('no'); };
 </script></head><body><p>apple pie</p></body></html>)";
 
+// More pieces in one text node than the marking hands to the engine in one call.
+constexpr int kLongHits = 10000;
+
 struct Site {
     TestHttpServer http;
     std::mutex m;
@@ -43,6 +46,11 @@ struct Site {
         });
         http.server().Get("/hostile", [](const httplib::Request &, httplib::Response &res) {
             res.set_content(kHostile, "text/html; charset=utf-8");
+        });
+        http.server().Get("/long", [](const httplib::Request &, httplib::Response &res) {
+            std::string page = "<html><body><p>";
+            for (int i = 0; i < kLongHits; ++i) page += "a ";
+            res.set_content(page + "</p></body></html>", "text/html");
         });
         http.server().Get("/slow", [this](const httplib::Request &, httplib::Response &res) {
             std::unique_lock<std::mutex> l(m);
@@ -206,6 +214,17 @@ TEST(Highlight, APageThatReplacesBuiltInsIsMarkedAllTheSame)
     EXPECT_EQ(GetWebBrowserHTMLSrc(&wb).find("<span style=\"background-color: Lime; font-weight: bolder;\">apple</span>") !=
                   std::string::npos,
               true);
+}
+
+TEST(Highlight, ALongTextNodeWithManyHitsIsMarkedWhole)
+{
+    Site site;
+    TWebbrowser wb;
+    ASSERT_TRUE(load(wb, site.url("/long")));
+    const QString textBefore = jsText(wb, "document.body.textContent");
+    EXPECT_EQ(SearchAndHighlightText(&wb, QStringLiteral("A")), kLongHits);
+    EXPECT_EQ(js(wb, QStringLiteral("document.querySelectorAll('p > span[style]').length")).toInt(), kLongHits);
+    EXPECT_EQ(jsText(wb, "document.body.textContent"), textBefore);
 }
 
 TEST(Highlight, FirstNextAndPreviousMoveTheSelection)
