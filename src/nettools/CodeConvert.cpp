@@ -13,6 +13,9 @@
 #include <string_view>
 #include <vector>
 #include <fcntl.h>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 #include <unistd.h>
 
 namespace {
@@ -47,78 +50,90 @@ struct Replacement {
     std::string_view from, to;
 };
 
+// A byte every pattern holds that no letter-case change touches, and that is no Shift_JIS
+// trail byte when one can be had ("-" in "EUC-JP" and "UTF-8"): its places are found at memory
+// speed, and each is looked at only where a pattern could hold it. 0 when there is none.
+template <size_t N>
+unsigned char commonAnchor(const Replacement (&Reps)[N])
+{
+    unsigned char best = 0;
+    for (const char ch : Reps[0].from) {
+        const auto c = static_cast<unsigned char>(ch);
+        if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') continue;
+        bool inAll = true;
+        for (const Replacement &r : Reps) inAll = inAll && r.from.find(ch) != std::string_view::npos;
+        if (!inAll) continue;
+        if (c < 0x40) return c;
+        if (!best) best = c;
+    }
+    return best;
+}
+
+bool sameNoCase(const char *at, std::string_view pattern)
+{
+    for (size_t j = 0; j < pattern.size(); ++j)
+        if (lowerAscii(at[j]) != lowerAscii(pattern[j])) return false;
+    return true;
+}
+
 // Every occurrence of each ASCII text From, letter case ignored, tried in the order given at
 // each place, never starting on the second byte of a double-byte character; replaced text is
-// not searched again. The text itself comes back when nothing matches. One walk for all, so
-// that a large text with few declarations costs little more than a look at each byte.
+// not searched again. The text itself comes back when nothing matches; when the text's buffer
+// has room, it is rewritten in place.
 template <size_t N>
 std::string replaceNoCase(std::string S, const Replacement (&Reps)[N])
 {
-    bool starts[256] = {};
-    for (const Replacement &r : Reps) {
-        const auto c = static_cast<unsigned char>(r.from[0]);
-        starts[c] = true;
-        starts[static_cast<unsigned char>(lowerAscii(static_cast<char>(c)))] = true;
-        if (c >= 'a' && c <= 'z') starts[c - 'a' + 'A'] = true;
-    }
     const size_t n = S.size();
     const auto *p = reinterpret_cast<const unsigned char *>(S.data());
     struct Hit {
         size_t at;
-        const Replacement *rep;
+        size_t rep;
     };
+    // First every place where a pattern stands, in any order; then the ones a walk from the
+    // start would replace.
+    std::vector<Hit> found;
+    auto tryAt = [&](size_t at, size_t r) {
+        if (n - at >= Reps[r].from.size() && sameNoCase(S.data() + at, Reps[r].from)) found.push_back({at, r});
+    };
+    if (const unsigned char anchor = commonAnchor(Reps)) {
+        size_t offset[N];
+        for (size_t r = 0; r < N; ++r) offset[r] = Reps[r].from.find(static_cast<char>(anchor));
+        for (const void *hit = std::memchr(p, anchor, n); hit;) {
+            const auto a = static_cast<size_t>(static_cast<const unsigned char *>(hit) - p);
+            for (size_t r = 0; r < N; ++r)
+                if (a >= offset[r]) tryAt(a - offset[r], r);
+            hit = a + 1 < n ? std::memchr(p + a + 1, anchor, n - a - 1) : nullptr;
+        }
+        std::sort(found.begin(), found.end(),
+                  [](const Hit &x, const Hit &y) { return x.at != y.at ? x.at < y.at : x.rep < y.rep; });
+    } else {
+        bool starts[256] = {};
+        for (const Replacement &r : Reps) {
+            const auto c = static_cast<unsigned char>(r.from[0]);
+            starts[c] = starts[static_cast<unsigned char>(lowerAscii(static_cast<char>(c)))] = true;
+            if (c >= 'a' && c <= 'z') starts[c - 'a' + 'A'] = true;
+        }
+        for (size_t i = 0; i < n; ++i)
+            if (starts[p[i]])
+                for (size_t r = 0; r < N; ++r) tryAt(i, r);
+    }
     std::vector<Hit> hits;
     size_t grownSize = n;
     bool growsOnly = true;
     size_t copied = 0;
-    // With one or two bytes that can start a pattern ("UTF-8": "U" and "u"), memchr finds
-    // their places; with more, a look at each byte.
-    unsigned char firsts[2] = {};
-    int nFirsts = 0;
-    for (int c = 0; c < 256; ++c)
-        if (starts[c] && nFirsts++ < 2) firsts[nFirsts - 1] = static_cast<unsigned char>(c);
-    size_t nextAt[2] = {0, 0};
-    bool known[2] = {false, false};
-    auto candidate = [&](size_t from) -> size_t {
-        if (nFirsts > 2) {
-            while (from < n && !starts[p[from]]) ++from;
-            return from;
-        }
-        size_t best = n;
-        for (int f = 0; f < nFirsts; ++f) {
-            if (!known[f] || (nextAt[f] < from && nextAt[f] != n)) {
-                const void *hit = from < n ? std::memchr(p + from, firsts[f], n - from) : nullptr;
-                nextAt[f] = hit ? static_cast<size_t>(static_cast<const unsigned char *>(hit) - p) : n;
-                known[f] = true;
-            }
-            best = std::min(best, nextAt[f]);
-        }
-        return best;
-    };
-    for (size_t i = candidate(0); i < n; i = candidate(i + 1)) {
+    for (const Hit &h : found) {
+        if (h.at < copied) continue;
         // Every pattern begins with an ASCII byte, so a look at the bytes before it settles
         // whether it starts a character: the byte after any non-lead byte always does, and a
         // run of lead bytes pairs up from there. Walking each byte forward costs far more.
-        size_t k = i;
+        size_t k = h.at;
         while (k > copied && isSjisLead(p[k - 1])) --k;
-        if ((i - k) % 2 != 0) continue;
-        const Replacement *hit = nullptr;
-        for (const Replacement &r : Reps) {
-            const size_t m = r.from.size();
-            if (n - i < m) continue;
-            size_t j = 0;
-            while (j < m && lowerAscii(S[i + j]) == lowerAscii(r.from[j])) ++j;
-            if (j == m) {
-                hit = &r;
-                break;
-            }
-        }
-        if (!hit) continue;
-        hits.push_back({i, hit});
-        grownSize = grownSize - hit->from.size() + hit->to.size();
-        growsOnly = growsOnly && hit->to.size() >= hit->from.size();
-        copied = i + hit->from.size();
-        i = copied - 1;
+        if ((h.at - k) % 2 != 0) continue;
+        const Replacement &r = Reps[h.rep];
+        hits.push_back(h);
+        grownSize = grownSize - r.from.size() + r.to.size();
+        growsOnly = growsOnly && r.to.size() >= r.from.size();
+        copied = h.at + r.from.size();
     }
     if (hits.empty()) return S;
     if (growsOnly && S.capacity() >= grownSize) {
@@ -128,11 +143,12 @@ std::string replaceNoCase(std::string S, const Replacement (&Reps)[N])
         char *d = S.data();
         size_t srcEnd = n, dstEnd = grownSize;
         for (auto h = hits.rbegin(); h != hits.rend(); ++h) {
-            const size_t tail = srcEnd - (h->at + h->rep->from.size());
+            const Replacement &r = Reps[h->rep];
+            const size_t tail = srcEnd - (h->at + r.from.size());
             std::memmove(d + dstEnd - tail, d + srcEnd - tail, tail);
             dstEnd -= tail;
-            dstEnd -= h->rep->to.size();
-            std::memcpy(d + dstEnd, h->rep->to.data(), h->rep->to.size());
+            dstEnd -= r.to.size();
+            std::memcpy(d + dstEnd, r.to.data(), r.to.size());
             srcEnd = h->at;
         }
         return S;
@@ -141,27 +157,40 @@ std::string replaceNoCase(std::string S, const Replacement (&Reps)[N])
     out.reserve(grownSize);
     copied = 0;
     for (const Hit &h : hits) {
+        const Replacement &r = Reps[h.rep];
         out.append(S, copied, h.at - copied);
-        out.append(h.rep->to);
-        copied = h.at + h.rep->from.size();
+        out.append(r.to);
+        copied = h.at + r.from.size();
     }
     out.append(S, copied, std::string::npos);
     return out;
 }
 
-bool hasLoneLineBreak(const std::string &S)
+// True when some CR is not followed by LF or some LF is not preceded by CR. Most texts that
+// reach here are CR LF throughout, so this look is the whole cost of their line ends: sixteen
+// bytes at a time, a CR LF text passes when the LFs stand exactly one place after the CRs.
+bool hasLoneLineBreak(std::string_view S)
 {
-    const char *p = S.data(), *end = p + S.size();
-    while (p < end) {
-        const void *hit = std::memchr(p, '\r', static_cast<size_t>(end - p));
-        const char *cr = hit ? static_cast<const char *>(hit) : end;
-        // Between two CRs, any LF is a lone one.
-        if (std::memchr(p, '\n', static_cast<size_t>(cr - p))) return true;
-        if (cr == end) return false;
-        if (cr + 1 == end || cr[1] != '\n') return true;
-        p = cr + 2;
+    const char *p = S.data();
+    const size_t n = S.size();
+    size_t i = 0;
+    bool crBefore = false; // the byte before p[i] is a CR
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; i + 16 <= n; i += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
+        const unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
+        const unsigned lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
+        if ((((crs << 1) | (crBefore ? 1u : 0u)) & 0xFFFFu) != lfs) return true;
+        crBefore = (crs & 0x8000u) != 0;
     }
-    return false;
+#endif
+    for (; i < n; ++i) {
+        const bool isLf = p[i] == '\n';
+        if (isLf != crBefore) return true;
+        crBefore = p[i] == '\r';
+    }
+    return crBefore;
 }
 
 } // namespace
@@ -248,26 +277,7 @@ std::string Utf16BytesToSjis(std::string Bytes)
 
 std::string SjisToUtf16LeBytes(const std::string &Sjis)
 {
-    // Piece by piece, cut after a line end (never inside a character), so that no wide copy
-    // of a large text is held beside the result.
-    std::string out;
-    out.reserve(2 + Sjis.size() * 2);  // untouched room costs no memory
-    out += "\xFF\xFE";
-    constexpr size_t kPiece = 1 << 20;
-    for (size_t at = 0; at < Sjis.size();) {
-        size_t end = Sjis.size();
-        if (end - at > kPiece) {
-            const size_t lf = Sjis.find('\n', at + kPiece);
-            if (lf != std::string::npos) end = lf + 1;
-        }
-        const std::u16string w = AnsiToWide(Sjis.substr(at, end - at));
-        for (char16_t u : w) {
-            out += static_cast<char>(u & 0xFF);
-            out += static_cast<char>(u >> 8);
-        }
-        at = end;
-    }
-    return out;
+    return AnsiToUtf16LeBytes(Sjis, "\xFF\xFE");
 }
 
 std::string FinishConvText(std::string Sjis)
@@ -284,6 +294,9 @@ TConvRead ReadConvSource(std::string FileBytes, int CharCode)
     // Read as EUC-JP or ISO-2022-JP, the text is Shift_JIS now and must say so: saved again in
     // another encoding it would otherwise still declare the one it was read in.
     const DeclNames *read = nullptr;
+    // Whether the conversion keeps every CR and LF as it is and makes none: then the text has
+    // the source's unified line ends already.
+    bool unified = false;
     if (CharCode == cvUtf16) {
         // Line ends are found only after decoding: a byte 0x0A can be half of any character.
         r.Source = Utf16BytesToSjis(std::move(FileBytes));
@@ -294,28 +307,40 @@ TConvRead ReadConvSource(std::string FileBytes, int CharCode)
         r.Source = UnifyLineEnds(std::move(FileBytes));
         switch (CharCode) {
         case cvAuto: s = ConvertTextToSjis(r.Source, ccmAuto); break;
-        case cvSjis: s = r.Source; break;
+        case cvSjis:
+            s.reserve(r.Source.size() + r.Source.size() / 64 + 64);
+            s = r.Source;
+            unified = true;
+            break;
         case cvEuc:
             s = EucToSjis(r.Source);
             read = &declNames(TDeclCode::Euc);
+            unified = true;
             break;
         case cvUtf8:
-        case cvUtf8N: s = utf8TextToSjis(r.Source); break;
+        case cvUtf8N:
+            s = utf8TextToSjis(r.Source);
+            unified = true;
+            break;
         case cvJis:
+            // Its escapes are skipped three bytes at a time, line ends or not.
             s = JisToSjisB(r.Source);
             read = &declNames(TDeclCode::Jis);
             break;
-        default: break;
+        default: unified = true; break;
         }
     }
+    if (!unified) s = UnifyLineEnds(std::move(s));
     if (!read) {
-        r.Text = FinishConvText(std::move(s));
+        // Every "UTF-8", prose included: the read text is Shift_JIS now.
+        const Replacement reps[] = {{"UTF-8", "Shift_JIS"}};
+        r.Text = replaceNoCase(std::move(s), reps);
         return r;
     }
     // The declarations and the "UTF-8" names in one walk: neither pattern lies in the other.
     const DeclNames &sj = declNames(TDeclCode::Sjis);
     const Replacement reps[] = {{read->meta, sj.meta}, {read->xml, sj.xml}, {read->bare, sj.bare}, {"UTF-8", "Shift_JIS"}};
-    r.Text = replaceNoCase(UnifyLineEnds(std::move(s)), reps);
+    r.Text = replaceNoCase(std::move(s), reps);
     return r;
 }
 

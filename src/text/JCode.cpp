@@ -21,13 +21,14 @@ constexpr char ESC = '\x1B';
 constexpr char kNakaguro[2] = {'\x81', '\x45'}; // "・": what an undecodable unit becomes
 
 // Growable output buffer written through a raw pointer; one allocation for typical input.
+// The room is reserved up front but made usable a step at a time: zero-filling the whole
+// estimate first would touch every page twice, and all of it while out of cache.
 class ByteSink {
 public:
     explicit ByteSink(std::size_t capacity)
     {
-        buf_.resize(capacity < 16 ? 16 : capacity);
-        p_ = buf_.data();
-        end_ = p_ + buf_.size();
+        buf_.reserve(capacity < 16 ? 16 : capacity);
+        p_ = end_ = buf_.data();
     }
     void need(std::size_t k)
     {
@@ -69,13 +70,14 @@ public:
     }
 
 private:
+    static constexpr std::size_t kStep = 1 << 16;
     void grow(std::size_t k)
     {
         const std::size_t used = static_cast<std::size_t>(p_ - buf_.data());
-        std::size_t cap = buf_.size() * 2;
-        if (cap < used + k)
-            cap = used + k;
-        buf_.resize(cap);
+        if (used + k > buf_.capacity())
+            buf_.reserve(std::max(used + k, buf_.capacity() * 2));
+        // A step past the estimate would move the whole text to a buffer twice its size.
+        buf_.resize(std::min(used + std::max(k, kStep), buf_.capacity()));
         p_ = buf_.data() + used;
         end_ = buf_.data() + buf_.size();
     }
@@ -190,46 +192,7 @@ std::string halfKanaToFull(const std::string& S, bool merge)
     return out.take();
 }
 
-// --- iconv -----------------------------------------------------------------------------------
-
-// One cached conversion descriptor per direction and thread; reset before every use.
-class IconvHandle {
-public:
-    IconvHandle(const char* to, const char* from) : cd_(iconv_open(to, from)) {}
-    ~IconvHandle()
-    {
-        if (ok())
-            iconv_close(cd_);
-    }
-    IconvHandle(const IconvHandle&) = delete;
-    IconvHandle& operator=(const IconvHandle&) = delete;
-    bool ok() const { return cd_ != reinterpret_cast<iconv_t>(-1); }
-    iconv_t reset()
-    {
-        iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        return cd_;
-    }
-
-private:
-    iconv_t cd_;
-};
-
-enum class Dir { Utf8ToSjis, SjisToUtf8, Utf16ToSjis, SjisToUtf16 };
-
-IconvHandle& handleFor(Dir d)
-{
-    thread_local IconvHandle u8ToSjis("CP932", "UTF-8");
-    thread_local IconvHandle sjisToU8("UTF-8", "CP932");
-    thread_local IconvHandle u16ToSjis("CP932", "UTF-16LE");
-    thread_local IconvHandle sjisToU16("UTF-16LE", "CP932");
-    switch (d) {
-    case Dir::Utf8ToSjis: return u8ToSjis;
-    case Dir::SjisToUtf8: return sjisToU8;
-    case Dir::Utf16ToSjis: return u16ToSjis;
-    case Dir::SjisToUtf16: return sjisToU16;
-    }
-    return u8ToSjis;
-}
+// --- UTF-8 and Shift_JIS units -------------------------------------------------------------------
 
 // Bytes of the UTF-8 unit at p: the whole sequence when it is well-formed, else its longest
 // well-formed beginning (at least one byte), so that a cut or broken sequence is one unit.
@@ -263,40 +226,6 @@ std::size_t utf8UnitLen(const u8* p, std::size_t left)
             break;
     }
     return k;
-}
-
-// Runs iconv over the whole input; at a unit it cannot convert, onError appends the
-// replacement and returns how many input bytes that unit takes. The output goes through a
-// small buffer into a string whose room (capacity, an estimate) is reserved but never
-// filled ahead: only the pages the result takes are written, once.
-template <typename OnError>
-std::string runIconv(Dir d, std::string_view in, std::size_t capacity, OnError onError)
-{
-    IconvHandle& h = handleFor(d);
-    if (!h.ok())
-        throw ETextConvertError(kUtf8ConvertFailedMsg);
-    iconv_t cd = h.reset();
-    std::string out;
-    out.reserve(capacity);
-    char buf[1 << 16];
-    char* inp = const_cast<char*>(in.data());
-    std::size_t inLeft = in.size();
-    while (inLeft > 0) {
-        char* op = buf;
-        std::size_t room = sizeof buf;
-        const std::size_t r = iconv(cd, &inp, &inLeft, &op, &room);
-        out.append(buf, static_cast<std::size_t>(op - buf));
-        if (r != static_cast<std::size_t>(-1))
-            break;
-        if (errno == E2BIG)
-            continue;
-        // EILSEQ or EINVAL (truncated at the end): replace one unit and go on.
-        const std::size_t skip = onError(reinterpret_cast<const u8*>(inp), inLeft, out);
-        inp += skip;
-        inLeft -= skip;
-        cd = h.reset();
-    }
-    return out;
 }
 
 std::size_t sjisUnitLen(const u8* p, std::size_t left)
@@ -724,26 +653,232 @@ std::string SjisToEucB(const std::string& S)
 
 // --- UTF-8 and UTF-16 ----------------------------------------------------------------------------
 
+namespace {
+
+// Tables of code page 932 against UTF-16, read once from iconv itself, so that a character
+// converts exactly as iconv converts it, at a table look-up's cost. Units the tables do not
+// hold follow the same rules as iconv's errors: "・" for undecodable Shift_JIS, "?" for what
+// Shift_JIS lacks.
+struct Cp932Tables {
+    static constexpr std::uint16_t kNone = 0xFFFF; // U+FFFF is no code page 932 character
+    std::uint16_t single[256];       // a byte alone to its UTF-16 unit
+    std::uint16_t pair[128][256];    // (lead - 0x80, trail) to its UTF-16 unit
+    std::uint16_t rev[65536];        // UTF-16 unit to Shift_JIS: < 0x100 one byte, else two
+    bool asciiSame = true;           // 0x00-0x7F map to themselves both ways
+};
+
+bool convertOne(iconv_t cd, const char* in, std::size_t inLen, char* out, std::size_t& outLen)
+{
+    iconv(cd, nullptr, nullptr, nullptr, nullptr);
+    char* ip = const_cast<char*>(in);
+    char* op = out;
+    std::size_t il = inLen, ol = outLen;
+    if (iconv(cd, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0)
+        return false;
+    outLen = static_cast<std::size_t>(op - out);
+    return true;
+}
+
+const Cp932Tables* buildCp932Tables()
+{
+    const iconv_t dec = iconv_open("UTF-16LE", "CP932");
+    const iconv_t enc = iconv_open("CP932", "UTF-16LE");
+    if (dec == reinterpret_cast<iconv_t>(-1) || enc == reinterpret_cast<iconv_t>(-1)) {
+        if (dec != reinterpret_cast<iconv_t>(-1))
+            iconv_close(dec);
+        if (enc != reinterpret_cast<iconv_t>(-1))
+            iconv_close(enc);
+        return nullptr;
+    }
+    auto* t = new Cp932Tables;
+    char out[8];
+    auto unitOf = [&](const char* in, std::size_t len) -> std::uint16_t {
+        std::size_t ol = sizeof out;
+        if (!convertOne(dec, in, len, out, ol) || ol != 2)
+            return Cp932Tables::kNone;
+        return static_cast<std::uint16_t>(static_cast<u8>(out[0]) | static_cast<u8>(out[1]) << 8);
+    };
+    for (unsigned b = 0; b < 256; ++b) {
+        const char in[1] = {static_cast<char>(b)};
+        t->single[b] = unitOf(in, 1);
+    }
+    for (unsigned b = 0x80; b < 256; ++b)
+        for (unsigned c = 0; c < 256; ++c) {
+            // A byte that is a character alone never starts a pair.
+            const char in[2] = {static_cast<char>(b), static_cast<char>(c)};
+            t->pair[b - 0x80][c] = t->single[b] == Cp932Tables::kNone ? unitOf(in, 2) : Cp932Tables::kNone;
+        }
+    for (unsigned u = 0; u < 65536; ++u) {
+        t->rev[u] = Cp932Tables::kNone;
+        if (u >= 0xD800 && u <= 0xDFFF)
+            continue;
+        const char in[2] = {static_cast<char>(u & 0xFF), static_cast<char>(u >> 8)};
+        std::size_t ol = sizeof out;
+        if (!convertOne(enc, in, 2, out, ol))
+            continue;
+        if (ol == 1)
+            t->rev[u] = static_cast<u8>(out[0]);
+        else if (ol == 2)
+            t->rev[u] = static_cast<std::uint16_t>(static_cast<u8>(out[0]) << 8 | static_cast<u8>(out[1]));
+    }
+    for (unsigned b = 0; b < 0x80; ++b)
+        t->asciiSame = t->asciiSame && t->single[b] == b && t->rev[b] == b;
+    iconv_close(dec);
+    iconv_close(enc);
+    return t;
+}
+
+// nullptr when iconv has no code page 932; the iconv paths then report it as before.
+const Cp932Tables* cp932Tables()
+{
+    static const Cp932Tables* const t = buildCp932Tables();
+    return t;
+}
+
+// The UTF-16 unit of the Shift_JIS unit at p[i], or kNone with the unit's length (what iconv
+// reports as one undecodable unit).
+inline std::uint16_t sjisUnitAt(const Cp932Tables& t, const u8* p, std::size_t i, std::size_t n, std::size_t& len)
+{
+    const u8 b = p[i];
+    if (b >= 0x80 && i + 1 < n) {
+        const std::uint16_t u = t.pair[b - 0x80][p[i + 1]];
+        if (u != Cp932Tables::kNone) {
+            len = 2;
+            return u;
+        }
+    }
+    len = 1;
+    const std::uint16_t u = t.single[b];
+    if (u == Cp932Tables::kNone)
+        len = sjisUnitLen(p + i, n - i);
+    return u;
+}
+
+inline void putUtf8(char*& o, std::uint32_t u)
+{
+    if (u < 0x80) {
+        *o++ = static_cast<char>(u);
+    } else if (u < 0x800) {
+        o[0] = static_cast<char>(0xC0 | u >> 6);
+        o[1] = static_cast<char>(0x80 | (u & 0x3F));
+        o += 2;
+    } else {
+        o[0] = static_cast<char>(0xE0 | u >> 12);
+        o[1] = static_cast<char>(0x80 | (u >> 6 & 0x3F));
+        o[2] = static_cast<char>(0x80 | (u & 0x3F));
+        o += 3;
+    }
+}
+
+inline void putSjis(char*& o, std::uint16_t s)
+{
+    if (s < 0x100) {
+        *o++ = static_cast<char>(s);
+    } else {
+        o[0] = static_cast<char>(s >> 8);
+        o[1] = static_cast<char>(s & 0xFF);
+        o += 2;
+    }
+}
+
+// Shift_JIS to UTF-8 (Utf16 false) or UTF-16LE bytes appended to out.
+template <bool Utf16>
+void sjisToUnicode(const Cp932Tables& t, std::string_view S, ByteSink& out)
+{
+    const std::size_t n = S.size();
+    const u8* p = reinterpret_cast<const u8*>(S.data());
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t end = std::min(n, i + kChunk);
+        out.need(3 * (end - i) + 8); // three bytes a byte at most, either way
+        char* o = out.cursor();
+        while (i < end) {
+            if constexpr (!Utf16) {
+                if (p[i] < 0x80 && t.asciiSame) {
+                    i = copyAscii(p, i, end, o);
+                    continue;
+                }
+            }
+            std::size_t len;
+            std::uint16_t u = sjisUnitAt(t, p, i, n, len);
+            if (u == Cp932Tables::kNone)
+                u = 0x30FB; // "・"
+            if constexpr (Utf16) {
+                o[0] = static_cast<char>(u & 0xFF);
+                o[1] = static_cast<char>(u >> 8);
+                o += 2;
+            } else {
+                putUtf8(o, u);
+            }
+            i += len;
+        }
+        out.cursor() = o;
+    }
+}
+
+// The code point of the well-formed UTF-8 sequence at p (len bytes, from utf8UnitLen), or
+// 0xFFFFFFFF when the sequence is cut or broken.
+inline std::uint32_t utf8CodePoint(const u8* p, std::size_t len)
+{
+    const u8 b = p[0];
+    if (len == 2 && b >= 0xC2 && b <= 0xDF)
+        return (b & 0x1Fu) << 6 | (p[1] & 0x3Fu);
+    if (len == 3 && b >= 0xE0 && b <= 0xEF)
+        return (b & 0x0Fu) << 12 | (p[1] & 0x3Fu) << 6 | (p[2] & 0x3Fu);
+    if (len == 4 && b >= 0xF0 && b <= 0xF4)
+        return 0x10000; // beyond the tables: no Shift_JIS form
+    return 0xFFFFFFFF;
+}
+
+} // namespace
+
 std::string Utf8ToAnsi(const std::string& S)
 {
     if (S.empty())
         return {};
-    // Shift_JIS never needs more bytes than UTF-8 for the same text.
-    return runIconv(Dir::Utf8ToSjis, S, S.size() + 16, [](const u8* p, std::size_t left, std::string& out) {
-        out += '?';
-        return utf8UnitLen(p, left);
-    });
+    const Cp932Tables* t = cp932Tables();
+    if (!t)
+        throw ETextConvertError(kUtf8ConvertFailedMsg);
+    // Shift_JIS never needs more bytes than UTF-8 for the same text; the room left over lets
+    // a caller lengthen the text in place.
+    ByteSink out(S.size() + 16);
+    const std::size_t n = S.size();
+    const u8* p = reinterpret_cast<const u8*>(S.data());
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t end = std::min(n, i + kChunk);
+        out.need(end - i + 8);
+        char* o = out.cursor();
+        while (i < end) {
+            const u8 b = p[i];
+            if (b < 0x80 && t->asciiSame) {
+                i = copyAscii(p, i, end, o);
+                continue;
+            }
+            const std::size_t len = utf8UnitLen(p + i, n - i);
+            const std::uint32_t u = b < 0x80 ? b : utf8CodePoint(p + i, len);
+            const std::uint16_t s = u < 0x10000 ? t->rev[u] : Cp932Tables::kNone;
+            if (s == Cp932Tables::kNone)
+                *o++ = '?';
+            else
+                putSjis(o, s);
+            i += len;
+        }
+        out.cursor() = o;
+    }
+    return out.take();
 }
 
 std::string SjisToUtf8(const std::string& S)
 {
     if (S.empty())
         return {};
-    return runIconv(Dir::SjisToUtf8, S, S.size() + S.size() / 2 + 16,
-                    [](const u8* p, std::size_t left, std::string& out) {
-                        out.append("\xE3\x83\xBB", 3); // U+30FB
-                        return sjisUnitLen(p, left);
-                    });
+    const Cp932Tables* t = cp932Tables();
+    if (!t)
+        throw ETextConvertError(kUtf8ConvertFailedMsg);
+    ByteSink out(S.size() + S.size() / 2 + 16);
+    sjisToUnicode<false>(*t, S, out);
+    return out.take();
 }
 
 std::string AnsiToUtf8(const std::string& S)
@@ -761,28 +896,55 @@ std::string Utf16LeBytesToAnsi(std::string_view Bytes)
     const std::string_view bytes = Bytes.substr(0, Bytes.size() & ~std::size_t{1});
     if (bytes.empty())
         return {};
+    const Cp932Tables* t = cp932Tables();
+    if (!t)
+        throw ETextConvertError(kUtf8ConvertFailedMsg);
     // Shift_JIS never takes more bytes than UTF-16 for the same text.
-    return runIconv(Dir::Utf16ToSjis, bytes, bytes.size() + 16, [](const u8* p, std::size_t left, std::string& out) {
-        out += '?';
-        // A surrogate pair is one character.
-        if (left >= 4 && (p[1] & 0xFC) == 0xD8 && (p[3] & 0xFC) == 0xDC)
-            return std::size_t{4};
-        return left >= 2 ? std::size_t{2} : left;
-    });
+    ByteSink out(bytes.size() + 16);
+    const std::size_t n = bytes.size() / 2;
+    const u8* p = reinterpret_cast<const u8*>(bytes.data());
+    std::size_t i = 0;
+    while (i < n) {
+        const std::size_t end = std::min(n, i + kChunk);
+        out.need(2 * (end - i) + 8);
+        char* o = out.cursor();
+        while (i < end) {
+            const unsigned u = p[2 * i] | p[2 * i + 1] << 8;
+            if (u >= 0xD800 && u <= 0xDFFF) {
+                // No surrogate pair has a Shift_JIS form; a pair is one character.
+                *o++ = '?';
+                i += (u <= 0xDBFF && i + 1 < n && (p[2 * i + 3] & 0xFC) == 0xDC) ? 2 : 1;
+                continue;
+            }
+            const std::uint16_t s = t->rev[u];
+            if (s == Cp932Tables::kNone)
+                *o++ = '?';
+            else
+                putSjis(o, s);
+            ++i;
+        }
+        out.cursor() = o;
+    }
+    return out.take();
 }
 
 std::u16string AnsiToWide(const std::string& S)
 {
-    if (S.empty())
-        return {};
-    const std::string bytes =
-        runIconv(Dir::SjisToUtf16, S, S.size() * 2 + 16, [](const u8* p, std::size_t left, std::string& out) {
-            out.append("\xFB\x30", 2); // U+30FB, little-endian
-            return sjisUnitLen(p, left);
-        });
+    const std::string bytes = AnsiToUtf16LeBytes(S);
     std::u16string w(bytes.size() / 2, u'\0');
     std::memcpy(w.data(), bytes.data(), w.size() * 2);
     return w;
+}
+
+std::string AnsiToUtf16LeBytes(std::string_view S, std::string_view Prefix)
+{
+    const Cp932Tables* t = cp932Tables();
+    if (!t)
+        throw ETextConvertError(kUtf8ConvertFailedMsg);
+    ByteSink out(Prefix.size() + S.size() * 2 + 16);
+    out.append(Prefix.data(), Prefix.size());
+    sjisToUnicode<true>(*t, S, out);
+    return out.take();
 }
 
 // --- percent-encoding ----------------------------------------------------------------------------

@@ -68,6 +68,8 @@ std::string WideToAnsi(const std::u16string& W);
 std::u16string AnsiToWide(const std::string& S);
 // As WideToAnsi, on UTF-16LE bytes as a file holds them (an odd last byte is no unit).
 std::string Utf16LeBytesToAnsi(std::string_view Bytes);
+// As AnsiToWide, as UTF-16LE bytes after Prefix (a byte-order mark, say), in one buffer.
+std::string AnsiToUtf16LeBytes(std::string_view S, std::string_view Prefix = {});
 
 // --- percent-encoding and Base64 ---------------------------------------------------------
 // Every byte but the unreserved characters (A-Z a-z 0-9 - . _ ~) as "%" and two lower-case
