@@ -5,9 +5,11 @@
 #include "ConvOracle.h"
 #include "text/HtmlNormalize.h"
 #include "text/JCode.h"
+#include "text/SjisBytes.h"
 
 #include <gtest/gtest.h>
 #include <functional>
+#include <random>
 
 using namespace conv_oracle;
 
@@ -251,4 +253,77 @@ TEST(CodeConvertLines, LineEndsUnifiedAndTerminated)
     EXPECT_EQ(TerminateLines("a\nb"), "a\r\nb\r\n");
     EXPECT_EQ(TerminateLines("a\r\n"), "a\r\n");
     EXPECT_EQ(TerminateLines(""), "");
+}
+
+namespace {
+
+// Plain readings of the two rules, a character at a time, for the randomized comparison below.
+std::string plainUnify(const std::string &s)
+{
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] != '\r' && s[i] != '\n') {
+            out += s[i];
+            continue;
+        }
+        out += "\r\n";
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') ++i;
+    }
+    return out;
+}
+
+std::string plainReplace(const std::string &s, const std::vector<std::pair<std::string, std::string>> &reps)
+{
+    auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; };
+    std::string out;
+    for (size_t i = 0; i < s.size();) {
+        bool replaced = false;
+        for (const auto &[from, to] : reps) {
+            size_t j = 0;
+            while (j < from.size() && i + j < s.size() && lower(s[i + j]) == lower(from[j])) ++j;
+            if (j < from.size()) continue;
+            out += to;
+            i += from.size();
+            replaced = true;
+            break;
+        }
+        if (replaced) continue;
+        const size_t len = isSjisLead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1;
+        out.append(s, i, len);
+        i += len;
+    }
+    return out;
+}
+
+} // namespace
+
+// Random texts thick with declarations in every spelling, their fragments, trail bytes that
+// look like their first letters and line ends of every kind, long enough to cross the
+// sixteen-byte steps of the line-end check: the fast walks give what the plain rules give.
+TEST(CodeConvertLines, FastWalksAgreeWithThePlainRules)
+{
+    const char *const pieces[] = {"charset=Shift_JIS", "CHARSET=shift_jis", " encoding=\"Shift_JIS\"?>",
+                                  "\"SHIFT_JIS\"", "Shift_J", "_", "charset=EUC-JP", " encoding=\"euc-jp\"?>",
+                                  "\"Euc-Jp\"", "\"iso-2022-JP\"", "UTF-8", "utf-8", "UTF-", "-", "\x83\x5F",
+                                  "\x83", "\x82\xA0", "\xB1", "a", " ", "\r", "\n", "\r\n", "\n\r"};
+    std::mt19937 rng(110);
+    std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
+    const std::vector<std::pair<std::string, std::string>> sjisToEuc = {
+        {"charset=Shift_JIS", "charset=EUC-JP"},
+        {" encoding=\"Shift_JIS\"?>", " encoding=\"euc-jp\"?>"},
+        {"\"Shift_JIS\"", "\"EUC-JP\""}};
+    const std::vector<std::pair<std::string, std::string>> eucToSjis = {
+        {"charset=EUC-JP", "charset=Shift_JIS"},
+        {" encoding=\"euc-jp\"?>", " encoding=\"Shift_JIS\"?>"},
+        {"\"EUC-JP\"", "\"Shift_JIS\""}};
+    for (int round = 0; round < 300; ++round) {
+        std::string t;
+        const int n = 1 + round % 60;
+        for (int k = 0; k < n; ++k) t += pieces[pick(rng)];
+        SCOPED_TRACE(hex(t));
+        ASSERT_EQ(hex(UnifyLineEnds(t)), hex(plainUnify(t)));
+        ASSERT_EQ(hex(RewriteDeclarations(t, TDeclCode::Sjis, TDeclCode::Euc)), hex(plainReplace(t, sjisToEuc)));
+        ASSERT_EQ(hex(RewriteDeclarations(t, TDeclCode::Euc, TDeclCode::Sjis)), hex(plainReplace(t, eucToSjis)));
+        ASSERT_EQ(hex(ReadConvSource(t, cvSjis).Text), hex(plainReplace(plainUnify(t), {{"UTF-8", "Shift_JIS"}})));
+    }
 }

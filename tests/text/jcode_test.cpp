@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <functional>
 #include <iconv.h>
 #include <map>
 #include <optional>
@@ -46,6 +47,71 @@ std::optional<std::string> refIconv(const char* to, const char* from, const std:
     return out;
 }
 
+
+// iconv over the whole text, going on past what it refuses: that unit becomes Repl, and
+// UnitLen says how many bytes it takes. The Unicode converters must give exactly this.
+std::string iconvReplacing(const char* to, const char* from, const std::string& in, const std::string& repl,
+                           const std::function<std::size_t(const unsigned char*, std::size_t)>& unitLen)
+{
+    static std::map<std::pair<std::string, std::string>, iconv_t> cds; // kept open: opening costs most
+    iconv_t& cd = cds[{to, from}];
+    if (cd == nullptr)
+        cd = iconv_open(to, from);
+    std::string out;
+    std::size_t at = 0;
+    while (at < in.size()) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char buf[4096];
+        char* ip = const_cast<char*>(in.data()) + at;
+        std::size_t il = in.size() - at;
+        std::size_t r;
+        do {
+            char* op = buf;
+            std::size_t ol = sizeof buf;
+            r = iconv(cd, &ip, &il, &op, &ol);
+            out.append(buf, static_cast<std::size_t>(op - buf));
+        } while (r == static_cast<std::size_t>(-1) && errno == E2BIG);
+        at = in.size() - il;
+        if (r != static_cast<std::size_t>(-1))
+            break;
+        out += repl;
+        at += unitLen(reinterpret_cast<const unsigned char*>(in.data()) + at, in.size() - at);
+    }
+    return out;
+}
+
+std::size_t sjisUnit(const unsigned char* p, std::size_t left)
+{
+    return left >= 2 && isSjisLead(p[0]) && isSjisTrail(p[1]) ? 2 : 1;
+}
+
+// The maximal well-formed beginning of a UTF-8 sequence, at least one byte.
+std::size_t utf8Unit(const unsigned char* p, std::size_t left)
+{
+    const unsigned b = p[0];
+    const std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 1;
+    const unsigned lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    const unsigned hi = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+    std::size_t k = 1;
+    while (k < n && k < left && p[k] >= (k == 1 ? lo : 0x80) && p[k] <= (k == 1 ? hi : 0xBF))
+        ++k;
+    return k;
+}
+
+std::size_t utf16Unit(const unsigned char* p, std::size_t left)
+{
+    return left >= 4 && (p[1] & 0xFC) == 0xD8 && (p[3] & 0xFC) == 0xDC ? 4 : 2;
+}
+
+std::string wideBytes(const std::u16string& w)
+{
+    std::string b;
+    for (const char16_t u : w) {
+        b += static_cast<char>(u & 0xFF);
+        b += static_cast<char>(u >> 8);
+    }
+    return b;
+}
 
 #define EXPECT_BYTES(got, want) EXPECT_EQ(hex(got), hex(want))
 
@@ -281,6 +347,74 @@ TEST(JCode, RandomInputStaysWellFormed)
         EXPECT_EQ(UrlDecode(UrlEncodeSjis(s)), s);
         EXPECT_EQ(Base64Decode(Base64Encode(s)), s);
     }
+}
+
+// The table-driven Unicode conversions against iconv itself: every byte and byte pair of
+// Shift_JIS, every UTF-16 unit, every UTF-8 sequence of up to two bytes and every BMP
+// character, broken and cut ones included, then long random texts across the converters'
+// pieces.
+TEST(JCode, UnicodeConversionsMatchIconvUnitByUnit)
+{
+    const std::string nakaguro8 = "\xE3\x83\xBB", nakaguro16 = "\xFB\x30";
+    auto checkSjis = [&](const std::string& s) {
+        ASSERT_EQ(hex(SjisToUtf8(s)), hex(iconvReplacing("UTF-8", "CP932", s, nakaguro8, sjisUnit))) << hex(s);
+        ASSERT_EQ(hex(AnsiToUtf16LeBytes(s)), hex(iconvReplacing("UTF-16LE", "CP932", s, nakaguro16, sjisUnit)))
+            << hex(s);
+        ASSERT_EQ(wideBytes(AnsiToWide(s)), AnsiToUtf16LeBytes(s));
+    };
+    auto checkUtf8 = [&](const std::string& s) {
+        ASSERT_EQ(hex(Utf8ToAnsi(s)), hex(iconvReplacing("CP932", "UTF-8", s, "?", utf8Unit))) << hex(s);
+    };
+    auto checkUtf16 = [&](const std::string& s) {
+        ASSERT_EQ(hex(Utf16LeBytesToAnsi(s)), hex(iconvReplacing("CP932", "UTF-16LE", s, "?", utf16Unit)))
+            << hex(s);
+    };
+    for (int b = 0; b < 256; ++b) {
+        checkSjis(std::string(1, static_cast<char>(b)));
+        checkUtf8(std::string(1, static_cast<char>(b)));
+        for (int c = 0; c < 256; ++c) {
+            const std::string two{static_cast<char>(b), static_cast<char>(c)};
+            if (b >= 0x80) {
+                checkSjis(two + "A");
+                checkUtf8(two);
+            }
+            checkUtf16(two);
+        }
+    }
+    for (char32_t u = 0x80; u < 0x10000; ++u) {
+        if (u >= 0xD800 && u <= 0xDFFF)
+            continue;
+        std::string s;
+        if (u < 0x800)
+            s = {static_cast<char>(0xC0 | u >> 6), static_cast<char>(0x80 | (u & 0x3F))};
+        else
+            s = {static_cast<char>(0xE0 | u >> 12), static_cast<char>(0x80 | (u >> 6 & 0x3F)),
+                 static_cast<char>(0x80 | (u & 0x3F))};
+        checkUtf8(s + "a");
+        checkUtf8(s.substr(0, s.size() - 1) + "a"); // cut short
+    }
+    for (const char* s : {"\xED\xA0\x80", "\xF0\x9F\x98\x80", "\xF4\x90\x80\x80", "\xF0\x80\x80", "\xC0\xAF"})
+        checkUtf8(s);
+    for (const char* s : {"\x3D\xD8\x00\xDE", "\x3D\xD8" "a\0", "\x00\xDE\x3D\xD8", "\xFF\xFE" "a\0"})
+        checkUtf16(std::string(s, 4));
+
+    // Long texts: random units from each set, so that pieces end inside characters.
+    std::mt19937 rng(24);
+    auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); };
+    std::string sjis, utf8, utf16;
+    const char* const sjisUnits[] = {"a", "\r\n", "\x82\xA0", "\xB6", "\x87\x40", "\xFA\x40", "\x80", "\x85\x40", "\x82"};
+    const char* const utf8Units[] = {"a", "\r\n", "\xE3\x81\x82", "\xEF\xBD\xB6", "\xF0\x9F\x98\x80", "\xE3\x81", "\xFF"};
+    for (int k = 0; k < 60000; ++k) {
+        sjis += sjisUnits[pick(9)];
+        utf8 += utf8Units[pick(7)];
+        const int u = pick(4) == 0 ? 0xD800 + pick(0x800) : pick(0x10000);
+        utf16 += static_cast<char>(u & 0xFF);
+        utf16 += static_cast<char>(u >> 8);
+    }
+    checkSjis(sjis);
+    checkUtf8(utf8);
+    checkUtf16(utf16);
+    EXPECT_EQ(AnsiToUtf16LeBytes("\x82\xA0", "\xFF\xFE"), "\xFF\xFE\x42\x30");
 }
 
 TEST(JCode, UrlEncodeAndDecode)
