@@ -82,13 +82,13 @@ bool measure(TProfDHTMLEdit2 &ed, const QString &url, std::size_t bytes, Result 
     if (source.size() < 1000) return false;
     r.baseline = timed([&] { outer = ed.evalDoc(QStringLiteral("return document.documentElement.outerHTML;")).toString(); });
     r.getSource = timed([&] { source = ed.GetSource(); });
-    r.snapshot = timed([&] { json = ed.evalDoc(QStringLiteral("return e.snapshotText();")).toString(); });
+    r.snapshot = timed([&] { json = ed.evalDoc(QStringLiteral("return e.sourceText();")).toString(); });
     r.outerChars = int(outer.size());
     r.snapshotChars = int(json.size());
-    // The page's walk alone, timed inside the page: the rest of the fetch is the transfer.
+    // The page's part alone, timed inside the page: the rest of the fetch is the transfer.
     std::vector<double> walks;
     for (int i = 0; i < 3; ++i)
-        walks.push_back(ed.evalDoc(QStringLiteral("var t=performance.now();e.snapshotText();return performance.now()-t;")).toDouble());
+        walks.push_back(ed.evalDoc(QStringLiteral("var t=performance.now();e.sourceText();return performance.now()-t;")).toDouble());
     r.walk = median(walks);
     htmledit::DomSnapshot snap;
     r.parse = timed([&] { snap = htmledit::ParseSnapshot(json); });
@@ -137,7 +137,7 @@ int main(int argc, char **argv)
     }
     for (const Result *r : {&r1, &r2})
         std::printf("editsource: %zu bytes: baseline (outerHTML) %.0f ms; GetSource %.0f ms (%.2fx baseline, target <= 5 "
-                    "on 1 MB); writer alone %.0f ms (%.2fx baseline, target <= 1); snapshot fetch %.0f ms (page walk %.0f), its reading %.0f ms; outerHTML %d, snapshot %d, source %d chars\n",
+                    "on 1 MB); writer alone %.0f ms (%.2fx baseline, target <= 1); snapshot fetch %.0f ms (in the page %.0f), its reading %.0f ms; outerHTML %d, snapshot %d, source %d chars\n",
                     r->bytes, r->baseline, r->getSource, r->getSource / r->baseline, r->writer, r->writer / r->baseline,
                     r->snapshot, r->walk, r->parse, r->outerChars, r->snapshotChars, r->sourceChars);
     std::printf("editsource: GetSource 2 MB / 1 MB %.2fx (target <= 2.3)\n", r2.getSource / r1.getSource);

@@ -7,7 +7,7 @@ const char *kScript = R"JS((function () {
   if (window.__vkEdit && window.__vkEdit.token === TOKEN) return;
   var URL_ATTRS = {href:1, src:1, action:1, background:1, cite:1, classid:1, codebase:1, data:1,
                    longdesc:1, profile:1, usemap:1};
-  var ed = {token: TOKEN, edit: true, handlers: null, observer: null, displayTimer: 0};
+  var ed = {token: TOKEN, edit: true, handlers: null, observer: null};
 
   function post(type, extra) {
     var m = {type: type};
@@ -66,6 +66,18 @@ const char *kScript = R"JS((function () {
                document.getElementsByTagName('body').length], nodes: nodes});
   };
 
+  // What a whole-document snapshot carries besides its nodes, as JSON.
+  function headerText(extra) {
+    var bases = [];
+    var b = document.getElementsByTagName('base');
+    for (var j = 0; j < b.length; j++) bases.push(b[j].getAttribute('href') === null ? '' : b[j].href);
+    var h = {url: document.URL, title: document.title, base: bases,
+      counts: [document.getElementsByTagName('html').length, document.getElementsByTagName('head').length,
+               document.getElementsByTagName('body').length]};
+    if (extra) for (var k in extra) h[k] = extra[k];
+    return JSON.stringify(h);
+  }
+
   // The whole document for the writer as one text of length-prefixed fields ("S", the header
   // as JSON, then per node a letter and its fields, ")" closing an element): nothing to escape
   // on either side and no object per node, which on a large page is most of the read's time.
@@ -93,16 +105,48 @@ const char *kScript = R"JS((function () {
       else if (t === 8) { out.push('C'); field(n.data); }
       else if (t === 10) { out.push('D'); field(doctypeText(n)); }
     }
-    var bases = [];
-    var b = document.getElementsByTagName('base');
-    for (var j = 0; j < b.length; j++) bases.push(b[j].getAttribute('href') === null ? '' : b[j].href);
     out.push('S');
-    field(JSON.stringify({url: document.URL, title: document.title, base: bases,
-      counts: [document.getElementsByTagName('html').length, document.getElementsByTagName('head').length,
-               document.getElementsByTagName('body').length]}));
+    field(headerText());
     snapBase = document.baseURI;
     try {
       for (var c = document.firstChild; c; c = c.nextSibling) walk(c);
+    } finally {
+      snapBase = null;
+    }
+    return out.join('');
+  };
+
+  // The whole document for the writer as the engine's own serialization of it, which costs a
+  // fraction of a walk that asks the document once per node: "H", the header as JSON, the
+  // document's children (the element as its outerHTML), then every URL attribute in document
+  // order with its resolution, which the serialization lacks. Foreign content (names in their
+  // own case) and template contents (not reached by the URL query) take the walk instead.
+  var URL_QUERY = Object.keys(URL_ATTRS).map(function (k) { return '[' + k + ']'; }).join(',');
+  ed.sourceText = function () {
+    if (!(document instanceof HTMLDocument) || document.querySelector('svg,math,template')) return ed.snapshotText();
+    var out = [];
+    function field(s) { out.push(s.length + ':', s); }
+    out.push('H');
+    field(headerText({elements: document.getElementsByTagName('*').length}));
+    for (var c = document.firstChild; c; c = c.nextSibling) {
+      var t = c.nodeType;
+      if (t === 1) { out.push('E'); field(c.outerHTML); }
+      else if (t === 8) { out.push('C'); field(c.data); }
+      else if (t === 10) { out.push('D'); field(doctypeText(c)); }
+    }
+    var els = document.querySelectorAll(URL_QUERY);
+    snapBase = document.baseURI;
+    try {
+      for (var i = 0; i < els.length; i++) {
+        var n = els[i], names = n.getAttributeNames();
+        for (var k = 0; k < names.length; k++) {
+          var name = names[k];
+          if (!URL_ATTRS[name.toLowerCase()]) continue;
+          var value = n.getAttribute(name);
+          if (value === null) value = n.attributes[k].value;
+          out.push('U'); field(value); field(resolve(value));
+        }
+      }
     } finally {
       snapBase = null;
     }
@@ -167,10 +211,9 @@ const char *kScript = R"JS((function () {
     ed.observer.observe(document, {subtree: true, childList: true, characterData: true, attributes: true});
   };
 
-  function display() {
-    if (ed.displayTimer) clearTimeout(ed.displayTimer);
-    ed.displayTimer = setTimeout(function () { ed.displayTimer = 0; post('display'); }, 30);
-  }
+  // Sent where it happens, as the change report is (timers never run here); the control
+  // folds a burst into one display change.
+  function display() { post('display'); }
   function click(ev) { post(ev.type); }
   function drop(ev) { ev.preventDefault(); }
   function menu(ev) { ev.preventDefault(); post('contextmenu', {x: ev.clientX, y: ev.clientY}); }

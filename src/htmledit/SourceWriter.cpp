@@ -661,6 +661,37 @@ void readHeader(const QJsonObject &o, DomSnapshot &d)
     d.bodyCount = counts.at(2).toInt();
 }
 
+// The page script's length-prefixed fields: decimal length, ":", that many characters.
+bool takeChar(const QChar *&p, const QChar *end, char16_t c)
+{
+    if (p >= end || *p != c) return false;
+    ++p;
+    return true;
+}
+bool takeField(const QChar *&p, const QChar *end, QStringView &out)
+{
+    qint64 n = 0;
+    const QChar *b = p;
+    while (p < end && p->unicode() >= u'0' && p->unicode() <= u'9' && p - b < 10) n = n * 10 + (p++)->unicode() - u'0';
+    if (p == b || !takeChar(p, end, u':') || n > end - p) return false;
+    out = QStringView(p, qsizetype(n));
+    p += n;
+    return true;
+}
+
+// The form's letter and its header field, read into the snapshot; Header keeps the whole.
+bool takeHeader(const QChar *&p, const QChar *end, char16_t Letter, DomSnapshot &d, QJsonObject &Header)
+{
+    QStringView f;
+    if (!takeChar(p, end, Letter) || !takeField(p, end, f)) return false;
+    QJsonParseError err{};
+    const QJsonDocument h = QJsonDocument::fromJson(f.toUtf8(), &err);
+    if (err.error != QJsonParseError::NoError || !h.isObject()) return false;
+    Header = h.object();
+    readHeader(Header, d);
+    return true;
+}
+
 // The page script's length-prefixed form of a whole document (see snapshotText there). Read
 // without recursion; a tree deeper than the writer should walk is refused.
 class SnapshotTextReader {
@@ -669,12 +700,8 @@ public:
 
     bool document(DomSnapshot &d)
     {
-        QString header;
-        if (!take(u'S') || !field(header)) return false;
-        QJsonParseError err{};
-        const QJsonDocument h = QJsonDocument::fromJson(header.toUtf8(), &err);
-        if (err.error != QJsonParseError::NoError || !h.isObject()) return false;
-        readHeader(h.object(), d);
+        QJsonObject header;
+        if (!takeHeader(p_, end_, u'S', d, header)) return false;
 
         QVarLengthArray<DomNode *, 64> open;
         while (p_ < end_) {
@@ -720,25 +747,253 @@ public:
 private:
     static constexpr int kMaxDepth = 1000;
 
-    bool take(char16_t c)
-    {
-        if (p_ >= end_ || *p_ != c) return false;
-        ++p_;
-        return true;
-    }
+    bool take(char16_t c) { return takeChar(p_, end_, c); }
     bool field(QString &out)
     {
-        qint64 n = 0;
-        const QChar *b = p_;
-        while (p_ < end_ && p_->unicode() >= u'0' && p_->unicode() <= u'9' && p_ - b < 10) n = n * 10 + (p_++)->unicode() - u'0';
-        if (p_ == b || !take(u':') || n > end_ - p_) return false;
-        out = QString(p_, qsizetype(n));
-        p_ += n;
+        QStringView f;
+        if (!takeField(p_, end_, f)) return false;
+        out = f.toString();
         return true;
     }
 
     const QChar *p_, *end_;
 };
+
+// The page script's whole document as the engine's own serialization (see sourceText there).
+// That serialization is regular: names as the parser keeps them, every element but the void
+// ones closed, values in double quotes with "&", '"' and the no-break space escaped, text with
+// "&", "<", ">" and the no-break space escaped, the text of raw-text elements as it stands.
+// So it reads back into the tree a walk of the document gives, URL attributes taking their
+// resolutions from the list that follows. Anything outside that form, or a count that does
+// not agree, refuses the text: the control then takes the walk.
+class SerializedReader {
+public:
+    explicit SerializedReader(const QString &s) : p_(s.constData()), end_(s.constData() + s.size()) {}
+
+    bool document(DomSnapshot &d)
+    {
+        QJsonObject header;
+        if (!takeHeader(p_, end_, u'H', d, header)) return false;
+        const int elements = header.value(QLatin1String("elements")).toInt(-1);
+
+        QVarLengthArray<std::pair<qsizetype, QStringView>, 2> markup;  // root index, outerHTML
+        while (p_ < end_ && *p_ != u'U') {
+            const char16_t c = (p_++)->unicode();
+            QStringView f;
+            if ((c != u'E' && c != u'C' && c != u'D') || !field(f)) return false;
+            d.roots.push_back(DomNode());
+            DomNode &n = d.roots.last();
+            if (c == u'E') {
+                markup.append({d.roots.size() - 1, f});
+            } else {
+                n.type = c == u'C' ? DomNode::Comment : DomNode::Doctype;
+                n.data = f.toString();
+            }
+        }
+        while (p_ < end_) {
+            std::pair<QStringView, QStringView> u;
+            if (!take(u'U') || !field(u.first) || !field(u.second)) return false;
+            urls_.push_back(u);
+        }
+        for (const auto &m : markup) {
+            QVector<DomNode> nodes;
+            if (!read(m.second, nodes) || nodes.size() != 1 || nodes[0].type != DomNode::Element) return false;
+            d.roots[m.first] = std::move(nodes[0]);
+        }
+        return elements == elements_ && nextUrl_ == urls_.size();
+    }
+
+private:
+    static constexpr int kMaxDepth = 1000;  // as the walk's own reader
+
+    bool take(char16_t c) { return takeChar(p_, end_, c); }
+    bool field(QStringView &out) { return takeField(p_, end_, out); }
+
+    static bool isVoid(QStringView n)
+    {
+        static const QSet<QString> s = {
+            QStringLiteral("area"), QStringLiteral("base"),  QStringLiteral("basefont"), QStringLiteral("bgsound"),
+            QStringLiteral("br"),   QStringLiteral("col"),   QStringLiteral("embed"),    QStringLiteral("frame"),
+            QStringLiteral("hr"),   QStringLiteral("img"),   QStringLiteral("input"),    QStringLiteral("keygen"),
+            QStringLiteral("link"), QStringLiteral("meta"),  QStringLiteral("param"),    QStringLiteral("source"),
+            QStringLiteral("track"), QStringLiteral("wbr")};
+        return n.size() <= 8 && s.contains(n.toString());
+    }
+    // Elements whose text the engine writes as it stands.
+    static bool isRaw(QStringView n)
+    {
+        return n == u"script" || n == u"style" || n == u"xmp" || n == u"iframe" || n == u"noembed" ||
+               n == u"noframes" || n == u"plaintext";
+    }
+    static bool isUrlName(QStringView n)
+    {
+        static const QSet<QString> s = {QStringLiteral("href"),     QStringLiteral("src"),      QStringLiteral("action"),
+                                        QStringLiteral("background"), QStringLiteral("cite"),   QStringLiteral("classid"),
+                                        QStringLiteral("codebase"), QStringLiteral("data"),     QStringLiteral("longdesc"),
+                                        QStringLiteral("profile"),  QStringLiteral("usemap")};
+        if (n.size() > 10) return false;
+        QString l = n.toString();
+        for (QChar &c : l)
+            if (c.unicode() >= u'A' && c.unicode() <= u'Z') c = QChar(c.unicode() + 32);
+        return s.contains(l);
+    }
+
+    // Decodes escaped text or a value; in text a bare ">" means the form was not kept.
+    static bool decode(QStringView t, QString &out, bool text)
+    {
+        const QChar *p = t.data(), *end = p + t.size(), *run = p;
+        out.clear();
+        for (; p < end; ++p) {
+            const char16_t u = p->unicode();
+            if (u == u'>' && text) return false;
+            if (u != u'&') continue;
+            out.append(run, p - run);
+            const QStringView rest(p + 1, end);
+            const qsizetype semi = rest.indexOf(QLatin1Char(';'));
+            if (semi <= 0 || semi > 8) return false;
+            const QStringView name = rest.first(semi);
+            if (name == u"amp") out += QLatin1Char('&');
+            else if (name == u"lt") out += QLatin1Char('<');
+            else if (name == u"gt") out += QLatin1Char('>');
+            else if (name == u"quot") out += QLatin1Char('"');
+            else if (name == u"nbsp") out += QChar(0xA0);
+            else if (name.size() > 1 && name[0] == u'#') {
+                bool ok = false;
+                const uint v = name[1] == u'x' || name[1] == u'X' ? name.sliced(2).toUInt(&ok, 16) : name.sliced(1).toUInt(&ok, 10);
+                if (!ok || v > 0x10FFFF) return false;
+                const char32_t cp = v;
+                out += QString::fromUcs4(&cp, 1);
+            } else {
+                return false;
+            }
+            p += semi + 1;
+            run = p + 1;
+        }
+        out.append(run, end - run);
+        return true;
+    }
+
+    bool attributes(const QChar *&p, const QChar *end, DomNode &n)
+    {
+        while (p < end && *p == u' ') {
+            const QChar *b = ++p;
+            // A name may begin with "="; after that "=" ends it.
+            if (p < end) ++p;
+            while (p < end && *p != u'=' && *p != u'>' && *p != u' ') ++p;
+            if (end - p < 2 || p[0] != u'=' || p[1] != u'"') return false;
+            DomAttr a;
+            a.name = QStringView(b, p).toString();
+            p += 2;
+            const QChar *v = p;
+            while (p < end && *p != u'"') ++p;
+            if (p >= end || !decode(QStringView(v, p), a.value, false)) return false;
+            ++p;
+            if (isUrlName(a.name)) {
+                if (nextUrl_ >= urls_.size() || urls_[nextUrl_].first != a.value) return false;
+                const QStringView r = urls_[nextUrl_++].second;
+                a.absolute = r.isEmpty() ? a.value : r.toString();
+            }
+            n.attrs.push_back(std::move(a));
+        }
+        return p < end && *p == u'>';
+    }
+
+    bool read(QStringView s, QVector<DomNode> &roots)
+    {
+        const QChar *p = s.data(), *end = p + s.size();
+        QVarLengthArray<DomNode *, 64> open;
+        QVarLengthArray<QStringView, 64> openNames;  // as written, for the end tags
+        while (p < end) {
+            QVector<DomNode> &list = open.isEmpty() ? roots : open.last()->children;
+            if (*p != u'<') {
+                const QChar *b = p;
+                while (p < end && *p != u'<') ++p;
+                DomNode t;
+                t.type = DomNode::Text;
+                if (!decode(QStringView(b, p), t.data, true)) return false;
+                list.push_back(std::move(t));
+                continue;
+            }
+            const QStringView rest(p, end);
+            if (rest.startsWith(u"<!--")) {
+                const qsizetype e = rest.indexOf(u"-->", 4);
+                if (e < 0) return false;
+                DomNode c;
+                c.type = DomNode::Comment;
+                c.data = rest.sliced(4, e - 4).toString();
+                list.push_back(std::move(c));
+                p += e + 3;
+            } else if (rest.startsWith(u"</")) {
+                if (openNames.isEmpty()) return false;
+                const QStringView name = openNames.last();
+                if (rest.size() < name.size() + 3 || rest.sliced(2, name.size()) != name || rest[name.size() + 2] != u'>')
+                    return false;
+                p += name.size() + 3;
+                open.removeLast();
+                openNames.removeLast();
+            } else {
+                const QChar *b = ++p;
+                while (p < end && *p != u' ' && *p != u'>') ++p;
+                const QStringView name(b, p);
+                if (name.isEmpty() || name.contains(u'<') || name.contains(u'/')) return false;
+                list.push_back(DomNode());
+                DomNode &n = list.last();
+                QString tag = name.toString();
+                for (QChar &c : tag)
+                    if (c.unicode() >= u'a' && c.unicode() <= u'z') c = QChar(c.unicode() - 32);
+                n.name = std::move(tag);
+                if (!attributes(p, end, n)) return false;
+                ++p;
+                ++elements_;
+                if (isVoid(name)) continue;
+                if (open.size() >= kMaxDepth) return false;
+                open.append(&n);
+                openNames.append(name);
+                if (isRaw(name)) {
+                    // The text runs to the element's own end tag.
+                    const QString close = QStringLiteral("</") + name.toString() + QLatin1Char('>');
+                    const qsizetype e = QStringView(p, end).indexOf(close);
+                    if (e < 0) return false;
+                    if (e > 0) {
+                        DomNode t;
+                        t.type = DomNode::Text;
+                        t.data = QStringView(p, e).toString();
+                        n.children.push_back(std::move(t));
+                    }
+                    p += e;
+                }
+            }
+        }
+        return open.isEmpty();
+    }
+
+    const QChar *p_, *end_;
+    QVector<std::pair<QStringView, QStringView>> urls_;
+    qsizetype nextUrl_ = 0;
+    int elements_ = 0;
+};
+
+// Adjacent text nodes as one, empty ones gone, as the engine's serialization has them: how
+// editing happened to split a text must not change what is written of it.
+void mergeTexts(QVector<DomNode> &nodes)
+{
+    qsizetype w = 0;
+    for (qsizetype r = 0; r < nodes.size(); ++r) {
+        DomNode &n = nodes[r];
+        if (n.type == DomNode::Text) {
+            if (n.data.isEmpty()) continue;
+            if (w > 0 && nodes[w - 1].type == DomNode::Text) {
+                nodes[w - 1].data += n.data;
+                continue;
+            }
+        } else if (n.type == DomNode::Element) {
+            mergeTexts(n.children);
+        }
+        if (w != r) nodes[w] = std::move(n);
+        ++w;
+    }
+    nodes.resize(w);
+}
 
 const DomNode *findIn(const DomNode &n, const QString &tag)
 {
@@ -769,15 +1024,23 @@ QString NormalizeLineEnds(const QString &S)
 
 DomSnapshot ParseSnapshot(const QString &Json)
 {
+    if (Json.startsWith(QLatin1Char('H'))) {
+        DomSnapshot d;
+        d.valid = SerializedReader(Json).document(d);
+        return d.valid ? d : DomSnapshot();
+    }
     if (Json.startsWith(QLatin1Char('S'))) {
         DomSnapshot d;
         d.valid = SnapshotTextReader(Json).document(d);
-        return d.valid ? d : DomSnapshot();
+        if (!d.valid) return DomSnapshot();
+        mergeTexts(d.roots);
+        return d;
     }
     {
         DomSnapshot fast;
         if (SnapshotReader(Json).document(fast)) {
             fast.valid = true;
+            mergeTexts(fast.roots);
             return fast;
         }
     }
@@ -790,6 +1053,7 @@ DomSnapshot ParseSnapshot(const QString &Json)
     const QJsonArray nodes = o.value(QLatin1String("nodes")).toArray();
     s.roots.resize(nodes.size());
     for (int i = 0; i < nodes.size(); ++i) parseNode(nodes.at(i).toObject(), s.roots[i]);
+    mergeTexts(s.roots);
     s.valid = true;
     return s;
 }

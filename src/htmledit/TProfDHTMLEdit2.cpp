@@ -488,12 +488,17 @@ QString TProfDHTMLEdit2::GetDocumentLocation()
 
 DomSnapshot TProfDHTMLEdit2::documentSnapshot(bool &Answered)
 {
+    const QVariant s = evalDoc(QStringLiteral("return e.sourceText();"));
+    Answered = s.isValid() && !s.isNull();
+    if (!Answered) return {};
+    DomSnapshot snap = ParseSnapshot(s.toString());
+    if (snap.valid) return snap;
+    // The serialized form refuses what it cannot carry: the walk's compact form, then its JSON form.
     const QVariant v = evalDoc(QStringLiteral("return e.snapshotText();"));
     Answered = v.isValid() && !v.isNull();
     if (!Answered) return {};
-    DomSnapshot snap = ParseSnapshot(v.toString());
+    snap = ParseSnapshot(v.toString());
     if (snap.valid) return snap;
-    // The compact form refuses what it cannot carry (a very deep tree): the JSON form decides.
     const QVariant j = evalDoc(QStringLiteral("return e.snapshot();"));
     Answered = j.isValid() && !j.isNull();
     return Answered ? ParseSnapshot(j.toString()) : DomSnapshot();
@@ -835,8 +840,17 @@ void TProfDHTMLEdit2::onConsole(const QString &Message)
             inChange_ = false;
         }
     } else if (type == QLatin1String("display")) {
-        if (IsBusy()) return;
-        fire(OnDisplayChanged);
+        // One display change for the reports of a burst (a key sends input and selection
+        // changes) already waiting in the queue.
+        if (displayQueued_) return;
+        displayQueued_ = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                displayQueued_ = false;
+                if (!IsBusy()) fire(OnDisplayChanged);
+            },
+            Qt::QueuedConnection);
     } else if (type == QLatin1String("div")) {
         convertParagraphsToDiv();
     } else if (type == QLatin1String("click")) {

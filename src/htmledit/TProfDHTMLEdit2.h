@@ -245,6 +245,7 @@ private:
     bool dirty_ = false;
     bool glyphsShown_ = false, bordersShown_ = false;
     bool inChange_ = false;
+    bool displayQueued_ = false;
     bool waiting_ = false;
     quint64 ownWrites_ = 0;
     QString documentFile_;  // the local file the document was loaded from or saved to

@@ -282,6 +282,25 @@ TEST_F(EngineTest, TypedAndComposedTextSurvivesSaveAndLoad)
     EXPECT_FALSE(e.ed->SaveToFile(std::string()));
 }
 
+// The display-change event follows what the user sees change: the caret moved, a key typed.
+TEST_F(EngineTest, DisplayChangesReachTheHandler)
+{
+    Editor e;
+    ASSERT_TRUE(e.ed->LoadURL(url("/round.html")));
+    int shown = 0;
+    e.ed->OnDisplayChanged = [&](QObject *) { ++shown; };
+    e.ed->evalDoc(QStringLiteral("var r=document.createRange();r.selectNodeContents(document.getElementById('t'));"
+                                 "r.collapse(false);var s=getSelection();s.removeAllRanges();s.addRange(r);return true;"));
+    EXPECT_TRUE(waitUntil([&] { return shown > 0; }, 5000));
+    e.ed->setFocus();
+    QWidget *target = e.ed->focusTarget();
+    ASSERT_TRUE(waitUntil([&] { return target->hasFocus() || (target->setFocus(), false); }, 5000));
+    shown = 0;
+    QTest::keyClicks(target, QStringLiteral("z"));
+    EXPECT_TRUE(waitUntil([&] { return shown > 0; }, 5000));
+    EXPECT_TRUE(e.ed->GetSource().contains(QLatin1Char('z')));
+}
+
 TEST_F(EngineTest, DisplayModesDocumentsAndKeys)
 {
     Editor e;

@@ -116,3 +116,75 @@ TEST(SnapshotRead, LengthPrefixedFormMatchesJson)
     for (int i = 0; i < 1200; ++i) deep += QLatin1Char(')');
     EXPECT_FALSE(ParseSnapshot(deep).valid);
 }
+
+// The engine's serialization of the document, read back strictly: what does not keep its
+// form, or disagrees with the counts and URL list beside it, is refused as a whole, so the
+// control takes the walk instead of writing a wrong tree.
+TEST(SnapshotRead, SerializedFormReadsBackOrIsRefused)
+{
+    auto f = [](const QString &s) { return QString::number(s.size()) + QLatin1Char(':') + s; };
+    auto doc = [&](const char *markup, int elements, const QStringList &urls = {}) {
+        QString t = QStringLiteral("H") +
+                    f(QStringLiteral(R"({"url":"http://h/a.html","title":"t","base":[],"counts":[1,1,1],"elements":%1})").arg(elements)) +
+                    QStringLiteral("D") + f(QStringLiteral("<!DOCTYPE html>")) + QStringLiteral("E") + f(QString::fromUtf8(markup));
+        for (int i = 0; i + 1 < urls.size(); i += 2) t += QStringLiteral("U") + f(urls[i]) + f(urls[i + 1]);
+        return t;
+    };
+    const char *good = "<html><head></head><body =x=\"1\" a\"b=\"&quot;&amp;\"><p>a &lt;&gt;&amp;&nbsp;&#x1F600;日本</p>"
+                       "<br><script>if (a<b && c>d) x();</script><a href=\"/q?a=1&amp;b=2\">l</a><!--c--->"
+                       "<pre>\n x</pre></body></html>";
+    const DomSnapshot d = ParseSnapshot(doc(good, 8, {QStringLiteral("/q?a=1&b=2"), QStringLiteral("http://h/q?a=1&b=2")}));
+    ASSERT_TRUE(d.valid);
+    ASSERT_EQ(d.roots.size(), 2);
+    EXPECT_EQ(d.roots[0].type, DomNode::Doctype);
+    const DomNode &body = d.roots[1].children[1];
+    EXPECT_EQ(body.name, QStringLiteral("BODY"));
+    ASSERT_EQ(body.attrs.size(), 2);
+    EXPECT_EQ(body.attrs[0].name, QStringLiteral("=x"));
+    EXPECT_EQ(body.attrs[1].name, QStringLiteral("a\"b"));
+    EXPECT_EQ(body.attrs[1].value, QStringLiteral("\"&"));
+    ASSERT_EQ(body.children.size(), 6);
+    EXPECT_EQ(body.children[0].children[0].data, QString::fromUtf8("a <>&\u00a0😀日本"));
+    EXPECT_EQ(body.children[1].name, QStringLiteral("BR"));
+    EXPECT_EQ(body.children[2].children[0].data, QStringLiteral("if (a<b && c>d) x();"));
+    EXPECT_EQ(body.children[3].attrs[0].value, QStringLiteral("/q?a=1&b=2"));
+    EXPECT_EQ(body.children[3].attrs[0].absolute, QStringLiteral("http://h/q?a=1&b=2"));
+    EXPECT_EQ(body.children[4].data, QStringLiteral("c-"));
+    EXPECT_EQ(body.children[5].children[0].data, QStringLiteral("\n x"));
+
+    const struct {
+        const char *markup;
+        int elements;
+        QStringList urls;
+    } refused[] = {
+        {"<html><head></head><body></div></body></html>", 3, {}},              // an end tag not of the open element
+        {"<html><head></head><body>a > b</body></html>", 3, {}},               // a bare ">" in text
+        {"<html><head></head><body>&copy;</body></html>", 3, {}},              // an entity the engine does not write
+        {"<html><head></head><body>&amp</body></html>", 3, {}},
+        {"<html><head></head><body><!-- x</body></html>", 3, {}},              // a comment without its end
+        {"<html><head></head><body><script>x</body></html>", 4, {}},           // raw text without its end tag
+        {"<html><head></head><body id=x></body></html>", 3, {}},               // a value without quotes
+        {"<html><head></head><body></body>", 3, {}},                           // an element left open
+        {"<html><head></head><body></body></html>", 4, {}},                    // element count disagrees
+        {"<html><head></head><body><a href=\"x\"></a></body></html>", 4, {}},  // a URL the list lacks
+        {"<html><head></head><body><a href=\"x\"></a></body></html>", 4, {QStringLiteral("y"), QStringLiteral("http://h/y")}},
+        {"<html><head></head><body></body></html>", 3, {QStringLiteral("y"), QStringLiteral("http://h/y")}},
+    };
+    for (const auto &r : refused) EXPECT_FALSE(ParseSnapshot(doc(r.markup, r.elements, r.urls)).valid) << r.markup;
+    EXPECT_FALSE(ParseSnapshot(QStringLiteral("H2:{}E9:<html></")).valid);
+}
+
+// Editing splits and empties text nodes the user cannot see: the walk's snapshot joins them,
+// so whitespace at a block boundary is dropped wherever the split fell and a set source reads
+// back the same.
+TEST(SnapshotRead, SplitTextIsWrittenAsOne)
+{
+    const QString split = QString::fromUtf8(
+        R"({"counts":[1,1,1],"nodes":[{"t":1,"n":"DIV","a":[],"c":[{"t":3,"d":"  "},{"t":3,"d":""},{"t":3,"d":"  one "},)"
+        R"({"t":1,"n":"B","a":[],"c":[{"t":3,"d":"two"},{"t":3,"d":""}]},{"t":3,"d":" three "},{"t":3,"d":" "}]}]})");
+    const DomSnapshot d = ParseSnapshot(split);
+    ASSERT_TRUE(d.valid);
+    WriterContext c;
+    c.options = kEditorSourceOptions;
+    EXPECT_EQ(GenerateSourceCode(d.roots[0], 0, c), QStringLiteral("<div>one <b>two</b> three</div>"));
+}
