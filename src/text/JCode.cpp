@@ -606,31 +606,40 @@ namespace {
 
 std::string sjisToEucImpl(const std::string& t)
 {
-    ByteSink out(t.size() + t.size() / 4 + 16);
-    std::size_t i = 0;
     const std::size_t n = t.size();
     const u8* p = reinterpret_cast<const u8*>(t.data());
+    ByteSink out(n + n / 4 + 2 * kChunk + 16); // room for the last chunk without growing
+    std::size_t i = 0;
     while (i < n) {
-        const u8 b = p[i];
-        if (b < 0x80) {
-            out.put(static_cast<char>(b));
-            ++i;
-        } else if (isSjisHalfKana(b)) {
-            out.put2('\x8E', static_cast<char>(b));
-            ++i;
-        } else if (i + 1 < n && isSjisLead(b) && isSjisTrail(p[i + 1])) {
-            if (hasJisCode(b)) {
-                char c1, c2;
-                sjisPairToJis(b, p[i + 1], 0x7F, c1, c2);
-                out.put2(static_cast<char>(c1 | 0x80), static_cast<char>(c2 | 0x80));
+        const std::size_t end = std::min(n, i + kChunk);
+        out.need(2 * (end - i) + 8); // two bytes a byte at most
+        char* o = out.cursor();
+        while (i < end) {
+            const u8 b = p[i];
+            if (b < 0x80) {
+                i = copyAscii(p, i, end, o);
+            } else if (isSjisHalfKana(b)) {
+                o[0] = '\x8E';
+                o[1] = static_cast<char>(b);
+                o += 2;
+                ++i;
+            } else if (i + 1 < n && isSjisLead(b) && isSjisTrail(p[i + 1])) {
+                if (hasJisCode(b)) {
+                    char c1, c2;
+                    sjisPairToJis(b, p[i + 1], 0x7F, c1, c2);
+                    o[0] = static_cast<char>(c1 | 0x80);
+                    o[1] = static_cast<char>(c2 | 0x80);
+                    o += 2;
+                } else {
+                    *o++ = '?';
+                }
+                i += 2;
             } else {
-                out.put('?');
+                *o++ = '?';
+                ++i;
             }
-            i += 2;
-        } else {
-            out.put('?');
-            ++i;
         }
+        out.cursor() = o;
     }
     return out.take();
 }
