@@ -147,8 +147,11 @@ bool insideEarlierTag(std::string_view s, std::size_t p)
         if (c == '>')
             return false;
         if (c == '<') {
+            // as the scanner reads it: "</" opens an end tag only before a letter
             const char n = s[i];
-            if ((n >= 'a' && n <= 'z') || (n >= 'A' && n <= 'Z') || n == '/' || n == '!' || n == '?')
+            if ((n >= 'a' && n <= 'z') || (n >= 'A' && n <= 'Z') || n == '!' || n == '?')
+                return true;
+            if (n == '/' && i + 1 < s.size() && ((s[i + 1] >= 'a' && s[i + 1] <= 'z') || (s[i + 1] >= 'A' && s[i + 1] <= 'Z')))
                 return true;
         }
     }
@@ -162,17 +165,34 @@ bool opensMarkup(char c)
 {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '/' || c == '!' || c == '?';
 }
+bool isLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+// Where the "<" that would open markup when text ending at b meets next, or npos: a "<" right
+// before b, or a "</" before a letter ("</<head>a" becomes "</a" once the head tag is out).
+std::size_t gluedOpener(std::string_view s, std::size_t b, char next)
+{
+    if (b >= 1 && s[b - 1] == '<' && opensMarkup(next))
+        return b - 1;
+    if (b >= 2 && s[b - 2] == '<' && s[b - 1] == '/' && isLetter(next))
+        return b - 2;
+    return npos;
+}
 void appendApart(std::string& out, std::string_view piece)
 {
-    if (!out.empty() && out.back() == '<' && !piece.empty() && opensMarkup(piece.front()))
-        out.replace(out.size() - 1, 1, "&lt;");
+    if (!piece.empty()) {
+        const std::size_t o = gluedOpener(out, out.size(), piece.front());
+        if (o != npos)
+            out.replace(o, 1, "&lt;");
+    }
     out.append(piece);
 }
 // The same for a cut made in place at b.
 void keepApart(std::string& s, std::size_t b)
 {
-    if (b > 0 && b < s.size() && s[b - 1] == '<' && opensMarkup(s[b]))
-        s.replace(b - 1, 1, "&lt;");
+    if (b < s.size()) {
+        const std::size_t o = gluedOpener(s, b, s[b]);
+        if (o != npos)
+            s.replace(o, 1, "&lt;");
+    }
 }
 
 // Every Left ... ">" taken out of S, as DeleteBetween does, but for a Left that lies inside
@@ -592,6 +612,7 @@ std::string joinStructuralTags(const std::string& text, const std::vector<HtmlTo
             (t.kind == HtmlToken::Kind::StartTag &&
              (t.name == "html" || t.name == "head" || t.name == "body" || t.name == "title" || t.name == "meta" ||
               t.name == "link")) ||
+            (t.kind == HtmlToken::Kind::EndTag && (t.name == "title" || t.name == "head")) ||
             (t.kind == HtmlToken::Kind::Markup && isDoctype(v));
         if (!structural || v.find('\n') == std::string_view::npos)
             continue;
@@ -1113,7 +1134,30 @@ private:
         if (ch & (O | R)) {
             res.R.push_back(l);
             res.RRaw.push_back(writingRaw ? 1 : 0);
+            rememberIndent(l);
         }
+    }
+    // The indent a later line takes is that of the last line written long enough to show one,
+    // as a second run reads the result: each written line a line of its own, raw content with
+    // its blanks and the rest trimmed. A shorter line keeps the one before, so the same text
+    // indents the same way whatever short line a run left above it.
+    void rememberIndent(std::string_view l)
+    {
+        if (!writingRaw) {
+            std::size_t b = 0, e = l.size();
+            while (b < e && static_cast<unsigned char>(l[b]) <= 32)
+                ++b;
+            while (e > b && static_cast<unsigned char>(l[e - 1]) <= 32)
+                --e;
+            l = l.substr(b, e - b);
+        }
+        if (contains(l, "<!--") && contains(l, "-->"))
+            return;
+        std::size_t i = 0;
+        while (i + 2 < l.size() && l[i] == ' ')
+            ++i;
+        if (i + 2 < l.size())
+            indentSpaces.assign(i + 1, ' ');
     }
     void writeTitle(const char* label, const std::string* traceText = nullptr)
     {
@@ -1133,7 +1177,7 @@ private:
 
     std::string prolog(std::string work);
     void processLine(std::string line, const std::string& rawLine);
-    void tail(const std::string& rawLine);
+    void tail();
     void flushIndentLines();
 };
 
@@ -1371,11 +1415,11 @@ ReindentResult Reindenter::run(const std::string& Source, bool joinText)
                 headItemSeen = true;
             if (contains(line, "</script") || contains(line, "</noscript"))
                 inScript = false;
-            tail(line);
+            tail();
             continue;
         }
         processLine(line, line);
-        tail(line);
+        tail();
     }
     if (joinText)
         res.Text = joinLines(res.R);
@@ -1467,7 +1511,8 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     }
     // 6. later DOCTYPEs
     if (findDoctype() != npos) {
-        line = deleteDeclarations(deleteDeclarations(line, "<!DOC"), "<!doc");
+        // the line's ends as a second run's clean-up leaves them
+        line = Trim(deleteDeclarations(deleteDeclarations(line, "<!DOC"), "<!doc"));
         recompute();
         if (trimLower.empty())
             return;
@@ -1628,11 +1673,12 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         }
     }
     // 22. comments taken out; the tail writes them after the line
+    const std::string lead = leadingBlanks(line);
     const bool commentsOut = ExtractCommentBlocks(line, blocks) > 0;
     if (commentsOut) {
-        // what is left starts and ends where the cleaned source of a second run would
-        const std::string lead = leadingBlanks(line);
-        line = lead + Trim(line.substr(lead.size()));
+        // what is left starts and ends where the cleaned source of a second run would: blanks
+        // that followed a comment at the line's start are no indent
+        line = lead + Trim(line);
     }
     // the lower-cased line is still current unless a step above changed the line
     const std::string TL = commentsOut || xhtml ? LowerCase(Trim(line)) : trimLower;
@@ -1792,8 +1838,14 @@ void Reindenter::flushIndentLines()
     for (std::string& s : elementLines) {
         if (xhtml)
             s = ReplaceAllIgnoreCase(s, "shape=\"RECT\"", "shape=\"rect\"");
-        if (opt.ImgAlt != 0)
-            s = FixImgAndLinkTags(s, opt.ImgAlt, marks);
+        if (opt.ImgAlt != 0) {
+            // a comment mark rewritten at the line's start or end ("--->" becomes " ■ -->")
+            // must not leave a blank there, which a second run would take off
+            std::string fixed = FixImgAndLinkTags(s, opt.ImgAlt, marks);
+            if (fixed != s)
+                fixed = leadingBlanks(s) + Trim(fixed);
+            s = std::move(fixed);
+        }
         if (!s.empty()) {
             if (startsWith(s, "<a ")) {
                 s = divPrefix + "  " + s;
@@ -1828,15 +1880,8 @@ std::string withoutBar(const std::string& b)
     return TrimRight(b.substr(0, h));
 }
 
-void Reindenter::tail(const std::string& rawLine)
+void Reindenter::tail()
 {
-    // A line too short to show an indent keeps the one before: the same text then indents the
-    // same way whatever short line a run left above it.
-    if (!(contains(rawLine, "<!--") && contains(rawLine, "-->")) && rawLine != " ") {
-        std::string sp = GetIndentSpaces(rawLine);
-        if (!sp.empty())
-            indentSpaces = std::move(sp);
-    }
     for (const std::string& blk : blocks) {
         std::string b = Trim(blk);
         if (b.empty())
@@ -1870,14 +1915,26 @@ bool endsWithHtmlEnd(const std::string& s)
     std::size_t n = s.size();
     while (n > 0 && static_cast<unsigned char>(s[n - 1]) <= 32)
         --n;
-    if (n < 7 || LowerCase(s.substr(n - 7, 7)) != "</html>")
-        return false;
+    // Comments after the end tag do not count: the line rules write a comment after the text of
+    // its line, so "<!-- c --></html>" comes out as "</html>" and the comment.
     const std::vector<HtmlToken> toks = scanPage(std::string_view(s).substr(0, n));
-    if (toks.empty())
+    std::size_t k = toks.size();
+    while (k > 0 && toks[k - 1].kind == HtmlToken::Kind::Comment && toks[k - 1].end - toks[k - 1].begin >= 5 &&
+           s.compare(toks[k - 1].end - 3, 3, "-->") == 0) {
+        --k;
+        while (k > 0 && toks[k - 1].kind == HtmlToken::Kind::Text &&
+               std::all_of(s.begin() + toks[k - 1].begin, s.begin() + toks[k - 1].end,
+                           [](char c) { return static_cast<unsigned char>(c) <= 32; }))
+            --k;
+    }
+    if (k == 0)
         return false;
-    const HtmlToken& last = toks.back();
+    const HtmlToken& last = toks[k - 1];
+    const std::size_t e = last.end;
+    if (e < 7 || LowerCase(s.substr(e - 7, 7)) != "</html>")
+        return false;
     // inside a script or comment left open another end tag would be its text too
-    return last.begin == n - 7 || last.kind == HtmlToken::Kind::Raw || last.kind == HtmlToken::Kind::Comment;
+    return last.begin == e - 7 || last.kind == HtmlToken::Kind::Raw || last.kind == HtmlToken::Kind::Comment;
 }
 } // namespace
 
@@ -2095,6 +2152,31 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
 
 namespace {
 
+// "-->" followed by "<!--" gets a line break between them where what follows on the line is
+// comments only: each then stands on a line of its own, which a second run writes as it
+// stands. Before a comment that text follows, the break would give that text a line of its own
+// ("<link>--><!-->l"), which a second run indents.
+std::string splitTrailingComments(const std::string& s)
+{
+    const std::vector<HtmlToken> toks = scanPage(s);
+    std::size_t k = toks.size();
+    while (k > 0 && toks[k - 1].kind == HtmlToken::Kind::Comment && toks[k - 1].end - toks[k - 1].begin >= 5 &&
+           s.compare(toks[k - 1].end - 3, 3, "-->") == 0)
+        --k;
+    std::string out;
+    std::size_t at = 0;
+    for (std::size_t i = std::max<std::size_t>(k, 1); i < toks.size(); ++i) {
+        const std::size_t b = toks[i].begin;
+        if (toks[i - 1].end == b && b >= 3 && s.compare(b - 3, 3, "-->") == 0) {
+            out.append(s, at, b - at);
+            out += kCrLf;
+            at = b;
+        }
+    }
+    out.append(s, at, npos);
+    return out;
+}
+
 // The result lines with a last "<!--" joined to a following lone "-->", and (when Raw is
 // given) the display replacements applied to every line that is not raw content.
 template <class Lines> std::string cleanupIndentation(const Lines& Items, const std::vector<char>* Raw)
@@ -2135,7 +2217,7 @@ template <class Lines> std::string cleanupIndentation(const Lines& Items, const 
             if (sjisFindNoCase(s, "&amp;nbsp;") != npos)
                 s = ReplaceAllIgnoreCase(s, "&amp;nbsp;", "&nbsp;");
             if (contains(s, "--><!--"))
-                s = ReplaceAll(s, "--><!--", "-->\r\n<!--");
+                s = splitTrailingComments(s);
             if (sjisFindNoCase(s, "</table><!--") != npos)
                 s = ReplaceAllIgnoreCase(s, "</table><!--", "</table>\r\n<!--");
         }
