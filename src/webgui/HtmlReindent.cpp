@@ -1029,6 +1029,30 @@ int TDinnerIndent(const std::string& Open, const std::string& Close, const std::
     return static_cast<int>(Lines.size());
 }
 
+namespace {
+// The dashes of comment marks ("<!---", "--->") made a mark of their own, in comments and text
+// only: inside a tag ("<p--->") they are part of its name or attributes, and a comment that
+// would no longer end ("<!--->" made "<!-- ■ >") stays as written.
+std::string markDashComments(const std::string& s)
+{
+    std::string out;
+    for (const HtmlToken& t : scanPage(s)) {
+        const std::string v = s.substr(t.begin, t.end - t.begin);
+        if (t.kind != HtmlToken::Kind::Comment && t.kind != HtmlToken::Kind::Text) {
+            out += v;
+            continue;
+        }
+        std::string m = ReplaceAll(v, "<!---", "<!-- " + sj("■") + " ");
+        m = ReplaceAll(m, "--->", " " + sj("■") + " -->");
+        const bool closed = v.size() >= 5 && v.compare(v.size() - 3, 3, "-->") == 0;
+        if (t.kind == HtmlToken::Kind::Comment && closed && m.compare(m.size() - 3, 3, "-->") != 0)
+            m = v;
+        out += m;
+    }
+    return out;
+}
+} // namespace
+
 std::string FixImgAndLinkTags(const std::string& Line, int Mode, const ReindentMarks& Marks)
 {
     if (Mode == 0)
@@ -1053,10 +1077,8 @@ std::string FixImgAndLinkTags(const std::string& Line, int Mode, const ReindentM
         s.replace(a + 3, g - a - 3, fixed);
     }
     s = ReplaceAll(ReplaceAll(s, Marks.lt, "<"), Marks.gt, ">");
-    if (contains(s, "<!---"))
-        s = ReplaceAll(s, "<!---", "<!-- " + sj("■") + " ");
-    if (contains(s, "--->"))
-        s = ReplaceAll(s, "--->", " " + sj("■") + " -->");
+    if (contains(s, "<!---") || contains(s, "--->"))
+        s = markDashComments(s);
     return s;
 }
 

@@ -407,6 +407,10 @@ TEST(Reindent, TagFixupsForImagesLinksAndDashComments)
         {"<a href=\"a?x=1&amp;y=2&#38;z\">t</a>", "<a href=\"a?x=1&amp;y=2&#38;z\">t</a>"},
         {"<a href=\"http://h/a-b-c\">x</a>", "<a href=\"http://h/a-b-c\">x</a>"},
         {"{{literal}}", "{{literal}}"},
+        {"x<!--- a --->y", "x<!-- " + sj("■") + "  a  " + sj("■") + " -->y"},
+        // dashes inside a tag, and a comment the rewrite would leave open, stay as written
+        {"<p---><p>", "<p---><p>"},
+        {"<!--->x", "<!--->x"},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(FixImgAndLinkTags(c.in, 0), c.in);
