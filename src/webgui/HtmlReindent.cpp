@@ -231,6 +231,51 @@ std::size_t findTag(std::string_view s, std::string_view tag, std::size_t from =
 }
 
 
+// Where the tag or declaration that begins at b ends, as the scanner reads it: a ">" inside a
+// quoted value (<body title="a>b">) does not end a tag.
+std::size_t markupEnd(std::string_view s, std::size_t b)
+{
+    const std::size_t n = s.size();
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
+    if (b + 1 < n && (s[b + 1] == '!' || s[b + 1] == '?')) {
+        const std::size_t g = s.find('>', b + 2);
+        return g == npos ? n : g + 1;
+    }
+    std::size_t i = b + (b + 1 < n && s[b + 1] == '/' ? 2 : 1);
+    while (i < n && !blank(s[i]) && s[i] != '/' && s[i] != '>')
+        ++i;
+    for (;;) {
+        while (i < n && (blank(s[i]) || s[i] == '/'))
+            ++i;
+        if (i >= n)
+            return n;
+        if (s[i] == '>')
+            return i + 1;
+        ++i;
+        while (i < n && !blank(s[i]) && s[i] != '/' && s[i] != '>' && s[i] != '=')
+            ++i;
+        std::size_t j = i;
+        while (j < n && blank(s[j]))
+            ++j;
+        if (j >= n || s[j] != '=')
+            continue;
+        ++j;
+        while (j < n && blank(s[j]))
+            ++j;
+        if (j < n && (s[j] == '"' || s[j] == '\'')) {
+            const std::size_t close = s.find(s[j], j + 1);
+            if (close != npos) {
+                i = close + 1;
+                continue;
+            }
+            ++j;
+        }
+        while (j < n && !blank(s[j]) && s[j] != '>')
+            ++j;
+        i = j;
+    }
+}
+
 std::string leadingBlanks(const std::string& s)
 {
     std::size_t i = 0;
@@ -1469,10 +1514,7 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         recompute();
         return trimLower.empty();
     };
-    auto tagEnd = [&](std::size_t b) {
-        const std::size_t g = line.find('>', b);
-        return g == npos ? line.size() : g + 1;
-    };
+    auto tagEnd = [&](std::size_t b) { return markupEnd(line, b); };
 
     // Lines inside a title that spans lines are its text, whatever they hold; the line of its
     // end keeps what follows the end tag.
@@ -1489,7 +1531,7 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     }
     // 1. mirroring marks
     if (contains(line, "HTTrack")) {
-        line = removeMarkupContaining(line, "httrack");
+        line = Trim(removeMarkupContaining(line, "httrack"));
         if (Trim(line).empty())
             return;
     }
@@ -1497,9 +1539,16 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     // 2.
     if (trimLower.empty())
         return;
+    // The marker comment a run writes before a script it rewrites stands, to a second run, where
+    // that script stood: the title goes before it as it did before the script.
+    const bool scriptMarker = startsWith(trimLower, "<!-- ") &&
+                              (startsWith(trimLower, "<!-- " + sj("▼▼") + " <script> ") ||
+                               startsWith(trimLower, "<!-- " + sj("■■") + " <script language="));
     // 3. comment-like body lines
     if (bodyStarted && trimLower.size() > 10 &&
         (contains(trimLower, "<!--") || trimLower.front() == '-' || trimLower.back() == '-' || trimLower[2] == '-')) {
+        if (scriptMarker)
+            writeTitle("□３");
         if (startsWith(line, "<a "))
             write("    " + line, "○２", ORT);
         else
@@ -1581,7 +1630,7 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     }
     // 10. editor marks of websphere pages
     if (opt.PrologMode == 1 && contains(lower, "websphere")) {
-        line = removeMarkupContaining(line, "websphere");
+        line = Trim(removeMarkupContaining(line, "websphere"));
         recompute();
         if (trimLower.empty())
             return;
@@ -1597,7 +1646,7 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
             return;
         }
     }
-    const bool scriptLine = findTag(lower, "<script") != npos;
+    const bool scriptLine = findTag(lower, "<script") != npos || scriptMarker;
     // 12., 13.
     if (scriptLine && !titleWritten)
         writeTitle("□３", &line);
@@ -2112,10 +2161,40 @@ std::string normaliseMarkup(const std::string& s)
     return w;
 }
 
-} // namespace
+// True when the scanner meets markup that browsers read in more than one way: a "<" that opens
+// nothing, control bytes outside raw content, a tag, comment or declaration left open or holding
+// a "<", or an "<!" or "<?" that declares nothing.
+bool malformedMarkup(const std::string& s, const std::vector<HtmlToken>& toks)
+{
+    for (const HtmlToken& t : toks) {
+        if (t.kind == HtmlToken::Kind::Raw || t.end <= t.begin)
+            continue;
+        const std::string_view v(s.data() + t.begin, t.end - t.begin);
+        if (t.kind == HtmlToken::Kind::Comment) {
+            if (v.size() < 5 || v.substr(v.size() - 3) != "-->")
+                return true;
+            continue;
+        }
+        for (char c : v)
+            if (static_cast<unsigned char>(c) < 32 && c != '\t' && c != '\r' && c != '\n')
+                return true;
+        if (t.kind == HtmlToken::Kind::Text) {
+            if (v.find('<') != npos)
+                return true;
+            continue;
+        }
+        if (v.back() != '>' || v.find('<', 1) != npos)
+            return true;
+        if (t.kind == HtmlToken::Kind::Markup && !isDoctype(v) && !StartsWithNoCase(v, "<?xml") &&
+            !StartsWithNoCase(v, "<![CDATA["))
+            return true;
+    }
+    return false;
+}
 
-std::string PrepareIndentSource(const std::string& Source, const std::string& Head, const EditorRoundTrip& RoundTrip,
-                                int RemoveIndentComment)
+// The prepared source; Malformed, when given, is set when the scanner finds malformed markup in it.
+std::string prepareIndentSource(const std::string& Source, const std::string& Head, const EditorRoundTrip& RoundTrip,
+                                int RemoveIndentComment, bool* Malformed)
 {
     if (Source.empty())
         return "";
@@ -2148,6 +2227,8 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
     {
         if (!toksValid)
             toks = scanPage(src);
+        if (Malformed)
+            *Malformed = malformedMarkup(src, toks);
         const Ranges prot = protectedRanges(src, toks, true);
         std::string out;
         out.reserve(src.size() + src.size() / 16);
@@ -2170,6 +2251,14 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
     if (RemoveIndentComment == 1)
         src = RemoveIndentCommentText(src);
     return src;
+}
+
+} // namespace
+
+std::string PrepareIndentSource(const std::string& Source, const std::string& Head, const EditorRoundTrip& RoundTrip,
+                                int RemoveIndentComment)
+{
+    return prepareIndentSource(Source, Head, RoundTrip, RemoveIndentComment, nullptr);
 }
 
 namespace {
@@ -2265,11 +2354,27 @@ std::vector<std::string> LineList::toVector() const
 ReindentResult RunIndentation(const std::string& Source, const std::string& Head, const EditorRoundTrip& RoundTrip,
                               int RemoveIndentComment, const ReindentOptions& Opt, const ReindentInputs& In)
 {
-    const std::string prepared = PrepareIndentSource(Source, Head, RoundTrip, RemoveIndentComment);
-    if (prepared.empty())
-        return {};
-    ReindentResult r = Reindenter(Opt, In).run(prepared, false);
-    r.Text = cleanupIndentation(r.R, &r.RRaw);
+    bool malformed = false;
+    auto once = [&](const std::string& source, const std::string& head, bool* flag) {
+        const std::string prepared = prepareIndentSource(source, head, RoundTrip, RemoveIndentComment, flag);
+        if (prepared.empty())
+            return ReindentResult{};
+        ReindentResult r = Reindenter(Opt, In).run(prepared, false);
+        r.Text = cleanupIndentation(r.R, &r.RRaw);
+        return r;
+    };
+    ReindentResult r = once(Source, Head, &malformed);
+    // On malformed markup the line rules can read their own result otherwise than the page
+    // (a "<" that opened nothing now beside a tag, a control byte now at a line's end), so a
+    // second run would change it. There the result is re-indented until it no longer changes,
+    // a few rounds at most; every round keeps what a browser shows. Well-formed pages are
+    // laid out once.
+    for (int round = 0; malformed && round < 3 && !r.Text.empty(); ++round) {
+        ReindentResult again = once(r.Text, "", nullptr);
+        if (again.Text == r.Text)
+            break;
+        r = std::move(again);
+    }
     return r;
 }
 
