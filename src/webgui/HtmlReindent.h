@@ -150,7 +150,9 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
                                 const EditorRoundTrip& RoundTrip, int RemoveIndentComment);
 // The result list's text with a last "<!--" joined to a following lone "-->".
 std::string CleanupIndentation(const std::vector<std::string>& Items);
-// The whole run: prepare, re-indent, join, and the replacements shown in the result pane.
+// The whole run: prepare, re-indent, join, and the replacements shown in the result pane. On
+// malformed markup the result is re-indented again until it no longer changes (three more
+// rounds at most), so that a second run over it changes nothing.
 ReindentResult RunIndentation(const std::string& Source, const std::string& Head,
                               const EditorRoundTrip& RoundTrip, int RemoveIndentComment,
                               const ReindentOptions& Opt, const ReindentInputs& In);
