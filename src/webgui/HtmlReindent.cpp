@@ -1544,9 +1544,11 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     const bool scriptMarker = startsWith(trimLower, "<!-- ") &&
                               (startsWith(trimLower, "<!-- " + sj("▼▼") + " <script> ") ||
                                startsWith(trimLower, "<!-- " + sj("■■") + " <script language="));
-    // 3. comment-like body lines
+    // 3. comment-like body lines (not one holding a title start tag: written as it stands, it
+    // would take the title line a run writes later as its end)
     if (bodyStarted && trimLower.size() > 10 &&
-        (contains(trimLower, "<!--") || trimLower.front() == '-' || trimLower.back() == '-' || trimLower[2] == '-')) {
+        (contains(trimLower, "<!--") || trimLower.front() == '-' || trimLower.back() == '-' || trimLower[2] == '-') &&
+        findTag(lower, "<title") == npos) {
         if (scriptMarker)
             writeTitle("□３");
         if (startsWith(line, "<a "))
