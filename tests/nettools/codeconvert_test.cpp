@@ -326,4 +326,10 @@ TEST(CodeConvertLines, FastWalksAgreeWithThePlainRules)
         ASSERT_EQ(hex(RewriteDeclarations(t, TDeclCode::Euc, TDeclCode::Sjis)), hex(plainReplace(t, eucToSjis)));
         ASSERT_EQ(hex(ReadConvSource(t, cvSjis).Text), hex(plainReplace(plainUnify(t), {{"UTF-8", "Shift_JIS"}})));
     }
+    // Long texts, a line end at each place around the 64 KB pieces the copy is made in.
+    for (size_t at = 65530; at < 65540; ++at)
+        for (const char *ends : {"\r\n\n", "\r\r", "\n\r\n"}) {
+            const std::string t = std::string(at, 'a') + ends + std::string(70000, 'b') + "\n";
+            ASSERT_EQ(UnifyLineEnds(t), plainUnify(t)) << at << " " << hex(ends);
+        }
 }
