@@ -13,6 +13,7 @@
 #include <string_view>
 #include <vector>
 #include <fcntl.h>
+#include <sys/stat.h>
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
@@ -166,14 +167,15 @@ std::string replaceNoCase(std::string S, const Replacement (&Reps)[N])
     return out;
 }
 
-// True when some CR is not followed by LF or some LF is not preceded by CR. Most texts that
-// reach here are CR LF throughout, so this look is the whole cost of their line ends: sixteen
-// bytes at a time, a CR LF text passes when the LFs stand exactly one place after the CRs.
-bool hasLoneLineBreak(std::string_view S)
+// How many bytes making every line end CR LF adds: one for each CR not followed by LF and
+// each LF not preceded by CR. Most texts that reach here are CR LF throughout, so this look
+// is the whole cost of their line ends: sixteen bytes at a time, the CRs that have their LF
+// are the CRs one place before an LF.
+size_t lineEndGrowth(std::string_view S)
 {
     const char *p = S.data();
     const size_t n = S.size();
-    size_t i = 0;
+    size_t i = 0, breaks = 0, pairs = 0;
     bool crBefore = false; // the byte before p[i] is a CR
 #ifdef __SSE2__
     const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
@@ -181,16 +183,33 @@ bool hasLoneLineBreak(std::string_view S)
         const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + i));
         const unsigned crs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, cr)));
         const unsigned lfs = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(v, lf)));
-        if ((((crs << 1) | (crBefore ? 1u : 0u)) & 0xFFFFu) != lfs) return true;
+        if ((crs | lfs) == 0 && !crBefore) continue;
+        breaks += static_cast<size_t>(__builtin_popcount(crs | lfs));
+        pairs += static_cast<size_t>(__builtin_popcount(((crs << 1) | (crBefore ? 1u : 0u)) & lfs));
         crBefore = (crs & 0x8000u) != 0;
     }
 #endif
     for (; i < n; ++i) {
-        const bool isLf = p[i] == '\n';
-        if (isLf != crBefore) return true;
+        if (p[i] == '\r' || p[i] == '\n') ++breaks;
+        if (p[i] == '\n' && crBefore) ++pairs;
         crBefore = p[i] == '\r';
     }
-    return crBefore;
+    return breaks - 2 * pairs;
+}
+
+// The place just after the last CR or LF in p[0, end), or 0.
+size_t afterLastLineBreak(const char *p, size_t end)
+{
+#ifdef __SSE2__
+    const __m128i cr = _mm_set1_epi8('\r'), lf = _mm_set1_epi8('\n');
+    for (; end >= 16; end -= 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(p + end - 16));
+        const int m = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, cr), _mm_cmpeq_epi8(v, lf)));
+        if (m) return end - 16 + static_cast<size_t>(32 - __builtin_clz(static_cast<unsigned>(m)));
+    }
+#endif
+    while (end > 0 && p[end - 1] != '\r' && p[end - 1] != '\n') --end;
+    return end;
 }
 
 // The place of the first CR or LF in p[i, end), or end.
@@ -221,11 +240,33 @@ std::string RewriteDeclarations(std::string Text, TDeclCode From, TDeclCode To)
 std::string UnifyLineEnds(std::string S)
 {
     // Texts that reach here are mostly CR LF already: check before copying.
-    if (!hasLoneLineBreak(S)) return S;
+    const size_t growth = lineEndGrowth(S);
+    if (growth == 0) return S;
     const size_t n = S.size();
+    if (S.capacity() >= n + growth) {
+        // The file's buffer has room (its reader leaves some): the text is moved back within
+        // it from the end, run by run, and no second large buffer is needed.
+        S.resize(n + growth);
+        char *d = S.data();
+        size_t src = n, dst = n + growth;
+        while (src > 0) {
+            const size_t runStart = afterLastLineBreak(d, src);
+            const size_t run = src - runStart;
+            std::memmove(d + dst - run, d + runStart, run);
+            dst -= run;
+            src = runStart;
+            if (src == 0) break;
+            // The break just before the run; an LF takes the CR before it along.
+            const bool pair = d[src - 1] == '\n' && src >= 2 && d[src - 2] == '\r';
+            src -= pair ? 2 : 1;
+            d[--dst] = '\n';
+            d[--dst] = '\r';
+        }
+        return S;
+    }
     const char *p = S.data();
     std::string out;
-    out.reserve(n + n / 16 + 64);
+    out.reserve(n + growth);
     // Written a piece at a time into room made just before, so the zero-fill stays in cache.
     constexpr size_t kPiece = 1 << 16;
     size_t used = 0, i = 0;
@@ -414,6 +455,13 @@ bool ReadFileBytes(const std::string &FileName, std::string &Bytes)
     const std::string sys = ToSystemPath(FileName);
     const int fd = ::open(sys.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return false;
+    // One buffer for the whole file, with room for line ends made CR LF in place; room never
+    // written costs no memory.
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+        const auto size = static_cast<size_t>(st.st_size);
+        Bytes.reserve(size + size / 16 + 64);
+    }
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);

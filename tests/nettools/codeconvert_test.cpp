@@ -322,6 +322,10 @@ TEST(CodeConvertLines, FastWalksAgreeWithThePlainRules)
         for (int k = 0; k < n; ++k) t += pieces[pick(rng)];
         SCOPED_TRACE(hex(t));
         ASSERT_EQ(hex(UnifyLineEnds(t)), hex(plainUnify(t)));
+        std::string roomy; // a buffer with room is rewritten in place
+        roomy.reserve(2 * t.size() + 16);
+        roomy = t;
+        ASSERT_EQ(hex(UnifyLineEnds(std::move(roomy))), hex(plainUnify(t)));
         ASSERT_EQ(hex(RewriteDeclarations(t, TDeclCode::Sjis, TDeclCode::Euc)), hex(plainReplace(t, sjisToEuc)));
         ASSERT_EQ(hex(RewriteDeclarations(t, TDeclCode::Euc, TDeclCode::Sjis)), hex(plainReplace(t, eucToSjis)));
         ASSERT_EQ(hex(ReadConvSource(t, cvSjis).Text), hex(plainReplace(plainUnify(t), {{"UTF-8", "Shift_JIS"}})));
@@ -331,5 +335,9 @@ TEST(CodeConvertLines, FastWalksAgreeWithThePlainRules)
         for (const char *ends : {"\r\n\n", "\r\r", "\n\r\n"}) {
             const std::string t = std::string(at, 'a') + ends + std::string(70000, 'b') + "\n";
             ASSERT_EQ(UnifyLineEnds(t), plainUnify(t)) << at << " " << hex(ends);
+            std::string roomy;
+            roomy.reserve(t.size() + 16);
+            roomy = t;
+            ASSERT_EQ(UnifyLineEnds(std::move(roomy)), plainUnify(t)) << at << " " << hex(ends);
         }
 }
