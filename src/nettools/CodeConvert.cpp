@@ -310,37 +310,14 @@ std::string Utf16BytesToSjis(std::string Bytes)
             bigEndian = true;
         }
     }
-    // The text is decoded piece by piece into the file's own buffer: a character never takes
-    // more bytes in Shift_JIS than in UTF-16, so what is written never passes what was read,
-    // and no second large buffer is needed. A piece never ends between the halves of a
-    // surrogate pair; big-endian pieces are swapped first.
-    const size_t units = (Bytes.size() - at) / 2;
-    const auto *p = reinterpret_cast<const unsigned char *>(Bytes.data()) + at;
-    auto isHighSurrogate = [&](size_t k) {
-        const unsigned char hi = bigEndian ? p[2 * k] : p[2 * k + 1];
-        return hi >= 0xD8 && hi <= 0xDB;
-    };
-    constexpr size_t kPiece = 1 << 15;
-    std::string swapped;
-    size_t written = 0;
-    for (size_t k = 0; k < units;) {
-        size_t end = std::min(units, k + kPiece);
-        if (end < units && isHighSurrogate(end - 1)) ++end;
-        std::string_view piece(reinterpret_cast<const char *>(p) + 2 * k, 2 * (end - k));
-        if (bigEndian) {
-            swapped.resize(piece.size());
-            for (size_t j = 0; j < piece.size(); j += 2) {
-                swapped[j] = piece[j + 1];
-                swapped[j + 1] = piece[j];
-            }
-            piece = swapped;
-        }
-        const std::string sjis = Utf16LeBytesToAnsi(piece);
-        std::memcpy(Bytes.data() + written, sjis.data(), sjis.size());
-        written += sjis.size();
-        k = end;
-    }
-    Bytes.resize(written);
+    // The text is decoded into the file's own buffer: a character never takes more bytes in
+    // Shift_JIS than in UTF-16, so no second large buffer is needed. Big-endian units are
+    // swapped there first.
+    char *d = Bytes.data();
+    const size_t end = at + (Bytes.size() - at) / 2 * 2;
+    if (bigEndian)
+        for (size_t j = at; j < end; j += 2) std::swap(d[j], d[j + 1]);
+    Bytes.resize(Utf16LeBytesToAnsi(std::string_view(d + at, end - at), d));
     return Bytes;
 }
 

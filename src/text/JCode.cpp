@@ -900,6 +900,34 @@ std::string WideToAnsi(const std::u16string& W)
     return Utf16LeBytesToAnsi(std::string_view(reinterpret_cast<const char*>(W.data()), W.size() * 2));
 }
 
+namespace {
+
+// Units [i, end) of the n UTF-16LE units at p to Shift_JIS at o; i ends at end or just past
+// it (a surrogate pair). Each unit read gives at most its own two bytes, and a pair one, so o
+// never passes the unit being read: the output may overwrite the input.
+inline char* utf16LeToSjis(const Cp932Tables& t, const u8* p, std::size_t& i, std::size_t end, std::size_t n, char* o)
+{
+    while (i < end) {
+        const unsigned u = p[2 * i] | p[2 * i + 1] << 8;
+        if (u >= 0xD800 && u <= 0xDFFF) {
+            // No surrogate pair has a Shift_JIS form; a pair is one character.
+            const bool pair = u <= 0xDBFF && i + 1 < n && (p[2 * i + 3] & 0xFC) == 0xDC;
+            *o++ = '?';
+            i += pair ? 2 : 1;
+            continue;
+        }
+        const std::uint16_t s = t.rev[u];
+        if (s == Cp932Tables::kNone)
+            *o++ = '?';
+        else
+            putSjis(o, s);
+        ++i;
+    }
+    return o;
+}
+
+} // namespace
+
 std::string Utf16LeBytesToAnsi(std::string_view Bytes)
 {
     const std::string_view bytes = Bytes.substr(0, Bytes.size() & ~std::size_t{1});
@@ -916,25 +944,22 @@ std::string Utf16LeBytesToAnsi(std::string_view Bytes)
     while (i < n) {
         const std::size_t end = std::min(n, i + kChunk);
         out.need(2 * (end - i) + 8);
-        char* o = out.cursor();
-        while (i < end) {
-            const unsigned u = p[2 * i] | p[2 * i + 1] << 8;
-            if (u >= 0xD800 && u <= 0xDFFF) {
-                // No surrogate pair has a Shift_JIS form; a pair is one character.
-                *o++ = '?';
-                i += (u <= 0xDBFF && i + 1 < n && (p[2 * i + 3] & 0xFC) == 0xDC) ? 2 : 1;
-                continue;
-            }
-            const std::uint16_t s = t->rev[u];
-            if (s == Cp932Tables::kNone)
-                *o++ = '?';
-            else
-                putSjis(o, s);
-            ++i;
-        }
-        out.cursor() = o;
+        out.cursor() = utf16LeToSjis(*t, p, i, end, n, out.cursor());
     }
     return out.take();
+}
+
+std::size_t Utf16LeBytesToAnsi(std::string_view Bytes, char* Out)
+{
+    const std::size_t n = Bytes.size() / 2;
+    if (n == 0)
+        return 0;
+    const Cp932Tables* t = cp932Tables();
+    if (!t)
+        throw ETextConvertError(kUtf8ConvertFailedMsg);
+    std::size_t i = 0;
+    return static_cast<std::size_t>(
+        utf16LeToSjis(*t, reinterpret_cast<const u8*>(Bytes.data()), i, n, n, Out) - Out);
 }
 
 std::u16string AnsiToWide(const std::string& S)

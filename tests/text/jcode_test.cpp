@@ -368,6 +368,9 @@ TEST(JCode, UnicodeConversionsMatchIconvUnitByUnit)
     auto checkUtf16 = [&](const std::string& s) {
         ASSERT_EQ(hex(Utf16LeBytesToAnsi(s)), hex(iconvReplacing("CP932", "UTF-16LE", s, "?", utf16Unit)))
             << hex(s);
+        std::string inPlace = s; // decoded over its own bytes
+        inPlace.resize(Utf16LeBytesToAnsi(inPlace, inPlace.data()));
+        ASSERT_EQ(hex(inPlace), hex(Utf16LeBytesToAnsi(s)));
     };
     for (int b = 0; b < 256; ++b) {
         checkSjis(std::string(1, static_cast<char>(b)));
