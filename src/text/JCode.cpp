@@ -908,6 +908,20 @@ namespace {
 inline char* utf16LeToSjis(const Cp932Tables& t, const u8* p, std::size_t& i, std::size_t end, std::size_t n, char* o)
 {
     while (i < end) {
+        if (t.asciiSame && i + 4 <= end) {
+            // Four ASCII units at once; they are read before anything is written over them.
+            std::uint64_t w;
+            std::memcpy(&w, p + 2 * i, 8);
+            if ((w & 0xFF80FF80FF80FF80ULL) == 0) {
+                o[0] = static_cast<char>(w);
+                o[1] = static_cast<char>(w >> 16);
+                o[2] = static_cast<char>(w >> 32);
+                o[3] = static_cast<char>(w >> 48);
+                o += 4;
+                i += 4;
+                continue;
+            }
+        }
         const unsigned u = p[2 * i] | p[2 * i + 1] << 8;
         if (u >= 0xD800 && u <= 0xDFFF) {
             // No surrogate pair has a Shift_JIS form; a pair is one character.
@@ -917,10 +931,16 @@ inline char* utf16LeToSjis(const Cp932Tables& t, const u8* p, std::size_t& i, st
             continue;
         }
         const std::uint16_t s = t.rev[u];
-        if (s == Cp932Tables::kNone)
+        if (s == Cp932Tables::kNone) {
             *o++ = '?';
-        else
-            putSjis(o, s);
+        } else {
+            // Without a branch on the length: Japanese and ASCII alternate unpredictably. The
+            // second byte may land on the unit just read, never on one not yet read.
+            const bool two = s > 0xFF;
+            o[0] = static_cast<char>(two ? s >> 8 : s);
+            o[1] = static_cast<char>(s & 0xFF);
+            o += two ? 2 : 1;
+        }
         ++i;
     }
     return o;
