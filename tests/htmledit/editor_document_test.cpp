@@ -2,6 +2,7 @@
 // changed in place, on a real engine offscreen against pages served on 127.0.0.1.
 #include "htmledit/TProfDHTMLEdit2.h"
 #include "platform/TWebbrowser.h"
+#include "support/DomTreeExpect.h"
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
 #include <QFile>
@@ -54,21 +55,6 @@ struct Editor {
     QString js(const char *script) { return ed->evalDoc(QString::fromUtf8(script)).toString(); }
     int count(const QString &s, const QString &what) const { return s.count(what, Qt::CaseInsensitive); }
 };
-
-void expectSameTree(const htmledit::DomNode &a, const htmledit::DomNode &b, const std::string &where)
-{
-    EXPECT_EQ(a.type, b.type) << where;
-    EXPECT_EQ(a.name, b.name) << where;
-    EXPECT_EQ(a.data, b.data) << where;
-    ASSERT_EQ(a.attrs.size(), b.attrs.size()) << where;
-    for (int i = 0; i < a.attrs.size(); ++i) {
-        EXPECT_EQ(a.attrs[i].name, b.attrs[i].name) << where;
-        EXPECT_EQ(a.attrs[i].value, b.attrs[i].value) << where;
-        EXPECT_EQ(a.attrs[i].absolute, b.attrs[i].absolute) << where;
-    }
-    ASSERT_EQ(a.children.size(), b.children.size()) << where;
-    for (int i = 0; i < a.children.size(); ++i) expectSameTree(a.children[i], b.children[i], where + "/" + std::to_string(i));
-}
 
 } // namespace
 

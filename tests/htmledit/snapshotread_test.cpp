@@ -3,27 +3,14 @@
 // direct reader does not know ("zz") sends a text down the general path, so each case is read
 // both ways and compared.
 #include "htmledit/SourceWriter.h"
+#include "support/DomTreeExpect.h"
 #include <gtest/gtest.h>
 
 using namespace htmledit;
 
 namespace {
-void expectSame(const DomNode &a, const DomNode &b, const std::string &where)
-{
-    EXPECT_EQ(a.type, b.type) << where;
-    EXPECT_EQ(a.name, b.name) << where;
-    EXPECT_EQ(a.data, b.data) << where;
-    ASSERT_EQ(a.attrs.size(), b.attrs.size()) << where;
-    for (int i = 0; i < a.attrs.size(); ++i) {
-        EXPECT_EQ(a.attrs[i].name, b.attrs[i].name) << where;
-        EXPECT_EQ(a.attrs[i].value, b.attrs[i].value) << where;
-        EXPECT_EQ(a.attrs[i].absolute, b.attrs[i].absolute) << where;
-    }
-    ASSERT_EQ(a.children.size(), b.children.size()) << where;
-    for (int i = 0; i < a.children.size(); ++i) expectSame(a.children[i], b.children[i], where + "/" + std::to_string(i));
-}
 
-void expectSame(const DomSnapshot &a, const DomSnapshot &b, const std::string &where)
+void expectSameSnapshot(const DomSnapshot &a, const DomSnapshot &b, const std::string &where)
 {
     EXPECT_EQ(a.valid, b.valid) << where;
     EXPECT_EQ(a.url, b.url) << where;
@@ -33,7 +20,7 @@ void expectSame(const DomSnapshot &a, const DomSnapshot &b, const std::string &w
     EXPECT_EQ(a.headCount, b.headCount) << where;
     EXPECT_EQ(a.bodyCount, b.bodyCount) << where;
     ASSERT_EQ(a.roots.size(), b.roots.size()) << where;
-    for (int i = 0; i < a.roots.size(); ++i) expectSame(a.roots[i], b.roots[i], where + " root " + std::to_string(i));
+    for (int i = 0; i < a.roots.size(); ++i) expectSameTree(a.roots[i], b.roots[i], where + " root " + std::to_string(i));
 }
 
 // The same text with an unknown member at the top, which only the general path reads.
@@ -68,7 +55,7 @@ TEST(SnapshotRead, BothPathsGiveTheSameTree)
     };
     for (const char *c : cases) {
         const QString json = QString::fromUtf8(c);
-        expectSame(ParseSnapshot(json), ParseSnapshot(general(json)), c);
+        expectSameSnapshot(ParseSnapshot(json), ParseSnapshot(general(json)), c);
     }
 }
 
@@ -80,7 +67,7 @@ TEST(SnapshotRead, DeepAndBrokenTexts)
     deep += QStringLiteral("{\"t\":3,\"d\":\"end\"}");
     for (int i = 0; i < 450; ++i) deep += QStringLiteral("]}");
     deep += QStringLiteral("]}");
-    expectSame(ParseSnapshot(deep), ParseSnapshot(general(deep)), "deep");
+    expectSameSnapshot(ParseSnapshot(deep), ParseSnapshot(general(deep)), "deep");
 
     for (const char *broken : {"", "{", R"({"nodes":[{"t":3,"d":"x"}])", R"({"url":"a)", R"({"url":"a"} x)"})
         EXPECT_FALSE(ParseSnapshot(QString::fromUtf8(broken)).valid) << broken;
@@ -103,7 +90,7 @@ TEST(SnapshotRead, LengthPrefixedFormMatchesJson)
                          QStringLiteral("U") + f(QStringLiteral("href")) + f(QStringLiteral("b.html")) +
                          f(QStringLiteral("http://h/b.html")) + QStringLiteral("A") + f(QStringLiteral("title")) + f(QString()) +
                          QStringLiteral(")))");
-    expectSame(ParseSnapshot(text), ParseSnapshot(json), "length-prefixed");
+    expectSameSnapshot(ParseSnapshot(text), ParseSnapshot(json), "length-prefixed");
 
     // Cut short, a length past the end, an unknown letter, an unclosed or extra ")", an
     // attribute outside an element, a header that is not JSON: each refused as a whole.

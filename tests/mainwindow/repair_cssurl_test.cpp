@@ -4,28 +4,11 @@
 #include "download/pages/DownloadRepairPage.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
+#include "support/TestFiles.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-namespace {
-
-std::string readFile(const QString &p)
-{
-    QFile f(p);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<missing>");
-}
-
-void writeFile(const QString &p, const char *text)
-{
-    QDir().mkpath(QFileInfo(p).absolutePath());
-    QFile f(p);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(text);
-}
-
-} // namespace
 
 TEST(RepairCssUrl, TheButtonRunsOverTheFolderAndListsTheSheets)
 {

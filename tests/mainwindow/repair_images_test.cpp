@@ -11,6 +11,7 @@
 #include "platform/IniFile.h"
 #include "platform/QtSjis.h"
 #include "support/FixtureSite.h"
+#include "support/TestFiles.h"
 #include "support/WaitUntil.h"
 #include <QAction>
 #include <QDir>
@@ -20,20 +21,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-std::string readFile(const QString &p)
-{
-    QFile f(p);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<missing>");
-}
-
-void writeFile(const QString &p, const std::string &bytes)
-{
-    QDir().mkpath(QFileInfo(p).absolutePath());
-    QFile f(p);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes.data(), qint64(bytes.size()));
-}
 
 QString q(const std::string &s) { return QString::fromStdString(s); }
 

@@ -7,30 +7,13 @@
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
 #include "support/FixtureSite.h"
+#include "support/TestFiles.h"
 #include "support/WaitUntil.h"
 #include "text/JCode.h"
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
-
-namespace {
-
-std::string readFile(const QString &p)
-{
-    QFile f(p);
-    return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<missing>");
-}
-
-void writeFile(const QString &p, const std::string &bytes)
-{
-    QDir().mkpath(QFileInfo(p).absolutePath());
-    QFile f(p);
-    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
-    f.write(bytes.data(), qint64(bytes.size()));
-}
-
-} // namespace
 
 TEST(RepairIndividual, SaveButtonFetchesOffTheWindowThreadAndShowsTheOutcome)
 {
