@@ -39,7 +39,7 @@ const char *kPaneScript = R"JS((function (req) {
     return out.join('');
   }
   function index() {
-    var nodes = [], starts = [], parts = [], total = 0;
+    var nodes = [], starts = [], parts = [], lens = [], total = 0;
     // The walk runs in the engine; only a page that has skipped elements pays for a look at
     // each text node's ancestors.
     var SKIPPED = 'script,style,noscript,template,textarea,select,option';
@@ -47,9 +47,10 @@ const char *kPaneScript = R"JS((function (req) {
     var w = document.createTreeWalker(body, NodeFilter.SHOW_TEXT);
     for (var n = w.nextNode(); n; n = w.nextNode()) {
       if (any && n.parentElement && n.parentElement.closest(SKIPPED)) continue;
-      nodes.push(n); starts.push(total); parts.push(n.data); total += n.data.length;
+      var d = n.data;
+      nodes.push(n); starts.push(total); parts.push(d); lens.push(d.length); total += d.length;
     }
-    return { nodes: nodes, starts: starts, folded: fold(parts.join('')), total: total };
+    return { nodes: nodes, starts: starts, parts: parts, lens: lens, folded: fold(parts.join('')), total: total };
   }
   function nodeAt(ix, pos) {
     var lo = 0, hi = ix.starts.length - 1;
@@ -72,10 +73,12 @@ const char *kPaneScript = R"JS((function (req) {
   // its pieces nests inside an earlier mark or lies outside it, as marking word by word would
   // leave it. The pieces are planned first and each text node is then replaced once by its
   // marked copy: splitting a text node that is laid out re-shapes its paragraph at once, so
-  // writing hit by hit cost the engine a text layout per hit. Gives the spans of the first
-  // hit of the first word and of the last hit of the last.
+  // writing hit by hit cost the engine a text layout per hit. The plan is kept in flat number
+  // lists, four to a piece (start, end, word, which of the two wanted hits it belongs to), as
+  // a page can hold tens of thousands of hits. Gives the spans of the first hit of the first
+  // word and of the last hit of the last.
   function markAll(ix, marks) {
-    var cuts = [], byNode = [], spansOf = [];
+    var cuts = [], byNode = [], first = [], last = [], lastWord = marks.length - 1;
     // The first cut at or after an offset.
     function lowerBound(c, at) {
       var lo = 0, hi = c.length;
@@ -86,30 +89,32 @@ const char *kPaneScript = R"JS((function (req) {
       return lo;
     }
     for (var m = 0; m < marks.length; ++m) {
-      var hits = marks[m].hits, len = marks[m].len, fresh = [];
-      spansOf.push([]);
+      var hits = marks[m].hits, len = marks[m].len, fresh = [], lastHit = hits.length - 1;
       for (var h = 0; h < hits.length; ++h) {
-        var own = { m: m, spans: [] }, end = hits[h] + len;
-        spansOf[m].push(own.spans);
+        var tag = (m === 0 && h === 0 ? 1 : 0) | (m === lastWord && h === lastHit ? 2 : 0), end = hits[h] + len;
         for (var k = nodeAt(ix, hits[h]); k < ix.nodes.length && ix.starts[k] < end; ++k) {
-          var size = ix.nodes[k].data.length, s = Math.max(hits[h] - ix.starts[k], 0),
-              e = Math.min(end - ix.starts[k], size);
+          var size = ix.lens[k], s = Math.max(hits[h] - ix.starts[k], 0), e = Math.min(end - ix.starts[k], size);
           if (e <= s) continue;
-          var c = cuts[k] || [];
-          for (var a = s, j = lowerBound(c, s + 1); ; ++j) {
-            var b = j < c.length && c[j] < e ? c[j] : e;
-            (byNode[k] || (byNode[k] = [])).push({ s: a, e: b, m: m, own: own });
-            if (b === e) break;
-            a = b;
+          var c = cuts[k], list = byNode[k] || (byNode[k] = []);
+          if (!c || !c.length) list.push(s, e, m, tag);
+          else {
+            for (var a = s, j = lowerBound(c, s + 1); ; ++j) {
+              var b = j < c.length && c[j] < e ? c[j] : e;
+              list.push(a, b, m, tag);
+              if (b === e) break;
+              a = b;
+            }
           }
           if (s > 0) fresh.push(k, s);
           if (e < size) fresh.push(k, e);
         }
       }
       // This word's cuts apply from the next word on.
-      for (var f = 0; f < fresh.length; f += 2) {
-        var c = cuts[fresh[f]] || (cuts[fresh[f]] = []), at = fresh[f + 1], j = lowerBound(c, at);
-        if (c[j] !== at) c.splice(j, 0, at);
+      if (m < lastWord) {
+        for (var f = 0; f < fresh.length; f += 2) {
+          var c = cuts[fresh[f]] || (cuts[fresh[f]] = []), at = fresh[f + 1], j = lowerBound(c, at);
+          if (c[j] !== at) c.splice(j, 0, at);
+        }
       }
     }
     // Appends items to a node a slice at a time: one call with all of them as arguments
@@ -117,41 +122,65 @@ const char *kPaneScript = R"JS((function (req) {
     function put(el, items) {
       for (var i = 0; i < items.length; i += 4096) el.append.apply(el, items.slice(i, i + 4096));
     }
+    function note(span, tag) {
+      if (tag & 1) first.push(span);
+      if (tag & 2) last.push(span);
+    }
     var protos = marks.map(function (mk) {
       var p = document.createElement('span');
       p.setAttribute('style', mk.style);
       return p;
     });
+    // Piece order within a node: outer marks first, by start, the longer first, the earlier
+    // word first.
+    var order = function (L) {
+      var at = [];
+      for (var i = 0; i < L.length; i += 4) at.push(i);
+      at.sort(function (x, y) { return L[x] - L[y] || L[y + 1] - L[x + 1] || L[x + 2] - L[y + 2]; });
+      return at;
+    };
     for (var k = 0; k < byNode.length; ++k) {
-      var list = byNode[k];
-      if (!list) continue;
-      // Outer marks first: by start, the longer first, the earlier word first.
-      list.sort(function (x, y) { return x.s - y.s || y.e - x.e || x.m - y.m; });
-      // The marked copy goes in as strings and spans: the engine makes the text nodes.
-      var node = ix.nodes[k], data = node.data, pos = 0;
-      var open = [{ el: null, e: data.length, items: [] }];
-      var textTo = function (upTo) {
-        if (upTo > pos) open[open.length - 1].items.push(data.slice(pos, upTo));
-        pos = upTo;
-      };
-      var close = function () {
-        textTo(open[open.length - 1].e);
-        var o = open.pop();
-        if (o.items.length === 1 && typeof o.items[0] === 'string') o.el.textContent = o.items[0];
-        else put(o.el, o.items);
-      };
-      for (var q = 0; q < list.length; ++q) {
-        var pc = list[q];
-        while (open.length > 1 && open[open.length - 1].e <= pc.s) close();
-        textTo(pc.s);
-        var span = protos[pc.m].cloneNode(false);
-        open[open.length - 1].items.push(span);
-        open.push({ el: span, e: pc.e, items: [] });
-        pc.own.spans.push(span);
+      var L = byNode[k];
+      if (!L) continue;
+      var node = ix.nodes[k], data = ix.parts[k], items = [], pos = 0, q, o;
+      var seq = L.length === 4 ? [0] : order(L), nested = false;
+      for (q = 1; q < seq.length && !nested; ++q) nested = L[seq[q]] < L[seq[q - 1] + 1];
+      if (!nested) {
+        // The usual case: pieces side by side, each a span holding its text.
+        for (q = 0; q < seq.length; ++q) {
+          o = seq[q];
+          if (L[o] > pos) items.push(data.slice(pos, L[o]));
+          var sp = protos[L[o + 2]].cloneNode(false);
+          sp.textContent = data.slice(L[o], L[o + 1]);
+          items.push(sp);
+          note(sp, L[o + 3]);
+          pos = L[o + 1];
+        }
+      } else {
+        // The marked copy goes in as strings and spans: the engine makes the text nodes.
+        var open = [{ el: null, e: data.length, items: items }];
+        var textTo = function (upTo) {
+          if (upTo > pos) open[open.length - 1].items.push(data.slice(pos, upTo));
+          pos = upTo;
+        };
+        var close = function () {
+          textTo(open[open.length - 1].e);
+          var top = open.pop();
+          if (top.items.length === 1 && typeof top.items[0] === 'string') top.el.textContent = top.items[0];
+          else put(top.el, top.items);
+        };
+        for (q = 0; q < seq.length; ++q) {
+          o = seq[q];
+          while (open.length > 1 && open[open.length - 1].e <= L[o]) close();
+          textTo(L[o]);
+          var span = protos[L[o + 2]].cloneNode(false);
+          open[open.length - 1].items.push(span);
+          open.push({ el: span, e: L[o + 1], items: [] });
+          note(span, L[o + 3]);
+        }
+        while (open.length > 1) close();
       }
-      while (open.length > 1) close();
-      textTo(data.length);
-      var items = open[0].items;
+      if (pos < data.length) items.push(data.slice(pos));
       if (items.length <= 4096) node.replaceWith.apply(node, items);
       else {
         var frag = document.createDocumentFragment();
@@ -159,8 +188,7 @@ const char *kPaneScript = R"JS((function (req) {
         node.replaceWith(frag);
       }
     }
-    var firstWord = spansOf[0], lastWord = spansOf[spansOf.length - 1];
-    return { first: firstWord[0], last: lastWord[lastWord.length - 1] };
+    return { first: first, last: last };
   }
   function findHits(ix, word, max) {
     var hits = [], w = fold(word);
