@@ -218,7 +218,10 @@ void NetSearchPage::BaseBrowserDownloadComplete()
 {
     auto &st = f_.state();
     if (!st.GFormShown || !f_.net.CheckBoxBatchSearchBrowse->isChecked()) return;
-    const QVariant html = f_.net.BaseBrowser->evalSync(QStringLiteral("document.documentElement.outerHTML"));
+    // A loaded page answers at once on a machine at rest; a loaded machine can take seconds, and the
+    // result list is read only here, so the wait is the long browser bound, ended by the answer.
+    const QVariant html =
+        f_.net.BaseBrowser->evalSync(QStringLiteral("document.documentElement.outerHTML"), kBrowserWaitMs);
     if (!html.isValid()) return;
     st.GResultHtml = NormalizeHtmlForSjis(sjis(html.toString()));
     std::vector<std::string> items;

@@ -238,7 +238,8 @@ void TargetTabs::TargetBrowserDocumentComplete(TWebbrowser *Browser)
         }
     }
     // Read from the browser that completed: a background tab must not report the front one.
-    const QVariant html = Browser->evalSync(QStringLiteral("document.documentElement.outerHTML"));
+    // As for the result page: read once per completed page, so a slow answer is waited for.
+    const QVariant html = Browser->evalSync(QStringLiteral("document.documentElement.outerHTML"), kBrowserWaitMs);
     if (!html.isValid()) return;
     st.GTargetHtml = sjis(html.toString());
     auto showCharset = [&](const std::string &h) {
