@@ -18,6 +18,12 @@ public:
         port_ = srv_.bind_to_any_port("127.0.0.1");
         // The socket listens once bound: early connections wait in its backlog.
         thread_ = std::thread([this] { srv_.listen_after_bind(); });
+        // stop() is a no-op until the thread has entered its accept loop, so a test that ends
+        // at once would otherwise leave the thread listening and the destructor's join waiting
+        // for ever. Bounded: a thread that never starts fails the test, it does not hang it.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (!srv_.is_running() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     ~TestHttpServer()
