@@ -182,6 +182,11 @@ std::vector<HtmlToken> ScanHtml(std::string_view s)
     return out;
 }
 
+std::size_t HtmlTagEnd(std::string_view s, std::size_t b)
+{
+    return scanTagBody(s, b + (b + 1 < s.size() && s[b + 1] == '/' ? 2 : 1), b, nullptr);
+}
+
 std::vector<HtmlAttr> ParseTagAttrs(std::string_view tag)
 {
     std::vector<HtmlAttr> attrs;

@@ -31,6 +31,10 @@ struct HtmlToken {
 
 std::vector<HtmlToken> ScanHtml(std::string_view html);
 
+// Where the tag that begins at b ("<name" or "</name") ends, past its ">", as ScanHtml reads it
+// (a ">" inside a quoted value does not end it); the text's end for an unfinished tag.
+std::size_t HtmlTagEnd(std::string_view html, std::size_t b);
+
 // One attribute of a start tag, as offsets into the tag's own text.
 struct HtmlAttr {
     std::size_t nameBegin = 0, nameEnd = 0;

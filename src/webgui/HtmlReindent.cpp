@@ -235,45 +235,11 @@ std::size_t findTag(std::string_view s, std::string_view tag, std::size_t from =
 // quoted value (<body title="a>b">) does not end a tag.
 std::size_t markupEnd(std::string_view s, std::size_t b)
 {
-    const std::size_t n = s.size();
-    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; };
-    if (b + 1 < n && (s[b + 1] == '!' || s[b + 1] == '?')) {
+    if (b + 1 < s.size() && (s[b + 1] == '!' || s[b + 1] == '?')) {
         const std::size_t g = s.find('>', b + 2);
-        return g == npos ? n : g + 1;
+        return g == npos ? s.size() : g + 1;
     }
-    std::size_t i = b + (b + 1 < n && s[b + 1] == '/' ? 2 : 1);
-    while (i < n && !blank(s[i]) && s[i] != '/' && s[i] != '>')
-        ++i;
-    for (;;) {
-        while (i < n && (blank(s[i]) || s[i] == '/'))
-            ++i;
-        if (i >= n)
-            return n;
-        if (s[i] == '>')
-            return i + 1;
-        ++i;
-        while (i < n && !blank(s[i]) && s[i] != '/' && s[i] != '>' && s[i] != '=')
-            ++i;
-        std::size_t j = i;
-        while (j < n && blank(s[j]))
-            ++j;
-        if (j >= n || s[j] != '=')
-            continue;
-        ++j;
-        while (j < n && blank(s[j]))
-            ++j;
-        if (j < n && (s[j] == '"' || s[j] == '\'')) {
-            const std::size_t close = s.find(s[j], j + 1);
-            if (close != npos) {
-                i = close + 1;
-                continue;
-            }
-            ++j;
-        }
-        while (j < n && !blank(s[j]) && s[j] != '>')
-            ++j;
-        i = j;
-    }
+    return HtmlTagEnd(s, b);
 }
 
 std::string leadingBlanks(const std::string& s)
