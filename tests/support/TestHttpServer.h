@@ -20,7 +20,8 @@ public:
         thread_ = std::thread([this] { srv_.listen_after_bind(); });
         // stop() is a no-op until the thread has entered its accept loop, so a test that ends
         // at once would otherwise leave the thread listening and the destructor's join waiting
-        // for ever. Bounded: a thread that never starts fails the test, it does not hang it.
+        // for ever. The wait itself is bounded; a server still not running after it is left to the
+        // test's own time-out.
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
         while (!srv_.is_running() && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
