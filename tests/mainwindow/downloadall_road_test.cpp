@@ -208,16 +208,16 @@ TEST(DownloadAllRoad, StopDuringTheRunGivesMinusOneAndTheButtonBack)
     dl.BtnEditHTMLPageSaveFolder->setText(w.save + QStringLiteral("/"));
     w.setUrl(site.pageUrl());
     QSignalSpy done(w.f.downloadAllPage, &DownloadAllPage::downloadFinished);
-    // The stop is pressed as soon as the run reports its first step.
-    QTimer poll;
-    QObject::connect(&poll, &QTimer::timeout, [&] {
-        if (w.f.StatusBar1->panelText(5).contains(QStringLiteral("1 - Make")) && dl.btnDownloadStop->isEnabled()) {
-            QTest::mouseClick(dl.btnDownloadStop, Qt::LeftButton);
-            poll.stop();
-        }
-    });
-    poll.start(0);
+    // A style sheet's fetch is held, so the stop lands while the run is known to be inside its
+    // style-sheet steps, however fast the rest of the run would go.
+    site.hold("/site/css/a.css");
     QTest::mouseClick(dl.btnDownloadAll, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] {
+        return site.held() > 0 && w.f.StatusBar1->panelText(5).contains(QStringLiteral(" - "));
+    }, 30000));
+    ASSERT_TRUE(dl.btnDownloadStop->isEnabled());
+    QTest::mouseClick(dl.btnDownloadStop, Qt::LeftButton);
+    site.release();
     ASSERT_TRUE(waitUntil([&] { return done.count() > 0 && !w.f.downloadCssPage->running(); }, 60000));
     EXPECT_EQ(done.takeFirst().at(0).toInt(), -1);
     EXPECT_TRUE(dl.btnDownloadStop->isEnabled());

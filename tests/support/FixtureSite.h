@@ -7,6 +7,8 @@
 #pragma once
 #include "TestHttpServer.h"
 #include "text/JCode.h"
+#include <chrono>
+#include <condition_variable>
 #include <map>
 #include <mutex>
 #include <string>
@@ -25,6 +27,30 @@ public:
         s.Get(R"(/.*)", [this](const httplib::Request &req, httplib::Response &res) { serve(req, res); });
         srv_.start();
         build();
+    }
+
+    ~FixtureSite() { release(); }
+
+    // Holds every request of one path until release(), at most 30 s each, so that a test can act
+    // while a run is known to be in the middle of that fetch.
+    void hold(const std::string &path)
+    {
+        std::lock_guard<std::mutex> lock(gateM_);
+        heldPath_ = path;
+    }
+    void release()
+    {
+        {
+            std::lock_guard<std::mutex> lock(gateM_);
+            heldPath_.clear();
+        }
+        gateCv_.notify_all();
+    }
+    // Requests waiting on hold() now.
+    int held() const
+    {
+        std::lock_guard<std::mutex> lock(gateM_);
+        return waiting_;
     }
 
     int port() const { return srv_.port(); }
@@ -96,6 +122,14 @@ private:
             res.status = 302;
             res.set_header("Location", "/site/css/real.css");
             return;
+        }
+        {
+            std::unique_lock<std::mutex> gate(gateM_);
+            if (!heldPath_.empty() && req.path == heldPath_) {
+                ++waiting_;
+                gateCv_.wait_for(gate, std::chrono::seconds(30), [&] { return heldPath_ != req.path; });
+                --waiting_;
+            }
         }
         std::lock_guard<std::mutex> lock(m_);
         auto it = files_.find(req.path);
@@ -169,5 +203,9 @@ private:
     std::vector<std::string> log_;
     std::vector<Entry> entries_;
     std::map<std::string, File> files_;
+    mutable std::mutex gateM_;
+    std::condition_variable gateCv_;
+    std::string heldPath_;
+    int waiting_ = 0;
     TestHttpServer srv_; // last: stopped and joined before the state its handlers use goes
 };
