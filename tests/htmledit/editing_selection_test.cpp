@@ -129,7 +129,7 @@ TEST_F(SelectionTest, SelectionSourceWritesOnlyTheSelection)
     const QPoint at(int(box.at(0).toDouble()), int(box.at(1).toDouble()));
     QTest::mouseMove(e.ed->focusTarget(), at);
     QTest::mouseClick(e.ed->focusTarget(), Qt::LeftButton, {}, at);
-    EXPECT_TRUE(waitUntil([&] { return imageOnClick; }, 5000)) << e.ed->GetSelectionSource().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return imageOnClick; }, 30000)) << e.ed->GetSelectionSource().toStdString();
 }
 
 TEST_F(SelectionTest, CaretLinksAndTableInfo)
@@ -380,9 +380,9 @@ TEST_F(SelectionTest, TableCommands)
         ASSERT_NE(body(), before);
         e.ed->setFocus();
         QWidget *t = e.ed->focusTarget();
-        ASSERT_TRUE(waitUntil([&] { return t->hasFocus() || (t->setFocus(), false); }, 5000));
+        ASSERT_TRUE(waitUntil([&] { return t->hasFocus() || (t->setFocus(), false); }, 30000));
         QTest::keyClick(t, Qt::Key_Z, Qt::ControlModifier);
-        EXPECT_TRUE(waitUntil([&] { return body() == before; }, 5000)) << body().toStdString();
+        EXPECT_TRUE(waitUntil([&] { return body() == before; }, 30000)) << body().toStdString();
     }
     // A table that goes with its last row comes back whole.
     e.ed->SetSource(QStringLiteral("<html><head></head><body><table id=\"one\"><tr><td id=\"x\">x</td></tr></table><p>p</p></body></html>"));

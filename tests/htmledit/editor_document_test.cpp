@@ -113,7 +113,7 @@ TEST(EditorDocument, AMoveToAnotherParentKeepsTheDocument)
          "getSelection().removeAllRanges(); getSelection().addRange(r); return true;");
     e.ed->focusTarget()->setFocus();
     QTest::keyClicks(e.ed->focusTarget(), QStringLiteral("xyz"));
-    EXPECT_TRUE(waitUntil([&] { return e.js("return document.getElementById('p').textContent;").endsWith(QLatin1String("xyz")); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return e.js("return document.getElementById('p').textContent;").endsWith(QLatin1String("xyz")); }, 30000));
 }
 
 // BASE changes in place: in the document (no new document, so a mark on it stays) and in the

@@ -219,7 +219,7 @@ TEST_F(EngineTest, GuardKeepsTheDocument)
     e.ed->SetBrowseMode(true);
     EXPECT_TRUE(e.ed->BrowseMode());
     e.ed->evalDoc(QStringLiteral("document.getElementById('go').click();return true;"));
-    EXPECT_TRUE(waitUntil([&] { return !launched.empty(); }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return !launched.empty(); }, 30000));
     SetBrowserLauncher(old);
     ASSERT_FALSE(launched.empty());
     EXPECT_EQ(launched.back(), server->url("/script.html"));
@@ -236,12 +236,12 @@ TEST_F(EngineTest, TypedAndComposedTextSurvivesSaveAndLoad)
                                  "r.collapse(false);var s=getSelection();s.removeAllRanges();s.addRange(r);return true;"));
     e.ed->setFocus();
     QWidget *target = e.ed->focusTarget();
-    ASSERT_TRUE(waitUntil([&] { return target->hasFocus() || (target->setFocus(), false); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return target->hasFocus() || (target->setFocus(), false); }, 30000));
     QTest::keyClicks(target, QStringLiteral("ab"));
     QInputMethodEvent im;
     im.setCommitString(QStringLiteral("日本語"));
     QApplication::sendEvent(target, &im);
-    ASSERT_TRUE(waitUntil([&] { return e.ed->GetSource().contains(QStringLiteral("①ab日本語")); }, 5000))
+    ASSERT_TRUE(waitUntil([&] { return e.ed->GetSource().contains(QStringLiteral("①ab日本語")); }, 30000))
         << e.ed->GetSource().toStdString();
     const QString s1 = e.ed->GetSource();
     for (const char *kept : {"<!-- note -->", "<pre>  a\r\n\r\n  b</pre>", "if (a < b) x();", "URL(Bg.PNG)",
@@ -291,13 +291,13 @@ TEST_F(EngineTest, DisplayChangesReachTheHandler)
     e.ed->OnDisplayChanged = [&](QObject *) { ++shown; };
     e.ed->evalDoc(QStringLiteral("var r=document.createRange();r.selectNodeContents(document.getElementById('t'));"
                                  "r.collapse(false);var s=getSelection();s.removeAllRanges();s.addRange(r);return true;"));
-    EXPECT_TRUE(waitUntil([&] { return shown > 0; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return shown > 0; }, 30000));
     e.ed->setFocus();
     QWidget *target = e.ed->focusTarget();
-    ASSERT_TRUE(waitUntil([&] { return target->hasFocus() || (target->setFocus(), false); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return target->hasFocus() || (target->setFocus(), false); }, 30000));
     shown = 0;
     QTest::keyClicks(target, QStringLiteral("z"));
-    EXPECT_TRUE(waitUntil([&] { return shown > 0; }, 5000));
+    EXPECT_TRUE(waitUntil([&] { return shown > 0; }, 30000));
     EXPECT_TRUE(e.ed->GetSource().contains(QLatin1Char('z')));
 }
 

@@ -60,14 +60,14 @@ TEST(WebGuiEditors, TypedTextInTheFirstTabSurvivesOpeningAFile)
     // Keys through the view, as a user types them, the caret in the empty page.
     ed->setFocus();
     QWidget *t = ed->focusTarget();
-    ASSERT_TRUE(waitUntil([&] { return t->hasFocus() || (t->setFocus(), false); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return t->hasFocus() || (t->setFocus(), false); }, 30000));
     ed->evalDoc(QStringLiteral("var r=document.createRange();r.selectNodeContents(document.body);r.collapse(false);"
                                "var s=getSelection();s.removeAllRanges();s.addRange(r);return '';"));
-    ASSERT_TRUE(waitUntil([&] { return ed->evalDoc(QStringLiteral("return String(document.hasFocus());")).toString() == QStringLiteral("true"); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return ed->evalDoc(QStringLiteral("return String(document.hasFocus());")).toString() == QStringLiteral("true"); }, 30000));
     QTest::keyClicks(t, QStringLiteral("typed"));
     const auto bodyText = [](TProfDHTMLEdit2 *e) { return e->evalDoc(QStringLiteral("return document.body.textContent;")).toString(); };
-    ASSERT_TRUE(waitUntil([&] { return bodyText(ed).contains(QStringLiteral("typed")); }, 5000));
-    ASSERT_TRUE(waitUntil([&] { return ed->IsDirty(); }, 5000)) << "the typing was not counted as a change";
+    ASSERT_TRUE(waitUntil([&] { return bodyText(ed).contains(QStringLiteral("typed")); }, 30000));
+    ASSERT_TRUE(waitUntil([&] { return ed->IsDirty(); }, 30000)) << "the typing was not counted as a change";
 
     // A name that is not there: told, and the tab untouched.
     form->dl.BtnEditDownloadLocalFile->setText(dir.filePath(QStringLiteral("missing.html")));

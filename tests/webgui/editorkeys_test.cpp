@@ -27,7 +27,7 @@ TEST(WebGuiEditorKeys, PasteKeysInsertPlainText)
                                "getSelection().removeAllRanges();getSelection().addRange(r);return 1;"));
     ed->setFocus();
     QWidget *t = ed->focusTarget();
-    ASSERT_TRUE(waitUntil([&] { return t->hasFocus() || (t->setFocus(), false); }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return t->hasFocus() || (t->setFocus(), false); }, 30000));
 
     // The clipboard holds rich markup; only its text arrives, a line end as a line break.
     auto *mime = new QMimeData;
@@ -35,12 +35,12 @@ TEST(WebGuiEditorKeys, PasteKeysInsertPlainText)
     mime->setText(QStringLiteral("<b>a</b>&\r\nline"));
     QGuiApplication::clipboard()->setMimeData(mime);
     QTest::keyClick(t, Qt::Key_V, Qt::ControlModifier);
-    ASSERT_TRUE(waitUntil([&] { return body().contains(QLatin1String("line")); }, 5000)) << body().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return body().contains(QLatin1String("line")); }, 30000)) << body().toStdString();
     EXPECT_EQ(body().toStdString(), "<p id=\"t\">x&lt;b&gt;a&lt;/b&gt;&amp;<br>line</p>");
 
     QGuiApplication::clipboard()->setText(QStringLiteral("ins"));
     QTest::keyClick(t, Qt::Key_Insert, Qt::ShiftModifier);
-    ASSERT_TRUE(waitUntil([&] { return body().contains(QLatin1String("lineins")); }, 5000)) << body().toStdString();
+    ASSERT_TRUE(waitUntil([&] { return body().contains(QLatin1String("lineins")); }, 30000)) << body().toStdString();
 
     // Ctrl+Shift+V is not the plain paste: the key reaches the next handler untouched.
     int seen = 0;
@@ -59,5 +59,5 @@ TEST(WebGuiEditorKeys, PasteKeysInsertPlainText)
     key = 'V';
     tabs.EditorKeyDown(ed, key, Qt::ControlModifier);
     EXPECT_EQ(key, 0);
-    EXPECT_TRUE(waitUntil([&] { return !body().contains(QLatin1String("line")); }, 5000)) << body().toStdString();
+    EXPECT_TRUE(waitUntil([&] { return !body().contains(QLatin1String("line")); }, 30000)) << body().toStdString();
 }
