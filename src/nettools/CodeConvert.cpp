@@ -297,30 +297,6 @@ std::string TerminateLines(std::string S)
     return S;
 }
 
-std::string Utf16BytesToSjis(std::string Bytes)
-{
-    size_t at = 0;
-    bool bigEndian = false;
-    if (Bytes.size() >= 2) {
-        const auto b0 = static_cast<unsigned char>(Bytes[0]), b1 = static_cast<unsigned char>(Bytes[1]);
-        if (b0 == 0xFF && b1 == 0xFE) {
-            at = 2;
-        } else if (b0 == 0xFE && b1 == 0xFF) {
-            at = 2;
-            bigEndian = true;
-        }
-    }
-    // The text is decoded into the file's own buffer: a character never takes more bytes in
-    // Shift_JIS than in UTF-16, so no second large buffer is needed. Big-endian units are
-    // swapped there first.
-    char *d = Bytes.data();
-    const size_t end = at + (Bytes.size() - at) / 2 * 2;
-    if (bigEndian)
-        for (size_t j = at; j < end; j += 2) std::swap(d[j], d[j + 1]);
-    Bytes.resize(Utf16LeBytesToAnsi(std::string_view(d + at, end - at), d));
-    return Bytes;
-}
-
 std::string SjisToUtf16LeBytes(const std::string &Sjis)
 {
     return AnsiToUtf16LeBytes(Sjis, "\xFF\xFE");

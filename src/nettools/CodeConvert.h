@@ -3,6 +3,8 @@
 // encoding, and the bytes to save in the output encoding with the declarations to match.
 #pragma once
 
+#include "text/TextConverter.h" // Utf16BytesToSjis
+
 #include <string>
 
 // The items of both encoding groups ("自動"/"そのまま", "Shift_JIS", "EUC-JP", "UTF-8",
@@ -31,10 +33,6 @@ std::string UnifyLineEnds(std::string S);
 // UnifyLineEnds, with a CR LF after the last line too (an empty text stays empty).
 std::string TerminateLines(std::string S);
 
-// UTF-16 bytes to Shift_JIS: FF FE little-endian, FE FF big-endian, no mark little-endian;
-// the mark is not part of the text, an odd last byte is dropped, and what Shift_JIS lacks
-// becomes "?".
-std::string Utf16BytesToSjis(std::string Bytes);
 // FF FE followed by the text as UTF-16 little-endian.
 std::string SjisToUtf16LeBytes(const std::string &Sjis);
 

@@ -123,21 +123,6 @@ unsigned scanWords(std::string_view s)
     return found;
 }
 
-std::string replaceNoCase(const std::string& s, std::string_view lowerWord, std::string_view to)
-{
-    std::string out;
-    std::size_t done = 0;
-    for (std::size_t p = findNoCase(s, lowerWord); p != npos; p = findNoCase(s, lowerWord, done)) {
-        out.append(s, done, p - done);
-        out += to;
-        done = p + lowerWord.size();
-    }
-    if (done == 0)
-        return s;
-    out.append(s, done, npos);
-    return out;
-}
-
 // Strict: one- to three-byte sequences only, no overlong forms, no surrogates.
 bool isStrictUtf8(std::string_view s, bool allowFourByte = false)
 {
@@ -188,77 +173,139 @@ bool isStrictUtf8(std::string_view s, bool allowFourByte = false)
     return true;
 }
 
-// Declarations of the encodings the text was converted from now say Shift_JIS:
-// charset=X, charset="X, encoding="X (either quote) and @charset "X. Each form holds "=" or
-// "@", so only the places around those bytes are looked at.
-std::string rewriteDeclsToSjis(std::string t)
+bool isBlank(char c)
 {
-    static constexpr std::string_view kNames[] = {"x-euc-jp", "euc-jp", "utf-8", "iso-2022-jp", "jis"};
-    auto at = [&](std::size_t k) { return k < t.size() ? asciiLower(t[k]) : '\0'; };
-    auto isQuote = [](char c) { return c == '"' || c == '\''; };
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f';
+}
 
-    // (start of the keyword, start of the encoding name) for every declaration-like place.
-    std::vector<std::pair<std::size_t, std::size_t>> places;
-    for (const char* hit = static_cast<const char*>(std::memchr(t.data(), '=', t.size())); hit;) {
-        const std::size_t p = static_cast<std::size_t>(hit - t.data());
-        std::size_t q = p + 1;
-        if (p >= 7 && equalsNoCase(t.data() + p - 7, "charset")) {
-            if (isQuote(at(q)))
-                ++q;
-            places.emplace_back(p - 7, q);
-        } else if (p >= 8 && equalsNoCase(t.data() + p - 8, "encoding") && isQuote(at(q))) {
-            places.emplace_back(p - 8, q + 1);
+bool isNameChar(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '-' || c == '_' ||
+           c == '.' || c == ':';
+}
+
+bool startsNoCase(std::string_view s, std::size_t at, std::string_view lowerWord)
+{
+    return s.size() - std::min(at, s.size()) >= lowerWord.size() && equalsNoCase(s.data() + at, lowerWord);
+}
+
+std::size_t skipBlanks(std::string_view s, std::size_t i)
+{
+    while (i < s.size() && isBlank(s[i]))
+        ++i;
+    return i;
+}
+
+// The span of the encoding name after a keyword: blanks, "=" when asked, blanks, an optional
+// quote, then the name. {npos, 0} when there is no name.
+std::pair<std::size_t, std::size_t> nameAfter(std::string_view s, std::size_t i, bool wantEquals)
+{
+    i = skipBlanks(s, i);
+    if (wantEquals) {
+        if (i >= s.size() || s[i] != '=')
+            return {npos, 0};
+        i = skipBlanks(s, i + 1);
+    }
+    if (i < s.size() && (s[i] == '"' || s[i] == '\''))
+        ++i;
+    std::size_t e = i;
+    while (e < s.size() && isNameChar(s[e]))
+        ++e;
+    return e > i ? std::pair{i, e - i} : std::pair{npos, std::size_t{0}};
+}
+
+// An "@charset" rule at i. Returns false when the visitor wants no more.
+template <class Visit>
+bool visitAtCharset(std::string_view s, std::size_t i, Visit& visit)
+{
+    if (!startsNoCase(s, i, "@charset"))
+        return true;
+    const auto [at, len] = nameAfter(s, i + 8, false);
+    return at == npos || visit(at, len);
+}
+
+// Calls visit(at, len) for the encoding name of every declaration, in text order, until it
+// returns false. Every place is anchored on "<" or a line start, bytes that are never the
+// second byte of a Shift_JIS character, so no declaration is found inside one.
+template <class Visit>
+void forEachDecl(std::string_view s, Visit visit)
+{
+    const std::size_t textStart = s.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
+    const std::size_t i = skipBlanks(s, textStart);
+    if (startsNoCase(s, i, "<?xml") && i + 5 < s.size() && isBlank(s[i + 5])) {
+        const std::size_t end = std::min(s.find("?>", i), s.size());
+        const std::string_view decl = s.substr(0, end);
+        const std::size_t k = findNoCase(decl, "encoding", i);
+        if (k != npos) {
+            const auto [at, len] = nameAfter(decl, k + 8, true);
+            if (at != npos && !visit(at, len))
+                return;
         }
-        hit = static_cast<const char*>(std::memchr(hit + 1, '=', t.size() - p - 1));
     }
-    for (const char* hit = static_cast<const char*>(std::memchr(t.data(), '@', t.size())); hit;) {
-        const std::size_t p = static_cast<std::size_t>(hit - t.data());
-        if (t.size() - p >= 10 && equalsNoCase(t.data() + p + 1, "charset ") && isQuote(t[p + 9]))
-            places.emplace_back(p + 1, p + 10);
-        hit = static_cast<const char*>(std::memchr(hit + 1, '@', t.size() - p - 1));
-    }
-    std::sort(places.begin(), places.end());
 
-    struct Hit {
-        std::size_t at, len;
+    // Tags of the head; the body holds text, not declarations.
+    auto tagIs = [&](std::size_t p, std::string_view lowerName) {
+        const std::size_t e = p + 1 + lowerName.size();
+        return startsNoCase(s, p + 1, lowerName) && e < s.size() && (isBlank(s[e]) || s[e] == '>' || s[e] == '/');
     };
-    std::vector<Hit> hits;
-    std::size_t known = 0; // a character boundary at or before the current place
-    for (const auto& [h, q] : places) {
-        if (sjisIsTrailFrom(t, known, h)) {
-            known = h + 1;
-            continue;
+    auto tagEnd = [&](std::size_t p) {
+        char quote = 0;
+        for (std::size_t k = p + 1; k < s.size(); ++k) {
+            const char c = s[k];
+            if (quote)
+                quote = c == quote ? 0 : quote;
+            else if (c == '"' || c == '\'')
+                quote = c;
+            else if (c == '>')
+                return k;
         }
-        known = h;
-        for (const std::string_view name : kNames) {
-            if (t.size() - q < name.size() || !equalsNoCase(t.data() + q, name))
-                continue;
-            const char next = at(q + name.size());
-            const bool endsName = !((next >= 'a' && next <= 'z') || (next >= '0' && next <= '9') || next == '-' ||
-                                    next == '_');
-            if (endsName)
-                hits.push_back({q, name.size()});
+        return s.size();
+    };
+    std::size_t headEnd = s.size();
+    for (const char* hit = static_cast<const char*>(std::memchr(s.data(), '<', s.size())); hit;) {
+        std::size_t p = static_cast<std::size_t>(hit - s.data());
+        if (tagIs(p, "body") || tagIs(p, "/head")) {
+            headEnd = p;
             break;
         }
+        if (tagIs(p, "meta")) {
+            const std::size_t end = tagEnd(p);
+            const std::string_view tag = s.substr(0, end);
+            for (std::size_t k = findNoCase(tag, "charset", p); k != npos; k = findNoCase(tag, "charset", k + 7)) {
+                const auto [at, len] = nameAfter(tag, k + 7, true);
+                if (at != npos && !visit(at, len))
+                    return;
+            }
+            p = end;
+        } else if (tagIs(p, "style")) {
+            p = tagEnd(p);
+            std::size_t b = skipBlanks(s, p + 1);
+            if (startsNoCase(s, b, "<!--"))
+                b = skipBlanks(s, b + 4);
+            if (b < s.size() && s[b] == '@' && !visitAtCharset(s, b, visit))
+                return;
+        }
+        hit = p + 1 < s.size() ? static_cast<const char*>(std::memchr(s.data() + p + 1, '<', s.size() - p - 1))
+                               : nullptr;
     }
 
-    // A page declares its charset a few times at most: replacing in place from the back
-    // keeps the earlier positions valid and needs no second copy of a large text.
-    if (hits.size() <= 16) {
-        for (auto h = hits.rbegin(); h != hits.rend(); ++h)
-            t.replace(h->at, h->len, "Shift_JIS");
-        return t;
+    // "@charset" at a line start: a style sheet, or one of several joined into one text.
+    const std::string_view head = s.substr(0, headEnd);
+    for (std::size_t line = textStart; line < head.size();) {
+        const std::size_t b = skipBlanks(head, line);
+        if (b < head.size() && head[b] == '@' && !visitAtCharset(head, b, visit))
+            return;
+        const void* nl = b < head.size() ? std::memchr(head.data() + b, '\n', head.size() - b) : nullptr;
+        if (!nl)
+            break;
+        line = static_cast<std::size_t>(static_cast<const char*>(nl) - s.data()) + 1;
     }
-    std::string out;
-    out.reserve(t.size() + hits.size() * 4);
-    std::size_t done = 0;
-    for (const Hit& h : hits) {
-        out.append(t, done, h.at - done);
-        out += "Shift_JIS";
-        done = h.at + h.len;
-    }
-    out.append(t, done, npos);
-    return out;
+}
+
+// The converted text is Shift_JIS now and says so.
+std::string rewriteDeclsToSjis(std::string t)
+{
+    return RenameCharsetDecls(std::move(t), "Shift_JIS");
 }
 
 // For text the strict decoder accepts, Utf8ToAnsi gives exactly its Shift_JIS form; for the
@@ -270,6 +317,103 @@ std::string decodeUtf8Lenient(const std::string& t)
 }
 
 } // namespace
+
+TCharset CharsetOfName(std::string_view Name)
+{
+    std::string n;
+    for (const char c : Name)
+        n += asciiLower(c);
+    static const std::pair<std::string_view, TCharset> kNames[] = {
+        {"shift_jis", TCharset::Sjis},       {"shift-jis", TCharset::Sjis},    {"x-sjis", TCharset::Sjis},
+        {"sjis", TCharset::Sjis},            {"ms_kanji", TCharset::Sjis},     {"csshiftjis", TCharset::Sjis},
+        {"windows-31j", TCharset::Sjis},     {"cp932", TCharset::Sjis},        {"ms932", TCharset::Sjis},
+        {"x-ms-cp932", TCharset::Sjis},      {"euc-jp", TCharset::Euc},        {"x-euc-jp", TCharset::Euc},
+        {"eucjp", TCharset::Euc},            {"euc-jp-ms", TCharset::Euc},     {"eucjp-ms", TCharset::Euc},
+        {"cseucpkdfmtjapanese", TCharset::Euc}, {"utf-8", TCharset::Utf8},     {"utf8", TCharset::Utf8},
+        {"unicode-1-1-utf-8", TCharset::Utf8}, {"iso-2022-jp", TCharset::Jis}, {"csiso2022jp", TCharset::Jis},
+        {"jis", TCharset::Jis},              {"utf-16", TCharset::Utf16Le},    {"utf-16le", TCharset::Utf16Le},
+        {"unicode", TCharset::Utf16Le},      {"utf-16be", TCharset::Utf16Be},
+    };
+    for (const auto& [name, code] : kNames)
+        if (n == name)
+            return code;
+    return TCharset::Unknown;
+}
+
+TCharset DeclaredCharset(std::string_view Text)
+{
+    if (Text.size() >= 2) {
+        const auto b0 = static_cast<u8>(Text[0]), b1 = static_cast<u8>(Text[1]);
+        if (b0 == 0xFF && b1 == 0xFE)
+            return TCharset::Utf16Le;
+        if (b0 == 0xFE && b1 == 0xFF)
+            return TCharset::Utf16Be;
+        if (Text.compare(0, 3, "\xEF\xBB\xBF") == 0)
+            return TCharset::Utf8;
+    }
+    TCharset found = TCharset::Unknown;
+    forEachDecl(Text, [&](std::size_t at, std::size_t len) {
+        found = CharsetOfName(Text.substr(at, len));
+        return false;
+    });
+    if (found == TCharset::Utf16Le || found == TCharset::Utf16Be)
+        return TCharset::Utf8;
+    return found;
+}
+
+std::string RenameCharsetDecls(std::string Text, std::string_view To)
+{
+    struct Span {
+        std::size_t at, len;
+        bool operator<(const Span& o) const { return at < o.at; }
+        bool operator==(const Span& o) const { return at == o.at; }
+    };
+    std::string lowerTo;
+    for (const char c : To)
+        lowerTo += asciiLower(c);
+    std::vector<Span> spans;
+    forEachDecl(Text, [&](std::size_t at, std::size_t len) {
+        const std::string_view name(Text.data() + at, len);
+        const bool same = len == lowerTo.size() && equalsNoCase(name.data(), lowerTo);
+        if (!same && CharsetOfName(name) != TCharset::Unknown)
+            spans.push_back({at, len});
+        return true;
+    });
+    if (spans.empty())
+        return Text;
+    std::sort(spans.begin(), spans.end());
+    spans.erase(std::unique(spans.begin(), spans.end()), spans.end());
+    // A text declares its charset a few times at most: replacing in place from the back keeps
+    // the earlier places valid and needs no second copy of a large text.
+    for (auto sp = spans.rbegin(); sp != spans.rend(); ++sp)
+        Text.replace(sp->at, sp->len, To);
+    return Text;
+}
+
+std::string Utf16BytesToSjis(std::string Bytes)
+{
+    std::size_t at = 0;
+    bool bigEndian = false;
+    if (Bytes.size() >= 2) {
+        const auto b0 = static_cast<u8>(Bytes[0]), b1 = static_cast<u8>(Bytes[1]);
+        if (b0 == 0xFF && b1 == 0xFE) {
+            at = 2;
+        } else if (b0 == 0xFE && b1 == 0xFF) {
+            at = 2;
+            bigEndian = true;
+        }
+    }
+    // The text is decoded into its own buffer: a character never takes more bytes in
+    // Shift_JIS than in UTF-16, so no second large buffer is needed. Big-endian units are
+    // swapped there first.
+    char* d = Bytes.data();
+    const std::size_t end = at + (Bytes.size() - at) / 2 * 2;
+    if (bigEndian)
+        for (std::size_t j = at; j < end; j += 2)
+            std::swap(d[j], d[j + 1]);
+    Bytes.resize(Utf16LeBytesToAnsi(std::string_view(d + at, end - at), d));
+    return Bytes;
+}
 
 std::u16string Utf8ToWide(const std::string& S)
 {
@@ -300,22 +444,43 @@ std::string ConvertTextToSjis(const std::string& Text, int Mode)
     if (Mode < ccmAuto || Mode > ccmUtf8N)
         Mode = ccmAuto;
 
+    // UTF-16 first: its bytes 0x0A and 0x0D can be halves of any character, so line ends are
+    // looked at only once it is Shift_JIS.
+    const TCharset mark = Text.size() >= 2 ? DeclaredCharset(std::string_view(Text).substr(0, 3)) : TCharset::Unknown;
+    if (mark == TCharset::Utf16Le || mark == TCharset::Utf16Be)
+        return rewriteDeclsToSjis(normalizeLineEnds(Utf16BytesToSjis(Text)));
+
     std::string T = normalizeLineEnds(Text);
     if (T.empty())
         return T;
-
-    unsigned words = scanWords(T);
-    auto has = [&](Word w) { return (words & (1u << w)) != 0; };
-    if (has(wXSjis) || has(wShiftHyphen)) {
-        T = replaceNoCase(replaceNoCase(T, "x-sjis", "Shift_JIS"), "shift-jis", "Shift_JIS");
-        words = scanWords(T);
-    }
 
     // A byte-order mark settles the encoding whatever the text or the caller says.
     if (T.size() >= 3 && T.compare(0, 3, "\xEF\xBB\xBF") == 0)
         return decodeUtf8Lenient(T.substr(3));
 
-    const bool namesSjis = has(wShiftJis);
+    const unsigned words = scanWords(T);
+    auto has = [&](Word w) { return (words & (1u << w)) != 0; };
+    const TCharset declared = DeclaredCharset(T);
+
+    if (Mode == ccmAuto || (declared == TCharset::Utf8 && Mode != ccmUtf8)) {
+        // What the text declares decides before any word in it: a UTF-8 page that talks
+        // about Shift_JIS is still UTF-8.
+        switch (declared) {
+        case TCharset::Sjis:
+            return rewriteDeclsToSjis(std::move(T));
+        case TCharset::Euc:
+            return rewriteDeclsToSjis(EucToSjis(T));
+        case TCharset::Jis:
+            return rewriteDeclsToSjis(JisToSjisB(T));
+        case TCharset::Utf8:
+            return decodeUtf8Lenient(T);
+        default:
+            break;
+        }
+    }
+
+    // "x-sjis" and "shift-jis" are Shift_JIS too (only declarations are renamed, above).
+    const bool namesSjis = has(wShiftJis) || has(wXSjis) || has(wShiftHyphen);
     const bool namesEuc = has(wEucJp);
     const bool namesUtf8 = has(wUtf8);
     const bool namesIso2022 = has(wIso2022);
@@ -327,7 +492,7 @@ std::string ConvertTextToSjis(const std::string& Text, int Mode)
     const bool declaresUtf8 = has(wDeclUtf8);
 
     if (Mode == ccmAuto) {
-        // The declarations are tried in this order, wherever they stand in the text.
+        // Charset words outside any declaration, in this order, wherever they stand.
         if (has(wDeclSjis))
             return T;
         if (has(wDeclEuc))

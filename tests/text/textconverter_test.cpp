@@ -61,33 +61,41 @@ TEST(TextConverter, EveryPath)
         {"BOM rewrites the declaration", BOM + "<meta charset=\"utf-8\">" + UTF8, ccmAuto,
          "<meta charset=\"Shift_JIS\">" + SJIS},
         {"auto, charset=shift_jis\"", "charset=shift_jis\"" + SJIS, ccmAuto, "charset=shift_jis\"" + SJIS},
-        {"auto, charset=EUC-JP\" converted and declared", "charset=EUC-JP\"" + EUC, ccmAuto,
-         "charset=Shift_JIS\"" + SJIS},
-        {"auto, charset=jis\"", "charset=jis\"" + JIS, ccmAuto, "charset=Shift_JIS\"" + SJIS},
+        {"auto, charset=EUC-JP\" converted and declared", "<meta charset=EUC-JP\">" + EUC, ccmAuto,
+         "<meta charset=Shift_JIS\">" + SJIS},
+        {"auto, charset=EUC-JP\" outside a declaration converts, the words stay", "charset=EUC-JP\"" + EUC,
+         ccmAuto, "charset=EUC-JP\"" + SJIS},
+        {"auto, charset=jis\"", "<meta charset=jis\">" + JIS, ccmAuto, "<meta charset=Shift_JIS\">" + SJIS},
         {"auto, iso-2022-jp with LF line ends", "charset=iso-2022-jp\n" + JIS + "\n", ccmAuto,
-         "charset=Shift_JIS\r\n" + SJIS + "\r\n"},
-        {"auto, charset=utf-8\"", "charset=utf-8\"" + UTF8, ccmAuto, "charset=Shift_JIS\"" + SJIS},
-        {"auto, charset=utf-8\" with a bad byte", "charset=utf-8\"" + UTF8 + "\xFF", ccmAuto,
-         "charset=Shift_JIS\"" + SJIS + "?"},
-        {"list order: charset=euc-jp\" before charset=utf-8\"", "charset=utf-8\" charset=euc-jp\"" + EUC, ccmAuto,
-         "charset=Shift_JIS\" charset=Shift_JIS\"" + SJIS},
-        {"a mode above 5 acts as auto", "charset=euc-jp\"" + EUC, 9, "charset=Shift_JIS\"" + SJIS},
-        {"a negative mode acts as auto", "charset=euc-jp\"" + EUC, -1, "charset=Shift_JIS\"" + SJIS},
+         "charset=iso-2022-jp\r\n" + SJIS + "\r\n"},
+        {"auto, charset=utf-8\"", "<meta charset=utf-8\">" + UTF8, ccmAuto, "<meta charset=Shift_JIS\">" + SJIS},
+        {"auto, charset=utf-8\" with a bad byte", "<meta charset=utf-8\">" + UTF8 + "\xFF", ccmAuto,
+         "<meta charset=Shift_JIS\">" + SJIS + "?"},
+        {"words outside declarations, in list order: charset=euc-jp\" before charset=utf-8\"",
+         "charset=utf-8\" charset=euc-jp\"" + EUC, ccmAuto, "charset=utf-8\" charset=euc-jp\"" + SJIS},
+        {"a mode above 5 acts as auto", "<meta charset=euc-jp\">" + EUC, 9, "<meta charset=Shift_JIS\">" + SJIS},
+        {"a negative mode acts as auto", "<meta charset=euc-jp\">" + EUC, -1, "<meta charset=Shift_JIS\">" + SJIS},
         {"forced SJIS leaves a text that names euc-jp", "encoding=\"euc-jp\"" + EUC, ccmSjis,
          "encoding=\"euc-jp\"" + EUC},
-        {"auto detects euc-jp named in another form", "encoding=\"euc-jp\"" + EUC, ccmAuto,
-         "encoding=\"Shift_JIS\"" + SJIS},
-        {"forced EUC-JP rewrites the declaration", "charset=EUC-JP;" + EUC, ccmEucJp, "charset=Shift_JIS;" + SJIS},
-        {"forced JIS", "charset=iso-2022-jp;" + JIS, ccmJis, "charset=Shift_JIS;" + SJIS},
+        {"auto detects euc-jp named in another form", "<?xml version=\"1.0\" encoding=\"euc-jp\"?>" + EUC, ccmAuto,
+         "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>" + SJIS},
+        {"forced EUC-JP rewrites the declaration", "<meta content=\"text/html; charset=EUC-JP;\">" + EUC, ccmEucJp,
+         "<meta content=\"text/html; charset=Shift_JIS;\">" + SJIS},
+        {"forced JIS", "<meta content='charset=iso-2022-jp'>" + JIS, ccmJis,
+         "<meta content='charset=Shift_JIS'>" + SJIS},
         {"forced UTF-8 drops a stray ? before <", "?<p>" + UTF8, ccmUtf8, "<p>" + SJIS},
         {"forced UTF-8N", "@charset \"UTF-8\";" + UTF8, ccmUtf8N, "@charset \"Shift_JIS\";" + SJIS},
-        {"forced mode but the text declares charset=utf-8\"", "charset=utf-8\"" + UTF8, ccmEucJp,
-         "charset=Shift_JIS\"" + SJIS},
+        {"forced mode but the text declares charset=utf-8\"", "<meta charset=\"utf-8\">" + UTF8, ccmEucJp,
+         "<meta charset=\"Shift_JIS\">" + SJIS},
+        {"forced mode and charset=utf-8\" outside a declaration", "charset=utf-8\"" + UTF8, ccmEucJp,
+         "charset=utf-8\"" + SJIS},
         {"xml declaration with a four-byte character", "<?xml encoding=\"utf-8\"?>\xF0\x9F\x98\x80" + UTF8, ccmAuto,
          "<?xml encoding=\"Shift_JIS\"?>?" + SJIS},
         {"a Shift_JIS page that mentions utf-8 stays", "utf-8 " + SJIS + "\x8A\xBF", ccmAuto, "utf-8 " + SJIS + "\x8A\xBF"},
-        {"x-sjis and SHIFT-JIS are unified", "charset=x-sjis\" SHIFT-JIS" + SJIS, ccmAuto,
-         "charset=Shift_JIS\" Shift_JIS" + SJIS},
+        {"x-sjis and SHIFT-JIS: the declaration is unified, prose stays", "<meta charset=x-sjis\"> SHIFT-JIS" + SJIS,
+         ccmAuto, "<meta charset=Shift_JIS\"> SHIFT-JIS" + SJIS},
+        {"a SHIFT-JIS word keeps a text that also names utf-8", "SHIFT-JIS utf-8 " + SJIS, ccmAuto,
+         "SHIFT-JIS utf-8 " + SJIS},
         {"shift_jis named in another form", "encoding=\"Shift_JIS\"" + SJIS, ccmAuto, "encoding=\"Shift_JIS\"" + SJIS},
     });
 }
@@ -107,6 +115,88 @@ TEST(TextConverter, DeclarationRewriting)
     // A "charset" whose first byte is the trail byte of a character is not a declaration.
     // (EUC-JP 0xA5 0xC4 is ツ, Shift_JIS 0x83 0x63: its trail byte is "c".)
     EXPECT_EQ(hex(ConvertTextToSjis("\xA5\xC4" "harset=utf-8;", ccmEucJp)), hex("\x83\x63" "harset=utf-8;"));
+}
+
+TEST(TextConverter, DeclarationDecidesBeforeWords)
+{
+    // Pages whose prose names another encoding than the one they declare.
+    const std::string talk = "<p>Shift_JIS, EUC-JP, iso-2022-jp, x-sjis</p>";
+    runTable({
+        {"HTML5 meta, quoted", "<meta charset=\"utf-8\">" + talk + UTF8, ccmAuto,
+         "<meta charset=\"Shift_JIS\">" + talk + SJIS},
+        {"HTML5 meta, unquoted", "<META CHARSET=utf-8>" + talk + UTF8, ccmAuto, "<META CHARSET=Shift_JIS>" + talk + SJIS},
+        {"http-equiv content", "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\" />" + talk + UTF8,
+         ccmAuto, "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\" />" + talk + SJIS},
+        {"XML declaration", "<?xml version=\"1.0\" encoding='utf-8'?>\n" + talk + UTF8, ccmAuto,
+         "<?xml version=\"1.0\" encoding='Shift_JIS'?>\r\n" + talk + SJIS},
+        {"style sheet @charset", "@charset \"UTF-8\";\n/* shift_jis euc-jp */" + UTF8, ccmAuto,
+         "@charset \"Shift_JIS\";\r\n/* shift_jis euc-jp */" + SJIS},
+        {"@charset first in a style element", "<style>\n@charset \"utf-8\"; p{}</style>" + talk + UTF8, ccmAuto,
+         "<style>\r\n@charset \"Shift_JIS\"; p{}</style>" + talk + SJIS},
+        {"an alias name", "<meta charset=\"eucJP\">UTF-8 " + EUC, ccmAuto, "<meta charset=\"Shift_JIS\">UTF-8 " + SJIS},
+        {"declared EUC-JP, prose about UTF-8 stays", "<meta charset=\"EUC-JP\"><pre>LANG=ja_JP.UTF-8</pre>" + EUC,
+         ccmAuto, "<meta charset=\"Shift_JIS\"><pre>LANG=ja_JP.UTF-8</pre>" + SJIS},
+        {"declared Shift_JIS, prose about utf-8 stays", "<meta charset=\"Shift_JIS\">utf-8 " + SJIS, ccmAuto,
+         "<meta charset=\"Shift_JIS\">utf-8 " + SJIS},
+        {"the first declaration decides", "<meta charset=\"utf-8\"><meta charset=\"euc-jp\">" + UTF8, ccmAuto,
+         "<meta charset=\"Shift_JIS\"><meta charset=\"Shift_JIS\">" + SJIS},
+        {"declared UTF-16 in readable bytes is UTF-8", "<meta charset=\"utf-16\">" + talk + UTF8, ccmAuto,
+         "<meta charset=\"Shift_JIS\">" + talk + SJIS},
+        {"an unknown name leaves the words to decide", "<meta charset=\"iso-8859-1\">euc-jp" + EUC, ccmAuto,
+         "<meta charset=\"iso-8859-1\">euc-jp" + SJIS},
+    });
+}
+
+TEST(TextConverter, NamesOutsideDeclarationsStay)
+{
+    // A UTF-8 manual page: only its meta declaration is renamed.
+    const std::string body = "<body><pre>LANG=fr_FR.UTF-8 C.UTF-8 ja_JP.UTF-8\n"
+                             "&lt;meta charset=\"utf-8\"&gt; charset=utf-8 encoding=\"UTF-8\"\n"
+                             "@charset \"utf-8\"; <?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                             "<meta charset=\"utf-8\"></pre></body>";
+    const std::string in = "<html><head><meta charset=\"utf-8\"></head>" + body + UTF8;
+    std::string want = "<html><head><meta charset=\"Shift_JIS\"></head>" + body + SJIS;
+    for (std::size_t p = 0; (p = want.find('\n', p)) != std::string::npos; p += 2)
+        want.replace(p, 1, "\r\n");
+    for (const int mode : {ccmAuto, ccmUtf8, ccmUtf8N})
+        EXPECT_EQ(ConvertTextToSjis(in, mode), want) << mode;
+    EXPECT_EQ(RenameCharsetDecls(want, "UTF-8"), "<html><head><meta charset=\"UTF-8\">" + want.substr(want.find("</head>")));
+}
+
+TEST(TextConverter, ByteOrderMarksDecide)
+{
+    // 《不》: UTF-16 units 0x300A 0x4E0D 0x300B hold the bytes of LF and CR.
+    const std::string le = std::string("\xFF\xFE", 2) + std::string("<\0?\0\x0A\x30\x0D\x4E\x0B\x30\r\0\n\0a\0", 16);
+    const std::string be = std::string("\xFE\xFF", 2) + std::string("\0<\0?\x30\x0A\x4E\x0D\x30\x0B\0\r\0\n\0a", 16);
+    const std::string want = "<?\x81\x73\x95\x73\x81\x74\r\na";
+    for (const int mode : {ccmAuto, ccmSjis, ccmEucJp, ccmUtf8}) {
+        EXPECT_EQ(hex(ConvertTextToSjis(le, mode)), hex(want)) << mode;
+        EXPECT_EQ(hex(ConvertTextToSjis(be, mode)), hex(want)) << mode;
+    }
+    // A UTF-16 page that declares itself says Shift_JIS once read.
+    std::u16string page = u"\uFEFF<?xml version=\"1.0\" encoding=\"UTF-16\"?>\n<meta charset=\"utf-16\">\u3042";
+    const std::string bytes(reinterpret_cast<const char*>(page.data()), page.size() * 2);
+    EXPECT_EQ(ConvertTextToSjis(bytes, ccmAuto),
+              "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<meta charset=\"Shift_JIS\">" + SJIS);
+
+    struct D {
+        std::string text;
+        TCharset want;
+    };
+    const D cases[] = {
+        {"\xFF\xFE<", TCharset::Utf16Le},
+        {"\xFE\xFF", TCharset::Utf16Be},
+        {BOM + "<meta charset=euc-jp>", TCharset::Utf8},
+        {"<meta charset=euc-jp>", TCharset::Euc},
+        {"<body>text</body><meta charset=euc-jp>", TCharset::Unknown},
+        {"text charset=\"euc-jp\"", TCharset::Unknown},
+        {"a @charset \"euc-jp\";", TCharset::Unknown},
+        {"<meta name=x content=\"text/html;charset=Windows-31J\">", TCharset::Sjis},
+        {"<metadata charset=euc-jp>", TCharset::Unknown},
+        {"", TCharset::Unknown},
+    };
+    for (const D& d : cases)
+        EXPECT_EQ(static_cast<int>(DeclaredCharset(d.text)), static_cast<int>(d.want)) << d.text;
 }
 
 TEST(TextConverter, NoSizeLimitAndNulKept)
