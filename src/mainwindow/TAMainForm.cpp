@@ -166,6 +166,7 @@ void TAMainForm::FormCreate()
         return static_cast<TWhoisForm *>(nullptr);
     };
     whoisCtx.setCompanyInfo = [this](const QString &t) { net.MemoPageControlBaseBrowserTab10CompanyInfo->setPlainText(t); };
+    UseFixedPitchFont(net.MemoPageControlBaseBrowserTab10CompanyInfo); // the copy of the whois record
     whoisPage = new WhoisPage(ip, *GWhoisCli, whoisCtx, this);
     TTracePageContext traceCtx;
     traceCtx.FTraceInterrupted = &state_.FTraceInterrupted;

@@ -1,6 +1,7 @@
 #include "nettools/IpLookupPage.h"
 
 #include "nettools/IpLookup.h"
+#include "nettools/WhoisPage.h"
 #include "nettools/WhoisRules.h"
 #include "platform/QtSjis.h"
 #include "text/Parsers.h"
@@ -43,6 +44,10 @@ void IpLookupPage::btnGetIPAddressOnlyClick()
     c_.edtIP->clear();
     std::string t = toSjis(c_.EditDomain->text());
     if (t.empty()) t = toSjis(c_.edtHost->currentText());
+    if (NamesIpv6Host(t)) {
+        ctx_.showMessage(Ipv6NotSupportedText());
+        return;
+    }
     const std::string host = WhoisHostPart(t);
     std::string ip;
     GetIPFromHostName(host, ip);
@@ -95,6 +100,10 @@ QString IpLookupPage::traceRtHint()
 void IpLookupPage::btnWin7TraceRtClick()
 {
     std::string domain = toSjis(c_.EditDomain->text());
+    if (NamesIpv6Host(domain.empty() ? toSjis(c_.edtHost->currentText()) : domain)) {
+        ctx_.showMessage(Ipv6NotSupportedText());
+        return;
+    }
     if (domain.empty()) {
         domain = WhoisHostPart(toSjis(c_.edtHost->currentText()));
         c_.EditDomain->setText(fromSjis(domain));

@@ -96,7 +96,7 @@ void TTraceRoute::TraceHost(const std::string &Host)
     } catch (const EIcmpError &) {
         endedWithMessage_ = true;
         view_.setIP("?.?.?.?");
-        view_.setPanel(2, sj(" ホスト名からIPｱﾄﾞﾚｽを見つけ出せません 【 ") + view_.hostText() + sj(" 】"));
+        view_.setPanel(2, sj(" ホスト名からIPｱﾄﾞﾚｽを見つけ出せません 【 ") + Host + sj(" 】"));
         view_.beep();
         return;
     }

@@ -18,7 +18,6 @@ struct TTraceView {
     // A table row: its caption and five sub-items.
     std::function<void(const std::vector<std::string> &Columns)> addRow;
     std::function<void(const std::string &Ip)> setIP;
-    std::function<std::string()> hostText;  // the site box, for the message of a failed lookup
     std::function<bool()> resolveHosts;     // look each router's name up
     std::function<void()> processMessages;
     std::function<void()> beep;

@@ -1,5 +1,6 @@
 #include "nettools/TraceRoutePage.h"
 
+#include "nettools/WhoisPage.h"
 #include "nettools/WhoisRules.h"
 #include "platform/QtSjis.h"
 #include "text/StringList.h"
@@ -42,7 +43,6 @@ TraceRoutePage::TraceRoutePage(IpToolsControls &c, TTracePageContext ctx, QObjec
         c_.ListViewRoute->addRow(cols.empty() ? QString() : fromSjis(cols[0]), sub);
     };
     view.setIP = [this](const std::string &ip) { c_.edtIP->setText(fromSjis(ip)); };
-    view.hostText = [this] { return toSjis(c_.edtHost->currentText()); };
     view.resolveHosts = [this] { return c_.cbResolveHosts->isChecked(); };
     view.processMessages = [] { QCoreApplication::processEvents(); };
     view.beep = [] { QApplication::beep(); };
@@ -58,10 +58,7 @@ TraceRoutePage::TraceRoutePage(IpToolsControls &c, TTracePageContext ctx, QObjec
     for (QComboBox *box : {c_.edtHost, c_.QueryEdit}) box->setMinimumWidth(260);
     c_.reLog->setReadOnly(true);
     c_.reLog->setLineWrapMode(QPlainTextEdit::NoWrap);
-    QFont mono = c_.reLog->font();
-    mono.setFamily(QStringLiteral("Noto Sans Mono CJK JP"));
-    mono.setStyleHint(QFont::Monospace);
-    c_.reLog->setFont(mono);
+    UseFixedPitchFont(c_.reLog);
 
     connect(c_.btnTraceStart, &QPushButton::clicked, this, &TraceRoutePage::btnTraceStartClick);
     connect(c_.btnTraceStop, &QPushButton::clicked, this, &TraceRoutePage::btnTraceStopClick);
@@ -91,18 +88,39 @@ void TraceRoutePage::enableTraceButtons()
     c_.btnTraceStart->setEnabled(!tracing_);
 }
 
+std::string TraceRoutePage::siteUrl() const
+{
+    const std::string t = Trim(toSjis(c_.edtHost->currentText()));
+    if (t.rfind("http://", 0) != 0 && t.rfind("https://", 0) != 0) return {};
+    return t;
+}
+
+void TraceRoutePage::refuseIpv6()
+{
+    setPanel(2, Ipv6NotSupportedText());
+    addLogLine(toSjis(Ipv6NotSupportedText()), TTraceColor::Red);
+    QApplication::beep();
+}
+
 void TraceRoutePage::btnTraceStartClick()
 {
     if (tracing_) return; // one trace at a time
-    const std::string t = Trim(toSjis(c_.edtHost->currentText()));
-    if (t.empty() || (t.rfind("http://", 0) != 0 && t.rfind("https://", 0) != 0)) return;
+    const std::string t = siteUrl();
+    if (t.empty()) return;
+    if (NamesIpv6Host(t)) {
+        refuseIpv6();
+        return;
+    }
+    // The site now in the box, never a domain an earlier whois or lookup left in the domain box.
+    const std::string domain = WhoisHostPart(t);
+    c_.EditDomain->setText(fromSjis(domain));
+    traceDomain(domain);
+}
+
+void TraceRoutePage::traceDomain(std::string domain)
+{
     bool &interrupted = *ctx_.FTraceInterrupted;
     interrupted = false;
-    std::string domain = toSjis(c_.EditDomain->text());
-    if (domain.empty()) {
-        domain = WhoisHostPart(t);
-        c_.EditDomain->setText(fromSjis(domain));
-    }
     domain = Trim(domain);
     if (domain.empty()) return;
     tracing_ = true;
@@ -165,7 +183,14 @@ void TraceRoutePage::btnTracePasteClick()
 void TraceRoutePage::btnHostNamePasteClick()
 {
     if (ctx_.clipboardText) c_.EditDomain->setText(ctx_.clipboardText());
-    btnTraceStartClick();
+    // The pasted domain is what this button traces.
+    if (tracing_ || siteUrl().empty()) return;
+    const std::string domain = toSjis(c_.EditDomain->text());
+    if (NamesIpv6Host(domain)) {
+        refuseIpv6();
+        return;
+    }
+    traceDomain(domain);
 }
 
 void TraceRoutePage::ListViewRouteClick(int Row)

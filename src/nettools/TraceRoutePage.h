@@ -50,6 +50,12 @@ public:
 
 private:
     void setPanel(int i, const QString &text);
+    // The trace to Domain, once the site box holds a web address; Domain is what was traced.
+    void traceDomain(std::string Domain);
+    // The site box's text when it is a web address ("http://", "https://"), else "".
+    std::string siteUrl() const;
+    // The one line for an IPv6 site, in the step panel and the log, with a beep.
+    void refuseIpv6();
     void addLogLine(const std::string &line, TTraceColor color);
 
     IpToolsControls &c_;

@@ -13,6 +13,13 @@ TWhoisCli::TWhoisCli() : Socket(std::make_unique<TWSocket>())
     Socket->OnSessionClosed = [this](TCustomWSocket *, int e) { SessionClosed(e); };
     Socket->OnBgException = [this](TCustomWSocket *, const std::exception &, bool &CanClose) { BgException(CanClose); };
     timeLimit_.setSingleShot(true);
+    lookupLimit_.setSingleShot(true);
+    // A resolver that never answers would leave the page running without end.
+    QObject::connect(&lookupLimit_, &QTimer::timeout, [this] {
+        if (!running_) return;
+        StopSilently();
+        Finish(kLookupTimeError);
+    });
     QObject::connect(&timeLimit_, &QTimer::timeout, [this] {
         if (!running_) return;
         StopSilently();
@@ -34,6 +41,7 @@ void TWhoisCli::StartQuery()
     WhoisResp.clear();
     running_ = true;
     ++generation_;
+    lookupLimit_.start(std::max(wsock::ConnectTimeout(), 1));
     try {
         Socket->DnsLookup(Host);
     } catch (const std::exception &) {
@@ -57,6 +65,7 @@ void TWhoisCli::StopSilently()
 {
     running_ = false;
     timeLimit_.stop();
+    lookupLimit_.stop();
     Socket->CancelDnsLookup();
     Socket->Abort();
 }
@@ -64,6 +73,7 @@ void TWhoisCli::StopSilently()
 void TWhoisCli::DnsLookupDone(int Error)
 {
     if (!running_) return;
+    lookupLimit_.stop();
     if (Error != 0) {
         QueryDone(Error);
         return;
@@ -129,6 +139,7 @@ void TWhoisCli::QueryDone(int Error)
     if (!running_) return;
     running_ = false;
     timeLimit_.stop();
+    lookupLimit_.stop();
     Finish(Error);
 }
 
@@ -145,6 +156,7 @@ void TWhoisCli::QueryDoneLater(int Error)
     if (!running_) return;
     running_ = false;
     timeLimit_.stop();
+    lookupLimit_.stop();
     auto alive = alive_;
     unsigned gen = generation_;
     QMetaObject::invokeMethod(

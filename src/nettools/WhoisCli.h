@@ -17,6 +17,8 @@ public:
     // Codes of the client's own bounds, outside the Winsock range.
     static constexpr int kTimeLimitError = 21001;
     static constexpr int kSizeLimitError = 21002;
+    // The server's name found no address within the connect's bound (wsock::ConnectTimeout).
+    static constexpr int kLookupTimeError = 21003;
 
     TWhoisCli();
     ~TWhoisCli();
@@ -57,5 +59,6 @@ private:
     bool running_ = false;
     unsigned generation_ = 0;
     QTimer timeLimit_;
+    QTimer lookupLimit_;
     std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
 };

@@ -9,6 +9,7 @@
 #include "text/UrlMap.h"
 
 #include <QApplication>
+#include <QFont>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTimer>
@@ -21,6 +22,7 @@ WhoisPage::WhoisPage(IpToolsControls &c, TWhoisCli &cli, TWhoisPageContext ctx, 
     c_.WhoisHostEdit->setCurrentIndex(0);
     c_.btnWhoisCancel->setEnabled(false);
     c_.DisplayMemo->setReadOnly(true);
+    UseFixedPitchFont(c_.DisplayMemo); // records line up in columns
     cli_.OnSessionConnected = [this](TWhoisCli *, int e) { WhoisCli1SessionConnected(e); };
     cli_.OnQueryDone = [this](TWhoisCli *, int e) { WhoisCli1QueryDone(e); };
     connect(c_.btnWhoisStart, &QPushButton::clicked, this, &WhoisPage::btnWhoisStartClick);
@@ -36,15 +38,57 @@ WhoisPage::WhoisPage(IpToolsControls &c, TWhoisCli &cli, TWhoisPageContext ctx, 
 
 void WhoisPage::addLine(const QString &line) { c_.DisplayMemo->appendPlainText(line); }
 
+QString WhoisErrorText(int Error, const QString &Server)
+{
+    switch (Error) {
+    case 10061: return QStringLiteral("ﾄﾞﾒｲﾝ登録情報通知ｻｰﾋﾞｽが有効となっていません");
+    case 10060: return QStringLiteral("ホストに到達しません");
+    case wsock::WSAEINTR: return QStringLiteral("中止しました");
+    case 11001:
+    case 11004: return QStringLiteral("Whoisｻｰﾊﾞ【 ") + Server + QStringLiteral(" 】が見つかりません");
+    case TWhoisCli::kLookupTimeError:
+        return QStringLiteral("Whoisｻｰﾊﾞ【 ") + Server + QStringLiteral(" 】の名前を調べ終わらないため、打ち切りました");
+    case TWhoisCli::kTimeLimitError: return QStringLiteral("ｻｰﾊﾞの応答が終わらないため、打ち切りました");
+    case TWhoisCli::kSizeLimitError: return QStringLiteral("ｻｰﾊﾞの応答が大きすぎるため、打ち切りました");
+    default: return QStringLiteral("ｴﾗｰが発生しました #") + QString::number(Error);
+    }
+}
+
+QString Ipv6NotSupportedText()
+{
+    return QStringLiteral("IPv6 ｱﾄﾞﾚｽには対応していません（ このﾂｰﾙは IPv4 のみです ）");
+}
+
+void UseFixedPitchFont(QWidget *View)
+{
+    QFont f = View->font();
+    f.setFamily(QStringLiteral("Noto Sans Mono CJK JP"));
+    f.setStyleHint(QFont::Monospace);
+    f.setFixedPitch(true);
+    View->setFont(f);
+}
+
 void WhoisPage::btnWhoisStartClick()
 {
     if (running_) return; // one query at a time
     const std::string server = Trim(toSjis(c_.WhoisHostEdit->currentText()));
-    if (server.empty() || server.find("whois") == std::string::npos) return;
+    if (server.empty()) return;
     c_.PageControlTraceRoute->setCurrentWidget(c_.PageControlTraceRouteTab02Whois);
+    if (!IsWhoisServerName(server)) {
+        addLine(QStringLiteral("Whoisｻｰﾊﾞ【 ") + fromSjis(server) +
+                QStringLiteral(" 】は名前に「whois」を含まないため、問い合わせません"));
+        return;
+    }
     std::string query = Trim(toSjis(c_.QueryEdit->currentText()));
     if (query.empty()) {
-        if (c_.EditDomain->text().isEmpty()) c_.EditDomain->setText(fromSjis(WhoisHostPart(toSjis(c_.edtHost->currentText()))));
+        if (c_.EditDomain->text().isEmpty()) {
+            const std::string site = toSjis(c_.edtHost->currentText());
+            if (NamesIpv6Host(site)) {
+                addLine(Ipv6NotSupportedText());
+                return;
+            }
+            c_.EditDomain->setText(fromSjis(WhoisHostPart(site)));
+        }
         query = Trim(toSjis(c_.EditDomain->text()));
         if (query.empty()) return;
     }
@@ -87,7 +131,11 @@ void WhoisPage::btnWhoisCancelClick()
 {
     ++pending_; // a queued next server of the chain is not asked
     cli_.Abort();
-    if (running_) finishChain(); // between two servers of a chain nothing was running to report
+    if (running_) {
+        // Between two servers of a chain the client had nothing running to report.
+        addLine(QStringLiteral("中止しました"));
+        finishChain();
+    }
     c_.btnWhoisStart->setEnabled(true);
 }
 
@@ -109,11 +157,14 @@ void WhoisPage::WhoisCli1QueryDone(int Error)
     if (!running_) return;
     const bool cutOff = Error == TWhoisCli::kTimeLimitError || Error == TWhoisCli::kSizeLimitError;
     if (Error == 0 || cutOff) {
-        const std::string answer = JisToSjisB(cli_.WhoisResp);
+        const std::string answer = WhoisAnswerToSjis(cli_.WhoisResp);
         QString text = fromSjis(answer);
         text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
         if (text.endsWith(QLatin1Char('\n'))) text.chop(1);
-        for (const QString &line : text.split(QLatin1Char('\n'))) addLine(line);
+        // A server that said nothing leaves no empty line.
+        if (!answer.empty())
+            for (const QString &line : text.split(QLatin1Char('\n'))) addLine(line);
         if (Error == 0) {
             // The next server is asked from the loop, once the socket has finished with this one.
             const std::string next = WhoisReferral(answer);
@@ -129,11 +180,7 @@ void WhoisPage::WhoisCli1QueryDone(int Error)
             }
         }
     }
-    if (Error == 10061) addLine(QStringLiteral("ﾄﾞﾒｲﾝ登録情報通知ｻｰﾋﾞｽが有効となっていません"));
-    else if (Error == 10060) addLine(QStringLiteral("ホストに到達しません"));
-    else if (Error == TWhoisCli::kTimeLimitError) addLine(QStringLiteral("ｻｰﾊﾞの応答が終わらないため、打ち切りました"));
-    else if (Error == TWhoisCli::kSizeLimitError) addLine(QStringLiteral("ｻｰﾊﾞの応答が大きすぎるため、打ち切りました"));
-    else if (Error != 0) addLine(QStringLiteral("ｴﾗｰが発生しました #") + QString::number(Error));
+    if (Error != 0) addLine(WhoisErrorText(Error, fromSjis(cli_.Host)));
     finishChain();
 }
 

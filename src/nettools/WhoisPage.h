@@ -12,6 +12,15 @@
 class TWhoisCli;
 class TWhoisForm;
 class QTimer;
+class QWidget;
+
+// The line a query's failure leaves under the record; Server is the server that was asked.
+QString WhoisErrorText(int Error, const QString &Server);
+// The one line the network tools give for a site named by an IPv6 literal.
+QString Ipv6NotSupportedText();
+// A fixed-pitch font (Japanese two columns wide) for views of records and logs, whose columns
+// must line up.
+void UseFixedPitchFont(QWidget *View);
 
 // The window's part in the page.
 struct TWhoisPageContext {

@@ -2,6 +2,7 @@
 #include "nettools/IpLookupPage.h"
 
 #include "nettools/IpLookup.h"
+#include "nettools/WhoisPage.h"
 
 #include "support/WaitUntil.h"
 
@@ -60,6 +61,18 @@ TEST(IpLookup, LocalhostBothWays)
     r.page->btnNameByIPAddresClearClick();
     EXPECT_TRUE(r.c.EditReverseIPAddress->text().isEmpty());
     EXPECT_TRUE(r.c.EditNameByIPAddress->text().isEmpty());
+}
+
+TEST(IpLookup, AnIpv6SiteGetsOneLineAndNoPieceOfIt)
+{
+    LookupRig r;
+    r.c.edtHost->setEditText(QStringLiteral("http://[2001:db8::1]/"));
+    r.page->btnGetIPAddressOnlyClick();
+    r.page->btnWin7TraceRtClick();
+    EXPECT_EQ(r.messages, (QStringList{Ipv6NotSupportedText(), Ipv6NotSupportedText()}));
+    EXPECT_TRUE(r.c.EditDomain->text().isEmpty());
+    EXPECT_TRUE(r.c.edtIP->text().isEmpty());
+    EXPECT_TRUE(r.launched.empty());
 }
 
 TEST(IpLookup, MalformedAddressesShowTheFormatMessage)

@@ -2,6 +2,8 @@
 // and (run by netns-run.sh) in a private namespace whose loopback can be made silent.
 #include "nettools/TraceRoutePage.h"
 
+#include "nettools/WhoisPage.h"
+
 #include "platform/QtSjis.h"
 #include "support/WaitUntil.h"
 #include "text/StringList.h"
@@ -178,6 +180,36 @@ TEST(TraceLoopback, HostPartDropsUserInfoAndPort)
     EXPECT_EQ(r.row(0)[5], QStringLiteral(" 終了"));
 }
 
+TEST(TraceLoopback, TracesTheSiteNowInTheAddressBox)
+{
+    REQUIRE_ICMP();
+    TraceRig r;
+    r.c.EditDomain->setText(QStringLiteral("stale.invalid")); // left by an earlier whois or lookup
+    r.trace(QStringLiteral("http://localhost/x"));
+    EXPECT_EQ(r.c.EditDomain->text(), QStringLiteral("localhost"));
+    ASSERT_EQ(r.c.ListViewRoute->rowCount(), 2);
+    EXPECT_EQ(r.row(0)[5], QStringLiteral(" 終了"));
+    EXPECT_EQ(r.row(1)[1], QStringLiteral("localhost"));
+
+    // The domain paste button traces the domain it pasted.
+    r.clipboard = QStringLiteral(" 127.0.0.1 ");
+    r.c.edtHost->setEditText(QStringLiteral("http://stale.invalid/"));
+    r.page->btnHostNamePasteClick();
+    ASSERT_EQ(r.c.ListViewRoute->rowCount(), 2);
+    EXPECT_EQ(r.row(1)[1], QStringLiteral("127.0.0.1"));
+}
+
+TEST(TracePage, AnIpv6SiteIsRefusedWithOneLine)
+{
+    TraceRig r;
+    r.trace(QStringLiteral("http://[2001:db8::1]/"));
+    EXPECT_EQ(r.c.ListViewRoute->rowCount(), 0);
+    EXPECT_TRUE(r.c.EditDomain->text().isEmpty());
+    EXPECT_EQ(r.c.StatusBarTraceRoute->panelText(2), Ipv6NotSupportedText());
+    EXPECT_EQ(r.log(), QStringList{Ipv6NotSupportedText()});
+    EXPECT_TRUE(r.c.btnTraceStart->isEnabled());
+}
+
 TEST(TracePage, OnlyWebAddressesStartATrace)
 {
     TraceRig r;
@@ -341,7 +373,7 @@ TEST_F(TraceNetns, UnknownHostEndsWithTheMessage)
     EXPECT_EQ(r.row(0)[0], QStringLiteral(" ** "));
     // The reason stays in view after the trace has returned to idle.
     EXPECT_EQ(r.c.StatusBarTraceRoute->panelText(2),
-              QStringLiteral(" ホスト名からIPｱﾄﾞﾚｽを見つけ出せません 【 http://no-such-host.test/ 】"));
+              QStringLiteral(" ホスト名からIPｱﾄﾞﾚｽを見つけ出せません 【 no-such-host.test 】")) << "names the host traced";
     EXPECT_TRUE(r.log().join(QString()).isEmpty());
 }
 

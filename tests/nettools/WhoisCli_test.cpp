@@ -89,6 +89,15 @@ TEST(WhoisCli, EveryEndingIsReportedOnce)
              r.cli.StartQuery();
          },
          "done 11001"},
+        {"lookup that never answers, bounded as the connect is",
+         [](ClientRig &r, std::vector<PeerConn> &) {
+             Api().WSAAsyncGetHostByName = [](HWND, unsigned, const char *, char *, int) -> THandle { return 92; };
+             Api().WSACancelAsyncRequest = [](THandle) { return 0; };
+             SetConnectTimeout(300);
+             r.cli.Host = "whois.stalled.test";
+             r.cli.StartQuery();
+         },
+         "done 21003"},
         {"refused",
          [](ClientRig &r, std::vector<PeerConn> &) {
              r.cli.ServicePort = std::to_string(closedLoopbackPort());

@@ -4,15 +4,18 @@
 
 #include "nettools/TWhoisForm.h"
 #include "nettools/WhoisCli.h"
+#include "platform/QtSjis.h"
 #include "support/ScriptedServer.h"
 #include "support/WaitUntil.h"
 
+#include <QFontMetrics>
 #include <QLabel>
 #include <QTimer>
 #include <atomic>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <iconv.h>
+#include <unistd.h>
 
 namespace {
 
@@ -131,8 +134,8 @@ TEST_F(WhoisRoad, FailuresGiveOneLine)
     };
     const Row rows[] = {
         {"whois.three.test", false, "ﾄﾞﾒｲﾝ登録情報通知ｻｰﾋﾞｽが有効となっていません"},
-        {"whois.nowhere.test", false, "ｴﾗｰが発生しました #11001"},
-        {"whois.one.test", true, "ｴﾗｰが発生しました #10004"},
+        {"whois.nowhere.test", false, "Whoisｻｰﾊﾞ【 whois.nowhere.test 】が見つかりません"},
+        {"whois.one.test", true, "中止しました"},
     };
     for (const Row &row : rows) {
         SCOPED_TRACE(row.server);
@@ -141,14 +144,32 @@ TEST_F(WhoisRoad, FailuresGiveOneLine)
         if (row.cancel) r.page->btnWhoisCancelClick();
         ASSERT_TRUE(r.waitIdle());
         EXPECT_EQ(r.memo().last(), QString::fromUtf8(row.line));
-        EXPECT_EQ(r.memo().filter(QStringLiteral("ｴﾗｰ")).size() + r.memo().filter(QStringLiteral("ﾄﾞﾒｲﾝ")).size(), 1);
+        EXPECT_EQ(r.memo().size(), 3) << "the query, an empty line, the one line";
         EXPECT_TRUE(r.c.btnWhoisStart->isEnabled());
     }
 }
 
-std::string toIso2022jp(const std::string &utf8)
+TEST_F(WhoisRoad, ASilentServerIsCutOffWithoutAnEmptyLine)
 {
-    iconv_t cd = iconv_open("ISO-2022-JP", "UTF-8");
+    std::atomic<bool> release{false};
+    ScriptedServer one("127.0.0.5", 0, [&](const std::string &) {
+        // Holds the connection open, saying nothing, until the test has seen the cut.
+        for (int waited = 0; !release && waited < 10000; waited += 10) usleep(10000);
+        return std::string();
+    });
+    PageRig r(one.port());
+    r.cli.MaxAnswerMs = 300;
+    r.start(QStringLiteral("whois.one.test"));
+    ASSERT_TRUE(r.waitIdle());
+    release = true;
+    EXPECT_EQ(r.memo(), (QStringList{QStringLiteral(" 【 example.test 】"), QString(),
+                                     QStringLiteral("Connected to host: whois.one.test"),
+                                     QStringLiteral("ｻｰﾊﾞの応答が終わらないため、打ち切りました")}));
+}
+
+std::string fromUtf8(const char *to, const std::string &utf8)
+{
+    iconv_t cd = iconv_open(to, "UTF-8");
     std::string out(utf8.size() * 4 + 16, '\0');
     char *in = const_cast<char *>(utf8.data());
     char *o = out.data();
@@ -158,6 +179,27 @@ std::string toIso2022jp(const std::string &utf8)
     iconv_close(cd);
     out.resize(out.size() - ol);
     return out;
+}
+
+std::string toIso2022jp(const std::string &utf8) { return fromUtf8("ISO-2022-JP", utf8); }
+
+TEST_F(WhoisRoad, RecordsInUtf8AndEucJpReadAndTodaysReferralIsFollowed)
+{
+    const std::string first = "[登録者名] 日本語の組織 ｶﾅ\r\nRegistrar WHOIS Server: whois.two.test\r\n";
+    const std::string second = "[住所] 東京都千代田区 ｶﾅ\n[状態] 有効\n";
+    ScriptedServer one("127.0.0.5", 0, [&](const std::string &) { return first; });
+    ScriptedServer two("127.0.0.6", one.port(), [&](const std::string &) { return fromUtf8("EUC-JP-MS", second); });
+    PageRig r(one.port());
+    r.start(QStringLiteral("whois.one.test"));
+    ASSERT_TRUE(r.waitIdle());
+    EXPECT_EQ(two.connections(), 1);
+    EXPECT_EQ(r.memo(), (QStringList{QStringLiteral(" 【 example.test 】"), QString(),
+                                     QStringLiteral("Connected to host: whois.one.test"),
+                                     QStringLiteral("[登録者名] 日本語の組織 ｶﾅ"),
+                                     QStringLiteral("Registrar WHOIS Server: whois.two.test"),
+                                     QStringLiteral("Connected to host: whois.two.test"),
+                                     QStringLiteral("[住所] 東京都千代田区 ｶﾅ"), QStringLiteral("[状態] 有効")}));
+    EXPECT_EQ(r.company, r.c.DisplayMemo->toPlainText()) << "the copy is the decoded record";
 }
 
 TEST_F(WhoisRoad, JapaneseAnswerNoticeAndTheCloseAfterTheFirstAnswer)
@@ -202,11 +244,31 @@ TEST(WhoisRules, HostPartAndReferral)
     const std::pair<const char *, const char *> hosts[] = {
         {"https://www.example.test/a/b", "www.example.test"}, {"http://h:8080/x", "h"},
         {"  example.test  ", "example.test"},                  {"http://user:pw@h.test/", "h.test"},
-        {"192.0.2.1", "192.0.2.1"},                            {"", ""}};
+        {"192.0.2.1", "192.0.2.1"},                            {"", ""},
+        {"1 /", "1"},                                          {"http://h.test :80/", "h.test"},
+        {"http://[2001:db8::1]/", ""},                         {"http://[2001:db8::1]:8080/x", ""},
+        {"2001:db8::1", ""}};
     for (auto [in, out] : hosts) EXPECT_EQ(WhoisHostPart(in), out) << in;
-    EXPECT_EQ(WhoisReferral("a\r\n   Whois Server: whois.two.test \r\nWhois Server: later\r\n"), "whois.two.test");
-    EXPECT_EQ(WhoisReferral("nothing here\r\n"), "");
-    EXPECT_EQ(WhoisReferral("whois server: lower case\r\n"), "") << "matched with letter case";
+    for (const char *v6 : {"http://[2001:db8::1]/", "https://u@[::1]:443/", "[fe80::1", "::1", "2001:db8::1"})
+        EXPECT_TRUE(NamesIpv6Host(v6)) << v6;
+    for (const char *v4 : {"http://h:8080/x", "192.0.2.1", "http://user:pw@h.test/", ""})
+        EXPECT_FALSE(NamesIpv6Host(v4)) << v4;
+
+    const std::pair<std::string, const char *> referrals[] = {
+        {"a\r\n   Whois Server: whois.two.test \r\nWhois Server: later\r\n", "whois.two.test"},
+        {"Registrar WHOIS Server: whois.example.jp\r\n", "whois.example.jp"},
+        {"   registrar whois server:whois.example.jp\n", "whois.example.jp"},
+        {"Registrar WHOIS Server: \r\nRegistrar: X\r\nWhois Server: whois.two.test\r\n", "whois.two.test"},
+        {std::string("Whois Server: whois.two.test\0junk\r\n", 33), "whois.two.test"},
+        {"Whois Server: whois.two.test\rjunk\r\n", "whois.two.test"},
+        {"Whois Server: whois.two.test:43\r\n", "whois.two.test"},
+        {"Whois Server: " + std::string(120, 'w') + "\r\n", nullptr},
+        {"nothing here\r\n", ""},
+        {"Whois Server:\r\n", ""},
+    };
+    for (const auto &[answer, server] : referrals)
+        EXPECT_EQ(WhoisReferral(answer), server ? std::string(server) : std::string(99, 'w')) << answer;
+
     TWhoisChain chain;
     chain.Start("whois.one.test");
     EXPECT_FALSE(chain.Next("WHOIS.ONE.TEST"));
@@ -215,6 +277,61 @@ TEST(WhoisRules, HostPartAndReferral)
     EXPECT_TRUE(chain.Next("c"));
     EXPECT_TRUE(chain.Next("d"));
     EXPECT_FALSE(chain.Next("e")) << "five servers at most";
+}
+
+TEST(WhoisRules, AnswersAreDecodedByWhatTheyAre)
+{
+    const std::string text = "[ドメイン名] 例え.jp\r\n[登録者名] 日本語の組織 ｶﾅ\r\n";
+    const std::string kanaFree = "[ドメイン名] 例え.jp\r\n[登録者名] 日本語の組織\r\n"; // ISO-2022-JP has no ｶﾅ
+    struct Row {
+        const char *name;
+        std::string utf8, raw;
+    };
+    const Row rows[] = {
+        {"UTF-8", text, text},
+        {"UTF-8 with a byte-order mark", text, "\xEF\xBB\xBF" + text},
+        {"EUC-JP", text, fromUtf8("EUC-JP-MS", text)},
+        {"ISO-2022-JP", kanaFree, toIso2022jp(kanaFree)},
+        {"Shift_JIS", text, fromUtf8("CP932", text)},
+        {"ASCII", "plain ascii\r\n", "plain ascii\r\n"},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_FALSE(row.raw.empty());
+        EXPECT_EQ(WhoisAnswerToSjis(row.raw), fromUtf8("CP932", row.utf8));
+    }
+    // An answer cut at its size bound inside a character is still read as what it is.
+    const std::string sjis = fromUtf8("CP932", text);
+    EXPECT_EQ(WhoisAnswerToSjis(text + "\xE6\x97").substr(0, sjis.size()), sjis);
+    EXPECT_EQ(WhoisAnswerToSjis(fromUtf8("EUC-JP-MS", text) + "\xC6").substr(0, sjis.size()), sjis);
+}
+
+TEST(WhoisPageRefusals, OneLineSaysWhy)
+{
+    PageRig r(1);
+    r.c.DisplayMemo->appendPlainText(QStringLiteral("earlier record"));
+    r.start(QStringLiteral("example-server.test"));
+    EXPECT_FALSE(r.page->running()) << "a server text without \"whois\" starts nothing";
+    EXPECT_EQ(r.memo(), (QStringList{QStringLiteral("earlier record"),
+                                     QStringLiteral("Whoisｻｰﾊﾞ【 example-server.test 】は名前に「whois」を含まないため、問い合わせません")}));
+    EXPECT_EQ(r.c.PageControlTraceRoute->currentWidget(), r.c.PageControlTraceRouteTab02Whois);
+
+    r.c.DisplayMemo->clear();
+    r.start(QStringLiteral("whois.one.test"), QStringLiteral("http://[2001:db8::1]/"));
+    EXPECT_FALSE(r.page->running());
+    EXPECT_TRUE(r.c.EditDomain->text().isEmpty()) << "no piece of the literal in the domain box";
+    EXPECT_EQ(r.memo(), QStringList{Ipv6NotSupportedText()});
+}
+
+TEST(WhoisPageView, RecordColumnsLineUp)
+{
+    PageRig r(1);
+    // Every character takes whole columns: half-width one, Japanese two.
+    const QFontMetrics m(r.c.DisplayMemo->font());
+    const int w = m.horizontalAdvance(QStringLiteral("WWWWWWWW"));
+    EXPECT_EQ(m.horizontalAdvance(QStringLiteral("iiiiiiii")), w);
+    EXPECT_EQ(m.horizontalAdvance(QStringLiteral("日本語の")), w);
+    EXPECT_EQ(m.horizontalAdvance(QStringLiteral("ｶﾅｶﾅ    ")), w);
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QListWidget>
 #include <QTemporaryDir>
 #include <QTextCursor>
@@ -412,13 +413,33 @@ TEST(SelectFolder, CancelGivesEmptyChoiceGivesPath)
                          }),
               sub.toStdString());
 
-    // A folder whose name Shift_JIS cannot hold is no usable answer.
+    // A folder whose name Shift_JIS cannot hold is no usable answer, and unlike a cancel the
+    // user is told so, with the folder named.
     const QString odd = tmp.path() + QString::fromUtf8("/a😀");
     ASSERT_TRUE(QDir().mkdir(odd));
+    QString told;
     EXPECT_EQ(pickFolder(QStringLiteral("t"), start,
                          [&](QFileDialog* d) {
+                             // The message comes up once the dialog has closed.
+                             auto* watch = new QTimer(qApp);
+                             auto* bound = new QElapsedTimer;
+                             bound->start();
+                             QObject::connect(watch, &QTimer::timeout, [watch, bound, &told] {
+                                 auto* m = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                                 if (m)
+                                     told = m->text();
+                                 if (m || bound->elapsed() > 20000) {
+                                     if (QWidget* w = QApplication::activeModalWidget())
+                                         w->close();
+                                     watch->stop();
+                                     watch->deleteLater();
+                                     delete bound;
+                                 }
+                             });
+                             watch->start(10);
                              d->setDirectory(odd);
                              QMetaObject::invokeMethod(d, "accept");
                          }),
               "");
+    EXPECT_EQ(told, UnnamableFolderText(odd));
 }
