@@ -21,150 +21,11 @@
 
 namespace {
 
-struct DeclNames {
-    const char *meta, *xml, *bare;
-};
-
-const DeclNames &declNames(TDeclCode c)
-{
-    static const DeclNames names[] = {
-        {"charset=Shift_JIS", " encoding=\"Shift_JIS\"?>", "\"Shift_JIS\""},
-        {"charset=EUC-JP", " encoding=\"euc-jp\"?>", "\"EUC-JP\""},
-        {"charset=UTF-8", " encoding=\"UTF-8\"?>", "\"UTF-8\""},
-        {"charset=iso-2022-jp", " encoding=\"iso-2022-jp\"?>", "\"iso-2022-jp\""},
-    };
-    return names[static_cast<int>(c)];
-}
-
 // A UTF-8 byte-order mark is no character of the text; converted, it would read as "?".
 std::string utf8TextToSjis(const std::string &S)
 {
     if (S.size() >= 3 && S.compare(0, 3, "\xEF\xBB\xBF") == 0) return Utf8ToAnsi(S.substr(3));
     return Utf8ToAnsi(S);
-}
-
-bool isSjisLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
-
-char lowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-struct Replacement {
-    std::string_view from, to;
-};
-
-// A byte every pattern holds that no letter-case change touches, and that is no Shift_JIS
-// trail byte when one can be had ("-" in "EUC-JP" and "UTF-8"): its places are found at memory
-// speed, and each is looked at only where a pattern could hold it. 0 when there is none.
-template <size_t N>
-unsigned char commonAnchor(const Replacement (&Reps)[N])
-{
-    unsigned char best = 0;
-    for (const char ch : Reps[0].from) {
-        const auto c = static_cast<unsigned char>(ch);
-        if ((c | 0x20) >= 'a' && (c | 0x20) <= 'z') continue;
-        bool inAll = true;
-        for (const Replacement &r : Reps) inAll = inAll && r.from.find(ch) != std::string_view::npos;
-        if (!inAll) continue;
-        if (c < 0x40) return c;
-        if (!best) best = c;
-    }
-    return best;
-}
-
-bool sameNoCase(const char *at, std::string_view pattern)
-{
-    for (size_t j = 0; j < pattern.size(); ++j)
-        if (lowerAscii(at[j]) != lowerAscii(pattern[j])) return false;
-    return true;
-}
-
-// Every occurrence of each ASCII text From, letter case ignored, tried in the order given at
-// each place, never starting on the second byte of a double-byte character; replaced text is
-// not searched again. The text itself comes back when nothing matches; when the text's buffer
-// has room, it is rewritten in place.
-template <size_t N>
-std::string replaceNoCase(std::string S, const Replacement (&Reps)[N])
-{
-    const size_t n = S.size();
-    const auto *p = reinterpret_cast<const unsigned char *>(S.data());
-    struct Hit {
-        size_t at;
-        size_t rep;
-    };
-    // First every place where a pattern stands, in any order; then the ones a walk from the
-    // start would replace.
-    std::vector<Hit> found;
-    auto tryAt = [&](size_t at, size_t r) {
-        if (n - at >= Reps[r].from.size() && sameNoCase(S.data() + at, Reps[r].from)) found.push_back({at, r});
-    };
-    if (const unsigned char anchor = commonAnchor(Reps)) {
-        size_t offset[N];
-        for (size_t r = 0; r < N; ++r) offset[r] = Reps[r].from.find(static_cast<char>(anchor));
-        for (const void *hit = std::memchr(p, anchor, n); hit;) {
-            const auto a = static_cast<size_t>(static_cast<const unsigned char *>(hit) - p);
-            for (size_t r = 0; r < N; ++r)
-                if (a >= offset[r]) tryAt(a - offset[r], r);
-            hit = a + 1 < n ? std::memchr(p + a + 1, anchor, n - a - 1) : nullptr;
-        }
-        std::sort(found.begin(), found.end(),
-                  [](const Hit &x, const Hit &y) { return x.at != y.at ? x.at < y.at : x.rep < y.rep; });
-    } else {
-        bool starts[256] = {};
-        for (const Replacement &r : Reps) {
-            const auto c = static_cast<unsigned char>(r.from[0]);
-            starts[c] = starts[static_cast<unsigned char>(lowerAscii(static_cast<char>(c)))] = true;
-            if (c >= 'a' && c <= 'z') starts[c - 'a' + 'A'] = true;
-        }
-        for (size_t i = 0; i < n; ++i)
-            if (starts[p[i]])
-                for (size_t r = 0; r < N; ++r) tryAt(i, r);
-    }
-    std::vector<Hit> hits;
-    size_t grownSize = n;
-    bool growsOnly = true;
-    size_t copied = 0;
-    for (const Hit &h : found) {
-        if (h.at < copied) continue;
-        // Every pattern begins with an ASCII byte, so a look at the bytes before it settles
-        // whether it starts a character: the byte after any non-lead byte always does, and a
-        // run of lead bytes pairs up from there. Walking each byte forward costs far more.
-        size_t k = h.at;
-        while (k > copied && isSjisLead(p[k - 1])) --k;
-        if ((h.at - k) % 2 != 0) continue;
-        const Replacement &r = Reps[h.rep];
-        hits.push_back(h);
-        grownSize = grownSize - r.from.size() + r.to.size();
-        growsOnly = growsOnly && r.to.size() >= r.from.size();
-        copied = h.at + r.from.size();
-    }
-    if (hits.empty()) return S;
-    if (growsOnly && S.capacity() >= grownSize) {
-        // The converters leave room at the end of their buffer: shifting the text back within
-        // it from the end spares a second large buffer and its fresh pages.
-        S.resize(grownSize);
-        char *d = S.data();
-        size_t srcEnd = n, dstEnd = grownSize;
-        for (auto h = hits.rbegin(); h != hits.rend(); ++h) {
-            const Replacement &r = Reps[h->rep];
-            const size_t tail = srcEnd - (h->at + r.from.size());
-            std::memmove(d + dstEnd - tail, d + srcEnd - tail, tail);
-            dstEnd -= tail;
-            dstEnd -= r.to.size();
-            std::memcpy(d + dstEnd, r.to.data(), r.to.size());
-            srcEnd = h->at;
-        }
-        return S;
-    }
-    std::string out;
-    out.reserve(grownSize);
-    copied = 0;
-    for (const Hit &h : hits) {
-        const Replacement &r = Reps[h.rep];
-        out.append(S, copied, h.at - copied);
-        out.append(r.to);
-        copied = h.at + r.from.size();
-    }
-    out.append(S, copied, std::string::npos);
-    return out;
 }
 
 // How many bytes making every line end CR LF adds: one for each CR not followed by LF and
@@ -228,14 +89,6 @@ size_t nextLineBreak(const char *p, size_t i, size_t end)
 }
 
 } // namespace
-
-std::string RewriteDeclarations(std::string Text, TDeclCode From, TDeclCode To)
-{
-    const DeclNames &f = declNames(From), &t = declNames(To);
-    // In one walk the XML form, which begins before the bare one inside it, is met first.
-    const Replacement reps[] = {{f.meta, t.meta}, {f.xml, t.xml}, {f.bare, t.bare}};
-    return replaceNoCase(std::move(Text), reps);
-}
 
 std::string UnifyLineEnds(std::string S)
 {
@@ -304,39 +157,40 @@ std::string SjisToUtf16LeBytes(const std::string &Sjis)
 
 std::string FinishConvText(std::string Sjis)
 {
-    // Every "UTF-8", prose included: the read text is Shift_JIS now.
-    const Replacement reps[] = {{"UTF-8", "Shift_JIS"}};
-    return replaceNoCase(UnifyLineEnds(std::move(Sjis)), reps);
+    return RenameCharsetDecls(UnifyLineEnds(std::move(Sjis)), "Shift_JIS");
+}
+
+bool IsUtf16File(std::string_view FileBytes)
+{
+    const TCharset mark = DeclaredCharset(FileBytes.substr(0, 2));
+    return mark == TCharset::Utf16Le || mark == TCharset::Utf16Be;
 }
 
 TConvRead ReadConvSource(std::string FileBytes, int CharCode)
 {
     TConvRead r;
     std::string s;
-    // Read as EUC-JP or ISO-2022-JP, the text is Shift_JIS now and must say so: saved again in
-    // another encoding it would otherwise still declare the one it was read in.
-    const DeclNames *read = nullptr;
     // Whether the conversion keeps every CR and LF as it is and makes none: then the text has
     // the source's unified line ends already.
     bool unified = false;
-    if (CharCode == cvUtf16) {
+    if (CharCode == cvUtf16 || (CharCode == cvAuto && IsUtf16File(FileBytes))) {
         // Line ends are found only after decoding: a byte 0x0A can be half of any character.
-        r.Source = Utf16BytesToSjis(std::move(FileBytes));
+        r.Source = UnifyLineEnds(Utf16BytesToSjis(std::move(FileBytes)));
         // Room for the renamed declarations, so that they are written in place.
-        s.reserve(r.Source.size() + r.Source.size() / 64 + 64);
+        s.reserve(r.Source.size() + 64);
         s = r.Source;
+        unified = true;
     } else {
         r.Source = UnifyLineEnds(std::move(FileBytes));
         switch (CharCode) {
         case cvAuto: s = ConvertTextToSjis(r.Source, ccmAuto); break;
         case cvSjis:
-            s.reserve(r.Source.size() + r.Source.size() / 64 + 64);
+            s.reserve(r.Source.size() + 64);
             s = r.Source;
             unified = true;
             break;
         case cvEuc:
             s = EucToSjis(r.Source);
-            read = &declNames(TDeclCode::Euc);
             unified = true;
             break;
         case cvUtf8:
@@ -347,33 +201,37 @@ TConvRead ReadConvSource(std::string FileBytes, int CharCode)
         case cvJis:
             // Its escapes are skipped three bytes at a time, line ends or not.
             s = JisToSjisB(r.Source);
-            read = &declNames(TDeclCode::Jis);
             break;
         default: unified = true; break;
         }
     }
     if (!unified) s = UnifyLineEnds(std::move(s));
-    if (!read) {
-        // Every "UTF-8", prose included: the read text is Shift_JIS now.
-        const Replacement reps[] = {{"UTF-8", "Shift_JIS"}};
-        r.Text = replaceNoCase(std::move(s), reps);
-        return r;
-    }
-    // The declarations and the "UTF-8" names in one walk: neither pattern lies in the other.
-    const DeclNames &sj = declNames(TDeclCode::Sjis);
-    const Replacement reps[] = {{read->meta, sj.meta}, {read->xml, sj.xml}, {read->bare, sj.bare}, {"UTF-8", "Shift_JIS"}};
-    r.Text = replaceNoCase(std::move(s), reps);
+    // The text is Shift_JIS now and its declarations say so; the same names in its prose are
+    // the user's words and stay.
+    r.Text = RenameCharsetDecls(std::move(s), "Shift_JIS");
     return r;
 }
 
 std::string ConvertLeftToRight(const std::string &Source, int OutCode)
 {
     switch (OutCode) {
-    case cvEuc: return RewriteDeclarations(EucToSjisB(Source), TDeclCode::Euc, TDeclCode::Sjis);
+    case cvEuc: return RenameCharsetDecls(EucToSjisB(Source), "Shift_JIS");
     case cvUtf8:
     case cvUtf8N: return utf8TextToSjis(Source);
-    case cvJis: return RewriteDeclarations(JisToSjisB(Source), TDeclCode::Jis, TDeclCode::Sjis);
+    case cvJis: return RenameCharsetDecls(JisToSjisB(Source), "Shift_JIS");
     default: return Source;
+    }
+}
+
+const char *SaveCharsetName(int OutCode)
+{
+    switch (OutCode) {
+    case cvEuc: return "EUC-JP";
+    case cvUtf8:
+    case cvUtf8N: return "UTF-8";
+    case cvUtf16: return "UTF-16";
+    case cvJis: return "iso-2022-jp";
+    default: return nullptr;
     }
 }
 
@@ -381,26 +239,26 @@ std::string BuildSaveBytes(std::string PaneText, int OutCode, int LetterCase)
 {
     std::string t = LetterCase == 1 ? NormalizeHtmlSource(PaneText) : std::move(PaneText);
     PaneText = std::string();
+    if (const char *name = SaveCharsetName(OutCode)) t = RenameCharsetDecls(std::move(t), name);
     // Each step lets go of the text it came from, so a large text is held about twice at most.
     auto done = [&t](std::string out) {
         t = std::string();
         return out;
     };
     switch (OutCode) {
-    case cvEuc: return done(SjisToEucB(RewriteDeclarations(std::move(t), TDeclCode::Sjis, TDeclCode::Euc)));
+    case cvEuc: return done(SjisToEucB(t));
     case cvUtf8:
     case cvUtf8N:
         // Line ends are the same bytes in every output: ended before the conversion.
-        t = TerminateLines(RewriteDeclarations(std::move(t), TDeclCode::Sjis, TDeclCode::Utf8));
+        t = TerminateLines(std::move(t));
         return done(SjisToUtf8(t));
     case cvUtf16: return done(SjisToUtf16LeBytes(t));
     case cvJis:
-        t = TerminateLines(RewriteDeclarations(std::move(t), TDeclCode::Sjis, TDeclCode::Jis));
+        t = TerminateLines(std::move(t));
         return done(SjisToJis(t, kmKeep));
     default: return t;
     }
 }
-
 bool ReadFileBytes(const std::string &FileName, std::string &Bytes)
 {
     Bytes.clear();

@@ -6,6 +6,7 @@
 #include "text/TextConverter.h" // Utf16BytesToSjis
 
 #include <string>
+#include <string_view>
 
 // The items of both encoding groups ("自動"/"そのまま", "Shift_JIS", "EUC-JP", "UTF-8",
 // "Unicode", "UTF-8N", "ISO(JIS)"); "Unicode" is UTF-16.
@@ -18,15 +19,6 @@ enum TConvCode : int {
     cvUtf8N = 5,
     cvJis = 6,
 };
-
-// The encodings whose declarations the page rewrites.
-enum class TDeclCode { Sjis, Euc, Utf8, Jis };
-
-// Rewrites the three declaration forms of From into those of To, every occurrence, letter
-// case ignored: the meta form ("charset=EUC-JP"), the XML form (` encoding="euc-jp"?>`) and
-// the bare form (`"EUC-JP"`). The XML form goes before the bare one, which also matches
-// inside it and would leave it in the bare spelling.
-std::string RewriteDeclarations(std::string Text, TDeclCode From, TDeclCode To);
 
 // Every CR LF and lone CR made LF, then every LF made CR LF.
 std::string UnifyLineEnds(std::string S);
@@ -41,10 +33,14 @@ struct TConvRead {
     std::string Text;   // the right pane
 };
 
+// Whether the bytes begin with a UTF-16 byte-order mark (either order).
+bool IsUtf16File(std::string_view FileBytes);
+
 // A file's bytes read by the encoding item: Source is the bytes with CR LF line ends (for
-// UTF-16 the decoded text), Text the Shift_JIS text with CR LF line ends, the declarations of
-// EUC-JP or ISO-2022-JP (when read as such) and every "UTF-8" (any case) named Shift_JIS. The pane's own Shift_JIS view gives undecodable bytes a
-// mark of their own, so they are not replaced here.
+// UTF-16, item "Unicode" or "自動" on a file with a UTF-16 byte-order mark, the decoded text),
+// Text the Shift_JIS text with CR LF line ends whose declarations (not the same names in its
+// prose) say Shift_JIS. The pane's own Shift_JIS view gives undecodable bytes a mark of their
+// own, so they are not replaced here.
 TConvRead ReadConvSource(std::string FileBytes, int CharCode);
 // The clipboard's text (Shift_JIS) through the same last steps.
 std::string FinishConvText(std::string Sjis);
@@ -52,7 +48,12 @@ std::string FinishConvText(std::string Sjis);
 // The left pane's source converted to Shift_JIS by the output item (the left-to-right button).
 std::string ConvertLeftToRight(const std::string &Source, int OutCode);
 
-// The bytes written for the right pane's text by the output item; LetterCase 1 normalises
+// The charset name the declarations of a save by the output item take; nullptr for the items
+// that write the pane's Shift_JIS as it is.
+const char *SaveCharsetName(int OutCode);
+
+// The bytes written for the right pane's text by the output item, its declarations renamed
+// to the output's encoding; LetterCase 1 normalises
 // the HTML first. UTF-8 (3, 5) and ISO-2022-JP (6) end every line with CR LF, the last one
 // included; UTF-16 (4) is FF FE and little-endian units; the others are the bytes as they are.
 std::string BuildSaveBytes(std::string PaneText, int OutCode, int LetterCase);

@@ -133,11 +133,18 @@ inline std::string crlf(const std::string &t)
     return s;
 }
 
-// The master's text as the page's right pane holds it after a read: CR LF line ends and
-// every "UTF-8" named Shift_JIS.
+// The master's text as the page's right pane holds it after a read: CR LF line ends and its
+// meta declarations named Shift_JIS. (The fixture names encodings in meta tags only in these
+// spellings; its XML declarations stand after text, so they are no declarations, and its
+// prose keeps every name.)
 inline std::string asReadText(const std::string &master)
 {
-    return ReplaceAllIgnoreCase(crlf(master), "UTF-8", "Shift_JIS");
+    std::string t = crlf(master);
+    for (const char *name : {"EUC-JP", "UTF-8", "iso-2022-jp"}) {
+        t = ReplaceAll(t, std::string("charset=") + name + "\"", "charset=Shift_JIS\"");
+        t = ReplaceAll(t, std::string("charset=\"") + name + "\"", "charset=\"Shift_JIS\"");
+    }
+    return t;
 }
 
 }  // namespace conv_oracle
