@@ -149,6 +149,27 @@ TEST_F(WhoisRoad, FailuresGiveOneLine)
     }
 }
 
+TEST_F(WhoisRoad, ACancelInsideAChainKeepsWhatCameAndSaysSo)
+{
+    std::atomic<bool> release{false};
+    ScriptedServer one("127.0.0.5", 0, [](const std::string &) { return std::string("first\r\nWhois Server: whois.two.test\r\n"); });
+    ScriptedServer two("127.0.0.6", one.port(), [&](const std::string &) {
+        for (int waited = 0; !release && waited < 10000; waited += 10) usleep(10000);
+        return std::string("never shown\r\n");
+    });
+    PageRig r(one.port());
+    r.start(QStringLiteral("whois.one.test"));
+    ASSERT_TRUE(waitUntil([&] { return r.memo().contains(QStringLiteral("Connected to host: whois.two.test")); }, 10000));
+    r.c.btnWhoisCancel->click();
+    release = true;
+    EXPECT_FALSE(r.page->running());
+    EXPECT_EQ(r.memo().mid(3), (QStringList{QStringLiteral("first"), QStringLiteral("Whois Server: whois.two.test"),
+                                            QStringLiteral("Connected to host: whois.two.test"),
+                                            QStringLiteral("中止しました")}));
+    EXPECT_TRUE(r.c.btnWhoisStart->isEnabled());
+    EXPECT_FALSE(r.c.btnWhoisCancel->isEnabled());
+}
+
 TEST_F(WhoisRoad, ASilentServerIsCutOffWithoutAnEmptyLine)
 {
     std::atomic<bool> release{false};
