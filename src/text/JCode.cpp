@@ -57,6 +57,8 @@ public:
     }
     void append(const char* s, std::size_t n)
     {
+        if (n == 0)
+            return; // s may be null then (an empty view), which memcpy must never see
         need(n);
         std::memcpy(p_, s, n);
         p_ += n;
@@ -391,11 +393,95 @@ std::string jisToSjis(const std::string& S)
     return out.take();
 }
 
+// EUC-JP as the programs that write it today read and write it (iconv's EUC-JP-MS): the IBM
+// extensions of code page 932 are JIS X 0212 codes of three bytes, the NEC-selected
+// duplicates are written as those same codes, and a three-byte code whose character code
+// page 932 holds reads as that character. The tables are read once from iconv itself; a code
+// they do not hold goes by the row/cell arithmetic as before.
+struct EucTables {
+    std::uint32_t enc[128][256]; // (lead - 0x80, trail) to length << 24 | the EUC bytes from bit 16 down; 0 none
+    std::uint16_t dec2[94][94];  // two-byte EUC code to Shift_JIS; 0 none
+    std::uint16_t dec3[94][94];  // 0x8F and two bytes to Shift_JIS; 0 none
+};
+
+const EucTables* buildEucTables()
+{
+    const iconv_t enc = iconv_open("EUC-JP-MS", "CP932");
+    const iconv_t dec = iconv_open("CP932", "EUC-JP-MS");
+    const auto bad = reinterpret_cast<iconv_t>(-1);
+    if (enc == bad || dec == bad) {
+        if (enc != bad)
+            iconv_close(enc);
+        if (dec != bad)
+            iconv_close(dec);
+        return nullptr;
+    }
+    auto convert = [](iconv_t cd, const char* in, std::size_t len, char* out, std::size_t& outLen) {
+        iconv(cd, nullptr, nullptr, nullptr, nullptr);
+        char* ip = const_cast<char*>(in);
+        char* op = out;
+        std::size_t il = len, ol = outLen;
+        if (iconv(cd, &ip, &il, &op, &ol) == static_cast<std::size_t>(-1) || il != 0)
+            return false;
+        outLen = static_cast<std::size_t>(op - out);
+        return true;
+    };
+    auto* t = new EucTables{};
+    char out[8];
+    for (unsigned lead = 0x81; lead <= 0xFC; ++lead) {
+        if (!isSjisLead(static_cast<u8>(lead)))
+            continue;
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+            if (!isSjisTrail(static_cast<u8>(trail)))
+                continue;
+            const char in[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            std::size_t ol = sizeof out;
+            if (!convert(enc, in, 2, out, ol) || ol < 2 || ol > 3)
+                continue;
+            std::uint32_t v = static_cast<std::uint32_t>(ol) << 24;
+            for (std::size_t k = 0; k < ol; ++k)
+                v |= static_cast<std::uint32_t>(static_cast<u8>(out[k])) << (8 * (2 - k));
+            t->enc[lead - 0x80][trail] = v;
+        }
+    }
+    auto sjisOf = [&](const char* in, std::size_t len) -> std::uint16_t {
+        std::size_t ol = sizeof out;
+        if (!convert(dec, in, len, out, ol) || ol != 2)
+            return 0;
+        return static_cast<std::uint16_t>(static_cast<u8>(out[0]) << 8 | static_cast<u8>(out[1]));
+    };
+    for (unsigned r = 0; r < 94; ++r)
+        for (unsigned c = 0; c < 94; ++c) {
+            const char two[2] = {static_cast<char>(0xA1 + r), static_cast<char>(0xA1 + c)};
+            const char three[3] = {'\x8F', two[0], two[1]};
+            t->dec2[r][c] = sjisOf(two, 2);
+            t->dec3[r][c] = sjisOf(three, 3);
+        }
+    iconv_close(enc);
+    iconv_close(dec);
+    return t;
+}
+
+// nullptr when iconv has no EUC-JP-MS; the arithmetic then does all.
+const EucTables* eucTables()
+{
+    static const EucTables* const t = buildEucTables();
+    return t;
+}
+
+inline void putSjisCode(char*& o, std::uint16_t s)
+{
+    o[0] = static_cast<char>(s >> 8);
+    o[1] = static_cast<char>(s & 0xFF);
+    o += 2;
+}
+
 // EUC-JP, family A: a pair of bytes 0xA1-0xFE, SS2 with a kana byte, SS3 with two bytes
 // (JIS X 0212, no Shift_JIS form: "?"); a lead without its partner becomes "・"; any other
 // byte is copied.
 std::string eucToSjisA(const std::string& S)
 {
+    const EucTables* const tables = eucTables();
     const std::size_t n = S.size();
     const u8* p = reinterpret_cast<const u8*>(S.data());
     ByteSink out(n + std::min(n, kChunk) + 16); // room for the last chunk without growing
@@ -410,7 +496,11 @@ std::string eucToSjisA(const std::string& S)
                 i = copyAscii(p, i, end, o);
             } else if (isEucByte(b)) {
                 if (i + 1 < n && isEucByte(p[i + 1])) {
-                    putJisPair(o, b & 0x7F, p[i + 1] & 0x7F);
+                    const std::uint16_t s = tables ? tables->dec2[b - 0xA1][p[i + 1] - 0xA1] : 0;
+                    if (s)
+                        putSjisCode(o, s);
+                    else
+                        putJisPair(o, b & 0x7F, p[i + 1] & 0x7F);
                     i += 2;
                 } else {
                     putNakaguro(o);
@@ -420,7 +510,11 @@ std::string eucToSjisA(const std::string& S)
                 *o++ = static_cast<char>(p[i + 1]);
                 i += 2;
             } else if (b == 0x8F && i + 2 < n && isEucByte(p[i + 1]) && isEucByte(p[i + 2])) {
-                *o++ = '?';
+                const std::uint16_t s = tables ? tables->dec3[p[i + 1] - 0xA1][p[i + 2] - 0xA1] : 0;
+                if (s)
+                    putSjisCode(o, s);
+                else
+                    *o++ = '?';
                 i += 3;
             } else {
                 *o++ = static_cast<char>(b);
@@ -438,6 +532,7 @@ std::string eucToSjisA(const std::string& S)
 // partner along.
 std::string eucToSjisB(const std::string& S)
 {
+    const EucTables* const tables = eucTables();
     const std::size_t n = S.size();
     const u8* p = reinterpret_cast<const u8*>(S.data());
     ByteSink out(n + std::min(n, kChunk) + 16); // room for the last chunk without growing
@@ -460,10 +555,19 @@ std::string eucToSjisB(const std::string& S)
                 *o++ = static_cast<char>(p[i + 1]);
                 i += 2;
             } else if (b == 0x8F && i + 2 < n && isEucByte(p[i + 1]) && isEucByte(p[i + 2])) {
-                *o++ = '?';
+                const std::uint16_t s = tables ? tables->dec3[p[i + 1] - 0xA1][p[i + 2] - 0xA1] : 0;
+                if (s)
+                    putSjisCode(o, s);
+                else
+                    *o++ = '?';
                 i += 3;
             } else if (isJisByte(b & 0x7F) && isJisByte(p[i + 1] & 0x7F)) {
-                putJisPair(o, b & 0x7F, p[i + 1] & 0x7F);
+                const std::uint16_t s =
+                    tables && isEucByte(b) && isEucByte(p[i + 1]) ? tables->dec2[b - 0xA1][p[i + 1] - 0xA1] : 0;
+                if (s)
+                    putSjisCode(o, s);
+                else
+                    putJisPair(o, b & 0x7F, p[i + 1] & 0x7F);
                 i += 2;
             } else {
                 putNakaguro(o);
@@ -606,6 +710,7 @@ namespace {
 
 std::string sjisToEucImpl(const std::string& t)
 {
+    const EucTables* const tables = eucTables();
     const std::size_t n = t.size();
     const u8* p = reinterpret_cast<const u8*>(t.data());
     ByteSink out(n + n / 4 + 2 * kChunk + 16); // room for the last chunk without growing
@@ -624,7 +729,17 @@ std::string sjisToEucImpl(const std::string& t)
                 o += 2;
                 ++i;
             } else if (i + 1 < n && isSjisLead(b) && isSjisTrail(p[i + 1])) {
-                if (hasJisCode(b)) {
+                const std::uint32_t e = tables ? tables->enc[b - 0x80][p[i + 1]] : 0;
+                if (e) {
+                    // Two bytes, or three (SS3 first) for a JIS X 0212 code; the third byte of
+                    // a two-byte code lands in room the next write takes over.
+                    o[0] = static_cast<char>(e >> 16);
+                    o[1] = static_cast<char>(e >> 8);
+                    o[2] = static_cast<char>(e);
+                    o += e >> 24;
+                } else if (!tables && hasJisCode(b)) {
+                    // Without the tables, by the row/cell arithmetic; with them, a code they
+                    // lack is no character and has no EUC-JP form.
                     char c1, c2;
                     sjisPairToJis(b, p[i + 1], 0x7F, c1, c2);
                     o[0] = static_cast<char>(c1 | 0x80);

@@ -69,12 +69,16 @@ TEST(WebCode, PercentFormsOfSmallTexts)
         {wcHexUtf8, "\x82\xa0", "%e3%81%82"},
         // "(" escaped, "*", "&" kept, a blank as "+", the lines joined by LF.
         {wcHexEuc, "(a*b&c d)\r\n\x82\xa0", "%28a*b&c+d%29%0a%a4%a2"},
+        // ⅰ and 髙 (IBM extensions) as the three-byte codes EUC-JP holds them in.
+        {wcHexEuc, "\xFA\x40\xFB\xFC", "%8f%f3%f3%8f%f4%fb"},
     };
     for (const Row &r : rows) {
         SCOPED_TRACE(kItems[r.item]);
         EXPECT_EQ(WebEncode(r.text, r.item, wlKeep), r.encoded);
         EXPECT_EQ(WebDecode(r.encoded, r.item), r.text);
     }
+    // 纊 of the NEC-selected rows is written as the code other programs read (its IBM twin's).
+    EXPECT_EQ(WebEncode("\xED\x40", wcHexEuc, wlKeep), "%8f%d4%e3");
     EXPECT_EQ(WebEncode("\x82\xa0", wcHexUtf8, wlUpper), "%E3%81%82");
     EXPECT_EQ(WebEncode("A\x82\xa0", wcHexUtf8, wlLower), "a%e3%81%82");
 }

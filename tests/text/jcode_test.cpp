@@ -144,8 +144,46 @@ TEST(JCode, EveryJisX0208CellAgainstIconv)
     EXPECT_EQ(cells, 6879); // every character of JIS X 0208 was compared
 }
 
+// Every character of code page 932 (JIS X 0208, NEC row 13, the NEC-selected and the IBM
+// extensions) is written to EUC-JP as iconv's EUC-JP-MS writes it (the IBM extensions and
+// their NEC-selected duplicates as three-byte JIS X 0212 codes) and read back as iconv reads
+// that; so is every three-byte code, "?" where code page 932 lacks the character.
+TEST(JCode, EveryCp932CharacterAgainstIconvEucJpMs)
+{
+    int characters = 0;
+    for (int lead = 0x81; lead <= 0xFC; ++lead) {
+        for (int trail = 0x40; trail <= 0xFC; ++trail) {
+            const std::string s{static_cast<char>(lead), static_cast<char>(trail)};
+            if (!isSjisLead(static_cast<unsigned char>(lead)) || (lead >= 0xF0 && lead <= 0xF9) ||
+                !refIconv("UTF-16LE", "CP932", s))
+                continue; // no character, or the user-defined area
+            ++characters;
+            SCOPED_TRACE(hex(s));
+            const auto euc = refIconv("EUC-JP-MS", "CP932", s);
+            ASSERT_TRUE(euc);
+            EXPECT_BYTES(SjisToEuc(s, kmKeep), *euc);
+            EXPECT_BYTES(SjisToEucB(s), *euc);
+            const auto back = refIconv("CP932", "EUC-JP-MS", *euc);
+            ASSERT_TRUE(back);
+            EXPECT_BYTES(EucToSjis(*euc), *back);
+            EXPECT_BYTES(EucToSjisB(*euc), *back);
+        }
+    }
+    EXPECT_EQ(characters, 7724);
+    for (int r = 0xA1; r <= 0xFE; ++r)
+        for (int c = 0xA1; c <= 0xFE; ++c) {
+            const std::string euc{'\x8F', static_cast<char>(r), static_cast<char>(c)};
+            SCOPED_TRACE(hex(euc));
+            const std::string want = refIconv("CP932", "EUC-JP-MS", euc).value_or("?");
+            EXPECT_BYTES(EucToSjis(euc), want);
+            EXPECT_BYTES(EucToSjisB(euc), want);
+        }
+    EXPECT_BYTES(EucToSjis("\x8F\xA2\xB7\x8F\xA2\xF1"), "\x81\x60\x87\x82"); // ～ №
+}
+
 // Beyond the standard's cells (NEC row 13, NEC-selected IBM rows), every double-byte code
-// with a JIS row survives both round trips in both families.
+// with a JIS row survives both round trips in both families: ISO-2022-JP byte for byte,
+// EUC-JP as the same character (a duplicate reads back as the code other programs write).
 TEST(JCode, EveryDoubleByteCodeRoundTrips)
 {
     for (int lead = 0x81; lead <= 0xEF; ++lead) {
@@ -156,8 +194,12 @@ TEST(JCode, EveryDoubleByteCodeRoundTrips)
                 continue;
             const std::string s{static_cast<char>(lead), static_cast<char>(trail)};
             SCOPED_TRACE(hex(s));
-            ASSERT_EQ(EucToSjis(SjisToEuc(s, kmKeep)), s);
-            ASSERT_EQ(EucToSjisB(SjisToEucB(s)), s);
+            if (AnsiToWide(s) != u"\u30FB" || s == "\x81\x45") {
+                ASSERT_EQ(AnsiToWide(EucToSjis(SjisToEuc(s, kmKeep))), AnsiToWide(s));
+                ASSERT_EQ(AnsiToWide(EucToSjisB(SjisToEucB(s))), AnsiToWide(s));
+            } else {
+                ASSERT_EQ(SjisToEuc(s, kmKeep), "?"); // no character: nothing to write
+            }
             ASSERT_EQ(JisToSjis(SjisToJis(s, kmKeep)), s);
             ASSERT_EQ(JisToSjisB(SjisToJisB(s)), s);
         }
@@ -224,18 +266,19 @@ TEST(JCode, HalfWidthKana)
 
 // Characters without a JIS code, and bytes that are no character at all, become one "?"
 // instead of bytes out of range (the IBM extension 0xFA 0x40 once came out with a 0x14).
+// EUC-JP holds the user-defined area in its rows 85-94 and the IBM extensions as JIS X 0212.
 TEST(JCode, InexpressibleCharactersBecomeQuestionMarks)
 {
     struct Case {
         std::string in, euc, jis;
     };
     const Case cases[] = {
-        {"\xF0\x9F", "?", "?"},           // user-defined area
-        {"\xFA\x40", "?", "?"},           // IBM extension
+        {"\xF0\x9F", "\xF6\xA1", "?"},   // user-defined area
+        {"\xFA\x40", "\x8F\xF3\xF3", "?"}, // IBM extension
         {"a\x80" "b", "a?b", "a?b"},      // not a character
         {"\xA0\xFD\xFF", "???", "???"},
         {"\x82\x0D\x0A", "?\r\n", "?\r\n"}, // a lead byte whose partner is a line end
-        {"\x82\xA0\xFA\x40\x82\xA0", "\xA4\xA2?\xA4\xA2", ESC + "$B\x24\x22" + ESC + "(B?" + ESC + "$B\x24\x22" + ESC + "(B"},
+        {"\x82\xA0\xFA\x40\x82\xA0", "\xA4\xA2\x8F\xF3\xF3\xA4\xA2", ESC + "$B\x24\x22" + ESC + "(B?" + ESC + "$B\x24\x22" + ESC + "(B"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(hex(c.in));
@@ -309,9 +352,14 @@ TEST(JCode, RandomInputStaysWellFormed)
                     continue;
                 ASSERT_LT(i + 1, euc.size());
                 const auto b2 = static_cast<unsigned char>(euc[i + 1]);
-                if (b == 0x8E)
+                if (b == 0x8E) {
                     ASSERT_TRUE(isSjisHalfKana(b2));
-                else
+                } else if (b == 0x8F) {
+                    ASSERT_LT(i + 2, euc.size());
+                    const auto b3 = static_cast<unsigned char>(euc[i + 2]);
+                    ASSERT_TRUE(b2 >= 0xA1 && b2 <= 0xFE && b3 >= 0xA1 && b3 <= 0xFE);
+                    ++i;
+                } else
                     ASSERT_TRUE(b >= 0xA1 && b <= 0xFE && b2 >= 0xA1 && b2 <= 0xFE);
                 ++i;
             }
@@ -501,6 +549,10 @@ TEST(JCode, Utf8AndWide)
     for (const auto& c : cases)
         EXPECT_BYTES(c.got, c.want) << c.what;
     EXPECT_EQ(AnsiToWide("\x80"), std::u16string(u"\u30FB"));
+    // Empty texts reach the byte sink with a null source; the sanitizer build checks the copy.
+    EXPECT_TRUE(AnsiToWide("").empty());
+    EXPECT_TRUE(AnsiToUtf16LeBytes("", std::string_view()).empty());
+    EXPECT_EQ(AnsiToUtf16LeBytes(std::string_view(), "\xFF\xFE"), "\xFF\xFE");
 }
 
 TEST(JCode, PairRoutines)
