@@ -31,6 +31,8 @@
 #include <QWebEngineView>
 #include <cstdio>
 #include <unistd.h>
+#include <utility>
+#include <vector>
 
 using namespace htmledit;
 
@@ -125,6 +127,9 @@ int keyCodeOf(const QKeyEvent *e)
     default: return k;
     }
 }
+// Editors made while engines are deferred, waiting for startDeferredEngines.
+bool g_deferEngines = false;
+std::vector<QPointer<TProfDHTMLEdit2>> g_deferredEditors;
 } // namespace
 
 TProfDHTMLEdit2::TProfDHTMLEdit2(QWidget *parent) : TCustomProfDHTMLEdit(parent)
@@ -135,6 +140,27 @@ TProfDHTMLEdit2::TProfDHTMLEdit2(QWidget *parent) : TCustomProfDHTMLEdit(parent)
     lay->setContentsMargins(0, 0, 0, 0);
     browser_ = new TWebbrowser(this);
     lay->addWidget(browser_);
+    setFocusPolicy(Qt::StrongFocus);
+    machine_.create();
+    if (g_deferEngines)
+        g_deferredEditors.push_back(this);
+    else
+        createEngine();
+}
+
+void TProfDHTMLEdit2::deferEngines(bool On) { g_deferEngines = On; }
+
+void TProfDHTMLEdit2::startDeferredEngines()
+{
+    const auto editors = std::exchange(g_deferredEditors, {});
+    for (const QPointer<TProfDHTMLEdit2> &ed : editors)
+        if (ed) ed->createEngine();
+}
+
+void TProfDHTMLEdit2::createEngine()
+{
+    if (engineMade_) return;
+    engineMade_ = true;
     auto *page = browser_->page();
     QWebEngineSettings *s = page->settings();
     // The page as authored: its own scripts never run here, in edit or browse mode.
@@ -146,7 +172,6 @@ TProfDHTMLEdit2::TProfDHTMLEdit2(QWidget *parent) : TCustomProfDHTMLEdit(parent)
     browser_->view()->setAcceptDrops(false);
     browser_->view()->setContextMenuPolicy(Qt::NoContextMenu);
     browser_->setSilent(true);
-    setFocusPolicy(Qt::StrongFocus);
     setFocusProxy(browser_->view());
 
     QWebEngineScript script;
@@ -171,8 +196,6 @@ TProfDHTMLEdit2::TProfDHTMLEdit2(QWidget *parent) : TCustomProfDHTMLEdit(parent)
     connect(browser_, &TWebbrowser::ConsoleMessage, this, &TProfDHTMLEdit2::onConsole, Qt::QueuedConnection);
     browser_->view()->installEventFilter(this);
     watchFocusProxy();
-
-    machine_.create();
     navigateOwn(kAboutBlank);
 }
 
@@ -199,8 +222,15 @@ void TProfDHTMLEdit2::SetFlat(bool Value)
 
 quint64 TProfDHTMLEdit2::documentGeneration() const { return browser_->loadGeneration() + ownWrites_; }
 
+TWebbrowser *TProfDHTMLEdit2::browser() const
+{
+    const_cast<TProfDHTMLEdit2 *>(this)->createEngine();
+    return browser_;
+}
+
 QWidget *TProfDHTMLEdit2::focusTarget() const
 {
+    const_cast<TProfDHTMLEdit2 *>(this)->createEngine();
     QWidget *p = browser_->view()->focusProxy();
     return p ? p : browser_->view();
 }
@@ -244,6 +274,7 @@ void TProfDHTMLEdit2::navigateOwn(const QString &Target)
 bool TProfDHTMLEdit2::waitWhileBusy(int State, const QString &Target)
 {
     if (waiting_ || TWebbrowser::terminating()) return false;
+    createEngine();
     if (!machine_.request(State)) return false;
     waiting_ = true;
     if (State == psLoadURL || State == psLoadFile || State == psOpenDialog) SetDirty(false);

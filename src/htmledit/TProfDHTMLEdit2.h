@@ -78,7 +78,13 @@ public:
     // A script in the program's world of the current document, bounded by Timeout; an
     // invalid answer without a document, on time-out or when the document was replaced.
     QVariant evalDoc(const QString &Script);
-    TWebbrowser *browser() const { return browser_; }
+    // The engine page, made now if it was deferred.
+    TWebbrowser *browser() const;
+    // While on, new editors leave their engine page (the costly part of their creation) for
+    // startDeferredEngines or their first use, so a window full of editors shows at once.
+    static void deferEngines(bool On);
+    static void startDeferredEngines();
+    void createEngine();
     // Counts documents: engine loads plus the documents the control writes itself.
     quint64 documentGeneration() const;
     // The view's widget that takes keys and the mouse (it changes with the renderer).
@@ -236,6 +242,7 @@ private:
     QWidget *underlines_ = nullptr;
 
     TWebbrowser *browser_ = nullptr;
+    bool engineMade_ = false;
     htmledit::PendingMachine machine_;
     QString token_;
     bool allowNavigation_ = false;

@@ -36,7 +36,9 @@
 #include <QNetworkInterface>
 #include <QScreen>
 #include <QTextStream>
+#include <QTimer>
 #include <QVBoxLayout>
+#include <QWindow>
 
 TAMainForm::TAMainForm(const QString &programPath, QWidget *parent) : QMainWindow(parent), programPath_(programPath)
 {
@@ -181,9 +183,7 @@ void TAMainForm::FormCreate()
                                              gui.PageControlGUIRightTab03OrgHTMLSrcRightTab06CurrentEditor,
                                              &state_.GActiveEditor, &state_.GTempEditor, &state_.GCurrentEditor},
                                             this);
-    webGuiEditorTabs->CreateCanvas(QString());
-    webGuiEditorTabs->CreateTempEditor(QString());
-    webGuiEditorTabs->CreateCurrentEditor(QString());
+    createWebGuiEditors();
     TIpLookupContext lookupCtx;
     lookupCtx.enableTraceButtons = [this] { traceRoutePage->enableTraceButtons(); };
     lookupCtx.closeMainWindow = [this] { close(); };
@@ -268,7 +268,19 @@ void TAMainForm::showEvent(QShowEvent *e)
     if (!shownOnce_) {
         shownOnce_ = true;
         FormShow();
+        if (QWindow *w = windowHandle()) w->installEventFilter(this);
     }
+}
+
+bool TAMainForm::eventFilter(QObject *o, QEvent *e)
+{
+    // The first paint is done when the window's expose has been handled: then the deferred
+    // engine pages are made.
+    if (e->type() == QEvent::Expose && o == windowHandle()) {
+        o->removeEventFilter(this);
+        QTimer::singleShot(0, this, [] { startEditorEngines(); });
+    }
+    return QMainWindow::eventFilter(o, e);
 }
 
 void TAMainForm::closeEvent(QCloseEvent *e)

@@ -123,10 +123,13 @@ public:
 protected:
     void showEvent(QShowEvent *e) override;
     void closeEvent(QCloseEvent *e) override;
+    bool eventFilter(QObject *o, QEvent *e) override;
 
 private:
     WebGuiPageContext webGuiContext();  // what the WebGUI page needs of the window
     void wireWebGuiEditors();           // the WebGUI page's editor hooks
+    void createWebGuiEditors();         // the three editors, their engine pages deferred
+    static void startEditorEngines();
     WebGuiToolsContext webGuiToolsContext();
     void FormCreate();
     void FormShow();

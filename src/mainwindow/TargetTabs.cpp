@@ -3,6 +3,7 @@
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/LinkRouting.h"
 #include "mainwindow/TAMainForm.h"
+#include "htmledit/TProfDHTMLEdit2.h"
 #include "platform/BrowserWaits.h"
 #include "platform/QtSjis.h"
 #include "platform/RichEditTools.h"
@@ -115,12 +116,14 @@ int TargetTabs::OpenInTargetOrTab(const std::string &Url)
         if (!sheet) return -1;
         ++st.GTargetTabCount;
         WaitWhileBrowserBusy(TargetBrowser());
+        f_.dl.WebBrowserMain->Navigate(qs(Url));
         return 0;
     }
     auto *pc = f_.net.TargetPageControl;
     pc->setTabToolTip(0, qs(Url));
     st.GTargetUrl = Url;
     TargetBrowser()->Navigate(qs(Url));
+    f_.dl.WebBrowserMain->Navigate(qs(Url));
     pc->setTabText(pc->currentIndex(), QString::number(f_.net.SpinEditBatchBrowseStart->value()) +
                                            QStringLiteral(". ") + qs(UrlToTabCaption(Url)));
     ++st.GTargetTabCount;
@@ -209,6 +212,9 @@ void TargetTabs::ClearUrlListBox()
     f_.ip.edtHost->setEditText(QString());
     f_.batch.WebBrowserEditPanelPanelPageControlMainTopTab07BatchPageView->Navigate(QStringLiteral("about:blank"));
     f_.batch.ListBoxEditPanelPanelPageControlMainTopTab07BatchPageView->clear();
+    // A fresh document only over an editor with nothing unsaved: a search never wipes the
+    // user's page.
+    if (TProfDHTMLEdit2 *ed = f_.state().GActiveEditor; ed && !ed->IsDirty()) ed->NewDocument();
 }
 
 void TargetTabs::TargetPageControlChange()

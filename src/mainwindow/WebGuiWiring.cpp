@@ -16,6 +16,7 @@
 #include "platform/RichEditTools.h"
 
 #include <QApplication>
+#include <QTimer>
 #include <QLabel>
 
 WebGuiPageContext TAMainForm::webGuiContext()
@@ -98,6 +99,22 @@ WebGuiPageContext TAMainForm::webGuiContext()
     c.closeMainWindow = [this] { close(); };
     return c;
 }
+
+// The editors' engine pages cost most of a start: they are made once the window is on the
+// screen (or at the first turn of the event loop for a window never shown).
+void TAMainForm::createWebGuiEditors()
+{
+    TProfDHTMLEdit2::deferEngines(true);
+    webGuiEditorTabs->CreateCanvas(QString());
+    webGuiEditorTabs->CreateTempEditor(QString());
+    webGuiEditorTabs->CreateCurrentEditor(QString());
+    TProfDHTMLEdit2::deferEngines(false);
+    QTimer::singleShot(0, this, [this] {
+        if (!isVisible()) startEditorEngines();
+    });
+}
+
+void TAMainForm::startEditorEngines() { TProfDHTMLEdit2::startDeferredEngines(); }
 
 // The page's editor tabs are WebGuiEditorTabs' editors: a new tab is a new editor, the page
 // opened goes into the current one, and its source and modified flag are read from it.

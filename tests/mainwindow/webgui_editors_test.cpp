@@ -3,6 +3,8 @@
 #include "htmledit/TProfDHTMLEdit2.h"
 #include "mainwindow/AppState.h"
 #include "mainwindow/FormHelpers.h"
+#include "mainwindow/NetSearchPage.h"
+#include "mainwindow/TargetTabs.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
 #include "support/WaitUntil.h"
@@ -112,4 +114,29 @@ TEST(WebGuiEditors, TypedTextInTheFirstTabSurvivesOpeningAFile)
     form->close();
     form.reset();
     setMessageBoxHook({});
+}
+
+// Clearing the URL boxes (a new search, closing the right pane's tabs) starts a fresh page in
+// the current editor only when that editor holds nothing unsaved.
+TEST(WebGuiEditors, ClearingTheUrlBoxesNeverWipesAnUnsavedPage)
+{
+    QTemporaryDir dir;
+    auto form = std::make_unique<TAMainForm>(dir.filePath(QStringLiteral("vornkym")));
+    form->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(form.get()));
+    TProfDHTMLEdit2 *ed = form->state().GActiveEditor;
+    ASSERT_TRUE(waitUntil([&] { return ed->DocumentReady(); }, 30000));
+    const auto bodyText = [&] { return ed->evalDoc(QStringLiteral("return document.body.textContent;")).toString(); };
+    ed->evalDoc(QStringLiteral("document.body.textContent='unsaved work';return '';"));
+    ed->SetDirty(true);
+    form->netSearchPage->tabs().ClearUrlListBox();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(waitUntil([&] { return ed->DocumentReady(); }, 30000));
+    EXPECT_EQ(bodyText(), QStringLiteral("unsaved work"));
+    EXPECT_TRUE(ed->IsDirty());
+
+    ed->SetDirty(false);
+    form->netSearchPage->tabs().ClearUrlListBox();
+    EXPECT_TRUE(waitUntil([&] { return ed->DocumentReady() && bodyText().isEmpty(); }, 30000));
+    form->close();
 }
