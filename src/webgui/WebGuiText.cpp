@@ -8,6 +8,7 @@
 #include "text/TextConverter.h"
 #include "text/JCode.h"
 #include "text/Parsers.h"
+#include "text/SjisBytes.h"
 #include "text/StrUtils.h"
 
 #include <algorithm>
@@ -513,19 +514,75 @@ int CheckFramesetText(const std::string& Text)
     return 0;
 }
 
+namespace {
+
+// Inside a comment "--" followed by ">" or "!>" would end it. Every "--" of a frame's text gets
+// one "=" more after it (its run of "=" included), so no "--" is followed by anything but "="
+// and the text comes back exactly by taking one "=" off each run again.
+std::string escapeCommentDashes(const std::string& s)
+{
+    std::string out;
+    out.reserve(s.size() + 8);
+    for (std::size_t i = 0; i < s.size();) {
+        if (s[i] == '-' && i + 1 < s.size() && s[i + 1] == '-') {
+            out += "--=";
+            i += 2;
+            while (i < s.size() && s[i] == '=')
+                out += s[i++];
+            continue;
+        }
+        out += s[i++];
+    }
+    return out;
+}
+
+std::string unescapeCommentDashes(const std::string& s)
+{
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size();) {
+        if (s[i] == '-' && i + 2 < s.size() && s[i + 1] == '-' && s[i + 2] == '=') {
+            out += "--";
+            i += 3;
+            continue;
+        }
+        out += s[i++];
+    }
+    return out;
+}
+
+const std::string kIframeMarkOpen = "<!-- ==";
+const std::string kIframeMarkClose = "== -->";
+
+// Where an inline frame that starts at the tag [b, e) ends: past its end tag, found as a browser
+// finds it (the frame's content is text up to the first "</iframe"); at the tag's own end when
+// the tag closes itself or no end tag follows.
+std::size_t iframeSpanEnd(const std::string& text, std::size_t b, std::size_t e)
+{
+    if (e >= b + 2 && text.compare(e - 2, 2, "/>") == 0)
+        return e;
+    for (std::size_t p = sjisFindNoCase(text, "</iframe", e); p != npos; p = sjisFindNoCase(text, "</iframe", p + 1)) {
+        const std::size_t n = p + 8;
+        const char c = n < text.size() ? text[n] : '>';
+        if (c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\f' || c == '/' || c == '>')
+            return HtmlTagEnd(text, p);
+    }
+    return e;
+}
+
+} // namespace
+
 std::string DisableIframes(const std::string& Text)
 {
     std::string out;
     std::size_t at = 0;
     for (const HtmlToken& t : ScanHtml(Text)) {
-        if (!t.isTag() || t.name != "iframe")
+        if (t.begin < at || t.kind != HtmlToken::Kind::StartTag || t.name != "iframe")
             continue;
+        const std::size_t end = iframeSpanEnd(Text, t.begin, t.end);
         out.append(Text, at, t.begin - at);
-        if (t.kind == HtmlToken::Kind::StartTag)
-            out += "<!-- ==" + Text.substr(t.begin, t.end - t.begin);
-        else
-            out += Text.substr(t.begin, t.end - t.begin) + "== -->";
-        at = t.end;
+        out += kIframeMarkOpen + escapeCommentDashes(Text.substr(t.begin, end - t.begin)) + kIframeMarkClose;
+        at = end;
     }
     out.append(Text, at, npos);
     return out;
@@ -535,15 +592,15 @@ std::string EnableIframes(const std::string& Text)
 {
     std::string out;
     std::size_t at = 0;
+    const std::size_t least = kIframeMarkOpen.size() + 7 + kIframeMarkClose.size();
     for (const HtmlToken& t : ScanHtml(Text)) {
-        if (t.kind != HtmlToken::Kind::Comment)
+        if (t.kind != HtmlToken::Kind::Comment || t.end - t.begin < least)
             continue;
-        const std::string c = Text.substr(t.begin, t.end - t.begin);
-        if (!StartsWithNoCase(c, "<!-- ==<iframe") || c.size() < 22 ||
-            LowerCase(c.substr(c.size() - 15)) != "</iframe>== -->")
+        const std::string_view c(Text.data() + t.begin, t.end - t.begin);
+        if (!StartsWithNoCase(c, "<!-- ==<iframe") || c.substr(c.size() - kIframeMarkClose.size()) != kIframeMarkClose)
             continue;
         out.append(Text, at, t.begin - at);
-        out += c.substr(7, c.size() - 7 - 6);
+        out += unescapeCommentDashes(std::string(c.substr(kIframeMarkOpen.size(), c.size() - kIframeMarkOpen.size() - kIframeMarkClose.size())));
         at = t.end;
     }
     out.append(Text, at, npos);
@@ -615,7 +672,8 @@ template <class Pred> std::string removeTokens(const std::string& line, Pred pre
 
 std::string SaveGUILocalPageText(const std::string& Text)
 {
-    std::string t = Text;
+    // Frames first, so that no step below reads or reshapes the text the marks hold.
+    std::string t = EnableIframes(Text);
     std::vector<std::string> out;
     for (const char* x : {"<?xml", "<?XML"}) {
         const std::string inner = TextBetween(t, x, "?>");
@@ -651,7 +709,6 @@ std::string SaveGUILocalPageText(const std::string& Text)
     if (title.empty())
         title = TextBetween(t, "<title>", "</title>");
     title = Trim(ReplaceAll(ReplaceAll(title, "\r", ""), "\n", ""));
-    t = EnableIframes(t);
     t = ReplaceAll(ReplaceAll(t, "<IFRAME", "<iframe"), "</IFRAME>", "</iframe>");
 
     const std::string titleLine = "<title>" + title + "</title>";
@@ -789,7 +846,8 @@ std::string removeFolderFromReferences(const std::string& text, const std::strin
 std::string MarkedSaveText(const std::string& Head, const std::string& Body, const std::string& Folder,
                            const std::string& Root, const std::string& MarkSource)
 {
-    std::string t = RewriteCharsetDeclsToSjis(RestructureHead(Head)) + Body + "\r\n</html>";
+    // Frames first, so that no step below reads or reshapes the text the marks hold.
+    std::string t = RewriteCharsetDeclsToSjis(RestructureHead(EnableIframes(Head))) + EnableIframes(Body) + "\r\n</html>";
     t = removeFolderFromReferences(t, Folder);
     // Blank lines go, except inside raw content; a line starting with ">" joins the tag before.
     std::vector<std::string> kept;
@@ -835,7 +893,6 @@ std::string MarkedSaveText(const std::string& Head, const std::string& Body, con
     }
     t = joinCrLf(out);
     t = ReplaceAllIgnoreCase(t, "charset=Shift-JIS", "charset=Shift_JIS");
-    t = EnableIframes(t);
     t = ReplaceAll(t, "--><!--", "-->\r\n<!--");
     return ReplaceAllIgnoreCase(t, "</table><!--", "</table>\r\n<!--");
 }

@@ -2,13 +2,16 @@
 // a style sheet, the script line-breaker and the line search of the result lists.
 #include "webgui/WebGuiText.h"
 
+#include "text/HtmlScan.h"
 #include "text/JCode.h"
 #include "text/Parsers.h"
+#include "text/StrUtils.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <unistd.h>
 
@@ -240,6 +243,70 @@ TEST(Frames, CheckDisableAndEnable)
                    "<!-- ==== menu ==== -->");
     EXPECT_EQ(CheckFramesetText(off), 0) << "a disabled page is not asked about again";
     EXPECT_EQ(EnableIframes(off), page);
+}
+
+// Frames of every shape come back byte for byte, and the text after a frame never ends up
+// inside the comment that disables it.
+TEST(Frames, EnablingWhatWasDisabledGivesThePageBack)
+{
+    const struct {
+        const char* name;
+        const char* frame;
+    } shapes[] = {
+        {"end tag with a blank", "<iframe src=\"f.html\"></iframe >"},
+        {"end tag over lines", "<IFRAME src=f.html></IFRAME\r\n>"},
+        {"tag closing itself", "<iframe src=\"f.html\"/>"},
+        {"no end tag", "<iframe src=\"f.html\">"},
+        {"comment end in the tag", "<iframe title=\"a-->b\" src=\"f.html\"></iframe>"},
+        {"comment end in the content", "<iframe src=\"f.html\">a-->b --!> c</iframe>"},
+        {"a comment in the content", "<iframe src=\"f.html\"><!-- old --></iframe>"},
+        {"dashes and marks in the content", "<iframe src=\"f.html\">---=> --== -</iframe>"},
+        {"frame text in a script", "<iframe src=\"f.html\"><script>\"</p>\"</script></iframe>"},
+    };
+    for (const auto& c : shapes) {
+        const std::string page = std::string("<p>a</p>") + c.frame + "<p>after</p><!-- note -->\r\n<p>end</p>";
+        const std::string off = DisableIframes(page);
+        EXPECT_EQ(CheckFramesetText(off), 0) << c.name << "\n" << off;
+        EXPECT_EQ(EnableIframes(off), page) << c.name << "\n" << off;
+        int marks = 0, after = 0;
+        for (const HtmlToken& t : ScanHtml(off)) {
+            EXPECT_FALSE(t.isTag() && t.name == "iframe") << c.name << ": a frame left live\n" << off;
+            marks += t.kind == HtmlToken::Kind::Comment && StartsWithNoCase(off.substr(t.begin), "<!-- ==<iframe");
+            after += t.kind == HtmlToken::Kind::Text && off.compare(t.begin, 5, "after") == 0;
+        }
+        EXPECT_EQ(marks, 1) << c.name << "\n" << off;
+        EXPECT_EQ(after, 1) << c.name << ": the text after the frame is not on the page\n" << off;
+        // Both saves of the page give the frame back.
+        const std::string saved = SaveGUILocalPageText(off);
+        EXPECT_EQ(saved.find("<!-- =="), std::string::npos) << c.name << "\n" << saved;
+        EXPECT_NE(saved.find(ReplaceAll(ReplaceAll(c.frame, "<IFRAME", "<iframe"), "</IFRAME>", "</iframe>")), std::string::npos)
+            << c.name << "\n" << saved;
+        const std::string marked = MarkedSaveText("<html><head><title>t</title></head>", "<body>" + off + "</body>", "", "", "p.html");
+        EXPECT_EQ(marked.find("<!-- =="), std::string::npos) << c.name << "\n" << marked;
+        int live = 0;
+        for (const HtmlToken& t : ScanHtml(marked))
+            live += t.kind == HtmlToken::Kind::StartTag && t.name == "iframe";
+        EXPECT_EQ(live, 1) << c.name << "\n" << marked;
+    }
+
+    // Generated pages: frames of those shapes among comments, scripts and text.
+    const char* const pieces[] = {
+        "<p>text -- more</p>", "<!-- a -- b -->", "<script>var s = \"<iframe src=x></iframe>\";</script>",
+        "<pre>\r\n  --> kept\r\n</pre>", "\r\n", "ｶﾅ 漢字 --=", "<IFRAME\r\nsrc=x>y</IFRAME>", "</iframe>"};
+    std::mt19937 rng(31);
+    for (int n = 0; n < 400; ++n) {
+        std::string page;
+        const int parts = 1 + int(rng() % 12);
+        for (int i = 0; i < parts; ++i)
+            page += rng() % 2 ? std::string(shapes[rng() % std::size(shapes)].frame) : std::string(pieces[rng() % std::size(pieces)]);
+        page = Utf8ToAnsi(page);
+        if (CheckFramesetText(page) != -2)
+            continue;
+        const std::string off = DisableIframes(page);
+        ASSERT_EQ(EnableIframes(off), page) << off;
+        for (const HtmlToken& t : ScanHtml(off))
+            ASSERT_FALSE(t.kind == HtmlToken::Kind::StartTag && t.name == "iframe") << page << "\n" << off;
+    }
 }
 
 TEST(Frames, ItemTargetsAndText)
