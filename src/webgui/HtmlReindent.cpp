@@ -1135,6 +1135,7 @@ private:
     bool bodyTagWritten = false, headItemSeen = false, metaSeen = false, afterMeta = false, inScript = false;
     bool bareScriptOpen = false, lineCommentOpen = false, commentPending = false, hasHeadEnd = false;
     bool traceOn = false;
+    bool framesetPage = false; // a frameset and no body start tag: no body tag is written
     bool hasTitleEnd = false; // the first title element is closed somewhere
     std::size_t lastTitleEnd = 0; // offset of the last title end tag in the work text (0: none)
     std::size_t curLineEnd = 0;   // offset where the line being worked on ends
@@ -1203,7 +1204,9 @@ private:
     {
         if (bodyTagWritten)
             return;
-        write(prefix + res.BodyTag, label, ORT);
+        // A browser shows a frameset only where no body begins before it.
+        if (!framesetPage)
+            write(prefix + res.BodyTag, label, ORT);
         bodyTagWritten = true;
         bodyStarted = true; // as a second run will find it: the body begins at its tag
     }
@@ -1389,6 +1392,12 @@ ReindentResult Reindenter::run(const std::string& Source, bool joinText)
                 res.BodyTag = lowerTagName(tagText(bodySrc, t), 4);
                 break;
             }
+        bool bodyTag = false, frameset = false;
+        for (const HtmlToken& t : toks) {
+            bodyTag = bodyTag || (t.kind == HtmlToken::Kind::StartTag && t.name == "body");
+            frameset = frameset || (t.kind == HtmlToken::Kind::StartTag && t.name == "frameset");
+        }
+        framesetPage = frameset && !bodyTag;
         for (const HtmlToken& t : toks)
             if (t.kind == HtmlToken::Kind::Markup && isDoctype(tagText(work, t)) &&
                 UpperCase(tagText(work, t)).find("XHTML") != npos)
@@ -1977,11 +1986,10 @@ bool endsWithHtmlEnd(const std::string& s)
 }
 } // namespace
 
-std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRoundTrip& RoundTrip)
+namespace {
+// Lines trimmed and blank lines dropped outside raw content; "" when nothing is left.
+std::string trimLinesOutsideRaw(const std::string& w)
 {
-    // A comment is not put on a line of its own here: a line break between two inline pieces
-    // would show as a blank. The line rules take comments out of their lines without one.
-    const std::string& w = Source;
     const Ranges prot = protectedRanges(w, false);
     std::vector<std::string> kept;
     for (const LineSpan& sp : splitSpans(w)) {
@@ -2003,15 +2011,40 @@ std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRound
         if (!l.empty())
             kept.push_back(l);
     }
-    if (kept.empty())
+    return kept.empty() ? std::string() : joinLines(kept);
+}
+} // namespace
+
+std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRoundTrip& RoundTrip)
+{
+    // A comment is not put on a line of its own here: a line break between two inline pieces
+    // would show as a blank. The line rules take comments out of their lines without one.
+    std::string page = trimLinesOutsideRaw(Source);
+    if (page.empty())
         return "";
-    std::string page = joinLines(kept);
     if (!endsWithHtmlEnd(page))
         page += "</html>";
     std::string body = RoundTrip ? RoundTrip(page) : page;
     if (body == page || body.find("\r\n\r\n") == npos)
         return body; // nothing left to collapse
     return mapOutsideRaw(body, false, [](const std::string& s) { return collapseBlankLines(s); });
+}
+
+IndentSourceParts SplitIndentSource(const std::string& Page)
+{
+    IndentSourceParts parts;
+    std::size_t cut = 0;
+    for (const HtmlToken& t : scanPage(Page)) {
+        if (t.kind == HtmlToken::Kind::StartTag && t.name == "body") {
+            cut = t.begin;
+            break;
+        }
+        if (t.kind == HtmlToken::Kind::EndTag && t.name == "head" && cut == 0)
+            cut = t.end;
+    }
+    parts.Head = Page.substr(0, cut);
+    parts.Body = Page.substr(cut);
+    return parts;
 }
 
 std::string RemoveIndentCommentText(const std::string& Source)
@@ -2164,12 +2197,15 @@ bool malformedMarkup(const std::string& s, const std::vector<HtmlToken>& toks)
 std::string prepareIndentSource(const std::string& Source, const std::string& Head, const EditorRoundTrip& RoundTrip,
                                 int RemoveIndentComment, bool* Malformed)
 {
-    if (Source.empty())
+    if (Source.empty() && Head.empty())
         return "";
     // Every line end CRLF first: a lone CR would otherwise hide inside a line.
     const std::string body =
         CleanupHTMLLeadingSpace(removeJoiners(escapeTitleText(closeUnpairedQuotes(NormalizeLineBreaks(Source)))), RoundTrip);
-    std::string headPart = Head.empty() ? "" : RewriteCharsetDeclsToSjis(RestructureHead(Head));
+    // The head's lines are trimmed as the body's are: a text line there would otherwise keep
+    // the indent a run gave it and gain another in the next.
+    std::string headPart =
+        Head.empty() ? "" : trimLinesOutsideRaw(RewriteCharsetDeclsToSjis(RestructureHead(removeJoiners(NormalizeLineBreaks(Head)))));
     std::string src = escapeTitleText(closeUnpairedQuotes(headPart + body));
     if (!endsWithHtmlEnd(src))
         src += kCrLf + "</html>";
@@ -2331,14 +2367,23 @@ ReindentResult RunIndentation(const std::string& Source, const std::string& Head
         r.Text = cleanupIndentation(r.R, &r.RRaw);
         return r;
     };
-    ReindentResult r = once(Source, Head, &malformed);
+    // A whole page is split where the page splits it, so that its head takes the same road
+    // whether it comes apart or inside the page (as it does when a result is run again).
+    ReindentResult r;
+    if (Head.empty()) {
+        const IndentSourceParts parts = SplitIndentSource(NormalizeLineBreaks(Source));
+        r = once(parts.Body, parts.Head, &malformed);
+    } else {
+        r = once(Source, Head, &malformed);
+    }
     // On malformed markup the line rules can read their own result otherwise than the page
     // (a "<" that opened nothing now beside a tag, a control byte now at a line's end), so a
     // second run would change it. There the result is re-indented until it no longer changes,
     // a few rounds at most; every round keeps what a browser shows. Well-formed pages are
     // laid out once.
     for (int round = 0; malformed && round < 3 && !r.Text.empty(); ++round) {
-        ReindentResult again = once(r.Text, "", nullptr);
+        const IndentSourceParts parts = SplitIndentSource(r.Text);
+        ReindentResult again = once(parts.Body, parts.Head, nullptr);
         if (again.Text == r.Text)
             break;
         r = std::move(again);

@@ -141,6 +141,13 @@ using EditorRoundTrip = std::function<std::string(const std::string&)>;
 
 // Leading blanks and blank lines removed outside raw content, then the round trip.
 std::string CleanupHTMLLeadingSpace(const std::string& Source, const EditorRoundTrip& RoundTrip);
+// A page's source cut where the re-indenter's head ends: before the body start tag, else after
+// the head end tag (as the scanner finds them, never inside a comment or script); without
+// either the head is empty.
+struct IndentSourceParts {
+    std::string Head, Body;
+};
+IndentSourceParts SplitIndentSource(const std::string& Page);
 // The joiners an earlier run wrote taken out of a page, then blank lines dropped (raw content
 // kept as it is). Author comments stay as written.
 std::string RemoveIndentCommentText(const std::string& Source);
@@ -150,7 +157,8 @@ std::string PrepareIndentSource(const std::string& Source, const std::string& He
                                 const EditorRoundTrip& RoundTrip, int RemoveIndentComment);
 // The result list's text with a last "<!--" joined to a following lone "-->".
 std::string CleanupIndentation(const std::vector<std::string>& Items);
-// The whole run: prepare, re-indent, join, and the replacements shown in the result pane. On
+// The whole run: prepare, re-indent, join, and the replacements shown in the result pane. A
+// Source given without a Head is split by SplitIndentSource first. On
 // malformed markup the result is re-indented again until it no longer changes (three more
 // rounds at most), so that a second run over it changes nothing.
 ReindentResult RunIndentation(const std::string& Source, const std::string& Head,

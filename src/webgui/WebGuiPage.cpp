@@ -997,14 +997,14 @@ void WebGuiPage::btnGUITDCheckClick()
     in.EditorUrl = toSjis(c_.ComboBoxGUIEditorURL->currentText());
     in.LocalFile = s.GGUIFile;
     // The head goes in as written; the body is what the clean-up and the re-indenter work on.
-    const std::size_t bodyAt = LowerCase(GIndentSource).find("<body");
-    std::string head = bodyAt == std::string::npos ? std::string() : GIndentSource.substr(0, bodyAt);
-    const std::string body = bodyAt == std::string::npos ? GIndentSource : GIndentSource.substr(bodyAt);
+    const IndentSourceParts parts = SplitIndentSource(GIndentSource);
+    std::string head = parts.Head;
+    const std::string &body = parts.Body;
     EditorRoundTrip roundTrip;
     if (TProfDHTMLEdit2 *hidden = s.GCurrentEditor) {
-        // The head as the editor keeps it; the body through the hidden editor's round trip,
-        // read once it has loaded (never its "BUSY").
-        const std::string edHead = EditorSourceSjis(s.GActiveEditor, EditorPart::Head);
+        // The head as the editor keeps it, where the page has one; the body through the hidden
+        // editor's round trip, read once it has loaded (never its "BUSY").
+        const std::string edHead = head.empty() ? std::string() : EditorSourceSjis(s.GActiveEditor, EditorPart::Head);
         if (!edHead.empty()) head = edHead;
         // Once per page: a second run takes the body the first one read.
         roundTrip = [this, hidden](const std::string &page) {

@@ -628,3 +628,66 @@ TEST(Reindent, MarkupReadAsTheScannerReadsIt)
         for (const ReindentOptions& o : allOptions())
             EXPECT_EQ(checkResult(page, o), "") << page << " " << describe(o) << "\n" << run(page, o).Text;
 }
+
+// The page hands the re-indenter its source cut at the body start tag; a second run gets the
+// whole result. Either way the head takes one road, so a second run changes nothing: a meta
+// line is closed alike, a text line in the head keeps its indent, a "<body" inside a comment is
+// no place to cut, and the page's end tag is written once.
+TEST(Reindent, HeadTakesOneRoadApartOrInsideThePage)
+{
+    const struct {
+        const char* name;
+        const char* page;
+    } pages[] = {
+        {"no body tag", "<html><head><title>t</title><meta name=a content=b></head>\r\n<p>text</p></html>\r\n"},
+        {"frameset", "<html><head><title>t</title></head>\r\n<frameset cols=\"50%,50%\"><frame src=a.html><frame src=b.html></frameset></html>\r\n"},
+        {"text in the head", "<head>a</head><body>x</body>"},
+        {"body tag inside a comment", "<!--<body"},
+        {"head end left open", "a</head"},
+        {"empty declaration before the head end", "<a><!></head>"},
+    };
+    auto apart = [](const std::string& src, const ReindentOptions& o) {
+        const IndentSourceParts p = SplitIndentSource(src);
+        return RunIndentation(p.Body, p.Head, identity, 0, o, {}).Text;
+    };
+    for (const auto& c : pages)
+        for (ReindentOptions o : allOptions())
+            for (int alt : {0, 1}) {
+                o.ImgAlt = alt;
+                const std::string once = apart(c.page, o);
+                EXPECT_EQ(run(c.page, o).Text, once) << c.name << " " << describe(o);
+                EXPECT_EQ(apart(once, o), once) << c.name << " " << describe(o);
+                EXPECT_EQ(run(once, o).Text, once) << c.name << " " << describe(o);
+                EXPECT_NE(once.find("</html>"), std::string::npos) << c.name << " " << describe(o);
+                EXPECT_EQ(once.find("</html>"), once.rfind("</html>")) << c.name << " " << describe(o) << "\n" << once;
+            }
+    for (const ReindentOptions& o : allOptions()) {
+        const std::string frames = run(pages[1].page, o).Text;
+        EXPECT_EQ(PosText("<body", frames), 0) << describe(o) << "\n" << frames;
+        EXPECT_NE(frames.find("<frameset cols="), std::string::npos) << describe(o) << "\n" << frames;
+        const std::string plain = run(pages[0].page, o).Text;
+        EXPECT_NE(plain.find("<title>t</title>"), std::string::npos) << describe(o) << "\n" << plain;
+        EXPECT_NE(plain.find("<meta name=a content=b />"), std::string::npos) << describe(o) << "\n" << plain;
+        EXPECT_NE(plain.find("<body>"), std::string::npos) << describe(o) << "\n" << plain;
+    }
+}
+
+TEST(Reindent, SourceCutAtTheBodyAsTheScannerFindsIt)
+{
+    const struct {
+        const char* page;
+        const char* head;
+    } cases[] = {
+        {"<html><head><title>t</title></head>\r\n<body class=\"b\">\r\n<p>x</p>", "<html><head><title>t</title></head>\r\n"},
+        {"<head><title>t</title></head><p>x</p>", "<head><title>t</title></head>"},
+        {"<!--<body", ""},
+        {"<head><script>var s = '<body>';</script></head>\r\n<BODY><p>x</p>", "<head><script>var s = '<body>';</script></head>\r\n"},
+        {"<title><body></title></head><body>", "<title><body></title></head>"},
+        {"<p>x</p>", ""},
+    };
+    for (const auto& c : cases) {
+        const IndentSourceParts p = SplitIndentSource(c.page);
+        EXPECT_EQ(p.Head, c.head) << c.page;
+        EXPECT_EQ(p.Head + p.Body, c.page);
+    }
+}
