@@ -81,8 +81,7 @@ std::vector<std::string> splitCrlf(const std::string &t)
     return out;
 }
 
-// "&amp;" in an attribute value stands for "&" in the URL it names.
-std::string attrUrl(const std::string &v) { return ReplaceAll(v, "&amp;", "&"); }
+std::string attrUrl(const std::string &v) { return AttrValueToUrl(v); }
 
 } // namespace
 
@@ -146,9 +145,64 @@ int GetHTMLType(const std::string &Html, const std::string &Url, std::vector<std
 
 DownloadEngine::DownloadEngine(FetchCache::Fetcher Fetch) : fetch_(std::move(Fetch)) { BeginRun(); }
 
+HttpResponse DownloadEngine::fetchOnce(const std::string &Key)
+{
+    // Nothing more goes out once the stop is pressed; a transfer in flight is cut off.
+    auto get = [this](const std::string &u) {
+        if (Stop) {
+            HttpResponse r;
+            r.EffectiveUrl = u;
+            r.Error = "stopped";
+            return r;
+        }
+        return fetch_ ? fetch_(u) : HttpFetchUntil(u, &Stop);
+    };
+    const std::string wire = WireUrl(Key, pageEncoding_);
+    HttpResponse r = get(wire);
+    if (r.Status == 404) {
+        // A server that keeps names in the page's own encoding: asked once more that way.
+        if (const std::string legacy = LegacyWireUrl(wire, pageEncoding_); !legacy.empty()) {
+            HttpResponse again = get(legacy);
+            if (again.Status != 404 && again.Status != 0) return again;
+        }
+    }
+    return r;
+}
+
+DownloadEngine::Busy::Busy(DownloadEngine &e) : e_(e)
+{
+    std::lock_guard<std::mutex> lock(e_.busyM_);
+    ++e_.busy_;
+}
+
+DownloadEngine::Busy::~Busy()
+{
+    {
+        std::lock_guard<std::mutex> lock(e_.busyM_);
+        --e_.busy_;
+    }
+    e_.busyCv_.notify_all();
+}
+
+bool DownloadEngine::Running() const
+{
+    std::lock_guard<std::mutex> lock(busyM_);
+    return busy_ > 0;
+}
+
+bool DownloadEngine::StopAndWait(int TimeoutMs)
+{
+    Stop = true;
+    std::unique_lock<std::mutex> lock(busyM_);
+    return busyCv_.wait_for(lock, std::chrono::milliseconds(TimeoutMs), [this] { return busy_ == 0; });
+}
+
 void DownloadEngine::BeginRun(bool KeepFetches)
 {
-    if (!KeepFetches || !cache_) cache_ = std::make_unique<FetchCache>(fetch_);
+    if (!KeepFetches || !cache_) {
+        cache_ = std::make_unique<FetchCache>([this](const std::string &Key) { return fetchOnce(Key); });
+        pageEncoding_.clear();
+    }
     decoded_.clear();
     savedRel_.clear();
     sheetFiles_.clear();
@@ -299,6 +353,7 @@ std::string DownloadEngine::GetMaskedLocalFilename(const std::string &Path) cons
 int DownloadEngine::DoDownloadFile(const std::string &Url, const std::string &Folder, const std::string &Root,
                                    const std::string &ListName)
 {
+    const Busy busy(*this);
     // The folder checked is the folder written to; a relative one would write into the
     // current directory.
     if (absFolder(Folder).empty()) return -1;
@@ -385,6 +440,7 @@ void DownloadEngine::sheetRefs(const std::string &SheetUrl, const std::string &T
 
 int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
 {
+    const Busy busy(*this);
     if (Url.empty()) return -1;
     std::string raw, effective = Url, contentType;
     bool ok = false;
@@ -402,7 +458,9 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
         return -1;
     }
     const std::string lowerRaw = lower(raw);
-    const std::string text = DecodeToSjis(raw, contentType, FetchedKind::Html).Sjis;
+    const DecodedText pageText = DecodeToSjis(raw, contentType, FetchedKind::Html);
+    const std::string &text = pageText.Sjis;
+    pageEncoding_ = pageText.Encoding;
     InfoLabel = J("【 ") + Url + J("  】");
 
     // The shown copy may lose the leading "/" and "../" of its url() values; the values that
@@ -692,6 +750,7 @@ std::string DownloadEngine::rewriteSheet(const std::string &Css, const std::stri
 int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string &SaveFolder,
                                        const std::string &BaseWebDir, int Mode)
 {
+    const Busy busy(*this);
     Clear("GDownloadedCssFiles");
     Clear("ListBoxMainTopDownloadList");
     Clear("ListBoxZZCSSFile");
@@ -816,6 +875,7 @@ int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string
 
 int DownloadEngine::MainTopJSdownload(const std::string &Url, const std::string &SaveFolder, int Mode)
 {
+    const Busy busy(*this);
     for (const char *l : {"GDownloadedCssFiles", "ListBoxMainTopDownloadList",
                           "ListstBoxPageControlMainBodyTab04GetwebFileListListBoxObatained",
                           "ListBoxPageControlMainBodyTab04GetwebFileListCSS", "ListBoxZZCSSFile", "ListBoxDowloadLocalFile"})

@@ -10,6 +10,8 @@
 #include "download/UrlMapper.h"
 #include "text/StringList.h"
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <functional>
 #include <map>
 #include <memory>
@@ -63,11 +65,19 @@ struct DownloadOptions {
 
 class DownloadEngine {
 public:
-    explicit DownloadEngine(FetchCache::Fetcher Fetch = HttpFetch);
+    // Fetch: how one URL is fetched (as it goes on the wire); by default over HTTP, cut off
+    // when Stop turns true.
+    explicit DownloadEngine(FetchCache::Fetcher Fetch = {});
 
     DownloadOptions Opt;
-    // Stop request of the run (the window's stop button disabled).
+    // Stop request of the run (the window's stop button disabled). Seen between files and by
+    // the transfer in flight, which it cuts off: a stopped run writes nothing more.
     std::atomic<bool> Stop{false};
+    // True while a step runs (on whatever thread).
+    bool Running() const;
+    // Asks the run to stop and waits, at most TimeoutMs, until no step runs any more: what
+    // the window calls before it goes away. True when the engine is idle.
+    bool StopAndWait(int TimeoutMs = 10000);
 
     void SetSink(std::function<void(const ListChange &)> Sink) { sink_ = std::move(Sink); }
 
@@ -156,6 +166,8 @@ public:
     UrlMapper &Mapper(const std::string &Folder);
 
 private:
+    HttpResponse fetchOnce(const std::string &Key);
+    std::string pageEncoding_; // the page's encoding, for the query of its references
     StringList &list(const std::string &name);
     const DecodedText &decoded(const std::string &Url, FetchedKind Kind);
     std::string fetchPageText(const std::string &Url, int Source, std::string &EffectiveUrl,
@@ -165,9 +177,16 @@ private:
                              UrlMapper &M);
     void finishTrees();
     void addTop(const std::string &List, const std::string &Line);
-    // Steps 1, 2 and 4 of a whole-page run go to their end once started; alone they stop.
-    bool stopNow() const { return Stop && !runToEnd_; }
-    bool runToEnd_ = false;
+    bool stopNow() const { return Stop; }
+    // Marks a step as running for StopAndWait.
+    struct Busy {
+        explicit Busy(DownloadEngine &e);
+        ~Busy();
+        DownloadEngine &e_;
+    };
+    mutable std::mutex busyM_;
+    std::condition_variable busyCv_;
+    int busy_ = 0;
     void recordSaved(const std::string &Url, const std::string &Rel);
     void status(const std::string &Text);
     struct SheetFile {

@@ -140,6 +140,7 @@ void DownloadEngine::status(const std::string &Text)
 int DownloadEngine::MainTopImagedownload(const std::string &Url, const std::string &Folder, const std::string &WebDir,
                                          const std::string &ListName, int)
 {
+    const Busy busy(*this);
     for (const char *l : {"ListBoxGetWebFileList", "GImageDownloadLog", "GImageRootList", "GImageNameList",
                           "ListBoxWebDomain", "ListBoxWeb2WinFile", "ListBoxWebRawWinFile", "ListBoxWebMaskedWinFile",
                           "ListBoxPageControlMainBodyTab04WebFileListRightTab04CSS",
@@ -349,7 +350,7 @@ std::string DownloadEngine::RewritePageHtml(const std::string &Html, const std::
     enum class RefKind { Link, Sheet, Source };
     // The new text of one reference, or nothing to keep it as written.
     auto mapRef = [&](RefKind kind, const std::string &written) -> std::optional<std::string> {
-        const std::string t = Trim(ReplaceAll(written, "&amp;", "&"));
+        const std::string t = Trim(AttrValueToUrl(written));
         if (kind == RefKind::Link && Opt.WebHreffRoot == 2) return std::nullopt;
         if (kind == RefKind::Sheet && (Opt.RemoveLinkCSSRoot == 1 || Opt.RemoveLinkCSSRoot == 2)) return std::nullopt;
         if (kind == RefKind::Source && Opt.RomoveHTMLSrcRoot == 1) return std::nullopt;
@@ -519,6 +520,7 @@ std::string DownloadEngine::RewritePageHtml(const std::string &Html, const std::
 int DownloadEngine::MainTopPageHTMLdownload(const std::string &Url, const std::string &LocalName,
                                             const std::string &SaveFolder, int SaveFlag)
 {
+    const Busy busy(*this);
     if (SaveFlag == 1 && Trim(SaveFolder).empty()) return -1;
     const std::string root = absRoot(SaveFolder);
     const std::string BD = Opt.InhibitBaseDir ? relFolder(Opt.BaseWebDir) : std::string();
@@ -608,6 +610,8 @@ int DownloadEngine::MainTopPageHTMLdownload(const std::string &Url, const std::s
 
 void DownloadEngine::TopImageCSSRemoveFirstSlash(const std::vector<std::string> &Files)
 {
+    const Busy busy(*this);
+    if (Stop) return;
     Clear("ListBoxRemoveSlashCSS");
     for (const SheetFile &sf : sheetFiles_) {
         if (!sf.Css) continue;
@@ -629,6 +633,7 @@ void DownloadEngine::TopImageCSSRemoveFirstSlash(const std::vector<std::string> 
 
 int DownloadEngine::PageKind(const std::string &Url, std::vector<std::string> &Frames, std::string &Text)
 {
+    const Busy busy(*this);
     Frames.clear();
     Text.clear();
     const auto r = cache_->Get(Url);
@@ -662,6 +667,7 @@ int DownloadEngine::AdjustCSSDownloadFile(const std::vector<std::string> &Files,
 int DownloadEngine::DownloadAll(const std::string &Url, const std::string &LocalName, const std::string &SaveFolder,
                                 bool FreshRun)
 {
+    const Busy busy(*this);
     Message.clear();
     const bool stopAsked = Stop;
     BeginRun(!FreshRun);
@@ -685,35 +691,23 @@ int DownloadEngine::DownloadAll(const std::string &Url, const std::string &Local
     Opt.CssSaveFolder.clear(); // the collection only looks; the steps below write
     PageBaseUrl.clear();
 
+    // A stop ends the run where it is: the transfer in flight is cut off and nothing more is
+    // written, the page included.
     if (Stop) return -1;
-    struct ToEnd {
-        bool &f;
-        explicit ToEnd(bool &x) : f(x) { f = true; }
-        ~ToEnd() { f = false; }
-    };
     status("1 - Make Image and CSS");
-    {
-        ToEnd t(runToEnd_);
-        MainTopGetPageImageCSS(Url, 0);
-    }
+    MainTopGetPageImageCSS(Url, 0);
     if (Stop) return -1;
     status("2 - CSS download");
-    {
-        ToEnd t(runToEnd_);
-        MainTopCSSdownload(Url, root + "/", Opt.BaseWebDir, 0);
-    }
+    MainTopCSSdownload(Url, root + "/", Opt.BaseWebDir, 0);
     if (Stop) return -1;
     status("3 - Image download");
     if (MainTopImagedownload(Url, root + "/", ReplaceAll(Opt.BaseWebDir, "/", "\\")) < 0) {
         Message = J("8) HTMLﾌｧｲﾙを生成できません");
         return -1;
     }
+    if (Stop) return -1;
     status("4 - HTML download");
-    int pageResult;
-    {
-        ToEnd t(runToEnd_);
-        pageResult = MainTopPageHTMLdownload(Url, LocalName, root + "/", Opt.SaveLocalFile ? 1 : 0);
-    }
+    const int pageResult = MainTopPageHTMLdownload(Url, LocalName, root + "/", Opt.SaveLocalFile ? 1 : 0);
     if (pageResult < 0) return -1;
     TopImageCSSRemoveFirstSlash();
     if (Stop) return -1;

@@ -2,6 +2,7 @@
 #include "download/TextDecode.h"
 #include "text/JCode.h"
 #include "text/PathGuard.h"
+#include "text/SjisBytes.h"
 #include "text/UrlMap.h"
 #include <iconv.h>
 
@@ -68,6 +69,80 @@ bool utf8ToSjisExact(const std::string &in, std::string &out)
     return true;
 }
 
+// Text from one code page to another through iconv; false when a byte sequence is invalid or
+// a character has no form in the target.
+bool convertExact(const char *to, const char *from, const std::string &in, std::string &out)
+{
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    std::string buf(in.size() * 4 + 8, '\0');
+    char *ip = const_cast<char *>(in.data());
+    char *op = buf.data();
+    size_t il = in.size(), ol = buf.size();
+    const bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && il == 0;
+    iconv_close(cd);
+    if (!ok) return false;
+    out.assign(buf.data(), op - buf.data());
+    return true;
+}
+
+void escapeByte(std::string &out, unsigned char c)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    out += '%';
+    out += hex[c >> 4];
+    out += hex[c & 15];
+}
+
+// Blanks and control bytes escaped; bytes of 0x80 and above kept (they are converted where
+// the part's encoding is known).
+std::string escapeControls(const std::string &s)
+{
+    std::string out;
+    for (unsigned char c : s)
+        if (c <= 0x20 || c == 0x7F)
+            escapeByte(out, c);
+        else
+            out += static_cast<char>(c);
+    return out;
+}
+
+// A path as a browser sends it: each run of 8-bit bytes (Shift_JIS in our texts) as the UTF-8
+// of its characters, percent-encoded; a run that is no valid Shift_JIS is escaped byte for
+// byte, so that two different paths never become one. Escapes already there are kept.
+std::string wirePath(const std::string &path)
+{
+    std::string out;
+    for (std::size_t i = 0; i < path.size();) {
+        const unsigned char c = static_cast<unsigned char>(path[i]);
+        if (c < 0x80) {
+            if (c <= 0x20 || c == 0x7F)
+                escapeByte(out, c);
+            else
+                out += static_cast<char>(c);
+            ++i;
+            continue;
+        }
+        std::size_t j = i;
+        while (j < path.size() && static_cast<unsigned char>(path[j]) >= 0x80) {
+            // A trail byte in the ASCII range ("\\", "|", "@" ...) belongs to its character.
+            if (isSjisLead(static_cast<unsigned char>(path[j])) && j + 1 < path.size() &&
+                isSjisTrail(static_cast<unsigned char>(path[j + 1])))
+                j += 2;
+            else
+                ++j;
+        }
+        const std::string run = path.substr(i, j - i);
+        std::string utf8;
+        if (convertExact("UTF-8", "CP932", run, utf8))
+            for (unsigned char b : utf8) escapeByte(out, b);
+        else
+            for (unsigned char b : run) escapeByte(out, b);
+        i = j;
+    }
+    return out;
+}
+
 // One path segment as a local name; false when it must be refused.
 bool localSegment(const std::string &raw, std::string &out)
 {
@@ -86,8 +161,28 @@ bool localSegment(const std::string &raw, std::string &out)
         name = dec;
     else if (!IsValidUtf8(dec) || !utf8ToSjisExact(dec, name))
         name = raw;
+    // A name the system cannot hold in Shift_JIS (bytes that are no valid character) keeps
+    // its escapes, so that two such names never become one file.
+    std::string check;
+    if (!convertExact("UTF-8", "CP932", name, check)) {
+        std::string esc;
+        for (unsigned char c : name)
+            if (c >= 0x80)
+                escapeByte(esc, c);
+            else
+                esc += static_cast<char>(c);
+        name = esc;
+    }
+    // The byte rules apply to single-byte characters only: "|" and "\\" are also trail bytes.
     std::string mapped;
-    for (char c : name) {
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t n = sjisCharLen(name, i);
+        if (n == 2) {
+            mapped.append(name, i, 2);
+            i += 2;
+            continue;
+        }
+        const char c = name[i++];
         switch (c) {
         case '?': mapped += '_'; break;
         case '|': mapped += '~'; break;
@@ -99,13 +194,6 @@ bool localSegment(const std::string &raw, std::string &out)
     if (mapped == "." || mapped == "..") return false;
     out = mapped;
     return true;
-}
-
-std::size_t sjisCharLen(const std::string &s, std::size_t i)
-{
-    const unsigned char c = static_cast<unsigned char>(s[i]);
-    if (((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) && i + 1 < s.size()) return 2;
-    return 1;
 }
 
 std::string cutChars(const std::string &s, std::size_t maxBytes)
@@ -189,8 +277,90 @@ std::string UrlKey(const std::string &AbsUrl)
     std::string u = AbsUrl;
     const std::size_t h = u.find('#');
     if (h != std::string::npos) u.erase(h);
-    const std::string r = MakeAbsoluteUrl(u, u);
-    return r.empty() ? u : r;
+    std::string r = MakeAbsoluteUrl(u, u);
+    if (r.empty()) r = u;
+    // The path as it goes on the wire, so that a name written raw, with escapes or in
+    // Japanese is one URL; the query keeps its characters for the page's encoding.
+    const std::size_t se = r.find("://");
+    if (se == std::string::npos) return r;
+    const std::size_t ps = r.find_first_of("/?", se + 3);
+    if (ps == std::string::npos) return r;
+    const std::size_t q = r.find('?', ps);
+    const std::string path = r.substr(ps, q == std::string::npos ? std::string::npos : q - ps);
+    std::string out = r.substr(0, ps) + wirePath(path);
+    if (q != std::string::npos) out += escapeControls(r.substr(q));
+    return out;
+}
+
+std::string WireUrl(const std::string &Key, const std::string &QueryEncoding)
+{
+    const std::size_t q = Key.find('?');
+    if (q == std::string::npos) return Key;
+    std::string query = Key.substr(q + 1), conv;
+    const std::string enc = lower(QueryEncoding);
+    if (enc == "utf-8" || enc == "utf-16le" || enc == "utf-16be") {
+        if (convertExact("UTF-8", "CP932", query, conv)) query = conv;
+    } else if (enc == "euc-jp") {
+        if (convertExact("EUC-JP", "CP932", query, conv)) query = conv;
+    }
+    std::string out = Key.substr(0, q + 1);
+    for (unsigned char c : query)
+        if (c >= 0x80)
+            escapeByte(out, c);
+        else
+            out += static_cast<char>(c);
+    return out;
+}
+
+std::string LegacyWireUrl(const std::string &WireUrl, const std::string &PageEncoding)
+{
+    const std::string enc = lower(PageEncoding);
+    const char *to = enc == "euc-jp" ? "EUC-JP" : (enc == "shift_jis" || enc == "auto" || enc.empty()) ? "CP932" : nullptr;
+    if (!to) return {};
+    const std::size_t se = WireUrl.find("://");
+    if (se == std::string::npos) return {};
+    const std::size_t ps = WireUrl.find_first_of("/?", se + 3);
+    if (ps == std::string::npos) return {};
+    const std::size_t q = WireUrl.find('?', ps);
+    const std::string path = WireUrl.substr(ps, q == std::string::npos ? std::string::npos : q - ps);
+    const std::string decoded = percentDecode(path);
+    bool ascii = true;
+    for (unsigned char c : decoded) ascii = ascii && c < 0x80;
+    if (ascii || !IsValidUtf8(decoded)) return {};
+    std::string legacy;
+    if (!convertExact(to, "UTF-8", decoded, legacy)) return {};
+    // Re-escaped from the decoded path; "%2F" and the like stay escapes.
+    std::string out = WireUrl.substr(0, ps);
+    for (std::size_t i = 0; i < path.size(); ++i) {
+        if (path[i] == '%' && i + 2 < path.size() && hexVal(path[i + 1]) >= 0 && hexVal(path[i + 2]) >= 0) {
+            const unsigned char b = static_cast<unsigned char>(hexVal(path[i + 1]) * 16 + hexVal(path[i + 2]));
+            if (b < 0x80) {
+                out += path.substr(i, 3);
+                i += 2;
+                continue;
+            }
+            // A run of escaped 8-bit bytes: decoded, converted, re-escaped.
+            std::string run;
+            std::size_t j = i;
+            while (j + 2 < path.size() && path[j] == '%' && hexVal(path[j + 1]) >= 0 && hexVal(path[j + 2]) >= 0 &&
+                   hexVal(path[j + 1]) >= 8) {
+                run += static_cast<char>(hexVal(path[j + 1]) * 16 + hexVal(path[j + 2]));
+                j += 3;
+            }
+            std::string conv;
+            if (!IsValidUtf8(run) || !convertExact(to, "UTF-8", run, conv)) conv = run;
+            for (unsigned char c : conv)
+                if (c >= 0x80 || c <= 0x20)
+                    escapeByte(out, c);
+                else
+                    out += static_cast<char>(c);
+            i = j - 1;
+            continue;
+        }
+        out += path[i];
+    }
+    if (q != std::string::npos) out += WireUrl.substr(q);
+    return out == WireUrl ? std::string() : out;
 }
 
 UrlMapper::UrlMapper(const std::string &Root, const std::string &PageUrl) : page_(SplitUrl(PageUrl))

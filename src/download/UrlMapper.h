@@ -23,8 +23,18 @@ struct UrlParts {
 };
 UrlParts SplitUrl(const std::string &AbsUrl);
 
-// The key of a URL within a run: absolute, dot segments resolved, fragment dropped.
+// The key of a URL within a run: absolute, dot segments resolved, fragment dropped, the path
+// as a browser sends it (8-bit characters as percent-encoded UTF-8, blanks as "%20"), so
+// "a b.png", "a%20b.png" and a Japanese name written raw or escaped are each one URL. The
+// query keeps its 8-bit characters (blanks escaped) for WireUrl.
 std::string UrlKey(const std::string &AbsUrl);
+// The key as it is requested: the query's 8-bit characters (Shift_JIS) in the page's encoding
+// ("utf-8", "euc-jp"; anything else keeps Shift_JIS), percent-encoded.
+std::string WireUrl(const std::string &Key, const std::string &QueryEncoding);
+// The request a browser of a page in Shift_JIS or EUC-JP makes for a name written raw: the
+// path's percent-encoded UTF-8 characters in the page's encoding. "" when that is the same
+// request or the page's encoding is UTF-8.
+std::string LegacyWireUrl(const std::string &WireUrl, const std::string &PageEncoding);
 
 class UrlMapper {
 public:

@@ -588,6 +588,83 @@ std::string MakeAbsoluteRef(const std::string& Base, const std::string& Ref)
     return ResolveParentDirs(upToLastSlash(Base) + rel);
 }
 
+std::string AttrValueToUrl(const std::string& Value)
+{
+    static const char hex[] = "0123456789ABCDEF";
+    std::string out;
+    out.reserve(Value.size());
+    for (std::size_t i = 0; i < Value.size(); ++i) {
+        if (Value[i] != '&') {
+            out += Value[i];
+            continue;
+        }
+        const std::size_t semi = Value.find(';', i);
+        if (semi == std::string::npos || semi - i > 12) {
+            out += '&';
+            continue;
+        }
+        const std::string name = Value.substr(i + 1, semi - i - 1);
+        static const std::pair<const char*, char> named[] = {
+            {"amp", '&'}, {"quot", '"'}, {"apos", '\''}, {"lt", '<'}, {"gt", '>'}};
+        bool done = false;
+        for (const auto& [n, c] : named)
+            if (name == n) {
+                out += c;
+                done = true;
+            }
+        if (!done && name.size() > 1 && name[0] == '#') {
+            unsigned long cp = 0;
+            bool ok = true;
+            const bool isHex = name[1] == 'x' || name[1] == 'X';
+            const std::string digits = name.substr(isHex ? 2 : 1);
+            ok = !digits.empty() && digits.size() <= 8;
+            for (char c : digits) {
+                int d = -1;
+                if (c >= '0' && c <= '9')
+                    d = c - '0';
+                else if (isHex && c >= 'a' && c <= 'f')
+                    d = c - 'a' + 10;
+                else if (isHex && c >= 'A' && c <= 'F')
+                    d = c - 'A' + 10;
+                if (d < 0) {
+                    ok = false;
+                    break;
+                }
+                cp = cp * (isHex ? 16 : 10) + static_cast<unsigned long>(d);
+            }
+            if (ok && cp > 0 && cp <= 0x10FFFF && !(cp >= 0xD800 && cp <= 0xDFFF)) {
+                if (cp < 0x80) {
+                    out += static_cast<char>(cp);
+                } else {
+                    std::string u;
+                    if (cp < 0x800) {
+                        u += static_cast<char>(0xC0 | (cp >> 6));
+                    } else if (cp < 0x10000) {
+                        u += static_cast<char>(0xE0 | (cp >> 12));
+                        u += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                    } else {
+                        u += static_cast<char>(0xF0 | (cp >> 18));
+                        u += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+                        u += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+                    }
+                    u += static_cast<char>(0x80 | (cp & 0x3F));
+                    for (unsigned char b : u) {
+                        out += '%';
+                        out += hex[b >> 4];
+                        out += hex[b & 15];
+                    }
+                }
+                done = true;
+            }
+        }
+        if (done)
+            i = semi;
+        else
+            out += '&';
+    }
+    return out;
+}
+
 // --- tabs ------------------------------------------------------------------------------------
 
 std::string UrlToTabCaption(const std::string& Url)

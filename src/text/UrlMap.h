@@ -89,6 +89,12 @@ std::string MakeAbsoluteUrlWithBase(const std::string& PageUrl, const std::strin
 // either is empty or Ref is absolute.
 std::string MakeAbsoluteRef(const std::string& Base, const std::string& Ref);
 
+// An attribute value as the URL it names, as a browser reads the attribute: "&amp;", "&quot;",
+// "&apos;", "&lt;", "&gt;" and numeric character references decoded, a character outside
+// ASCII as its UTF-8, percent-encoded (a page converted to Shift_JIS writes the characters
+// Shift_JIS lacks as such references). Other text stays as written.
+std::string AttrValueToUrl(const std::string& Value);
+
 // --- tabs ------------------------------------------------------------------------------------
 
 // The short caption of a browser tab: the last segment of the URL without host suffixes,

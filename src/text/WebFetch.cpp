@@ -6,6 +6,7 @@
 
 #include <curl/curl.h>
 
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -115,6 +116,7 @@ struct Transfer {
     Sink sink;
     Clock::time_point lastData = Clock::now();
     std::chrono::milliseconds stall{0};
+    const std::atomic<bool> *cancel = nullptr;
 };
 
 size_t writeToSink(char *data, size_t size, size_t n, void *user)
@@ -130,6 +132,7 @@ size_t writeToSink(char *data, size_t size, size_t n, void *user)
 int checkStall(void *user, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 {
     const Transfer &t = *static_cast<const Transfer *>(user);
+    if (t.cancel && t.cancel->load()) return 1;
     return Clock::now() - t.lastData > t.stall ? 1 : 0;
 }
 
@@ -141,7 +144,40 @@ struct GetInfo {
 // One GET; the body goes to the sink. True only when the whole body arrived with a status
 // below 400. With info, an error status does not stop the body (the caller keeps it) and the
 // total time-out applies.
-bool httpGet(const std::string &url, Sink sink, GetInfo *info = nullptr)
+// The transfer runs in a multi handle polled every 100 ms, so that a cancel request ends it
+// within that time even while the server sends nothing (curl's progress callback may then
+// be called only once a second).
+CURLcode performCancellable(CURL *c, const std::atomic<bool> *cancel)
+{
+    if (!cancel) return curl_easy_perform(c);
+    CURLM *m = curl_multi_init();
+    if (!m) return CURLE_OUT_OF_MEMORY;
+    curl_multi_add_handle(m, c);
+    CURLcode rc = CURLE_ABORTED_BY_CALLBACK;
+    int running = 1;
+    bool done = false;
+    while (!done) {
+        if (cancel->load()) break;
+        if (curl_multi_perform(m, &running) != CURLM_OK) {
+            rc = CURLE_FAILED_INIT;
+            break;
+        }
+        int left = 0;
+        while (CURLMsg *msg = curl_multi_info_read(m, &left)) {
+            if (msg->msg == CURLMSG_DONE) {
+                rc = msg->data.result;
+                done = true;
+            }
+        }
+        if (!done && running == 0) break;
+        if (!done) curl_multi_poll(m, nullptr, 0, 100, nullptr);
+    }
+    curl_multi_remove_handle(m, c);
+    curl_multi_cleanup(m);
+    return rc;
+}
+
+bool httpGet(const std::string &url, Sink sink, GetInfo *info = nullptr, const std::atomic<bool> *cancel = nullptr)
 {
     curlGlobalInit();
     const HttpTimeouts t = GetHttpTimeouts();
@@ -161,7 +197,7 @@ bool httpGet(const std::string &url, Sink sink, GetInfo *info = nullptr)
     curl_easy_setopt(c, CURLOPT_ACCEPT_ENCODING, "");
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, t.ConnectMs);
-    Transfer transfer{std::move(sink), Clock::now(), std::chrono::milliseconds(t.StallMs)};
+    Transfer transfer{std::move(sink), Clock::now(), std::chrono::milliseconds(t.StallMs), cancel};
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, writeToSink);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
@@ -169,7 +205,7 @@ bool httpGet(const std::string &url, Sink sink, GetInfo *info = nullptr)
     curl_easy_setopt(c, CURLOPT_XFERINFODATA, &transfer);
     char errbuf[CURL_ERROR_SIZE] = {0};
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errbuf);
-    const CURLcode rc = curl_easy_perform(c);
+    const CURLcode rc = performCancellable(c, cancel);
     long status = 0;
     curl_easy_getinfo(c, CURLINFO_RESPONSE_CODE, &status);
     if (info) {
@@ -279,9 +315,16 @@ std::string HttpGetText(const std::string &Url)
     return ok ? body : std::string();
 }
 
-HttpResponse HttpFetch(const std::string &Url)
+HttpResponse HttpFetch(const std::string &Url) { return HttpFetchUntil(Url, nullptr); }
+
+HttpResponse HttpFetchUntil(const std::string &Url, const std::atomic<bool> *Cancel)
 {
     HttpResponse r;
+    if (Cancel && Cancel->load()) {
+        r.EffectiveUrl = Url;
+        r.Error = "cancelled";
+        return r;
+    }
     GetInfo info;
     const bool ok = httpGet(
         Url,
@@ -289,7 +332,7 @@ HttpResponse HttpFetch(const std::string &Url)
             r.Body.append(d, n);
             return true;
         },
-        &info);
+        &info, Cancel);
     r.Ok = ok;
     r.Status = info.status;
     r.EffectiveUrl = info.effectiveUrl.empty() ? Url : info.effectiveUrl;

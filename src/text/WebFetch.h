@@ -1,6 +1,7 @@
 // Web fetch and download over HTTP and HTTPS, opening a URL in the desktop's browser, and
 // the small HTML fix-ups of the editing page.
 #pragma once
+#include <atomic>
 #include <functional>
 #include <optional>
 #include <string>
@@ -51,6 +52,9 @@ struct HttpResponse {
 };
 // One GET under the connect, stall and total time-outs of HttpTimeouts.
 HttpResponse HttpFetch(const std::string &Url);
+// The same, ended within about 100 ms once *Cancel turns true (then Ok is false and Error
+// says "cancelled" or curl's reason); a cancel already set fetches nothing.
+HttpResponse HttpFetchUntil(const std::string &Url, const std::atomic<bool> *Cancel);
 
 // The body split at its line ends (CR LF, CR or LF); nothing when the fetch failed.
 std::optional<std::vector<std::string>> HttpGetToStrings(const std::string &Url);

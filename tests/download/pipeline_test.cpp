@@ -2,7 +2,9 @@
 // reference of the copy resolves to a file beside it, the folder hygiene, and the stop.
 #include "download/DownloadEngine.h"
 #include "download/PageNames.h"
+#include "download/SaveTree.h"
 #include "support/FixtureSite.h"
+#include "support/TestHttpServer.h"
 #include "text/CssScan.h"
 #include "text/FileUtils.h"
 #include "text/HtmlScan.h"
@@ -15,7 +17,9 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <algorithm>
+#include <chrono>
 #include <condition_variable>
+#include <mutex>
 #include <gtest/gtest.h>
 #include <map>
 #include <set>
@@ -280,50 +284,111 @@ TEST(Pipeline, APageThatCannotBeFetchedIsAFailure)
     EXPECT_EQ(r.e.InfoLabel, J("■■　【 ") + r.site.url("/site/none.html") + J("  】がＷｅｂサイトに存在しません"));
 }
 
-TEST(Pipeline, StopAfterTheFirstImageRunsThePageStepAndReturnsMinusOne)
+// A site whose page names an image that the server sends a byte a second, and one after it.
+class TrickleSite {
+public:
+    TrickleSite()
+    {
+        auto &s = srv_.server();
+        s.Get("/p/index.html", [](const httplib::Request &, httplib::Response &res) {
+            res.set_content("<html><body><img src=\"a-slow.png\"><img src=\"b-next.png\"></body></html>", "text/html");
+        });
+        s.Get("/p/b-next.png", [](const httplib::Request &, httplib::Response &res) {
+            res.set_content(FixtureSite::png(), "image/png");
+        });
+        s.Get("/p/a-slow.png", [this](const httplib::Request &, httplib::Response &res) {
+            res.set_content_provider(1000, "image/png", [this](std::size_t, std::size_t, httplib::DataSink &sink) {
+                std::unique_lock<std::mutex> lock(m_);
+                ++bytes_;
+                cv_.notify_all();
+                if (cv_.wait_for(lock, std::chrono::seconds(1), [this] { return quit_; })) return false;
+                sink.write("x", 1);
+                return true;
+            });
+        });
+        srv_.start();
+    }
+    ~TrickleSite()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_);
+            quit_ = true;
+        }
+        cv_.notify_all();
+    }
+    std::string url(const std::string &path) const { return srv_.url(path); }
+    // Waits (at most 30 s) until the slow body has begun to trickle.
+    bool waitTrickling()
+    {
+        std::unique_lock<std::mutex> lock(m_);
+        return cv_.wait_for(lock, std::chrono::seconds(30), [this] { return bytes_ >= 2; });
+    }
+
+private:
+    std::mutex m_;
+    std::condition_variable cv_;
+    int bytes_ = 0;
+    bool quit_ = false;
+    TestHttpServer srv_; // last: stopped before the state its handlers use goes
+};
+
+TEST(Pipeline, StopCutsOffTheTransferInFlightAndWritesNothingMore)
 {
-    FixtureSite site;
+    TrickleSite site;
     QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
     DownloadEngine e;
-    std::vector<std::string> steps;
-    e.SetSink([&](const ListChange &c) {
-        if (c.List == "StatusbarProcessState") steps.push_back(c.Lines.at(0));
-        // The user presses stop once the first image is in.
-        if (c.List == "LabeDLCnt" && c.Lines.at(0) == "1") e.Stop = true;
-    });
-    e.Opt.BaseWebDir = "site/";
-    EXPECT_EQ(e.DownloadAll(site.pageUrl(), "index.html", dir.path().toStdString() + "/"), -1);
-    EXPECT_EQ(steps.back(), "4 - HTML download");
-    EXPECT_EQ(e.ImageCount, 1);
-    EXPECT_TRUE(exists(dir.path().toStdString() + "/index.html"));
+    int result = 0;
+    std::thread run([&] { result = e.DownloadAll(site.url("/p/index.html"), "index.html", root + "/"); });
+    ASSERT_TRUE(site.waitTrickling());
+    EXPECT_TRUE(e.Running());
+    const auto t0 = std::chrono::steady_clock::now();
+    const bool idle = e.StopAndWait(1000);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+    run.join();
+    EXPECT_TRUE(idle) << ms << " ms";
+    EXPECT_EQ(result, -1);
+    EXPECT_FALSE(e.Running());
+    // Neither the image in flight, nor the next one, nor the page.
+    for (const std::string &f : tree(root)) EXPECT_EQ(f, kManifestName);
 }
 
-TEST(Pipeline, StopDuringTheStyleSheetStepLetsItFinish)
+TEST(Pipeline, StopBetweenStepsEndsTheRunThere)
 {
+    // Pressed as a step begins: that step writes nothing and the run ends.
+    const struct {
+        const char *at;
+        bool sheets;
+    } cases[] = {{"2 - CSS download", false}, {"3 - Image download", true}};
+    for (const auto &[at, sheets] : cases) {
+        FixtureSite site;
+        QTemporaryDir dir;
+        DownloadEngine e;
+        std::vector<std::string> steps;
+        e.SetSink([&](const ListChange &c) {
+            if (c.List != "StatusbarProcessState") return;
+            steps.push_back(c.Lines.at(0));
+            if (steps.back() == at) e.Stop = true;
+        });
+        e.Opt.BaseWebDir = "site/";
+        const std::string root = dir.path().toStdString();
+        EXPECT_EQ(e.DownloadAll(site.pageUrl(), "index.html", root + "/"), -1) << at;
+        EXPECT_EQ(steps.back(), at);
+        EXPECT_FALSE(exists(root + "/img/a.png")) << at;
+        EXPECT_FALSE(exists(root + "/index.html")) << at;
+        EXPECT_EQ(exists(root + "/css/a.css"), sheets) << at;
+    }
+
+    // Pressed before the start: nothing runs.
     FixtureSite site;
     QTemporaryDir dir;
     DownloadEngine e;
     std::vector<std::string> steps;
-    e.SetSink([&](const ListChange &c) {
-        if (c.List != "StatusbarProcessState") return;
-        steps.push_back(c.Lines.at(0));
-        if (steps.back() == "2 - CSS download") e.Stop = true;
-    });
-    e.Opt.BaseWebDir = "site/";
-    const std::string root = dir.path().toStdString();
-    EXPECT_EQ(e.DownloadAll(site.pageUrl(), "index.html", root + "/"), -1);
-    EXPECT_EQ(steps.back(), "2 - CSS download");
-    for (const char *sheet : {"/site/css/a.css", "/site/css/b.css", "/site/sub/c.css", "/site/css/sjis.css"})
-        EXPECT_TRUE(exists(root + "/" + e.SavedRel(site.url(sheet)))) << sheet;
-    EXPECT_FALSE(exists(root + "/img/a.png"));
-    EXPECT_FALSE(exists(root + "/index.html"));
-
-    // Pressed before the start: nothing runs.
-    steps.clear();
     e.SetSink([&](const ListChange &c) {
         if (c.List == "StatusbarProcessState") steps.push_back(c.Lines.at(0));
     });
     e.Stop = true;
-    EXPECT_EQ(e.DownloadAll(site.pageUrl(), "index.html", root + "/"), -1);
+    EXPECT_EQ(e.DownloadAll(site.pageUrl(), "index.html", dir.path().toStdString() + "/"), -1);
     EXPECT_TRUE(steps.empty());
+    EXPECT_TRUE(site.log().empty());
 }
