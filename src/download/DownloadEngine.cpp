@@ -7,6 +7,7 @@
 #include "text/StrUtils.h"
 #include "text/TextConverter.h"
 #include "text/PathGuard.h"
+#include "text/SjisBytes.h"
 #include "text/UrlMap.h"
 #include <algorithm>
 #include <set>
@@ -84,6 +85,33 @@ std::vector<std::string> splitCrlf(const std::string &t)
 std::string attrUrl(const std::string &v) { return AttrValueToUrl(v); }
 
 } // namespace
+
+bool IsRequisiteLink(std::string_view Tag)
+{
+    std::string rel;
+    bool hasRel = false;
+    for (const HtmlAttr &a : ParseTagAttrs(Tag))
+        if (a.hasValue && lower(std::string(Tag.substr(a.nameBegin, a.nameEnd - a.nameBegin))) == "rel") {
+            rel = lower(std::string(Tag.substr(a.valueBegin, a.valueEnd - a.valueBegin)));
+            hasRel = true;
+        }
+    // Without rel the tag names no relation, but the older pages that write only
+    // type="text/css" mean a sheet.
+    if (!hasRel) return true;
+    std::size_t at = 0;
+    while (at < rel.size()) {
+        const std::size_t b = rel.find_first_not_of(" \t\r\n", at);
+        if (b == std::string::npos) break;
+        std::size_t e = rel.find_first_of(" \t\r\n", b);
+        if (e == std::string::npos) e = rel.size();
+        const std::string tok = rel.substr(b, e - b);
+        if (tok == "stylesheet" || tok == "icon" || tok == "apple-touch-icon" ||
+            tok == "apple-touch-icon-precomposed" || tok == "mask-icon")
+            return true;
+        at = e;
+    }
+    return false;
+}
 
 std::string CutAtSecondUrl(const std::string &S)
 {
@@ -206,6 +234,7 @@ void DownloadEngine::BeginRun(bool KeepFetches)
     decoded_.clear();
     savedRel_.clear();
     sheetFiles_.clear();
+    prefixes_.clear();
     mappers_.clear();
     trees_.clear();
     Stop = false;
@@ -503,6 +532,7 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
             want = "src";
         if (!want) continue;
         const std::string_view tag(text.data() + t.begin, t.end - t.begin);
+        if (t.name == "link" && !IsRequisiteLink(tag)) continue;
         for (const HtmlAttr &a : ParseTagAttrs(tag)) {
             if (!a.hasValue || lower(std::string(tag.substr(a.nameBegin, a.nameEnd - a.nameBegin))) != want) continue;
             std::string v(tag.substr(a.valueBegin, a.valueEnd - a.valueBegin));
@@ -715,7 +745,7 @@ std::string DownloadEngine::rewriteSheet(const std::string &Css, const std::stri
             return std::nullopt;
         const std::string abs = MakeAbsoluteUrl(SheetUrl, t);
         if (!IsHttpUrl(abs)) return std::nullopt;
-        UrlMapper::Result target = M.Peek(abs);
+        UrlMapper::Result target = M.Peek(abs, prefixes_);
         // A file that a step saved elsewhere (the image step removes the web folder) is
         // named where it is.
         if (const std::string saved = SavedRel(abs); !saved.empty()) target = {saved, M.root() + "/" + saved};
@@ -762,15 +792,26 @@ int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string
     for (char &c : base)
         if (c == '\\') c = '/';
     while (!base.empty() && base.front() == '/') base.erase(0, 1);
+    // In a whole-page run the sheets go where the image step puts the images (the page's web
+    // folder left out), one copy each; the CSS tab alone mirrors the site.
+    std::vector<std::string> prefixes;
+    if (wholeRun_ && !Opt.InhibitBaseDir) {
+        if (!base.empty()) prefixes.push_back(base);
+        for (const std::string &m : Lines("GDirMaskList")) prefixes.push_back(m);
+    }
+    prefixes_ = prefixes;
 
     const std::vector<std::string> entries = Lines("ListBoxPageCSS");
     for (const std::string &S : entries) {
         if (stopNow()) break;
         const std::string ls = lower(S);
-        if (has(S, "+") || has(S, "[") || has(S, "]") || has(ls, ".php") || has(ls, "file:")) continue;
+        if (sjisFind(S, "+") != std::string_view::npos || sjisFind(S, "[") != std::string_view::npos ||
+            sjisFind(S, "]") != std::string_view::npos || has(ls, ".php") || has(ls, "file:"))
+            continue;
         const std::string U = has(S, "http://") ? S : MakeAbsoluteUrl(PageBaseUrl.empty() ? Url : PageBaseUrl, S);
         const bool css = isCssName(U);
-        const UrlMapper::Result lp = M.Map(U);
+        // Where the image step would put it: one copy, beside the images it names.
+        const UrlMapper::Result lp = M.Map(U, prefixes);
         const std::string LP = lp.ok() ? lp.Abs : M.root() + "/" + UrlToLocalRelPath(U);
         const std::string name = fileNameOf(LP);
         auto notObtained = [&](bool emptyAnswer) {

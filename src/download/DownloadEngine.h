@@ -16,6 +16,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 struct ListChange {
@@ -196,6 +197,10 @@ private:
     std::vector<SheetFile> sheetFiles_;
     std::map<std::string, std::string> savedRel_; // url key -> rel path
     std::string saveRoot_;
+    // The leading folders the steps leave out of a same-site path (the page's web folder, the
+    // masks), so that a sheet names its images where the image step puts them.
+    std::vector<std::string> prefixes_;
+    bool wholeRun_ = false; // inside DownloadAll
 
     FetchCache::Fetcher fetch_;
     std::unique_ptr<FetchCache> cache_;
@@ -214,6 +219,11 @@ std::string GetBaseHref(const std::string &Html);
 std::string BaseHrefOf(const std::string &Html);
 // 1 for a frameset page, 2 for a page with an iframe, 0 otherwise; List gets the frame sources.
 int GetHTMLType(const std::string &Html, const std::string &Url, std::vector<std::string> &List);
+
+// True for a <link> tag whose target a browser loads with the page: a style sheet or an icon
+// (also a tag without rel). Neighbour pages (rel="next", "prev", "up", "home" ...), alternates
+// and the like are no part of the page.
+bool IsRequisiteLink(std::string_view Tag);
 
 // The text before a second "http://" that begins at position 6 or later.
 std::string CutAtSecondUrl(const std::string &S);

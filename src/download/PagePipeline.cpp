@@ -7,6 +7,7 @@
 #include "text/JCode.h"
 #include "text/Parsers.h"
 #include "text/PathGuard.h"
+#include "text/SjisBytes.h"
 #include "text/StrUtils.h"
 #include "text/TextConverter.h"
 #include "text/UrlMap.h"
@@ -100,6 +101,15 @@ std::string localPageRef(const std::string &ref)
     return path + frag;
 }
 
+// True when one of the single-byte characters occurs (a trail byte of a double-byte
+// character is no "[" or "|").
+bool hasAnyChar(const std::string &s, const char *chars)
+{
+    for (const char *c = chars; *c; ++c)
+        if (sjisFind(s, std::string_view(c, 1)) != std::string_view::npos) return true;
+    return false;
+}
+
 bool skippedRef(const std::string &t)
 {
     return t.empty() || t.front() == '#' || StartsWithNoCase(t, "javascript:") || StartsWithNoCase(t, "mailto:") ||
@@ -162,6 +172,7 @@ int DownloadEngine::MainTopImagedownload(const std::string &Url, const std::stri
         if (const std::string wd = relFolder(WebDir); !wd.empty()) prefixes.push_back(wd);
         for (const std::string &m : Lines("GDirMaskList")) prefixes.push_back(m);
     }
+    prefixes_ = prefixes;
     const std::string inhibit = relFolder(Opt.InhibitBaseDirPath);
 
     auto probe = [&](const std::string &u) {
@@ -190,7 +201,7 @@ int DownloadEngine::MainTopImagedownload(const std::string &Url, const std::stri
         if (Stop) break;
         const std::string t = Trim(S);
         const std::string ls = lower(S);
-        if (t.empty() || t == Opt.WebRoot || t == "http:" || ls.find_first_of("#+[]()") != std::string::npos ||
+        if (t.empty() || t == Opt.WebRoot || t == "http:" || hasAnyChar(S, "#+[]()") ||
             has(ls, ".pdf"))
             continue;
         std::string A;
@@ -377,21 +388,25 @@ std::string DownloadEngine::RewritePageHtml(const std::string &Html, const std::
         const bool absolute = StartsWithNoCase(t, "http://") || StartsWithNoCase(t, "https://");
         const bool protocolRelative = t.rfind("//", 0) == 0;
         const bool rootRelative = !protocolRelative && t.front() == '/';
-        std::string rest;
-        if (absolute || protocolRelative)
-            rest = abs.size() >= siteRoot.size() && abs.compare(0, siteRoot.size(), siteRoot) == 0
-                       ? abs.substr(siteRoot.size())
-                       : t;
-        else if (rootRelative)
-            rest = t.substr(1);
-        if (kind == RefKind::Link) {
-            if (Opt.WebHreffRoot == 1 && (absolute || protocolRelative ||
-                                          (rootRelative && Opt.RemoveUrlRelative == 0 && Opt.RemoveHrefRoot == 0)))
+        if (kind == RefKind::Link && Opt.WebHreffRoot == 1) {
+            std::string rest;
+            if (absolute || protocolRelative)
+                rest = abs.size() >= siteRoot.size() && abs.compare(0, siteRoot.size(), siteRoot) == 0
+                           ? abs.substr(siteRoot.size())
+                           : t;
+            else if (rootRelative)
+                rest = t.substr(1);
+            if (absolute || protocolRelative || (rootRelative && Opt.RemoveUrlRelative == 0 && Opt.RemoveHrefRoot == 0))
                 return "@@" + localPageRef(rest);
             return localPageRef(absolute || protocolRelative || rootRelative ? rest : t);
         }
-        if (absolute || protocolRelative || rootRelative) return rest.empty() ? std::string("./") : rest;
-        return std::nullopt;
+        // A page this run did not save is named by its address, so that the copy's link still
+        // leads to it. A requisite that was not obtained is named where the run would have put
+        // it, which is where the repair tools put it when they find it.
+        if (kind == RefKind::Link) return abs;
+        const UrlMapper::Result at = Mapper(Root).Peek(abs, prefixes_);
+        if (!at.ok()) return abs;
+        return UrlMapper::RelativeRef(PageRel, at.Rel) + frag;
     };
 
     const std::vector<HtmlToken> toks = ScanHtml(Html);
@@ -457,7 +472,7 @@ std::string DownloadEngine::RewritePageHtml(const std::string &Html, const std::
                         nv = mapRef(RefKind::Link, v);
                     }
                 } else if (name == "href" && tk.name == "link") {
-                    nv = mapRef(RefKind::Sheet, v);
+                    nv = mapRef(IsRequisiteLink(text) ? RefKind::Sheet : RefKind::Link, v);
                 } else if (name == "src" || name == "background") {
                     nv = mapRef(RefKind::Source, v);
                 } else if (name == "style" && Opt.RemoveUrlRoot == 0) {
@@ -694,6 +709,11 @@ int DownloadEngine::DownloadAll(const std::string &Url, const std::string &Local
     // A stop ends the run where it is: the transfer in flight is cut off and nothing more is
     // written, the page included.
     if (Stop) return -1;
+    struct WholeRun {
+        bool &f;
+        explicit WholeRun(bool &x) : f(x) { f = true; }
+        ~WholeRun() { f = false; }
+    } whole(wholeRun_);
     status("1 - Make Image and CSS");
     MainTopGetPageImageCSS(Url, 0);
     if (Stop) return -1;
