@@ -175,7 +175,7 @@ TConvRead ReadConvSource(std::string FileBytes, int CharCode)
     bool unified = false;
     if (CharCode == cvUtf16 || (CharCode == cvAuto && IsUtf16File(FileBytes))) {
         // Line ends are found only after decoding: a byte 0x0A can be half of any character.
-        r.Source = UnifyLineEnds(Utf16BytesToSjis(std::move(FileBytes)));
+        r.Source = Utf16BytesToSjis(std::move(FileBytes), true);
         // Room for the renamed declarations, so that they are written in place.
         s.reserve(r.Source.size() + 64);
         s = r.Source;
@@ -259,6 +259,12 @@ std::string BuildSaveBytes(std::string PaneText, int OutCode, int LetterCase)
     default: return t;
     }
 }
+size_t FileBytesCapacity(size_t Size)
+{
+    // LF line ends made CR LF: a text of lines of two bytes and more grows by half at most.
+    return Size + Size / 2 + 64;
+}
+
 bool ReadFileBytes(const std::string &FileName, std::string &Bytes)
 {
     Bytes.clear();
@@ -269,10 +275,8 @@ bool ReadFileBytes(const std::string &FileName, std::string &Bytes)
     // One buffer for the whole file, with room for line ends made CR LF in place; room never
     // written costs no memory.
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
-        const auto size = static_cast<size_t>(st.st_size);
-        Bytes.reserve(size + size / 16 + 64);
-    }
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+        Bytes.reserve(FileBytesCapacity(static_cast<size_t>(st.st_size)));
     char buf[65536];
     for (;;) {
         const ssize_t n = ::read(fd, buf, sizeof buf);

@@ -58,5 +58,9 @@ const char *SaveCharsetName(int OutCode);
 // included; UTF-16 (4) is FF FE and little-endian units; the others are the bytes as they are.
 std::string BuildSaveBytes(std::string PaneText, int OutCode, int LetterCase);
 
-// The whole file as bytes; false when it cannot be opened or read.
+// The room ReadFileBytes gives a file of Size bytes: enough to make LF line ends CR LF in
+// place. Room never written takes no memory.
+size_t FileBytesCapacity(size_t Size);
+// The whole file as bytes, in a buffer of FileBytesCapacity; false when it cannot be opened
+// or read.
 bool ReadFileBytes(const std::string &FileName, std::string &Bytes);

@@ -610,7 +610,9 @@ std::string SjisToJis(const std::string& S, int KanaMode)
     // unless each is to stay one character.
     const bool merge = KanaMode != kmFullWidth;
     const char closing = KanaMode == kmKeep ? 'B' : 'J';
-    ByteSink out(S.size() + S.size() / 4 + 16);
+    // Room for the escapes of a text that switches often (a dictionary's short words between
+    // ASCII): growing past it would copy the whole text. Room never written takes no memory.
+    ByteSink out(S.size() * 2 + 16);
     bool twoByte = false;
     auto leave = [&] {
         if (twoByte)
@@ -1020,6 +1022,9 @@ namespace {
 // Units [i, end) of the n UTF-16LE units at p to Shift_JIS at o; i ends at end or just past
 // it (a surrogate pair). Each unit read gives at most its own two bytes, and a pair one, so o
 // never passes the unit being read: the output may overwrite the input.
+// With CrLf, every line end (CR LF, a lone CR, a lone LF) comes out as CR LF: never more bytes
+// than its units took, so the same holds.
+template <bool CrLf = false>
 inline char* utf16LeToSjis(const Cp932Tables& t, const u8* p, std::size_t& i, std::size_t end, std::size_t n, char* o)
 {
     while (i < end) {
@@ -1027,7 +1032,10 @@ inline char* utf16LeToSjis(const Cp932Tables& t, const u8* p, std::size_t& i, st
             // Four ASCII units at once; they are read before anything is written over them.
             std::uint64_t w;
             std::memcpy(&w, p + 2 * i, 8);
-            if ((w & 0xFF80FF80FF80FF80ULL) == 0) {
+            // With CrLf, units below 0x0E (the line ends among them) go one by one.
+            const bool plain = (w & 0xFF80FF80FF80FF80ULL) == 0 &&
+                               (!CrLf || ((w - 0x000E000E000E000EULL) & ~w & 0x0080008000800080ULL) == 0);
+            if (plain) {
                 o[0] = static_cast<char>(w);
                 o[1] = static_cast<char>(w >> 16);
                 o[2] = static_cast<char>(w >> 32);
@@ -1038,24 +1046,28 @@ inline char* utf16LeToSjis(const Cp932Tables& t, const u8* p, std::size_t& i, st
             }
         }
         const unsigned u = p[2 * i] | p[2 * i + 1] << 8;
-        if (u >= 0xD800 && u <= 0xDFFF) {
-            // No surrogate pair has a Shift_JIS form; a pair is one character.
-            const bool pair = u <= 0xDBFF && i + 1 < n && (p[2 * i + 3] & 0xFC) == 0xDC;
+        const std::uint16_t s = t.rev[u];
+        if (CrLf && (u == 0x0D || u == 0x0A)) {
+            o[0] = '\r';
+            o[1] = '\n';
+            o += 2;
+            // A CR and the LF after it are one line end (the LF may lie past this piece).
+            i += u == 0x0D && i + 1 < n && p[2 * i + 2] == 0x0A && p[2 * i + 3] == 0 ? 2 : 1;
+            continue;
+        }
+        if (s == Cp932Tables::kNone) {
+            // No surrogate (kNone in the table) has a Shift_JIS form; a pair is one character.
+            const bool pair = u >= 0xD800 && u <= 0xDBFF && i + 1 < n && (p[2 * i + 3] & 0xFC) == 0xDC;
             *o++ = '?';
             i += pair ? 2 : 1;
             continue;
         }
-        const std::uint16_t s = t.rev[u];
-        if (s == Cp932Tables::kNone) {
-            *o++ = '?';
-        } else {
-            // Without a branch on the length: Japanese and ASCII alternate unpredictably. The
-            // second byte may land on the unit just read, never on one not yet read.
-            const bool two = s > 0xFF;
-            o[0] = static_cast<char>(two ? s >> 8 : s);
-            o[1] = static_cast<char>(s & 0xFF);
-            o += two ? 2 : 1;
-        }
+        // Without a branch on the length: Japanese and ASCII alternate unpredictably. The
+        // second byte may land on the unit just read, never on one not yet read.
+        const bool two = s > 0xFF;
+        o[0] = static_cast<char>(two ? s >> 8 : s);
+        o[1] = static_cast<char>(s & 0xFF);
+        o += two ? 2 : 1;
         ++i;
     }
     return o;
@@ -1084,7 +1096,7 @@ std::string Utf16LeBytesToAnsi(std::string_view Bytes)
     return out.take();
 }
 
-std::size_t Utf16LeBytesToAnsi(std::string_view Bytes, char* Out)
+std::size_t Utf16LeBytesToAnsi(std::string_view Bytes, char* Out, bool CrLfLineEnds)
 {
     const std::size_t n = Bytes.size() / 2;
     if (n == 0)
@@ -1093,8 +1105,9 @@ std::size_t Utf16LeBytesToAnsi(std::string_view Bytes, char* Out)
     if (!t)
         throw ETextConvertError(kUtf8ConvertFailedMsg);
     std::size_t i = 0;
-    return static_cast<std::size_t>(
-        utf16LeToSjis(*t, reinterpret_cast<const u8*>(Bytes.data()), i, n, n, Out) - Out);
+    const u8* p = reinterpret_cast<const u8*>(Bytes.data());
+    char* o = CrLfLineEnds ? utf16LeToSjis<true>(*t, p, i, n, n, Out) : utf16LeToSjis<false>(*t, p, i, n, n, Out);
+    return static_cast<std::size_t>(o - Out);
 }
 
 std::u16string AnsiToWide(const std::string& S)

@@ -69,8 +69,9 @@ std::u16string AnsiToWide(const std::string& S);
 // As WideToAnsi, on UTF-16LE bytes as a file holds them (an odd last byte is no unit).
 std::string Utf16LeBytesToAnsi(std::string_view Bytes);
 // The same into Out, which has room for Bytes.size() bytes and may be where Bytes begins (or
-// any place before it): nothing is written over a byte not yet read. Returns the length.
-std::size_t Utf16LeBytesToAnsi(std::string_view Bytes, char* Out);
+// any place before it): nothing is written over a byte not yet read. With CrLfLineEnds every
+// line end (CR LF, a lone CR, a lone LF) comes out as CR LF. Returns the length.
+std::size_t Utf16LeBytesToAnsi(std::string_view Bytes, char* Out, bool CrLfLineEnds = false);
 // As AnsiToWide, as UTF-16LE bytes after Prefix (a byte-order mark, say), in one buffer.
 std::string AnsiToUtf16LeBytes(std::string_view S, std::string_view Prefix = {});
 

@@ -261,13 +261,14 @@ void forEachDecl(std::string_view s, Visit visit)
         }
         return s.size();
     };
-    std::size_t headEnd = s.size();
+    // A style sheet's "@charset" rule stands first in it.
+    if (i < s.size() && s[i] == '@' && !visitAtCharset(s, i, visit))
+        return;
+
     for (const char* hit = static_cast<const char*>(std::memchr(s.data(), '<', s.size())); hit;) {
         std::size_t p = static_cast<std::size_t>(hit - s.data());
-        if (tagIs(p, "body") || tagIs(p, "/head")) {
-            headEnd = p;
+        if (tagIs(p, "body") || tagIs(p, "/head"))
             break;
-        }
         if (tagIs(p, "meta")) {
             const std::size_t end = tagEnd(p);
             const std::string_view tag = s.substr(0, end);
@@ -287,18 +288,6 @@ void forEachDecl(std::string_view s, Visit visit)
         }
         hit = p + 1 < s.size() ? static_cast<const char*>(std::memchr(s.data() + p + 1, '<', s.size() - p - 1))
                                : nullptr;
-    }
-
-    // "@charset" at a line start: a style sheet, or one of several joined into one text.
-    const std::string_view head = s.substr(0, headEnd);
-    for (std::size_t line = textStart; line < head.size();) {
-        const std::size_t b = skipBlanks(head, line);
-        if (b < head.size() && head[b] == '@' && !visitAtCharset(head, b, visit))
-            return;
-        const void* nl = b < head.size() ? std::memchr(head.data() + b, '\n', head.size() - b) : nullptr;
-        if (!nl)
-            break;
-        line = static_cast<std::size_t>(static_cast<const char*>(nl) - s.data()) + 1;
     }
 }
 
@@ -390,7 +379,7 @@ std::string RenameCharsetDecls(std::string Text, std::string_view To)
     return Text;
 }
 
-std::string Utf16BytesToSjis(std::string Bytes)
+std::string Utf16BytesToSjis(std::string Bytes, bool CrLfLineEnds)
 {
     std::size_t at = 0;
     bool bigEndian = false;
@@ -411,7 +400,7 @@ std::string Utf16BytesToSjis(std::string Bytes)
     if (bigEndian)
         for (std::size_t j = at; j < end; j += 2)
             std::swap(d[j], d[j + 1]);
-    Bytes.resize(Utf16LeBytesToAnsi(std::string_view(d + at, end - at), d));
+    Bytes.resize(Utf16LeBytesToAnsi(std::string_view(d + at, end - at), d, CrLfLineEnds));
     return Bytes;
 }
 

@@ -32,15 +32,16 @@ TCharset DeclaredCharset(std::string_view Text);
 // Every declaration that names a Japanese or Unicode encoding made to name To, unless it
 // names To already (letter case ignored). Declarations are: the XML declaration's encoding
 // at the start of the text, "charset" in a meta tag of the head (the HTML5 attribute in
-// either quoting and the http-equiv content), and "@charset" at the start of a line or of a
-// style element. The same names anywhere else (prose, commands such as LANG=ja_JP.UTF-8)
+// either quoting and the http-equiv content), and "@charset" at the start of the text (a style
+// sheet) or of a style element. The same names anywhere else (prose, commands such as LANG=ja_JP.UTF-8)
 // are the user's text and stay.
 std::string RenameCharsetDecls(std::string Text, std::string_view To);
 
 // UTF-16 bytes to Shift_JIS: FF FE little-endian, FE FF big-endian, no mark little-endian;
 // the mark is not part of the text, an odd last byte is dropped, and what Shift_JIS lacks
-// becomes "?". Line ends are left as they are.
-std::string Utf16BytesToSjis(std::string Bytes);
+// becomes "?". Line ends are left as they are, or with CrLfLineEnds every one (CR LF, a lone
+// CR, a lone LF) made CR LF in the same pass.
+std::string Utf16BytesToSjis(std::string Bytes, bool CrLfLineEnds = false);
 
 // Text of any Japanese encoding to Shift_JIS. Every line end (CR LF, CR, LF) becomes exactly
 // one CR LF. A byte-order mark (UTF-8, UTF-16 LE/BE) decides the encoding whatever the mode;

@@ -105,11 +105,11 @@ TEST(TextConverter, DeclarationRewriting)
     // Every declaration form of a converted text; look-alikes stay.
     const std::string in = "<?xml version=\"1.0\" encoding='UTF-8'?>\n"
                            "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=UTF-8\">\n"
-                           "<meta charset='utf-8'>\n@charset \"utf-8\";\n"
+                           "<meta charset='utf-8'>\n<style>@charset \"utf-8\";</style>\n"
                            "charset=utf-16 charset=utf-8x charset=iso-2022-jp-2 utf-8\n";
     const std::string want = "<?xml version=\"1.0\" encoding='Shift_JIS'?>\r\n"
                              "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Shift_JIS\">\r\n"
-                             "<meta charset='Shift_JIS'>\r\n@charset \"Shift_JIS\";\r\n"
+                             "<meta charset='Shift_JIS'>\r\n<style>@charset \"Shift_JIS\";</style>\r\n"
                              "charset=utf-16 charset=utf-8x charset=iso-2022-jp-2 utf-8\r\n";
     EXPECT_EQ(ConvertTextToSjis(in, ccmUtf8N), want);
     // A "charset" whose first byte is the trail byte of a character is not a declaration.
@@ -178,6 +178,26 @@ TEST(TextConverter, ByteOrderMarksDecide)
     const std::string bytes(reinterpret_cast<const char*>(page.data()), page.size() * 2);
     EXPECT_EQ(ConvertTextToSjis(bytes, ccmAuto),
               "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?>\r\n<meta charset=\"Shift_JIS\">" + SJIS);
+
+    // Line ends made CR LF in the decoding pass itself: CR LF, a lone CR and a lone LF, in
+    // both orders of CR and LF, also where a CR LF pair straddles the decoder's pieces.
+    {
+        const std::pair<std::u16string, std::string> pieces[] = {
+            {u"a\r\n", "a\r\n"}, {u"b\r", "b\r\n"}, {u"c\n", "c\r\n"}, {u"\n\r", "\r\n\r\n"},
+            {u"\u3042\u300A", "\x82\xA0\x81\x73"}, {u"\t\x01", "\t\x01"}};
+        for (const std::size_t lead : {std::size_t{0}, std::size_t{16383}, std::size_t{16382}, std::size_t{65535}}) {
+            std::u16string w(lead, u'x');
+            std::string want(lead, 'x');
+            for (int round = 0; round < 3; ++round)
+                for (const auto& [units, sjis] : pieces) {
+                    w += units;
+                    want += sjis;
+                }
+            const std::string bytes =
+                "\xFF\xFE" + std::string(reinterpret_cast<const char*>(w.data()), w.size() * 2);
+            EXPECT_EQ(hex(Utf16BytesToSjis(bytes, true)), hex(want)) << lead;
+        }
+    }
 
     struct D {
         std::string text;
