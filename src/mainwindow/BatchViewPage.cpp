@@ -151,7 +151,7 @@ void BatchViewPage::sbPanelPanelPageControlMainTopTab07BatchPageViewNavigateClic
     f_.gui.ComboBoxGUIEditorURL->setEditText(box->text());
     f_.MainScreen();
     f_.setPanelMainTopHeight(800);
-    f_.net.PanelPageControlMainTopTab00GoogleSearchTop->setFixedHeight(70);
+    setSearchTopHeight(f_, 70);
     setSearchLeftWidth(f_, f_.state().GSearchLeftWidth);
     WaitCursor busy;
     // Stop ends the wait and the handler; "ﾘﾝｸの取得" lists the links later.

@@ -14,7 +14,10 @@
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QMessageBox>
+#include <QLayout>
+#include <QRect>
 #include <QSpinBox>
+#include <algorithm>
 #include <sys/stat.h>
 
 namespace {
@@ -298,4 +301,40 @@ int searchLeftWidth(TAMainForm &form)
 {
     const QVariant v = form.net.PanelPageControlMainTopTab00GoogleSearchLeft->property("vkWidth");
     return v.isValid() ? v.toInt() : form.net.PanelPageControlMainTopTab00GoogleSearchLeft->width();
+}
+
+QRect FitWindowGeometry(const QRect &Asked, const QRect &Available)
+{
+    QRect r(Asked.topLeft(), Asked.size().boundedTo(Available.size()));
+    if (r.right() > Available.right()) r.moveRight(Available.right());
+    if (r.bottom() > Available.bottom()) r.moveBottom(Available.bottom());
+    if (r.left() < Available.left()) r.moveLeft(Available.left());
+    if (r.top() < Available.top()) r.moveTop(Available.top());
+    return r;
+}
+
+int FitPanelHeight(int Asked, int Content, int Room)
+{
+    return std::max(0, std::min({Asked, Content, Room}));
+}
+
+void setSearchTopHeight(TAMainForm &form, int H)
+{
+    form.net.PanelPageControlMainTopTab00GoogleSearchTop->setProperty("vkAskedHeight", H);
+    fitSearchTopHeight(form);
+}
+
+void fitSearchTopHeight(TAMainForm &form)
+{
+    TPanel *top = form.net.PanelPageControlMainTopTab00GoogleSearchTop;
+    const QVariant asked = top->property("vkAskedHeight");
+    if (!asked.isValid()) return;
+    // The panes' third counts from the window; the URL rows and the status bar keep theirs.
+    QWidget *page = form.frame.PageControlMainTopTab00GoogleSearch;
+    int others = form.net.PanelPageControlMainTopTab00GoogleSearchRight->sizeHint().height() +
+                 form.net.StatusBarGoogle->sizeHint().height();
+    if (QLayout *lay = page->layout()) others += 3 * std::max(0, lay->spacing());
+    // A page not on the screen has no height of its own yet: it is fitted when it shows.
+    const int room = page->isVisible() ? page->height() - others - form.height() / 3 : asked.toInt();
+    top->setFixedHeight(FitPanelHeight(asked.toInt(), TRowClipper::contentHeight(top), room));
 }

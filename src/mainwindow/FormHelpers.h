@@ -7,6 +7,7 @@
 #include <string>
 
 class QListWidget;
+class QRect;
 class QSpinBox;
 class QWidget;
 class TAMainForm;
@@ -70,6 +71,18 @@ void ClearItemList(QWidget *Box);
 QString TabCaptionText(const QString &Text);
 // The first selected item's text; "" when none is selected.
 std::string ListBoxSelected(QListWidget *ListBox);
+
+// Where the window goes: the size it asks for, never more than the available area, and
+// inside that area (left where it is when it already lies inside).
+QRect FitWindowGeometry(const QRect &Asked, const QRect &Available);
+// The height of a panel sized in pixels above the panes: what it asks for, no more than its
+// content needs (no empty band below the options), no more than Room (what leaves the panes
+// their share), never below 0.
+int FitPanelHeight(int Asked, int Content, int Room);
+// The search page's top panel asked to be H high; it is fitted now and whenever the page's
+// height changes, so the panes below keep at least a third of the window's height.
+void setSearchTopHeight(TAMainForm &form, int H);
+void fitSearchTopHeight(TAMainForm &form);
 
 // The width of the search page's left panel (it lives in a splitter).
 void setSearchLeftWidth(TAMainForm &form, int w);

@@ -94,7 +94,7 @@ void MainMenuHandlers::MenuViewMaximizedClick(bool checked)
 
 void MainMenuHandlers::MenuViewStdTopHeightClick(bool checked)
 {
-    if (checked) f_.net.PanelPageControlMainTopTab00GoogleSearchTop->setFixedHeight(70);
+    if (checked) setSearchTopHeight(f_, 70);
 }
 
 void MainMenuHandlers::MenuViewSearchListClick(bool checked)

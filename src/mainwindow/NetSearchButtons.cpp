@@ -124,7 +124,7 @@ void NetSearchButtons::btnSearchiAddInsiteClick()
 // At this height the panel shows its first row only (the panel hides rows that do not fit).
 void NetSearchButtons::sbShrinkTopPanelClick()
 {
-    f_.net.PanelPageControlMainTopTab00GoogleSearchTop->setFixedHeight(36);
+    setSearchTopHeight(f_, 36);
 }
 
 void NetSearchButtons::RadioGroupSearchNoListClick()

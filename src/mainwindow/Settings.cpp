@@ -141,11 +141,10 @@ std::vector<SettingKey> settingKeys(TAMainForm &f)
     // The three remembered sizes are written from their globals, which the Settings menu
     // refreshes from the panels just before saving.
     {
-        TPanel *top = net.PanelPageControlMainTopTab00GoogleSearchTop;
         r.add("PanelHeight", IniType::Integer, [&st] { return std::to_string(st.GSearchTopHeight); },
-              [&st, top](const std::string &s) {
+              [&st, &f](const std::string &s) {
                   st.GSearchTopHeight = IniParseInt(s, 0);
-                  top->setFixedHeight(st.GSearchTopHeight);
+                  setSearchTopHeight(f, st.GSearchTopHeight);
               },
               R::PositiveElse, 45);
         // Fallbacks are the globals' start values, so a missing key means a fresh start.

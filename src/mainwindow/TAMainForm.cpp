@@ -1,4 +1,5 @@
 #include "mainwindow/TAMainForm.h"
+#include "mainwindow/FormHelpers.h"
 #include "mainwindow/ConviPage.h"
 #include "mainwindow/FavBrowsePage.h"
 #include "mainwindow/BatchViewPage.h"
@@ -75,6 +76,20 @@ public:
 private:
     TAMainForm &f_;
 };
+
+// The search page's top panel is fitted again whenever the page shows or changes its height.
+class SearchTopFitter : public QObject {
+public:
+    SearchTopFitter(TAMainForm &form) : QObject(&form), f_(form) {}
+    bool eventFilter(QObject *o, QEvent *e) override
+    {
+        if (e->type() == QEvent::Resize || e->type() == QEvent::Show) fitSearchTopHeight(f_);
+        return QObject::eventFilter(o, e);
+    }
+
+private:
+    TAMainForm &f_;
+};
 } // namespace
 
 void TAMainForm::FormCreate()
@@ -107,6 +122,8 @@ void TAMainForm::FormCreate()
     conv.build(b);
     ip.build(b);
     layoutNetSearchPage();
+    // The batch viewer's options keep their height; the list and the pages take the rest.
+    batch.PanelPageControlMainTopTab07BatchPageView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     // The window's initial state is what "初期状態に戻す" returns to.
     for (TCheckBox *c : {net.CheckBoxBatchSearchBrowse, dl.CheckBoxSaveLocalFile, dl.CheckBoxOpenIE}) c->setChecked(true);
 
@@ -216,6 +233,7 @@ void TAMainForm::layoutNetSearchPage()
     net.RadioGroupSearchNoList->setItems({QStringLiteral("非表示"), QStringLiteral("表示")});
     for (auto *combo : {net.edGoogleSearch, net.edGoogleURL, net.EditCurrentLinkURL}) combo->setMinimumWidth(260);
     TRowClipper::attach(net.PanelPageControlMainTopTab00GoogleSearchTop);
+    frame.PageControlMainTopTab00GoogleSearch->installEventFilter(new SearchTopFitter(*this));
 }
 
 void TAMainForm::buildMenus()
@@ -321,24 +339,35 @@ void TAMainForm::FormShow()
     if (!found.isEmpty()) {
         state_.GSettingsFile = toSjis(folder + found);
         LoadIniSettings(*this, state_.GSettingsFile);
-    } else if (QScreen *sc = screen()) {
-        // The very first start: the whole screen for the two panes.
-        setGeometry(sc->availableGeometry());
     }
+    if (QScreen *sc = screen()) fitToScreen(sc->availableGeometry(), found.isEmpty());
     if (menu.MenuViewMaximized->isChecked()) showMaximized();
     setWindowTitle(longTitle());
     if (auto *t = gui.PageControlGUIRight) t->setCurrentWidget(gui.PageControlGUIRightTab02AllHTMLSrc);
     convi.PageControlMainTopTab20ConviTop->setCurrentWidget(convi.PageControlMainTopTab20ConviTopTab01Yahoo);
     net.PageControlBaseBrowser->setCurrentWidget(net.PageControlBaseBrowserTab11BrowserSideLink);
     setPanelMainTopHeight(dl.SpinEditMainTopPanelHeight->value());
-    net.PanelPageControlMainTopTab00GoogleSearchTop->setFixedHeight(menu.MenuViewStdTopHeight->isChecked() ? 70 : 420);
+    setSearchTopHeight(*this, menu.MenuViewStdTopHeight->isChecked() ? 70 : 420);
     frame.PageControlMainTop->setCurrentWidget(frame.PageControlMainTopTab01Main);
     dl.PageControlMainBodyRight->setCurrentWidget(dl.PageControlmainBodyRightTab01HTMLSrc);
     frame.PageControlMainTop->setCurrentWidget(frame.PageControlMainTopTab00GoogleSearch);
     net.PageControlBaseBrowser->setCurrentWidget(net.PageControlBaseBrowserTab01Browser);
-    net.SplitterGoogleSearch->setSizes({400, std::max(400, width() - 400)});
+    // The left pane's 400 pixels grow to two fifths of a wider window, so more of its tabs show.
+    const int left = std::max(400, width() * 2 / 5);
+    net.SplitterGoogleSearch->setSizes({left, std::max(400, width() - left)});
     loadListFiles();
     state_.GFormShown = true;
+}
+
+void TAMainForm::fitToScreen(const QRect &available, bool wholeArea)
+{
+    // The very first start takes the whole area for the two panes; later starts keep the
+    // form's size where the screen has room for it.
+    // The frame the window system adds counts against the area too.
+    const QRect outer = isVisible() ? frameGeometry() : geometry();
+    const QPoint frameTopLeft = geometry().topLeft() - outer.topLeft();
+    const QRect room(available.topLeft() + frameTopLeft, available.size() - (outer.size() - geometry().size()));
+    setGeometry(wholeArea ? room : FitWindowGeometry(QRect(geometry().topLeft(), QSize(1557, 864)), room));
 }
 
 void TAMainForm::loadListFiles()
@@ -367,8 +396,11 @@ void TAMainForm::loadListFiles()
 void TAMainForm::setPanelMainTopHeight(int h)
 {
     const int total = std::max(frame.Splitter1->height(), height());
-    frame.Splitter1->setSizes({h, std::max(0, total - h)});
     frame.PanelMainTop->setProperty("vkHeight", h);
+    // Pixel heights were set for a large screen: with the lower pages shown, they keep at
+    // least a third of the room.
+    if (frame.PanelMainBody->isVisibleTo(frame.Splitter1)) h = std::min(h, total - total / 3);
+    frame.Splitter1->setSizes({h, std::max(0, total - h)});
 }
 
 int TAMainForm::panelMainTopHeight() const

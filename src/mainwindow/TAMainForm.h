@@ -117,6 +117,10 @@ public:
     void setPanelMainTopHeight(int h);
     int panelMainTopHeight() const;
 
+    // Sizes and places the window inside the available area: the whole of it, or the form's
+    // own size where there is room for it.
+    void fitToScreen(const QRect &available, bool wholeArea);
+
     // The long application title.
     static QString longTitle();
 

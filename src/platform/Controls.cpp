@@ -162,8 +162,11 @@ void TStatusBar::setPanelWidths(const QVector<int> &widths)
     panels_.clear();
     for (int w : widths) {
         auto *l = new QLabel(this);
-        l->setMinimumWidth(std::min(w, 200));
+        // Panels share what the window has, in proportion, down to a sliver each: a status
+        // bar must never make the window wider than a small screen.
+        l->setMinimumWidth(std::min(w, 24));
         l->setMaximumWidth(w);
+        l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
         l->setFrameShape(QFrame::StyledPanel);
         addWidget(l, w);
         panels_ << l;
@@ -221,34 +224,55 @@ bool TRowClipper::eventFilter(QObject *watched, QEvent *event)
     return QObject::eventFilter(watched, event);
 }
 
+QList<TRowClipper::Row> TRowClipper::rows(QWidget *panel, const QList<QPointer<QWidget>> &clipped)
+{
+    QList<Row> out;
+    auto *box = qobject_cast<QBoxLayout *>(panel->layout());
+    if (!box) return out;
+    for (int i = 0; i < box->count(); ++i) {
+        QLayout *row = box->itemAt(i)->layout();
+        if (!row) continue;
+        Row r;
+        for (int j = 0; j < row->count(); ++j) {
+            QWidget *w = row->itemAt(j)->widget();
+            if (!w) continue;
+            const bool ours = clipped.contains(w);
+            if (w->isHidden() && !ours) continue;  // hidden by its page, not by the clipping
+            r.widgets << w;
+            r.height = std::max(r.height, w->sizeHint().height());
+        }
+        if (!r.widgets.isEmpty()) out << r;
+    }
+    return out;
+}
+
+int TRowClipper::contentHeight(QWidget *panel)
+{
+    auto *box = qobject_cast<QBoxLayout *>(panel->layout());
+    if (!box) return panel->sizeHint().height();
+    const TRowClipper *clipper = panel->findChild<TRowClipper *>(QString(), Qt::FindDirectChildrenOnly);
+    const QList<Row> rows = TRowClipper::rows(panel, clipper ? clipper->clipped_ : QList<QPointer<QWidget>>());
+    int h = box->contentsMargins().top() + box->contentsMargins().bottom();
+    for (const Row &r : rows) h += r.height;
+    if (rows.size() > 1) h += box->spacing() * int(rows.size() - 1);
+    return h;
+}
+
 void TRowClipper::apply()
 {
     auto *box = qobject_cast<QBoxLayout *>(panel_->layout());
     if (!box) return;
     int top = box->contentsMargins().top();
-    for (int i = 0; i < box->count(); ++i) {
-        QLayout *row = box->itemAt(i)->layout();
-        if (!row) continue;
-        QList<QWidget *> widgets;
-        int h = 0;
-        for (int j = 0; j < row->count(); ++j) {
-            QWidget *w = row->itemAt(j)->widget();
-            if (!w) continue;
-            const bool ours = clipped_.contains(w);
-            if (w->isHidden() && !ours) continue;  // hidden by its page, not by the clipping
-            widgets << w;
-            h = std::max(h, w->sizeHint().height());
-        }
-        if (widgets.isEmpty()) continue;
-        const bool fits = top + h <= panel_->height();
-        for (QWidget *w : widgets) {
+    for (const Row &r : rows(panel_, clipped_)) {
+        const bool fits = top + r.height <= panel_->height();
+        for (QWidget *w : r.widgets) {
             if (fits && clipped_.removeAll(w) > 0) w->show();
             else if (!fits && !clipped_.contains(w)) {
                 clipped_ << w;
                 w->hide();
             }
         }
-        top += h + box->spacing();
+        top += r.height + box->spacing();
     }
 }
 

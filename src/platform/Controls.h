@@ -158,6 +158,9 @@ class TRowClipper : public QObject {
     Q_OBJECT
 public:
     static void attach(QWidget *panel);
+    // The height the panel's rows take with every row shown (rows hidden by the clipping
+    // count, rows hidden by their page do not).
+    static int contentHeight(QWidget *panel);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -165,6 +168,12 @@ protected:
 private:
     explicit TRowClipper(QWidget *panel);
     void apply();
+    // Each row's widgets that count and the row's height.
+    struct Row {
+        QList<QWidget *> widgets;
+        int height = 0;
+    };
+    static QList<Row> rows(QWidget *panel, const QList<QPointer<QWidget>> &clipped);
     QWidget *panel_;
     QList<QPointer<QWidget>> clipped_;
 };
