@@ -2204,8 +2204,30 @@ std::string prepareIndentSource(const std::string& Source, const std::string& He
         CleanupHTMLLeadingSpace(removeJoiners(escapeTitleText(closeUnpairedQuotes(NormalizeLineBreaks(Source)))), RoundTrip);
     // The head's lines are trimmed as the body's are: a text line there would otherwise keep
     // the indent a run gave it and gain another in the next.
-    std::string headPart =
-        Head.empty() ? "" : trimLinesOutsideRaw(RewriteCharsetDeclsToSjis(RestructureHead(removeJoiners(NormalizeLineBreaks(Head)))));
+    // A tag over lines is joined first, as the line rules join it: the layout below then reads
+    // it as it will read the result's one-line tag.
+    std::string headPart;
+    if (!Head.empty()) {
+        const std::string h = removeJoiners(NormalizeLineBreaks(Head));
+        std::string joined = joinStructuralTags(h, scanPage(h));
+        // The head end as the line rules write it, so that the layout finds it ("</HEAD\r\n>").
+        std::size_t headEnd = npos;
+        for (const HtmlToken& t : scanPage(joined))
+            if (t.kind == HtmlToken::Kind::EndTag && t.name == "head" && joined[t.end - 1] == '>' &&
+                Trim(joined.substr(t.begin + 6, t.end - 1 - (t.begin + 6))).empty()) {
+                joined.replace(t.begin, t.end - t.begin, "</head>");
+                headEnd = t.begin;
+                break;
+            }
+        // The layout cuts at the first head end it reads; one inside a comment or script is
+        // text, and cutting there would move lines in and out of that comment on every run.
+        std::size_t textEnd = joined.find("</HEAD>");
+        if (textEnd == npos)
+            textEnd = joined.find("</head>");
+        if (textEnd == headEnd)
+            joined = RestructureHead(joined);
+        headPart = trimLinesOutsideRaw(RewriteCharsetDeclsToSjis(joined));
+    }
     std::string src = escapeTitleText(closeUnpairedQuotes(headPart + body));
     if (!endsWithHtmlEnd(src))
         src += kCrLf + "</html>";
