@@ -715,7 +715,14 @@ void TProfDHTMLEdit2::onBeforeNavigate(const QString &Url, bool *Cancel)
     if (v == NavigationVerdict::Allow) return;
     *Cancel = true;
     // The page stays; the link goes to the desktop's browser instead of a new window.
-    if (v == NavigationVerdict::RefuseOpenOutside) OpenUrlInBrowser(toSjis(Url));
+    if (v == NavigationVerdict::RefuseOpenOutside && !OpenUrlInBrowser(toSjis(Url))) {
+        // Told without a modal loop: this runs inside the engine's navigation callback.
+        auto *box = new QMessageBox(QMessageBox::Warning, QStringLiteral("VORN-KYM"),
+                                    QStringLiteral("デスクトップのブラウザで開けませんでした（ xdg-open が見つからないか、起動できません ）\r\n\r\n") + Url,
+                                    QMessageBox::Ok, this);
+        box->setAttribute(Qt::WA_DeleteOnClose);
+        box->open();
+    }
 }
 
 void TProfDHTMLEdit2::watchFocusProxy()

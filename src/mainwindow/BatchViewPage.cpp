@@ -392,5 +392,5 @@ void BatchViewPage::PopupOpenInBrowserClick()
 {
     auto *pc = f_.batch.PageCotrolMainTopTab07BatchPageView;
     const std::string hint = toSjis(pc->tabToolTip(pc->currentIndex()));
-    if (IsHttpUrl(hint)) OpenUrlInBrowser(hint);
+    if (IsHttpUrl(hint)) OpenInDesktopBrowser(&f_, hint);
 }

@@ -295,5 +295,5 @@ void ResultSourcePage::btnGUISend2ComboBoxUrlClearClick()
 void ResultSourcePage::sbBgoogleSearchIEOpenClick()
 {
     const QString t = f_.net.EditCurrentLinkURL->currentText();
-    if (holdsWebScheme(t)) OpenUrlInBrowser(toSjis(t.trimmed()));
+    if (holdsWebScheme(t)) OpenInDesktopBrowser(&f_, toSjis(t.trimmed()));
 }
