@@ -148,10 +148,14 @@ int BatchHrefOutput(const std::vector<std::string> &Lines, int Start, int Count,
         if (url.empty()) return 0;
         const std::string lower = LowerCase(url);
         if (lower.find(".pdf") != std::string::npos) continue;
-        if (!seen.insert(lower).second) continue;
+        // Links that differ only by their fragment (the sections of one chapter) are one
+        // page: it is opened, and fetched, once.
+        const bool isUrl = lower.rfind("file:", 0) == 0 || IsHttpUrl(url);
+        const std::string page = isUrl ? url.substr(0, url.find('#')) : url;
+        if (!seen.insert(LowerCase(page)).second) continue;
         std::string link;
         if (IsLocalPageRef(url)) {
-            const std::string path = LocalPagePath(url);
+            const std::string path = LocalPagePath(page);
             const std::string lp = LowerCase(path);
             if (path.empty() || holdsSkipMarker(lp) || lp.find(".htm") == std::string::npos) continue;
             if (!Opener.fileExists || !Opener.fileExists(path)) continue;

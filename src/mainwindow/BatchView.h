@@ -43,7 +43,7 @@ struct BatchOpener {
 };
 // Opens links of Lines from the one numbered Start (0 counts as 1), at most Count of them
 // (20 when Count is 0 or less): http and https pages, and local pages (".htm", existing);
-// documents, mail and script links and a link met before in the batch (letter case
-// ignored) are passed over. The number of the last opened link (1 when none was opened);
+// documents, mail and script links and a link to a page met before in the batch (letter
+// case and the fragment ignored) are passed over. The number of the last opened link (1 when none was opened);
 // 0 when Start lies beyond the list, when stopped, or at a blank line.
 int BatchHrefOutput(const std::vector<std::string> &Lines, int Start, int Count, const BatchOpener &Opener);

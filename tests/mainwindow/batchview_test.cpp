@@ -95,6 +95,20 @@ TEST(BatchHrefOutput, FiltersAndLocalPages)
     EXPECT_EQ(BatchHrefOutput({"  1  a\tmailto:x"}, 1, 20, none.opener()), 1);
 }
 
+// An index of the sections of a few chapters opens each chapter once, at its first section.
+TEST(BatchHrefOutput, SectionsOfOnePageOpenItOnce)
+{
+    Recorder rec;
+    rec.files = {"/data/idx/ch01.html"};
+    const std::vector<std::string> lines = {
+        "  1  a\thttp://h/ch05.html#s1", "  2  b\thttp://h/ch05.html#s2", "  3  c\thttp://h/CH05.html",
+        "  4  d\thttp://h/ch06.html#s1", "  5  e\tfile:///data/idx/ch01.html#a", "  6  f\tfile:///data/idx/ch01.html#b",
+        "  7  g\t/data/idx/odd#name.html",
+    };
+    EXPECT_EQ(BatchHrefOutput(lines, 1, 20, rec.opener()), 5);
+    EXPECT_EQ(rec.opened, (std::vector<std::string>{"http://h/ch05.html#s1", "http://h/ch06.html#s1", "/data/idx/ch01.html"}));
+}
+
 TEST(BatchView, ShortNamesLinesAndTabCaptions)
 {
     const struct {
