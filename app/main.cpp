@@ -2,6 +2,7 @@
 #include "mainwindow/SmallForms.h"
 #include "mainwindow/TAMainForm.h"
 #include "nettools/TWhoisForm.h"
+#include "platform/QtJapanese.h"
 #include <QApplication>
 #include <cstdlib>
 #include <string>
@@ -15,6 +16,8 @@ int main(int argc, char **argv)
     QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VORN-KYM"));
+    InstallQtJapanese(app);
+    InstallDialogFolderMemory(app);
 
     TAMainForm AMainForm(QCoreApplication::applicationFilePath());
     TFormSource FormSource;
