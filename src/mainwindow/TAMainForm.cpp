@@ -315,6 +315,9 @@ void TAMainForm::closeEvent(QCloseEvent *e)
 void TAMainForm::FormClose()
 {
     BrowserStop();
+    // A download still running is stopped and waited for, so nothing is written after the
+    // window has gone.
+    if (downloadCssPage) downloadCssPage->engine().StopAndWait();
 }
 
 void TAMainForm::BrowserStop()
