@@ -844,8 +844,11 @@ int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string
         const FetchVerdict verdict = CheckResource(*r);
         const std::string lname = lower(name);
         if (has(lname, ".gif") || has(lname, ".jpg") || has(lname, ".jpeg") || has(lname, ".png")) {
-            if (verdict == FetchVerdict::Ok && tree.Write(LP, r->Body, U).ok()) continue;
-            Add("ListBoxMainTopDownloadList", U + J("\t■ ") + LP);
+            if (verdict != FetchVerdict::Ok) {
+                Add("ListBoxMainTopDownloadList", U + J("\t■ ") + LP);
+                continue;
+            }
+            if (const SaveResult w = tree.Write(LP, r->Body, U); !w.ok()) writeFailed("ListBoxMainTopDownloadList", U, LP, w);
             continue;
         }
         if (verdict != FetchVerdict::Ok) {
@@ -870,7 +873,13 @@ int DownloadEngine::MainTopCSSdownload(const std::string &Url, const std::string
         if (Mode == 0 || Mode == 1) {
             const SaveResult saved = tree.Write(LP, T, U);
             if (!saved.ok()) {
-                notObtained(saved.Status == SaveStatus::EmptyText);
+                if (saved.Status == SaveStatus::EmptyText) {
+                    notObtained(true);
+                } else {
+                    ++WriteFailures;
+                    notObtained(false);
+                    Add("ListBoxMainTopDownloadList", U + J("\t■ ") + SaveFailureText(saved) + " " + LP);
+                }
                 continue;
             }
             recordSaved(U, lp.Rel);

@@ -153,6 +153,7 @@ public:
     // The charset post-pass over saved style sheets and scripts (both options at item 1).
     int AdjustCSSDownloadFile(const std::vector<std::string> &Files, int RemoveCSSRootItem);
     std::string Message;      // a message box text for the window, "" when none
+    int WriteFailures = 0;    // files of this run fetched but not written
     std::string MainPageFile; // GMainPageFile
     // Re-roots every style sheet this run saved so that each reference names the file saved
     // for it, relative to the sheet's own file. Files: the sheets' paths (all when empty).
@@ -189,6 +190,8 @@ private:
     std::condition_variable busyCv_;
     int busy_ = 0;
     void recordSaved(const std::string &Url, const std::string &Rel);
+    // A file fetched but not written: a not-obtained line with the reason, counted.
+    void writeFailed(const std::string &List, const std::string &Url, const std::string &Local, const SaveResult &R);
     void status(const std::string &Text);
     struct SheetFile {
         std::string Rel, Url;

@@ -128,6 +128,17 @@ void DownloadEngine::addTop(const std::string &List, const std::string &Line)
     if (sink_) sink_({List, ListChange::AddTop, Line, {}});
 }
 
+void DownloadEngine::writeFailed(const std::string &List, const std::string &Url, const std::string &Local,
+                                 const SaveResult &R)
+{
+    ++WriteFailures;
+    const std::string why = SaveFailureText(R);
+    addTop(List, Url + J("\t■ ") + why + " " + Local);
+    Add("ListBoxGetWebFileList", Url + J(" <\t■>") + Local);
+    Add("ListBoxPageControlMainTopRightTab11WebNotFoundFile", fileNameOf(Local));
+    Add("ListBoxPageControlMainBodyTab09CantObtainedRightTab03CSSWebfile", Url + J("\t■ ") + why + " " + Local);
+}
+
 void DownloadEngine::recordSaved(const std::string &Url, const std::string &Rel)
 {
     const std::string k = UrlKey(Url);
@@ -283,12 +294,20 @@ int DownloadEngine::MainTopImagedownload(const std::string &Url, const std::stri
         for (const char *cut : {".css_", ".js_", ".gif_", ".jpg_", ".jpeg_", ".png_"})
             if (has(lower(L.Rel), cut)) E = fileNameOf(L.Rel);
         const UrlMapper::Result W = M.Map(asWritten == A ? A : UrlKey(A), prefixes);
+        SaveResult written;
         auto save = [&](const std::string &u) {
             const auto r = cache_->Get(u);
-            return W.ok() && CheckResource(*r) == FetchVerdict::Ok && tree.Write(W.Abs, r->Body, u).ok();
+            if (!W.ok() || CheckResource(*r) != FetchVerdict::Ok) return false;
+            written = tree.Write(W.Abs, r->Body, u);
+            return written.ok();
         };
         std::string got = A;
         bool saved = save(A);
+        if (!saved && !written.Path.empty()) {
+            // Fetched but not written: the reason is the line, and no other form is tried.
+            writeFailed(ListName, A, W.Abs, written);
+            continue;
+        }
         if (!saved) {
             Add("GImageExistList", UrlToImageFileName(A));
             const std::string B = repaired(A, "../");
@@ -607,7 +626,10 @@ int DownloadEngine::MainTopPageHTMLdownload(const std::string &Url, const std::s
     T = RewritePageHtml(T, Url, rel, root);
     PageHtml = T;
     const std::string LP = root + "/" + rel;
-    if (!tree.Write(LP, T, Url).ok()) {
+    if (const SaveResult w = tree.Write(LP, T, Url); !w.ok()) {
+        ++WriteFailures;
+        InfoLabel = J("■■　【 ") + LP + J(" 】") + SaveFailureText(w);
+        Message = InfoLabel;
         finishTrees();
         return -1;
     }
@@ -697,6 +719,7 @@ int DownloadEngine::DownloadAll(const std::string &Url, const std::string &Local
     Opt.WebRoot = Url.substr(0, static_cast<std::size_t>(H));
     PageCharset.clear();
     GlobalFile.clear();
+    WriteFailures = 0;
     std::vector<std::string> names;
     for (const auto &[n, l] : lists_) names.push_back(n);
     for (const std::string &n : names) Clear(n);
@@ -765,6 +788,10 @@ int DownloadEngine::DownloadAll(const std::string &Url, const std::string &Local
         Set("GExistFileList", exist);
     }
     Set("ListBoxAbsExistFile", Lines("GExistFileList"));
+    if (WriteFailures > 0) {
+        InfoLabel = J("書き込めなかったﾌｧｲﾙ: ") + std::to_string(WriteFailures) + J(" 個　") + InfoLabel;
+        status(J("書き込めなかったﾌｧｲﾙ: ") + std::to_string(WriteFailures) + J(" 個"));
+    }
     const std::string listName = J("画像一覧ﾘｽﾄ.txt");
     if (M.ClaimedUrl(listName).empty()) {
         std::string text;

@@ -1,4 +1,5 @@
 #include "download/SaveTree.h"
+#include "text/JCode.h"
 #include "text/PathGuard.h"
 #include <algorithm>
 #include <cerrno>
@@ -67,19 +68,35 @@ SaveResult SaveTree::Write(const std::string &AbsPath, const std::string &Bytes,
     }
     const std::size_t slash = AbsPath.rfind('/');
     const std::string folder = AbsPath.substr(0, slash);
+    const std::size_t madeBefore = created_.size();
+    // Folders made for a file that could not be written go again (innermost first, and only
+    // while empty), so that a failure leaves nothing behind.
+    auto undoFolders = [&] {
+        while (created_.size() > madeBefore) {
+            const std::string made = created_.back();
+            created_.pop_back();
+            std::string dir = made;
+            while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+            ::rmdir(ToSystemPath(dir).c_str());
+            if (!IsSystemDirectory(ToSystemPath(dir))) folders_.erase(made.substr(root_.size() + 1));
+        }
+    };
     if (!makeFolders(folder)) {
-        r.Status = SaveStatus::FolderFailed;
+        r.Status = errno == ENAMETOOLONG ? SaveStatus::TooLong : SaveStatus::FolderFailed;
+        undoFolders();
         return r;
     }
     const std::string sys = ToSystemPath(AbsPath);
     if (IsSystemDirectory(sys)) {
         r.Status = SaveStatus::WriteFailed;
+        undoFolders();
         return r;
     }
     std::string tmp;
     const int fd = OpenTempFileBeside(sys, tmp);
     if (fd < 0) {
         r.Status = errno == ENAMETOOLONG ? SaveStatus::TooLong : SaveStatus::WriteFailed;
+        undoFolders();
         return r;
     }
     const bool ok = WriteAllToFd(fd, Bytes.data(), Bytes.size());
@@ -87,12 +104,25 @@ SaveResult SaveTree::Write(const std::string &AbsPath, const std::string &Bytes,
     if (!ok || !closed || ::rename(tmp.c_str(), sys.c_str()) != 0) {
         ::unlink(tmp.c_str());
         r.Status = SaveStatus::WriteFailed;
+        undoFolders();
         return r;
     }
     r.Status = SaveStatus::Saved;
     entries_[AbsPath.substr(root_.size() + 1)] = Url;
     dirty_ = true;
     return r;
+}
+
+std::string SaveFailureText(const SaveResult &R)
+{
+    switch (R.Status) {
+    case SaveStatus::Saved: return {};
+    case SaveStatus::EmptyText: return Utf8ToAnsi("空のﾌｧｲﾙ");
+    case SaveStatus::TooLong: return Utf8ToAnsi("ﾊﾟｽが長すぎて書き込めません");
+    case SaveStatus::FolderFailed: return Utf8ToAnsi("ﾌｫﾙﾀﾞｰを作成できません");
+    case SaveStatus::UnsafePath: return Utf8ToAnsi("保存ﾌｫﾙﾀﾞｰの外には書き込みません");
+    default: return Utf8ToAnsi("ﾌｧｲﾙを書き込めません");
+    }
 }
 
 bool SaveTree::Exists(const std::string &AbsPath) const

@@ -11,6 +11,9 @@
 // The manifest's name at the root of a save folder (hidden, never listed).
 inline constexpr const char *kManifestName = ".vornkym-files";
 
+// Why a write failed, in Japanese (Shift_JIS) for the not-obtained lists; "" when it was saved.
+std::string SaveFailureText(const SaveResult &R);
+
 class SaveTree {
 public:
     // Root: absolute save folder ("/" separators).
@@ -18,7 +21,8 @@ public:
 
     // Writes Bytes to AbsPath (which the mapper confined to the root): missing folders are
     // created, the old file is replaced only by a complete new one. An empty text writes
-    // nothing (EmptyText). A written file goes into the manifest with Url.
+    // nothing (EmptyText). A written file goes into the manifest with Url; when the write
+    // fails, the folders made for it are removed again.
     SaveResult Write(const std::string &AbsPath, const std::string &Bytes, const std::string &Url);
     bool Exists(const std::string &AbsPath) const;
 

@@ -19,6 +19,8 @@
 #include <QUrl>
 #include <algorithm>
 #include <cctype>
+#include <csignal>
+#include <sys/resource.h>
 #include <cstring>
 #include <chrono>
 #include <condition_variable>
@@ -536,4 +538,52 @@ TEST(Pipeline, JapaneseNamesAreFetchedAsABrowserAsksAndKeptOnDisk)
     // UTF-8 first, then once as the page's own encoding.
     EXPECT_EQ(site.requests(pct("/s/旧名.png")), 1);
     EXPECT_EQ(site.requests("/s/%8B%8C%96%BC.png"), 1);
+}
+
+TEST(Pipeline, AFileThatCannotBeWrittenIsNotObtainedAndLeavesNoFolders)
+{
+    // A file-size limit makes the big image's write fail for root too (as a full disk does); a
+    // path beyond the system's limit fails at its folders.
+    std::string deep;
+    for (int i = 0; i < 40; ++i) deep += std::string(120, static_cast<char>('a' + i % 26)) + "/";
+    TestHttpServer srv;
+    const std::string page = "<html><body><img src=\"images/big.png\"><img src=\"small.png\"><img src=\"" + deep +
+                             "x.png\"></body></html>";
+    srv.server().Get(R"(/.*)", [&](const httplib::Request &req, httplib::Response &res) {
+        if (req.path == "/w/index.html")
+            res.set_content(page, "text/html");
+        else if (req.path == "/w/images/big.png")
+            res.set_content(FixtureSite::png() + std::string(40000, 'b'), "image/png");
+        else
+            res.set_content(FixtureSite::png(), "image/png");
+    });
+    srv.start();
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    DownloadEngine e;
+    e.Opt.BaseWebDir = "w/";
+    struct rlimit old {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old), 0);
+    const auto oldSignal = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 16384;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const int r = e.DownloadAll(srv.url("/w/index.html"), "index.html", root + "/");
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldSignal);
+
+    EXPECT_EQ(r, 0) << e.InfoLabel;
+    EXPECT_TRUE(exists(root + "/small.png"));
+    EXPECT_TRUE(exists(root + "/index.html"));
+    EXPECT_EQ(e.WriteFailures, 2);
+    EXPECT_NE(e.InfoLabel.find(J("書き込めなかったﾌｧｲﾙ: 2 個")), std::string::npos) << e.InfoLabel;
+    const auto &nf = e.Lines("ListBoxPageControlMainTopRightTab11WebNotFoundFile");
+    for (const char *n : {"big.png", "x.png"}) EXPECT_NE(std::find(nf.begin(), nf.end(), n), nf.end()) << n;
+    const auto &attempts = e.Lines("ListBoxBodyImageDownloaded");
+    EXPECT_TRUE(std::any_of(attempts.begin(), attempts.end(), [](const std::string &l) {
+        return l.find("big.png") != std::string::npos && l.find(J("ﾌｧｲﾙを書き込めません")) != std::string::npos;
+    }));
+    // No folder made for what was not written.
+    EXPECT_FALSE(QDir(QString::fromStdString(root + "/images")).exists());
+    EXPECT_FALSE(QDir(QString::fromStdString(root + "/" + deep.substr(0, 120))).exists());
 }
