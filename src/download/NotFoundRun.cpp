@@ -6,11 +6,14 @@
 #include "text/CssScan.h"
 #include "text/FileUtils.h"
 #include "text/HtmlRewrite.h"
+#include "text/HtmlScan.h"
+#include "text/PathGuard.h"
 #include "text/JCode.h"
 #include "text/StrUtils.h"
 #include "text/UrlMap.h"
 #include "text/WebFetch.h"
 #include <algorithm>
+#include <set>
 
 namespace {
 
@@ -75,10 +78,89 @@ void NotFoundRun::Clear(const std::string &List)
     notify({List, ListChange::Clear, {}, {}});
 }
 
+namespace {
+
+std::string percentDecoded(const std::string &s)
+{
+    auto hex = [](char c) {
+        if (c >= '0' && c <= '9') return c - '0';
+        if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+        if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+        return -1;
+    };
+    std::string out;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size() && hex(s[i + 1]) >= 0 && hex(s[i + 2]) >= 0) {
+            out += static_cast<char>(hex(s[i + 1]) * 16 + hex(s[i + 2]));
+            i += 2;
+        } else {
+            out += s[i];
+        }
+    }
+    return out;
+}
+
+// The local name of a URL's last path segment.
+std::string urlFileName(const std::string &Url)
+{
+    const UrlParts p = SplitUrl(UrlKey(Url));
+    if (!p.Ok) return {};
+    const std::size_t s = p.Path.rfind('/');
+    return UrlMapper::LocalSegment(p.Path.substr(s + 1));
+}
+
+} // namespace
+
 std::string NotFoundRun::LocalOf(const std::string &Url) const
 {
+    // A file the saved page names where it is missing goes there, wherever it was found.
+    const std::string name = urlFileName(Url);
+    if (auto it = expected_.find(name); it != expected_.end()) return it->second;
     UrlMapper m(Opt.SaveFolder, Opt.WebRoot.empty() ? Url : Opt.WebRoot);
     return m.Peek(Url, Opt.Prefixes).Abs;
+}
+
+void NotFoundRun::readExpected()
+{
+    expected_.clear();
+    std::string root = Opt.SaveFolder;
+    while (root.size() > 1 && root.back() == '/') root.pop_back();
+    if (Opt.GlobalFile.empty() || root.empty()) return;
+    std::vector<std::string> files{Opt.GlobalFile};
+    std::set<std::string> seen;
+    auto note = [&](const std::string &fromFile, const std::string &value) {
+        const std::string v = Trim(value);
+        if (v.empty() || v.find(':') != std::string::npos || v.rfind("//", 0) == 0 || v.front() == '#' ||
+            v.front() == '/')
+            return;
+        const std::string path = v.substr(0, v.find_first_of("?#"));
+        const std::string local =
+            ConfinePathToRoot(root, ResolveParentDirs(folderPart(fromFile) + Utf8ToAnsi(percentDecoded(path))));
+        if (local.empty() || local == root) return;
+        if (FileExists(local)) {
+            if (IsCssOrJsPath(LowerCase(local)) && seen.insert(local).second) files.push_back(local);
+            return;
+        }
+        expected_.emplace(filePart(local), local);
+    };
+    for (std::size_t i = 0; i < files.size() && i < 64; ++i) {
+        const std::string text = LoadTextFile(files[i]);
+        if (LowerCase(files[i]).find(".css") != std::string::npos) {
+            for (const CssRef &r : ScanCssRefs(text)) note(files[i], CssRefValue(text, r));
+            continue;
+        }
+        for (const HtmlToken &t : ScanHtml(text)) {
+            if (t.kind != HtmlToken::Kind::StartTag) continue;
+            const std::string tag = text.substr(t.begin, t.end - t.begin);
+            if (t.name == "a" || t.name == "area") continue; // pages, not requisites
+            if (t.name == "link" && !IsRequisiteLink(tag)) continue;
+            for (const HtmlAttr &a : ParseTagAttrs(tag)) {
+                const std::string n = LowerCase(tag.substr(a.nameBegin, a.nameEnd - a.nameBegin));
+                if (a.hasValue && (n == "src" || n == "href" || n == "background"))
+                    note(files[i], AttrValueToUrl(tag.substr(a.valueBegin, a.valueEnd - a.valueBegin)));
+            }
+        }
+    }
 }
 
 // A fetch of the run and, when its bytes are the file, their save; Probe only checks.
@@ -328,6 +410,7 @@ void NotFoundRun::NotFoundCSS2LocalFile2Text()
 
 void NotFoundRun::Run(const std::string &SelectedDir)
 {
+    readExpected();
     if (!SelectedDir.empty()) DownloadSelectedNotFoundFile(SelectedDir);
     else DownloadNotFoundFile(0);
     Collect();

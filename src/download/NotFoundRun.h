@@ -60,7 +60,8 @@ public:
     void NotFoundCSS2LocalFile2Text();
     void Collect();
 
-    // Where a URL of the run is saved (empty when it would leave the folder).
+    // Where a URL of the run is saved (empty when it would leave the folder): where the saved
+    // page (and the sheets it names) refer to a missing file of that name, else the mapped path.
     std::string LocalOf(const std::string &Url) const;
     // The run's rewriting of an obtained style sheet: root-relative references made relative
     // to the sheet's file (index 0) or rooted at GCssUrlRoot (index 3); the original kept in
@@ -70,6 +71,9 @@ public:
     std::string MemoText; // MemoMainTopNotFoundCSS
 
 private:
+    // The missing files the saved page (GlobalFile) and its saved sheets name, by file name.
+    void readExpected();
+    std::map<std::string, std::string> expected_;
     bool attempt(const std::string &Url, const std::string &Local, bool probe);
     void obtainedLists(const std::string &Local);
     void directoryEnd(const std::string &Local);

@@ -12,6 +12,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
+#include <QUrl>
 #include <algorithm>
 #include <gtest/gtest.h>
 #include <map>
@@ -217,4 +218,47 @@ TEST(NotFoundRun, SheetRewritesFollowTheCaptions)
         r.run.RewriteObtainedSheet(local, r.site.url("/site/css/s.css"));
         EXPECT_EQ(readFile(local), css);
     }
+}
+
+TEST(NotFoundRun, FoundFilesLandWhereTheSavedPageNamesThem)
+{
+    // The page's images are missing on its server; an exact copy of the chapter lies in another
+    // folder, which the user adds as a server directory.
+    Repair r;
+    FixtureSite &site = r.site;
+    site.put("/site/ch.html",
+             Utf8ToAnsi("<html><head><link rel=\"stylesheet\" href=\"css/ch.css\"><link rel=\"next\" href=\"ch2.html\">"
+                        "</head><body><img src=\"images/図 1.png\"><img src=\"images/b.png\"></body></html>"),
+             "text/html");
+    site.put("/site/css/ch.css", ".x { background: url(../images/bg.png) }\n", "text/css");
+    site.put("/site/ch2.html", "<html><body>next</body></html>", "text/html");
+    for (const char *img : {"/copy/docs/images/図 1.png", "/copy/docs/images/b.png", "/copy/docs/images/bg.png"})
+        site.put(img, FixtureSite::png() + img, "image/png");
+    DownloadEngine e;
+    e.Opt.BaseWebDir = "site/";
+    ASSERT_EQ(e.DownloadAll(site.url("/site/ch.html"), "ch.html", r.root + "/"), 0);
+    const std::vector<std::string> names = e.Lines("ListBoxPageControlMainTopRightTab11WebNotFoundFile");
+    EXPECT_EQ(names.size(), 3u) << "only the requisites, no neighbour page";
+    EXPECT_FALSE(contains(names, "ch2.html"));
+
+    site.clearLog();
+    r.run.Opt.GlobalFile = e.GlobalFile;
+    r.lists({site.url("/copy/docs/images/")}, names);
+    r.run.BeginRun();
+    r.run.Run("");
+    for (const std::string &p : site.log()) EXPECT_EQ(p.find(".html"), std::string::npos) << p;
+
+    // Every reference of the page and of its sheet now names a saved file, inside the folder.
+    EXPECT_EQ(readFile(r.root + "/images/b.png"), FixtureSite::png() + "/copy/docs/images/b.png");
+    EXPECT_EQ(readFile(r.root + "/images/bg.png"), FixtureSite::png() + "/copy/docs/images/bg.png");
+    EXPECT_TRUE(exists(ToSystemPath(r.root + "/images/" + Utf8ToAnsi("図 1.png"))));
+    EXPECT_FALSE(QDir(QString::fromStdString(r.root + "/copy")).exists());
+    const std::string page = readFile(r.root + "/ch.html");
+    std::regex ref(R"((?:href|src)=\"([^\":]+)\")");
+    int n = 0;
+    for (std::sregex_iterator it(page.begin(), page.end(), ref), end; it != end; ++it, ++n) {
+        const std::string v = QUrl::fromPercentEncoding(QByteArray::fromStdString((*it)[1].str())).toStdString();
+        EXPECT_TRUE(exists(r.root + "/" + v)) << v;
+    }
+    EXPECT_EQ(n, 3);
 }
