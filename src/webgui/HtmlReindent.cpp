@@ -1140,6 +1140,10 @@ private:
     std::size_t lastTitleEnd = 0; // offset of the last title end tag in the work text (0: none)
     std::size_t curLineEnd = 0;   // offset where the line being worked on ends
     bool writingRaw = false;  // the line being written is raw content
+    // The line begins where a raw element's content runs up to it ("</style><script>"): a line
+    // written before its first piece would land inside that element, where a second run keeps it
+    // as the element's text and writes another.
+    bool lineInRaw = false;
     std::size_t linkPos = 0;
     int lineNo = 0, traceNo = 0;
     std::string leadText, divPrefix, pendingDoctype;
@@ -1170,6 +1174,7 @@ private:
             res.RRaw.push_back(writingRaw ? 1 : 0);
             rememberIndent(l);
         }
+        lineInRaw = false;
     }
     // The indent a later line takes is that of the last line written long enough to show one,
     // as a second run reads the result: each written line a line of its own, raw content with
@@ -1195,7 +1200,7 @@ private:
     }
     void writeTitle(const char* label, const std::string* traceText = nullptr)
     {
-        if (titleWritten)
+        if (titleWritten || lineInRaw)
             return;
         write("<title>" + res.Title + "</title>", label, ORT, traceText);
         titleWritten = true;
@@ -1436,6 +1441,7 @@ ReindentResult Reindenter::run(const std::string& Source, bool joinText)
     for (const LineSpan& sp : splitSpans(work)) {
         const std::string line = work.substr(sp.begin, sp.end - sp.begin);
         curLineEnd = sp.end;
+        lineInRaw = sp.begin > 0 && prot.intersects(sp.begin - 1, sp.begin);
         // Lines inside a title that spans lines are its text, whatever tags they hold: the
         // title rule takes them (a "<pre>" there opens no raw content to the title).
         if (spanProtected(prot, sp.begin, sp.end) && !inTitle) {

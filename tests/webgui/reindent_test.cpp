@@ -613,7 +613,8 @@ TEST(Reindent, TagNamesInsideATagAreNoTags)
 
 // Markup read as the scanner and a browser read it: a ">" in a quoted value does not end the
 // body tag, an end tag over lines is taken out whole, a "</" left before text by a removed tag
-// opens nothing, and a comment before the page's end does not earn it a second "</html>". Each
+// opens nothing, a comment before the page's end does not earn it a second "</html>", and no
+// line is put before a line whose start lies inside a style element's content. Each
 // once gave text that was not on the page, or a result that a second run changed.
 TEST(Reindent, MarkupReadAsTheScannerReadsIt)
 {
@@ -623,6 +624,8 @@ TEST(Reindent, MarkupReadAsTheScannerReadsIt)
         "<html></<head>a<title>t</title></head><body>\r\n<p>x</p>\r\n</body></html>\r\n",
         "<html><head><title>t</title></head><body>\r\n<p>x</p>\r\n</body><!-- end --></html>\r\n",
         "<html><head><title>t</title></head><body>\r\n<!--> y\r\n<p>x</p><!-- a --><!-- b -->\r\n</body></html>\r\n",
+        // the title goes before a script line, never inside the style element that ends on it
+        "<html><head>\r\n<style>\r\np { color: red }\r\n</style>x<script src=\"a.js\"></script>\r\n<title>t</title></head><body>\r\n<p>x</p>\r\n</body></html>\r\n",
     };
     for (const char* page : pages)
         for (const ReindentOptions& o : allOptions())
