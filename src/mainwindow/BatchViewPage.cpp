@@ -40,6 +40,7 @@ void setBatchOpenFileHook(OpenFileHook hook) { g_openFileHook = std::move(hook);
 BatchViewPage::BatchViewPage(TAMainForm &form) : QObject(&form), f_(form)
 {
     auto &b = f_.batch;
+    wireNewWindow(b.WebBrowserEditPanelPanelPageControlMainTopTab07BatchPageView);
     auto click = [this](QAbstractButton *btn, void (BatchViewPage::*fn)()) {
         connect(btn, &QAbstractButton::clicked, this, [this, fn] { (this->*fn)(); });
     };
@@ -276,7 +277,22 @@ TWebbrowser *BatchViewPage::CreateMultiCanvas()
     lay->addWidget(wb);
     pc->setCurrentIndex(index);
     wb->Navigate(QStringLiteral("about:blank"));
+    wireNewWindow(wb);
     return wb;
+}
+
+// A page of the batch that asks for a new window gets a tab of the batch for it.
+void BatchViewPage::wireNewWindow(TWebbrowser *Browser)
+{
+    connect(Browser, &TWebbrowser::NewWindow2, this, [this](const QString &url, TWebbrowser **target, bool *) {
+        if (url.isEmpty() || url == QLatin1String("about:blank")) return;
+        auto *pc = f_.batch.PageCotrolMainTopTab07BatchPageView;
+        TWebbrowser *wb = CreateMultiCanvas();
+        const int index = pc->indexOf(wb->parentWidget());
+        pc->setTabText(index, fromSjis(BatchTabCaption(toSjis(url), index)));
+        pc->setTabToolTip(index, url);
+        *target = wb;
+    });
 }
 
 int BatchViewPage::OpenMultiURL(const std::string &Url, int Number)

@@ -37,6 +37,7 @@ public:
 
     // A new run-time tab with its own browser, in front.
     TWebbrowser *CreateMultiCanvas();
+    void wireNewWindow(TWebbrowser *Browser);
     // Opens one link in a tab captioned by Number; for the other pages too.
     int OpenMultiURL(const std::string &Url, int Number);
     // The local-file case of OpenMultiURL.

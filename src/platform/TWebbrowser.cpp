@@ -178,13 +178,20 @@ void TWebbrowser::onNewWindow(QWebEngineNewWindowRequest &request)
 {
     TWebbrowser *target = nullptr;
     bool cancel = false;
-    emit NewWindow2(request.requestedUrl().toString(), &target, &cancel);
-    if (!cancel && target) {
-        target->ensureView();
-        ++target->generation_;
-        target->busy_ = true;
-        request.openIn(target->page());
+    const QUrl url = request.requestedUrl();
+    emit NewWindow2(url.toString(), &target, &cancel);
+    if (cancel) return;
+    // A pane without a rule of its own shows the page itself: a request is never dropped
+    // unseen, and no window opens outside the program.
+    if (!target) {
+        if (url.isEmpty() || url.toString() == kAboutBlank) return;
+        target = this;
     }
+    target->ensureView();
+    ++target->generation_;
+    target->busy_ = true;
+    if (target == this) page_->load(url);
+    else request.openIn(target->page());
 }
 
 QVariant TWebbrowser::evalSync(const QString &script, int timeoutMs, quint32 worldId)

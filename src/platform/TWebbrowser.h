@@ -85,7 +85,7 @@ signals:
     void DocumentComplete(const QString &url);
     void DownloadComplete();
     // A page asks for a new window. A handler may set *target to a browser that takes the
-    // page, or *cancel to refuse; with neither, the request is refused.
+    // page, or *cancel to refuse; with neither, this browser shows the page itself.
     void NewWindow2(const QString &url, TWebbrowser **target, bool *cancel);
     void StatusTextChange(const QString &text);
     void TitleChange(const QString &title);
