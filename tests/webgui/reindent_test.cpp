@@ -696,3 +696,26 @@ TEST(Reindent, SourceCutAtTheBodyAsTheScannerFindsIt)
         EXPECT_EQ(p.Head + p.Body, c.page);
     }
 }
+
+// The result holds the whole page at every size: doctype, charset, title and style sheet link
+// before the body, and the body to its last line, also where a head script names "<body>".
+TEST(Reindent, WholePageKeptAtEverySize)
+{
+    const std::string head = sj("<!DOCTYPE html>\r\n<html lang=\"en\"><head><meta charset=\"Shift_JIS\"><title>大きな頁</title>\r\n"
+                                "<link rel=\"stylesheet\" href=\"css/a.css\">\r\n<script>var s = '<body class=x>';</script>\r\n</head>\r\n");
+    for (std::size_t mb : {1u, 2u}) {
+        std::string body = "<body>\r\n";
+        for (int i = 0; body.size() < mb * 1024 * 1024; ++i)
+            body += sj("<p class=\"x\">段落 ") + std::to_string(i) + " <a href=\"ch04.html\">link</a></p>\r\n<table><tr><td>cell</td></tr></table>\r\n";
+        body += "<p>last paragraph</p>\r\n</body></html>\r\n";
+        const IndentSourceParts parts = SplitIndentSource(head + body);
+        EXPECT_EQ(parts.Body.compare(0, 6, "<body>"), 0) << mb << " MB";
+        const std::string out = RunIndentation(parts.Body, parts.Head, identity, 0, ReindentOptions{}, {}).Text;
+        const std::size_t bodyAt = out.find("<body>");
+        ASSERT_NE(bodyAt, std::string::npos) << mb << " MB";
+        for (const std::string& part : {std::string("<!DOCTYPE html>"), std::string("<meta charset=\"Shift_JIS\""),
+                                        sj("<title>大きな頁</title>"), std::string("<link rel=\"stylesheet\" href=\"css/a.css\"")})
+            EXPECT_LT(out.find(part), bodyAt) << mb << " MB: " << part;
+        EXPECT_NE(out.find("last paragraph"), std::string::npos) << mb << " MB";
+    }
+}
