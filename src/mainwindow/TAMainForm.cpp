@@ -1,5 +1,6 @@
 #include "mainwindow/TAMainForm.h"
 #include "mainwindow/FormHelpers.h"
+#include "mainwindow/DescriptionText.h"
 #include "mainwindow/ConviPage.h"
 #include "mainwindow/FavBrowsePage.h"
 #include "mainwindow/BatchViewPage.h"
@@ -37,6 +38,7 @@
 #include <QNetworkInterface>
 #include <QScreen>
 #include <QTextStream>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWindow>
@@ -122,6 +124,12 @@ void TAMainForm::FormCreate()
     conv.build(b);
     ip.build(b);
     layoutNetSearchPage();
+    {
+        auto *desc = new QTextBrowser;
+        desc->setObjectName(QStringLiteral("MemoDescription"));
+        desc->setHtml(DescriptionPageText());
+        b.adopt(desc, "PageControlMainTopTab11Desc");
+    }
     // The batch viewer's options keep their height; the list and the pages take the rest.
     batch.PanelPageControlMainTopTab07BatchPageView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     // The window's initial state is what "初期状態に戻す" returns to.

@@ -7,6 +7,7 @@
 #include <QScreen>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTest>
 #include "support/WaitUntil.h"
 #include <gtest/gtest.h>
@@ -250,4 +251,15 @@ TEST(Webbrowser, PageWindowCloseLeavesBlankPane)
     ASSERT_TRUE(waitUntil([&] { return wb->LocationURL() == QStringLiteral("about:blank") && !wb->Busy(); }, 15000));
     EXPECT_EQ(tab->count(), 1);
     EXPECT_EQ(sheet->findChild<TWebbrowser *>(), wb);
+}
+
+// " 説明と注意 " is not blank: it says what the pages do and what the program writes where.
+TEST(MainForm, DescriptionPageTellsWhatThePagesDoAndWhatIsWritten)
+{
+    Form f;
+    auto *desc = f->frame.PageControlMainTopTab11Desc->findChild<QTextBrowser *>(QStringLiteral("MemoDescription"));
+    ASSERT_NE(desc, nullptr);
+    const QString text = desc->toPlainText();
+    for (const char *needle : {"ﾈｯﾄ検索", "Webﾍﾟｰｼﾞのﾀﾞｳﾝﾛｰﾄﾞ", "文字ｺｰﾄﾞ変換", "VORNKYMB.inf", ".vornkym-files", "保存していない"})
+        EXPECT_TRUE(text.contains(QString::fromUtf8(needle))) << needle;
 }
