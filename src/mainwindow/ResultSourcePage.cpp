@@ -1,4 +1,5 @@
 #include "mainwindow/ResultSourcePage.h"
+#include "download/pages/BackgroundJob.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/LinkRouting.h"
 #include "mainwindow/NetSearch.h"
@@ -33,9 +34,12 @@ void showText(TRichEdit *view, const std::string &sjis, bool colour)
 }
 } // namespace
 
-ResultSourcePage::ResultSourcePage(TAMainForm &form) : QObject(&form), f_(form)
+ResultSourcePage::ResultSourcePage(TAMainForm &form)
+    : QObject(&form), f_(form), job_(std::make_unique<BackgroundJob>(this)),
+      cancel_(std::make_shared<std::atomic<bool>>(false))
 {
     auto &n = f_.net;
+    connect(n.btnBatchBrowseStop, &QAbstractButton::clicked, this, [this] { stopFetch(); });
     auto click = [this](QAbstractButton *b, void (ResultSourcePage::*fn)()) {
         connect(b, &QAbstractButton::clicked, this, [this, fn] { (this->*fn)(); });
     };
@@ -109,6 +113,30 @@ void ResultSourcePage::btnGoogleGetStyleSheetClick()
     showText(f_.net.RichEditBaseBrowserStyleSheet, StyleBlocksText(SourceForBlocks(st.GResultHtml)), false);
 }
 
+ResultSourcePage::~ResultSourcePage()
+{
+    // The fetch ends within its cancel bound; the job waits for it.
+    cancel_->store(true);
+}
+
+bool ResultSourcePage::fetchRunning() const { return job_->running(); }
+
+void ResultSourcePage::stopFetch() { cancel_->store(true); }
+
+void ResultSourcePage::startFetch(const std::string &Url, std::function<void(const HttpResponse &)> Done)
+{
+    if (job_->running()) return;
+    cancel_->store(false);
+    f_.net.StatusBarGoogle->setPanelText(1, QStringLiteral(" 取得中 ・・・ 「中止」で止めます"));
+    job_->start<HttpResponse>([Url, cancel = cancel_] { return HttpFetchUntil(Url, cancel.get()); },
+                              [this, Done](const HttpResponse &r) {
+                                  f_.net.StatusBarGoogle->setPanelText(
+                                      1, r.Ok ? QString() : cancel_->load() ? QStringLiteral(" 中止しました ")
+                                                                           : QStringLiteral(" 取得できませんでした "));
+                                  if (r.Ok) Done(r);
+                              });
+}
+
 void ResultSourcePage::btnGoogleGetRawClick()
 {
     const AppState &st = f_.state();
@@ -116,10 +144,9 @@ void ResultSourcePage::btnGoogleGetRawClick()
     TRichEdit *view = f_.net.RichEditBaseBrowserRaw;
     view->clear();
     if (st.GQueryUrl.empty()) return;
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::string bytes = HttpGetText(st.GQueryUrl);
-    QApplication::restoreOverrideCursor();
-    if (!bytes.empty()) showText(view, RawPageText(bytes), false);
+    startFetch(st.GQueryUrl, [this, view](const HttpResponse &r) {
+        if (!r.Body.empty()) showText(view, RawPageText(r.Body), false);
+    });
 }
 
 void ResultSourcePage::btnGoogleGetJSFileClick()
@@ -136,10 +163,9 @@ void ResultSourcePage::btnGoogleGetJSFileClick()
     const std::string url = SiteRootOf(SearchEngineBase(SearchEngine::First)) + path;
     st.GSearchJsUrl = url;
     f_.net.StatusBarGoogle->setPanelText(2, QStringLiteral(" 【 ") + fromSjis(url) + QStringLiteral(" 】"));
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    const std::string text = Utf8ToAnsi(HttpGetText(url));
-    QApplication::restoreOverrideCursor();
-    showText(f_.net.RichEditBaseBrowserTab07JSFile, FormatEngineScript(url, text), false);
+    startFetch(url, [this, url](const HttpResponse &r) {
+        showText(f_.net.RichEditBaseBrowserTab07JSFile, FormatEngineScript(url, Utf8ToAnsi(r.Body)), false);
+    });
 }
 
 void ResultSourcePage::btnGoogleSaveFileListClick()

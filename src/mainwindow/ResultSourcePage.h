@@ -3,15 +3,21 @@
 #pragma once
 #include <QObject>
 #include <QString>
+#include <atomic>
+#include <functional>
+#include <memory>
 #include <string>
 
+class BackgroundJob;
 class TAMainForm;
 class TWebbrowser;
+struct HttpResponse;
 
 class ResultSourcePage : public QObject {
     Q_OBJECT
 public:
     explicit ResultSourcePage(TAMainForm &form);
+    ~ResultSourcePage() override;
 
     void btnGoogleSearchResultClick();
     void btnGoogleGetScriptClick();
@@ -38,8 +44,16 @@ public:
     // The words of the last first/next search.
     QString GHighlightText;
 
+    // " Raw " and " JSﾌｧｲﾙ " fetch off the window's thread, one at a time; the page's stop
+    // button ("中止") ends a fetch.
+    bool fetchRunning() const;
+    void stopFetch();
+
 private:
     TWebbrowser *targetBrowser() const;
+    void startFetch(const std::string &Url, std::function<void(const HttpResponse &)> Done);
+    std::unique_ptr<BackgroundJob> job_;
+    std::shared_ptr<std::atomic<bool>> cancel_;
     bool urlBoxShowsPage() const;
     TAMainForm &f_;
     QString lastLinkText_;

@@ -9,6 +9,9 @@
 #include <QClipboard>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <condition_variable>
+#include <mutex>
 #include <cstdlib>
 #include <gtest/gtest.h>
 
@@ -89,14 +92,16 @@ TEST(ResultSourceWindow, ButtonsFillTheirViewsOnlyAfterASearch)
         << w.text(n.RichEditBaseBrowserScript).toStdString();
     n.btnGoogleGetStyleSheet->click();
     EXPECT_TRUE(w.text(n.RichEditBaseBrowserStyleSheet).contains(QStringLiteral("color:\t\t\t\t\t\tred")));
+    // Raw and the script file come off the window's thread.
     n.btnGoogleGetRaw->click();
-    EXPECT_TRUE(w.text(n.RichEditBaseBrowserRaw).contains(QStringLiteral("日本語の結果")))
+    EXPECT_TRUE(waitUntil([&] { return w.text(n.RichEditBaseBrowserRaw).contains(QStringLiteral("日本語の結果")); }, 20000))
         << w.text(n.RichEditBaseBrowserRaw).toStdString();
 
+    ASSERT_TRUE(waitUntil([&] { return !w.f.resultSourcePage->fetchRunning(); }, 20000));
     n.btnGoogleGetJSFile->click();
     const QString jsUrl = e.url("/extern/engine.js");
     EXPECT_EQ(n.StatusBarGoogle->panelText(2), QStringLiteral(" 【 ") + jsUrl + QStringLiteral(" 】"));
-    EXPECT_TRUE(w.text(n.RichEditBaseBrowserTab07JSFile).startsWith(QStringLiteral("【【【【【 \r\n     ") + jsUrl));
+    EXPECT_TRUE(waitUntil([&] { return w.text(n.RichEditBaseBrowserTab07JSFile).startsWith(QStringLiteral("【【【【【 \r\n     ") + jsUrl); }, 20000));
     EXPECT_TRUE(w.text(n.RichEditBaseBrowserTab07JSFile).contains(QStringLiteral("var a=1;\r\n")));
 
     n.btnGoogleSaveFileList->click();
@@ -174,4 +179,43 @@ TEST(ResultSourceWindow, LinkHistorySpreadsOnlyTheUsersPicksAndHandsTheUrlToTheD
     n.btnGUISend2ComboBoxUrlClear->click();
     EXPECT_EQ(n.EditCurrentLinkURL->count(), 0);
     w.f.close();
+}
+
+// " Raw " against a server that takes the request and never answers: the window keeps
+// answering while the fetch runs, and the page's "中止" ends it.
+TEST(ResultSourceWindow, RawFromAStalledServerLeavesTheWindowAnsweringAndStopEndsIt)
+{
+    Engine e;
+    Window w;
+    auto &n = w.f.net;
+    ASSERT_TRUE(w.search());
+    std::mutex m;
+    std::condition_variable cv;
+    bool release = false;
+    TestHttpServer stall;
+    stall.server().Get("/never", [&](const httplib::Request &, httplib::Response &res) {
+        std::unique_lock<std::mutex> l(m);
+        cv.wait_for(l, std::chrono::seconds(60), [&] { return release; });
+        res.set_content("late", "text/html");
+    });
+    stall.start();
+    w.f.state().GQueryUrl = stall.url("/never");
+    n.RichEditBaseBrowserRaw->setText("before");
+    n.btnGoogleGetRaw->click();
+    EXPECT_TRUE(w.f.resultSourcePage->fetchRunning());
+    int ticks = 0;
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
+    timer.start(20);
+    EXPECT_TRUE(waitUntil([&] { return ticks >= 5; }, 10000)) << "the window stopped answering";
+    EXPECT_TRUE(w.f.resultSourcePage->fetchRunning());
+    n.btnBatchBrowseStop->setEnabled(true);
+    n.btnBatchBrowseStop->click();
+    EXPECT_TRUE(waitUntil([&] { return !w.f.resultSourcePage->fetchRunning(); }, 5000)) << "stop did not end the fetch";
+    EXPECT_EQ(n.RichEditBaseBrowserRaw->text(), "");
+    {
+        std::lock_guard<std::mutex> l(m);
+        release = true;
+    }
+    cv.notify_all();
 }
