@@ -2214,13 +2214,13 @@ std::string prepareIndentSource(const std::string& Source, const std::string& He
     // it as it will read the result's one-line tag.
     std::string headPart;
     if (!Head.empty()) {
-        const std::string h = removeJoiners(NormalizeLineBreaks(Head));
+        const std::string h = removeJoiners(escapeTitleText(closeUnpairedQuotes(NormalizeLineBreaks(Head))));
         std::string joined = joinStructuralTags(h, scanPage(h));
-        // The head end as the line rules write it, so that the layout finds it ("</HEAD\r\n>").
+        // The head end as the line rules write it ("</HEAD\r\n>" and "</head x>" become
+        // "</head>"), so that the layout finds it in this run as it will in the next.
         std::size_t headEnd = npos;
         for (const HtmlToken& t : scanPage(joined))
-            if (t.kind == HtmlToken::Kind::EndTag && t.name == "head" && joined[t.end - 1] == '>' &&
-                Trim(joined.substr(t.begin + 6, t.end - 1 - (t.begin + 6))).empty()) {
+            if (t.kind == HtmlToken::Kind::EndTag && t.name == "head" && joined[t.end - 1] == '>') {
                 joined.replace(t.begin, t.end - t.begin, "</head>");
                 headEnd = t.begin;
                 break;
