@@ -323,7 +323,8 @@ const DecodedText &DownloadEngine::decoded(const std::string &Url, FetchedKind K
     if (it != decoded_.end()) return it->second;
     const auto r = cache_->Get(Url);
     DecodedText d;
-    if (CheckResource(*r) == FetchVerdict::Ok) d = DecodeToSjis(r->Body, r->ContentType, Kind);
+    if (CheckResource(*r) == FetchVerdict::Ok)
+        d = DecodeToSjis(r->Body, r->ContentType, Kind, pageEncoding_ == "auto" ? std::string() : pageEncoding_);
     return decoded_.emplace(key, d).first->second;
 }
 

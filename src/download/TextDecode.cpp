@@ -1,4 +1,5 @@
 #include "download/TextDecode.h"
+#include "text/SjisBytes.h"
 #include "text/HtmlRewrite.h"
 #include "text/JCode.h"
 #include "text/TextConverter.h"
@@ -172,6 +173,84 @@ std::string renameCssCharset(const std::string &css)
     return css.substr(0, q1 + 1) + "Shift_JIS" + css.substr(q2);
 }
 
+bool validSjis(const std::string &b)
+{
+    for (std::size_t i = 0; i < b.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(b[i]);
+        if (c < 0x80 || (c >= 0xA1 && c <= 0xDF)) continue;
+        if (!isSjisLead(c) || i + 1 >= b.size() || !isSjisTrail(static_cast<unsigned char>(b[i + 1]))) return false;
+        ++i;
+    }
+    return true;
+}
+
+bool validEuc(const std::string &b)
+{
+    for (std::size_t i = 0; i < b.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(b[i]);
+        if (c < 0x80) continue;
+        auto in = [&](std::size_t k) {
+            return k < b.size() && static_cast<unsigned char>(b[k]) >= 0xA1 && static_cast<unsigned char>(b[k]) <= 0xFE;
+        };
+        if (c == 0x8E) {
+            if (i + 1 >= b.size() || static_cast<unsigned char>(b[i + 1]) < 0xA1 || static_cast<unsigned char>(b[i + 1]) > 0xDF)
+                return false;
+            ++i;
+        } else if (c == 0x8F) {
+            if (!in(i + 1) || !in(i + 2)) return false;
+            i += 2;
+        } else if (c >= 0xA1 && c <= 0xFE) {
+            if (!in(i + 1)) return false;
+            ++i;
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool isJis(const std::string &b)
+{
+    for (unsigned char c : b)
+        if (c >= 0x80) return false;
+    return b.find("\x1b$B") != std::string::npos || b.find("\x1b$@") != std::string::npos;
+}
+
+bool validAs(const std::string &b, const std::string &enc)
+{
+    if (enc == "utf-8") return IsValidUtf8(b);
+    if (enc == "shift_jis") return validSjis(b);
+    if (enc == "euc-jp") return validEuc(b);
+    if (enc == "iso-2022-jp") {
+        for (unsigned char c : b)
+            if (c >= 0x80) return false;
+        return true;
+    }
+    return false;
+}
+
+// What the bytes are valid as: UTF-8 first; of Shift_JIS and EUC-JP, the one that holds them
+// (both may: EUC-JP's kana read as Shift_JIS half-width kana, which Japanese text seldom
+// uses, so a Shift_JIS reading with such kana is taken as EUC-JP).
+std::string encodingByValidity(const std::string &b)
+{
+    bool ascii = true;
+    for (unsigned char c : b) ascii = ascii && c < 0x80;
+    if (ascii) return isJis(b) ? "iso-2022-jp" : "shift_jis";
+    if (IsValidUtf8(b)) return "utf-8";
+    const bool sj = validSjis(b), eu = validEuc(b);
+    if (sj && eu) {
+        for (std::size_t i = 0; i < b.size(); ++i) {
+            const unsigned char c = static_cast<unsigned char>(b[i]);
+            if (c >= 0xA1 && c <= 0xDF) return "euc-jp";
+            if (isSjisLead(c)) ++i;
+        }
+        return "shift_jis";
+    }
+    if (eu) return "euc-jp";
+    return "shift_jis"; // kept as it came
+}
+
 } // namespace
 
 bool IsValidUtf8(const std::string &Bytes) { return decodeUtf8(Bytes, nullptr); }
@@ -184,7 +263,8 @@ std::string CharsetOfContentType(const std::string &ContentType)
     return trimQuotes(l.substr(p + 8));
 }
 
-DecodedText DecodeToSjis(const std::string &Bytes, const std::string &ContentType, FetchedKind Kind)
+DecodedText DecodeToSjis(const std::string &Bytes, const std::string &ContentType, FetchedKind Kind,
+                         const std::string &ReferrerEncoding)
 {
     DecodedText r;
     std::string body = Bytes;
@@ -205,6 +285,13 @@ DecodedText DecodeToSjis(const std::string &Bytes, const std::string &ContentTyp
     }
     if (enc.empty()) enc = canonical(CharsetOfContentType(ContentType));
     if (enc.empty()) enc = canonical(declaredCharset(body, Kind));
+    // A sheet or script is never judged by the words it holds (a comment naming "euc-jp", a
+    // string writing a <meta>): the referring page's encoding, else what its bytes are valid as.
+    if (enc.empty() && Kind != FetchedKind::Html) {
+        enc = canonical(ReferrerEncoding);
+        if (enc == "utf-16le" || enc == "utf-16be") enc.clear();
+        if (enc.empty() || !validAs(body, enc)) enc = encodingByValidity(body);
+    }
     if (enc.empty()) {
         bool ascii = true;
         for (unsigned char c : body)

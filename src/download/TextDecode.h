@@ -17,7 +17,11 @@ std::string CharsetOfContentType(const std::string &ContentType);
 // Characters that Shift_JIS lacks are written as the file kind can say them: a numeric
 // character reference in a page, a CSS escape in a style sheet, "?" in a script. A style
 // sheet's @charset rule and a page's charset declarations then name Shift_JIS.
-DecodedText DecodeToSjis(const std::string &Bytes, const std::string &ContentType, FetchedKind Kind);
+// A style sheet or script without a charset of its own (server, byte-order mark, a leading
+// @charset) is read in ReferrerEncoding (the page's) when its bytes are valid there, else in
+// what they are valid as; never by the charset names it mentions.
+DecodedText DecodeToSjis(const std::string &Bytes, const std::string &ContentType, FetchedKind Kind,
+                         const std::string &ReferrerEncoding = {});
 
 // True when the bytes are well-formed UTF-8 (any length of sequence, no surrogates).
 bool IsValidUtf8(const std::string &Bytes);

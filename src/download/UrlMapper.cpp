@@ -287,7 +287,7 @@ std::string UrlKey(const std::string &AbsUrl)
     if (ps == std::string::npos) return r;
     const std::size_t q = r.find('?', ps);
     const std::string path = r.substr(ps, q == std::string::npos ? std::string::npos : q - ps);
-    std::string out = r.substr(0, ps) + wirePath(path);
+    std::string out = lower(r.substr(0, ps)) + wirePath(path);
     if (q != std::string::npos) out += escapeControls(r.substr(q));
     return out;
 }
@@ -303,12 +303,20 @@ std::string WireUrl(const std::string &Key, const std::string &QueryEncoding)
     } else if (enc == "euc-jp") {
         if (convertExact("EUC-JP", "CP932", query, conv)) query = conv;
     }
+    const bool sjis = query == Key.substr(q + 1);
     std::string out = Key.substr(0, q + 1);
-    for (unsigned char c : query)
-        if (c >= 0x80)
+    for (std::size_t i = 0; i < query.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(query[i]);
+        if (sjis && sjisCharLen(query, i) == 2) {
+            // Both bytes of the character, also a trail byte in the ASCII range.
             escapeByte(out, c);
-        else
+            escapeByte(out, static_cast<unsigned char>(query[++i]));
+        } else if (c >= 0x80) {
+            escapeByte(out, c);
+        } else {
             out += static_cast<char>(c);
+        }
+    }
     return out;
 }
 

@@ -447,7 +447,9 @@ public:
         for (const char *dir : {"/u/", "/s/"}) {
             const std::string d = dir;
             files_[d + "index.html"] = {d == "/u/" ? u8 : sj, "text/html"};
-            files_[d + "s.css"] = {".p { background: url(\"ポスター.png\"); }\n", "text/css"};
+            // Each site's sheet in its page's encoding, without a charset of its own.
+            const std::string css = ".p { background: url(\"ポスター.png\"); }\n";
+            files_[d + "s.css"] = {d == "/u/" ? css : Utf8ToAnsi(css), "text/css"};
             files_[d + "next.html"] = {"<html><body>next</body></html>", "text/html"};
             files_[d + "other.html"] = {"<html><body>other</body></html>", "text/html"};
             for (const char *img : {"画像 フォルダ/写真 1.png", "①②.png", "ポスター.png", "a b.png", "\xF0\xA0\xAE\xB7.png"})
