@@ -25,6 +25,12 @@ public:
             entries_.push_back({req.get_header_value("Host"), log_.back(), res.status});
         });
         s.Get(R"(/.*)", [this](const httplib::Request &req, httplib::Response &res) { serve(req, res); });
+        // Every client gets the same bytes: the server compresses for a client that asks
+        // (curl does, wget does not), which a comparison of clients must not reward.
+        s.set_pre_routing_handler([](const httplib::Request &req, httplib::Response &) {
+            const_cast<httplib::Request &>(req).headers.erase("Accept-Encoding");
+            return httplib::Server::HandlerResponse::Unhandled;
+        });
         srv_.start();
         build();
     }
