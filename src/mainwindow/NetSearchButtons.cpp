@@ -58,6 +58,7 @@ NetSearchButtons::NetSearchButtons(TAMainForm &form) : QObject(&form), f_(form)
     click(n.btnChangemainPage, &NetSearchButtons::btnChangemainPageClick);
     click(n.sbOpenTargetBwowser, &NetSearchButtons::sbOpenTargetBwowserClick);
     click(n.sbGoogleExit, &NetSearchButtons::sbGoogleExitClick);
+    click(f_.frame.sbWebGUITopFrameExit, &NetSearchButtons::sbWebGUITopFrameExitClick);
     click(n.sbGoogleSearchOpenIE, &NetSearchButtons::sbGoogleSearchOpenIEClick);
     click(n.btnSearchSideTopOpenIE, &NetSearchButtons::btnSearchSideTopOpenIEClick);
     click(n.btnSearchSideTop, &NetSearchButtons::btnSearchSideTopClick);
@@ -228,6 +229,7 @@ void NetSearchButtons::sbOpenTargetBwowserClick()
 }
 
 void NetSearchButtons::sbGoogleExitClick() { f_.menu.MenuFileClose->trigger(); }
+void NetSearchButtons::sbWebGUITopFrameExitClick() { f_.menu.MenuFileClose->trigger(); }
 
 namespace {
 void openTrimmedHttp(QWidget *parent, const QString &text)

@@ -46,6 +46,7 @@ public:
     void btnChangemainPageClick();
     void sbOpenTargetBwowserClick();
     void sbGoogleExitClick();
+    void sbWebGUITopFrameExitClick();
     void sbGoogleSearchOpenIEClick();
     void btnSearchSideTopOpenIEClick();
     void btnSearchSideTopClick();

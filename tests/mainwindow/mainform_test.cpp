@@ -88,11 +88,16 @@ TEST(MainForm, ControlsCarryTheirNames)
     Form f;
     for (const char *name : {"btnGoogleSearch", "BaseBrowser", "TargetBrowser", "PageControlMainTopTab12NotFoundCSS",
                              "ListBoxPageControlBaseBrowserTab08SearchList", "BtnEditHTMLPageSaveFolder",
-                             "WebBrowserFavSideLink", "RadioGroupCommntBar", "StatusBar1", "MenuSettingsSave"})
+                             "WebBrowserFavSideLink", "RadioGroupCommntBar", "StatusBar1", "MenuSettingsSave",
+                             "sbWebGUITopFrameExit"})
         EXPECT_NE(f->findChild<QObject *>(QString::fromLatin1(name)), nullptr) << name;
     EXPECT_EQ(f->frame.PageControlMainTop->count(), 12);
     EXPECT_EQ(f->frame.PageControlMainBody->count(), 10);
     EXPECT_EQ(f->StatusBar1->panelCount(), 6);
+    // The WebGUI page's own "終了" closes the window as the menu's does.
+    f->show();
+    f->frame.sbWebGUITopFrameExit->click();
+    EXPECT_FALSE(f->isVisible());
     // Every pane, fixed or run-time, is the one browser class.
     EXPECT_EQ(f->formBrowsers().size(), 27);
     for (TWebbrowser *wb : f->formBrowsers()) {
