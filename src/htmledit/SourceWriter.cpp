@@ -1149,8 +1149,30 @@ QString MakeRelativeUrl(const QString &Target, const QString &Base, bool AsUrl, 
     return rel;
 }
 
+namespace {
+// A reference without a scheme or host of its own ("ch04.html", "img/a.png", "../x", "/site.css",
+// "#top", "?q"): the page's own way of pointing, relative to wherever the page lies. A drive
+// ("c:/...") and a network path ("//host/...") are not.
+bool isPageRelative(const QString &v)
+{
+    if (v.isEmpty() || v.startsWith(QLatin1String("//")) || v.startsWith(QLatin1Char('\\'))) return false;
+    for (int i = 0; i < v.size(); ++i) {
+        const QChar c = v.at(i);
+        if (c == u':') return i == 0;  // a scheme ends here (a one-letter one is a drive)
+        if (c == u'/' || c == u'?' || c == u'#') return true;
+        const bool schemeChar = c.isLetter() || (i > 0 && (c.isDigit() || c == u'+' || c == u'-' || c == u'.'));
+        if (!schemeChar || c.unicode() > 0x7F) return true;
+    }
+    return true;
+}
+}  // namespace
+
 QString ConvertUrlAttribute(const QString &Tag, const QString &Value, const QString &Absolute, const WriterContext &Ctx)
 {
+    // Under the options that keep URLs from being absolute, what the page wrote relative to
+    // itself stays byte for byte: made a path (or cut down to a site path) it would point
+    // elsewhere once the file is opened from its folder.
+    if ((has(Ctx.options, ExcludeFileProtocol) || has(Ctx.options, ExcludeBaseURL)) && isPageRelative(Value)) return Value;
     const QString abs = Absolute.isEmpty() ? Value : Absolute;
     const QString lt = Tag.toLower();
     const unsigned o = Ctx.options;

@@ -278,7 +278,10 @@ bool TProfDHTMLEdit2::waitWhileBusy(int State, const QString &Target)
     if (!machine_.request(State)) return false;
     waiting_ = true;
     if (State == psLoadURL || State == psLoadFile || State == psOpenDialog) SetDirty(false);
+    pageLoad_ = PageLoad::Loading;
     originalStoredWhilePending_ = false;
+    const qint64 boundMs = nextBoundMs_ > 0 ? nextBoundMs_ : qint64(timeout_ * 1000.0);
+    nextBoundMs_ = 0;
     navigateOwn(Target);
     QPointer<TProfDHTMLEdit2> self(this);
     bool ok = true;
@@ -292,9 +295,13 @@ bool TProfDHTMLEdit2::waitWhileBusy(int State, const QString &Target)
             expired = true;
             loop.quit();
         });
-        bound.start(int(std::min(timeout_ * 1000.0, 2147483647.0)));
+        QMetaObject::Connection progress;
+        if (QWebEngineView *v = browser_->view())
+            progress = connect(v, &QWebEngineView::loadProgress, this, &TProfDHTMLEdit2::LoadProgress);
+        bound.start(int(std::clamp<qint64>(boundMs, 1, 2147483647)));
         loop.exec();
         if (!self) return false;
+        disconnect(progress);
         waitLoop_ = nullptr;
         if (machine_.busy() && (expired || TWebbrowser::terminating())) {
             waiting_ = false;
@@ -362,6 +369,7 @@ void TProfDHTMLEdit2::dispatch(PendingEvent Event)
     case PendingEvent::OpenDialog:
     case PendingEvent::LoadURLError:
     case PendingEvent::Stop:
+        pageLoad_ = Event == PendingEvent::LoadURLError || Event == PendingEvent::Stop ? PageLoad::Failed : PageLoad::Whole;
         // The loaded document's own source stands as the stored one, unless the host stored
         // its own while the load was pending.
         if (!originalStoredWhilePending_) SetOriginalSource(ReadDocumentHTML());
@@ -374,13 +382,16 @@ void TProfDHTMLEdit2::dispatch(PendingEvent Event)
                                                    : OnLoadURLError);
         break;
     case PendingEvent::NewDocument:
+        pageLoad_ = PageLoad::Whole;
         SetDirty(false);
         fire(OnNewDocument);
         break;
     case PendingEvent::Timeout:
+        pageLoad_ = PageLoad::Failed;
         SetDirty(false);
+        // The host tells the user (pageLoad() says the load failed); a box of the control's
+        // own would stop the host's loop and could not name what the host was doing.
         if (OnTimeout) fire(OnTimeout);
-        else QMessageBox::information(this, QString(), QStringLiteral("The operation timed out."));
         break;
     default: break;
     }
@@ -460,6 +471,8 @@ bool TProfDHTMLEdit2::LoadFromFile(const std::string &FileName)
     if (!fi.exists() || !fi.isFile() || !waitForCreation() || !TryGetDocument()) return false;
     FDocumentFileName = name;
     BeginUpdate();
+    // The engine needs time in proportion to the page: the bound grows by the Timeout per MB.
+    nextBoundMs_ = qint64(timeout_ * 1000.0 * (1.0 + double(fi.size()) / (1024.0 * 1024.0)));
     const bool result = waitWhileBusy(psLoadFile, fi.absoluteFilePath());
     EndUpdate();
     if (result) documentFile_ = fi.absoluteFilePath();
@@ -490,6 +503,7 @@ bool TProfDHTMLEdit2::writeDocument(const QString &Html)
 void TProfDHTMLEdit2::SetSource(const QString &Html)
 {
     if (TryGetDocument() && writeDocument(Html)) {
+        pageLoad_ = PageLoad::Whole;
         setUpDocument();
         fire(OnSetSource);
     }
@@ -753,7 +767,7 @@ bool TProfDHTMLEdit2::forwardKey(QEvent *Event)
     };
     if (Event->type() == QEvent::KeyRelease) {
         call(OnKeyUp);
-        return eatenKeys_.remove(k->key()) || key == 0;
+        return eatenKeys_.remove(k->key()) || (key == 0 && original != 0);
     }
     if (IsControlOwnKey(key, shift, ctrl, alt)) {
         call(OnKeyDown);
@@ -761,13 +775,23 @@ bool TProfDHTMLEdit2::forwardKey(QEvent *Event)
     }
     if (rulesState_ != rulesState()) pushEditingRules();
     call(OnKeyDown);
-    if (key == 0) {
+    // A handler swallows a key by making it 0. A key event that has no key code of its own
+    // (a character an input method or a character picker sends, such as "😀") is text only,
+    // and goes to the document.
+    if (key == 0 && original != 0) {
         eatenKeys_.insert(k->key());
         return true;
     }
     if (key != original) {
         eatenKeys_.insert(k->key());
         sendKey(key, m, key >= 32 && key < 127 ? QString(QChar(key)) : key == 13 ? QStringLiteral("\r") : QString());
+        return true;
+    }
+    // A character outside the BMP comes as a surrogate pair the engine's key path cuts to
+    // its first 16 bits ("😀" became U+F600): it is inserted as text, as a paste is.
+    if (k->text().size() > 1 && k->text().at(0).isHighSurrogate()) {
+        eatenKeys_.insert(k->key());
+        SetSelectedText(k->text());
         return true;
     }
     if (!k->text().isEmpty() && k->text().at(0).unicode() >= 32 && OnKeyPress) {

@@ -49,6 +49,12 @@ public:
     bool ShowZeroBorders(bool Show);
 
     bool IsBusy() const override { return machine_.busy(); }
+    // Whether the document is a page loaded whole (or one the control or the host wrote into
+    // it); false while a load is going and after one failed, timed out or was stopped, so
+    // that nothing half-loaded is ever written back over the page's file.
+    enum class PageLoad { Whole, Loading, Failed };
+    PageLoad pageLoad() const { return pageLoad_; }
+    bool LoadedWhole() const { return pageLoad_ == PageLoad::Whole && !machine_.busy(); }
     int pendingState() const { return machine_.state(); }
     // The document, unless an operation is pending.
     bool TryGetDocument() const;
@@ -160,6 +166,12 @@ public:
     bool GetBlockFormats(StringList &List);
     QString GetHrefAtPoint(int X, int Y);
 
+signals:
+    // A load's progress in percent, while the control waits for it.
+    void LoadProgress(int Percent);
+
+public:
+
     // ---- the edit-control interface for an outside checker (TProfDHTMLEdit2EditControl.cpp) ----
     // A line is one word of the body (the page's word segmentation); a position is the
     // control's own character position in the body, not an offset into the plain text.
@@ -254,6 +266,9 @@ private:
     bool inChange_ = false;
     bool displayQueued_ = false;
     bool waiting_ = false;
+    PageLoad pageLoad_ = PageLoad::Whole;
+    // The next load's bound in milliseconds (0: the Timeout); a large file gets more time.
+    qint64 nextBoundMs_ = 0;
     quint64 ownWrites_ = 0;
     QString documentFile_;  // the local file the document was loaded from or saved to
     QEventLoop *waitLoop_ = nullptr;

@@ -5,15 +5,20 @@
 #include "platform/QtSjis.h"
 #include "text/FileUtils.h"
 #include "text/TextConverter.h"
+#include "text/WebFetch.h"
 #include "webgui/WebGuiText.h"
 
 #include "platform/TWebbrowser.h"
 
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <QEventLoop>
 #include <QPointer>
+#include <QStringDecoder>
 #include <QTimer>
+#include <QUrl>
 #include <algorithm>
+#include <set>
 
 std::string HtmlToSjis(const QString &Html)
 {
@@ -52,6 +57,19 @@ std::string HtmlToSjis(const QString &Html)
     return out;
 }
 
+std::string PageTextToSjis(const std::string &Text)
+{
+    std::string sjis = ConvertTextToSjis(Text, ccmAuto);
+    // As many "?" as the page had: nothing was lost.
+    if (std::count(sjis.begin(), sjis.end(), '?') == std::count(Text.begin(), Text.end(), '?')) return sjis;
+    if (sjis != ConvertTextToSjis(Text, ccmUtf8)) return sjis;  // not read as UTF-8
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString page = utf8.decode(QByteArrayView(Text.data(), qsizetype(Text.size())));
+    if (utf8.hasError()) return sjis;
+    if (page.startsWith(QChar(0xFEFF))) page.remove(0, 1);
+    return NormalizeLineBreaks(RenameCharsetDecls(HtmlToSjis(page), "Shift_JIS"));
+}
+
 bool WaitEditorReady(TProfDHTMLEdit2 *Editor, int TimeoutMs)
 {
     if (!Editor) return false;
@@ -88,11 +106,11 @@ bool LoadLocalPage(TProfDHTMLEdit2 *Editor, const std::string &FileName, const s
         ok = Editor->LoadFromFile(FileName);
     } else {
         Editor->SetBaseURL(fromSjis(folder));
-        Editor->SetSource(fromSjis(ConvertTextToSjis(Text, 0)));
+        Editor->SetSource(fromSjis(PageTextToSjis(Text)));
         Editor->SetDocumentFileName(fromSjis(FileName));
         ok = Editor->DocumentReady();
     }
-    const std::string w = ConvertTextToSjis(Text, 0);
+    const std::string w = PageTextToSjis(Text);
     Editor->SetOriginalSource(fromSjis(w));
     Editor->SetHtmlAttributes(fromSjis(HtmlAttributesText(w)));
     Editor->SetBodyAttributes(fromSjis(BodyAttributesText(w)));
@@ -178,4 +196,64 @@ EditorPageParts ReadEditorPageParts(TProfDHTMLEdit2 *Editor)
     p.StyleBlocks = joinedBlocks(m.value(QStringLiteral("styles")));
     p.ScriptBlocks = joinedBlocks(m.value(QStringLiteral("codes")));
     return p;
+}
+
+namespace {
+// One spelling per file, whatever way it was named ("./", "//", a link).
+QString canonicalName(const std::string &sjisPath)
+{
+    const QFileInfo f(fromSjis(sjisPath));
+    const QString c = f.canonicalFilePath();
+    return c.isEmpty() ? f.absoluteFilePath() : c;
+}
+
+std::set<QString> &writtenFiles()
+{
+    static std::set<QString> files;
+    return files;
+}
+
+bool sameDocument(const QString &editorName, const std::string &pageFile)
+{
+    if (editorName.isEmpty() || pageFile.empty()) return false;
+    QString n = editorName;
+    if (n.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)) n = QUrl(n).toLocalFile();
+    if (n == fromSjis(pageFile)) return true;
+    if (IsHttpUrl(pageFile)) return false;
+    return canonicalName(toSjis(n)) == canonicalName(pageFile);
+}
+}  // namespace
+
+QString SaveRefusal(TProfDHTMLEdit2 *Editor, const std::string &PageFile)
+{
+    if (!Editor) return {};
+    const QString file = fromSjis(PageFile);
+    QString why;
+    if (Editor->pageLoad() == TProfDHTMLEdit2::PageLoad::Loading)
+        why = QStringLiteral("ﾍﾟｰｼﾞの読み込みがまだ終わっていません");
+    else if (Editor->pageLoad() == TProfDHTMLEdit2::PageLoad::Failed)
+        why = QStringLiteral("ﾍﾟｰｼﾞを最後まで読み込めませんでした");
+    else if (!PageFile.empty() && !sameDocument(Editor->GetDocumentFileName(), PageFile))
+        why = QStringLiteral("ｴﾃﾞｨﾀにこのﾍﾟｰｼﾞが読み込まれていません");
+    if (why.isEmpty()) return {};
+    return QStringLiteral("%1。保存しません（ﾌｧｲﾙは変更していません）\r\n【 %2 】").arg(why, file);
+}
+
+void NotePageWritten(const std::string &FileName)
+{
+    if (!FileName.empty()) writtenFiles().insert(canonicalName(FileName));
+}
+
+BackupSaveResult SavePageOverFile(const std::string &FileName, const std::string &Text)
+{
+    BackupSaveResult r;
+    if (writtenFiles().count(canonicalName(FileName))) {
+        // The backup made before this program's first write stays the user's own file.
+        r.Save = SaveChosenFile(FileName, Text);
+        if (r.Save.ok() && QFileInfo::exists(fromSjis(BackupFileName(FileName)))) r.BackupPath = BackupFileName(FileName);
+    } else {
+        r = SaveWithBackup(FileName, Text);
+    }
+    if (r.Save.ok()) NotePageWritten(r.Save.Path.empty() ? FileName : r.Save.Path);
+    return r;
 }

@@ -456,8 +456,8 @@ std::string convertByChoice(const std::string &raw, int item, bool forEditor)
         } catch (...) {
             return raw;
         }
-    case 3: return forEditor ? raw : ConvertTextToSjis(raw, 0);
-    default: return ConvertTextToSjis(raw, 0);
+    case 3: return forEditor ? raw : PageTextToSjis(raw);
+    default: return PageTextToSjis(raw);
     }
 }
 }  // namespace
@@ -465,10 +465,11 @@ std::string convertByChoice(const std::string &raw, int item, bool forEditor)
 void WebGuiPage::btnGUIEditorURLNavigateClick()
 {
     AppState &s = st();
+    // Every tab but one goes, each changed one only after the user agrees; a "no" leaves
+    // every pane as it was.
+    if (!closeAllTabs()) return;
     GUIEditorClearAll();
     GUIAllClear();
-    // Every tab but one goes, each changed one only after the user agrees.
-    if (!closeAllTabs()) return;
     const std::string url = Trim(toSjis(c_.ComboBoxGUIEditorURL->currentText()));
     if (url.empty()) return;
     if (!IsHttpUrl(url)) {
@@ -496,7 +497,7 @@ void WebGuiPage::btnGUIEditorURLNavigateClick()
     GLocalPageSource = text;
     s.GPageSource = text;
     s.GGUIRawHtml = text;
-    SetRichText(c_.RichEditPageControlGUIRightEntireSrc, q(text));
+    showWholeSource(text, false);
     GGUIBaseHref = ctx_.baseHref ? ctx_.baseHref(text) : std::string();
     if (ctx_.StatusBar1)
         ctx_.StatusBar1->setPanelText(1, GGUIBaseHref.empty() ? QString() : q(sj(" base【 ") + GGUIBaseHref + sj(" 】")));
@@ -562,6 +563,9 @@ int WebGuiPage::OpenURL(const std::string &Url, int, int, int)
     }
     if (ed && ed->DocumentReady()) {
         ed->LoadURL(q(Url));
+        if (r.Ok && ed->pageLoad() != TProfDHTMLEdit2::PageLoad::Whole)
+            tell(QStringLiteral("ﾍﾟｰｼﾞを最後まで読み込めませんでした（時間切れ、または読み込みの失敗）。"
+                                "このﾍﾟｰｼﾞは保存できません\r\n【 %1 】").arg(q(Url)));
         GIndentSource.clear();
         GIndentSourcePrepared = false;
         const std::string text = convertByChoice(fetched_, c_.RadioGroupGULocalFileICharCode->itemIndex(), true);
@@ -748,7 +752,7 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
         // The earlier run's joiners are taken out of the file itself, after a backup.
         const std::string cleaned = RemoveIndentCommentText(Text);
         if (cleaned != Text) {
-            const BackupSaveResult r = SaveWithBackup(FileName, cleaned);
+            const BackupSaveResult r = SavePageOverFile(FileName, cleaned);
             if (r.Save.ok()) {
                 Text = cleaned;
                 s.GGUIBackupFile = r.BackupPath;
@@ -762,9 +766,27 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
     s.GIndentSourceReady = false;
     GLocalPageSource = Text;
     GIndentSourcePrepared = false;
-    if (loadEditor) loadEditor(FileName, Text);
+    if (loadEditor) {
+        TProfDHTMLEdit2 *ed = s.GActiveEditor;
+        QMetaObject::Connection progress;
+        if (ed) {
+            setStatus(2, sj("読み込み中… 【 ") + FileName + sj(" 】"));
+            progress = connect(ed, &TProfDHTMLEdit2::LoadProgress, this, [this, FileName](int percent) {
+                setStatus(2, sj("読み込み中 ") + std::to_string(percent) + sj("% 【 ") + FileName + sj(" 】"));
+            });
+        }
+        loadEditor(FileName, Text);
+        disconnect(progress);
+        if (ed && ed->pageLoad() != TProfDHTMLEdit2::PageLoad::Whole) {
+            setStatus(2, sj("読み込めませんでした（保存できません） 【 ") + FileName + sj(" 】"));
+            tell(QStringLiteral("ﾍﾟｰｼﾞを最後まで読み込めませんでした（時間切れ、または読み込みの失敗）。"
+                                "このﾍﾟｰｼﾞは保存できません\r\n【 %1 】").arg(q(FileName)));
+        } else {
+            setStatus(2, std::string());
+        }
+    }
 
-    std::string w = ConvertTextToSjis(Text, 0);
+    std::string w = PageTextToSjis(Text);
     switch (c_.RadioGroupGULocalFileICharCode->itemIndex()) {
     case 1: w = EucToSjis(Text); break;
     case 2:
@@ -792,11 +814,8 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
     c_.ComboBoxGUIEditorURL->setEditText(QString());
 
     const std::string source = currentSource();
-    if (c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked())
-        showColoured(c_.RichEditPageControlGUIRightEntireSrc, source);
-    else
-        SetRichText(c_.RichEditPageControlGUIRightEntireSrc, q(source));
-    c_.RichEditPageControlGUIRightOrgEntireSrc->setText(ConvertTextToSjis(Text, 0));
+    showWholeSource(source, c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked());
+    c_.RichEditPageControlGUIRightOrgEntireSrc->setText(PageTextToSjis(Text));
     c_.RichEditPageControlGUIRightAltEntireSrc->setText(bodyOf(source));
     if (c_.CheckBoxPageControlGUIRightTopOrgEitireSrc->isChecked()) {
         ColorHTMLRichEdit(c_.RichEditPageControlGUIRightOrgEntireSrc);
@@ -882,7 +901,7 @@ void WebGuiPage::PageControlWebGUITopChange()
         showColoured(c_.MemoHTMLSrc, src);
         if (c_.MemoHTMLSrc->text().empty()) c_.MemoHTMLSrc->setText(GLocalPageSource);
         if (c_.RichEditPageControlGUIRightEntireSrc->text().empty()) {
-            showColoured(c_.RichEditPageControlGUIRightEntireSrc, src);
+            showWholeSource(src, true);
             showColoured(c_.RichEditPageControlGUIRightAltEntireSrc, src);
         }
         GHtmlSrcTabBuilt = true;
@@ -1048,6 +1067,7 @@ void WebGuiPage::sbGUITDCheckSaveClick()
 {
     AppState &s = st();
     if (c_.ListBoxGUISaveFinal->count() == 0) return;
+    if (saveRefused(s.GGUIFile)) return;
     std::string folder;
     if (fileExists(s.GGUIFile)) folder = folderPart(s.GGUIFile);
     if (fileExists(s.GGUILastFile)) folder = folderPart(s.GGUILastFile);
@@ -1062,6 +1082,7 @@ void WebGuiPage::sbGUITDCheckSaveClick()
     const SaveResult r = SaveChosenFile(name, IndentSaveText(lines));
     s.GWebRoot.clear();
     if (r.ok()) {
+        NotePageWritten(r.Path);
         s.GGUISaveFile = r.Path;
         s.GGUILastFile = r.Path;
         s.GIndentSavedFile = r.Path;
@@ -1099,6 +1120,32 @@ void WebGuiPage::reportSave(const std::string &file, bool ok, const std::string 
     }
 }
 
+bool WebGuiPage::saveRefused(const std::string &File)
+{
+    const QString why = SaveRefusal(st().GActiveEditor, File);
+    if (why.isEmpty()) return false;
+    setStatus(2, std::string());
+    tell(why);
+    return true;
+}
+
+void WebGuiPage::showWholeSource(const std::string &Text, bool Colour)
+{
+    TRichEdit *pane = c_.RichEditPageControlGUIRightEntireSrc;
+    if (Colour)
+        showColoured(pane, Text);
+    else
+        SetRichText(pane, q(Text));
+    paneShown_ = pane->text();
+}
+
+std::string WebGuiPage::pageTextToSave() const
+{
+    const std::string pane = c_.RichEditPageControlGUIRightEntireSrc->text();
+    if (pane != paneShown_) return pane;
+    return currentSource();
+}
+
 void WebGuiPage::ToolButtonSaveClick()
 {
     AppState &s = st();
@@ -1107,8 +1154,13 @@ void WebGuiPage::ToolButtonSaveClick()
         ToolButtonSaveWithNameClick();
         return;
     }
-    const BackupSaveResult r = SaveWithBackup(s.GGUIFile, SaveGUILocalPageText(currentSource()));
-    if (r.Save.ok()) s.GGUIBackupFile = r.BackupPath;
+    if (saveRefused(s.GGUIFile)) return;
+    const BackupSaveResult r = SavePageOverFile(s.GGUIFile, SaveGUILocalPageText(pageTextToSave()));
+    if (r.Save.ok()) {
+        s.GGUIBackupFile = r.BackupPath;
+        // What the tab holds is on disk now: leaving it asks nothing.
+        if (TProfDHTMLEdit2 *ed = s.GActiveEditor) ed->SetDirty(false);
+    }
     reportSave(s.GGUIFile, r.Save.ok(), SaveStatusText(r));
 }
 
@@ -1116,6 +1168,7 @@ void WebGuiPage::ToolButtonSaveWithNameClick()
 {
     AppState &s = st();
     if (c_.RichEditPageControlGUIRightEntireSrc->text().empty()) return;
+    if (saveRefused(s.GGUIFile)) return;
     std::string folder = fileExists(s.GGUIFile) ? folderPart(s.GGUIFile) : std::string();
     std::string name = dialogs.saveHtml(c_.PageControlGUILeft, folder);
     if (name.empty()) return;
@@ -1123,13 +1176,19 @@ void WebGuiPage::ToolButtonSaveWithNameClick()
     if (ext != ".html" && ext != ".htm") name = ChangeFileExtension(name, ".html");
     CloseIE();
     const std::string root = Trim(toSjis(c_.EditHeaderRoot->text()));
-    const SaveResult r = SaveChosenFile(name, RemoveWinDiskRoot(SaveGUILocalPageText(currentSource()), root));
+    const SaveResult r = SaveChosenFile(name, RemoveWinDiskRoot(SaveGUILocalPageText(pageTextToSave()), root));
     BackupSaveResult b;
     b.Save = r;
     if (r.ok()) {
+        NotePageWritten(r.Path);
         s.GGUIFile = r.Path;
         s.GGUILastFile = r.Path;
         s.GGUISaveFile = r.Path;
+        // The tab's page is the file now: the next overwrite goes there.
+        if (TProfDHTMLEdit2 *ed = s.GActiveEditor) {
+            ed->SetDocumentFileName(q(r.Path));
+            ed->SetDirty(false);
+        }
     }
     reportSave(r.Path.empty() ? name : r.Path, r.ok(), SaveStatusText(b));
     if (!r.ok()) return;
@@ -1352,8 +1411,7 @@ void WebGuiPage::ToolButton5Click()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     c_.PageControlGUIRight->setCurrentWidget(c_.PageControlGUIRightTab02AllHTMLSrc);
-    SetRichText(c_.RichEditPageControlGUIRightEntireSrc, q(EditorSourceSjis(st().GActiveEditor)));
-    if (c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked()) ColorHTMLRichEdit(c_.RichEditPageControlGUIRightEntireSrc);
+    showWholeSource(EditorSourceSjis(st().GActiveEditor), c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked());
     c_.RichEditPageControlGUIRightOrgEntireSrc->setText(fileExists(st().GGUIFile) ? LoadTextFile(st().GGUIFile) : std::string());
     QApplication::restoreOverrideCursor();
 }
@@ -1458,6 +1516,7 @@ void WebGuiPage::btnGUISaveLocalHTMLSrcWihtIndentClick()
     TProfDHTMLEdit2 *ed = s.GActiveEditor;
     const std::string head = EditorSourceSjis(ed, EditorPart::Head);
     const std::string body = EditorSourceSjis(ed, EditorPart::Body);
+    if (saveRefused(s.GGUIFile)) return;
     if (head.empty() && body.empty()) return;
     const std::string folder = fileExists(s.GGUILastFile) ? folderPart(s.GGUILastFile) : std::string();
     std::string name = dialogs.saveHtml(c_.PageControlGUILeft, folder);
@@ -1475,6 +1534,7 @@ void WebGuiPage::btnGUISaveLocalHTMLSrcWihtIndentClick()
     BackupSaveResult b;
     b.Save = r;
     if (r.ok()) {
+        NotePageWritten(r.Path);
         s.GGUISaveFile = r.Path;
         s.GIndentSavedFile = r.Path;
     }

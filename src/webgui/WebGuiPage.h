@@ -210,6 +210,14 @@ private:
     void markTab(QWidget *tab, bool fresh);
     QWidget *newTab();
     void reportSave(const std::string &file, bool ok, const std::string &why);
+    // Tells why the current editor's page may not be saved over File; true when refused.
+    bool saveRefused(const std::string &File);
+    // The whole-source pane filled from the page (remembered, so that a change made in the
+    // pane afterwards is told from the page's own text).
+    void showWholeSource(const std::string &Text, bool Colour);
+    // What the overwrite and the save-as write: the whole-source pane when the user changed
+    // it there, else the editor's page as it stands now.
+    std::string pageTextToSave() const;
     void loadHiddenEditor(bool url);
     void GUIScreen(const std::string &DocName);
     void GUIApptitle();
@@ -221,6 +229,7 @@ private:
     quint64 roundTripGeneration_ = ~quint64(0);
     std::string fetched_;          // the opened URL's raw text, fetched once per open
     bool fetchOk_ = false;
+    std::string paneShown_;        // the whole-source pane's text as the page last filled it
 
     WebGuiControls &c_;
     WebGuiPageContext ctx_;

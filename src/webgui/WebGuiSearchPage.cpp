@@ -6,6 +6,7 @@
 #include "platform/QtSjis.h"
 #include "platform/RichEditTools.h"
 #include "text/StrUtils.h"
+#include "webgui/WebGuiEditorIo.h"
 #include "webgui/WebGuiPage.h"
 #include "webgui/WebGuiText.h"
 
@@ -328,13 +329,14 @@ void WebGuiSearchPage::btnSaveHTMLSrClick()
         btnSaveHTMLSrWithNameClick();
         return;
     }
+    if (refused(ctx_.state->GGUIFile)) return;
     const std::string text = c_.MemoHTMLSrc->text();
     if (text.empty()) {
         // Nothing to write: the page's file stays as it is.
         tell(QStringLiteral("保存するHTMLｿｰｽがありません（ﾌｧｲﾙはそのままです）\r\n【 %1 】").arg(q(file)));
         return;
     }
-    const BackupSaveResult r = SaveWithBackup(file, text);
+    const BackupSaveResult r = SavePageOverFile(file, text);
     if (r.Save.ok()) {
         setStatus(2, QStringLiteral(" Replace!! 【 %1 】").arg(q(file)));
     } else {
@@ -343,8 +345,19 @@ void WebGuiSearchPage::btnSaveHTMLSrClick()
     }
 }
 
+// The source pane holds a page only when the editor loaded it whole.
+bool WebGuiSearchPage::refused(const std::string &File)
+{
+    const QString why = SaveRefusal(ctx_.state->GActiveEditor, File);
+    if (why.isEmpty()) return false;
+    setStatus(2, QString());
+    tell(why);
+    return true;
+}
+
 void WebGuiSearchPage::btnSaveHTMLSrWithNameClick()
 {
+    if (refused(ctx_.state->GGUIFile)) return;
     const QString filter = QStringLiteral("HTMLﾌｧｲﾙ（ *.html/*.htm ） (*.html *.htm);;すべてのﾌｧｲﾙ（ *.* ） (*)");
     const std::string chosen = dialogs.save(c_.MemoHTMLSrc, "index.html", filter);
     if (chosen.empty()) return;
@@ -361,6 +374,7 @@ void WebGuiSearchPage::btnSaveHTMLSrWithNameClick()
     }
     const SaveResult r = SaveChosenFile(name, c_.MemoHTMLSrc->text());
     if (r.ok()) {
+        NotePageWritten(r.Path);
         setStatus(2, QStringLiteral(" New!! 【 %1 】").arg(q(r.Path)));
     } else {
         BackupSaveResult b;

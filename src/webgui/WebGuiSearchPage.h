@@ -44,6 +44,8 @@ public:
     // --- " HTMLｿｰｽ " and " Body " ---------------------------------------------------------------
     void btnSaveHTMLSrClick();
     void btnSaveHTMLSrWithNameClick();
+    // Tells why the page may not be saved over File; true when refused.
+    bool refused(const std::string &File);
     void MemoHTMLSrcResizeRequest();
     void MemoBodyResizeRequest();
     void sbHTMLSrcbatchpasteClick();

@@ -625,9 +625,6 @@ std::string FrameTextCleanup(const std::string& Text) { return ReplaceAll(Text, 
 
 namespace {
 
-const std::string kHtmlLangJa = "<html lang=\"ja\">";
-const std::string kDocTypeTransitional =
-    "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.01 Transitional//EN\" \"http://www.w3.org/TR/html4/loose.dtd\">";
 
 std::vector<std::string> splitLines(const std::string& t)
 {
@@ -683,22 +680,26 @@ std::string SaveGUILocalPageText(const std::string& Text)
             break;
         }
     }
-    if (t.find("<!DOC") != npos) {
-        const std::string d = TextBetween(t, "<!DOC", "\">");
-        if (!d.empty()) {
-            out.push_back(d.find("http:") != npos ? "<!DOC" + d + "\">" : kDocTypeTransitional);
-            t = DeleteBetween(t, "<!DOC", "\">");
+    // The page's own document type and html start tag stay as the file has them: a page is
+    // not given another type or language than its own.
+    {
+        std::size_t p = t.find("<!DOC");
+        if (p == npos)
+            p = t.find("<!doc");
+        const std::size_t g = p == npos ? npos : t.find('>', p);
+        if (g != npos) {
+            out.push_back(t.substr(p, g + 1 - p));
+            t.erase(p, g + 1 - p);
         }
     }
     for (const char* h : {"<HTML", "<html"}) {
         const std::size_t p = t.find(h);
-        if (p == npos)
+        if (p == npos || (p + 5 < t.size() && t[p + 5] != '>' && !std::isspace(static_cast<unsigned char>(t[p + 5]))))
             continue;
         const std::size_t g = t.find('>', p);
         if (g == npos)
             continue;
-        const std::string attrs = t.substr(p + 5, g - p - 5);
-        out.push_back(attrs.find("lang=") != npos ? h + attrs + ">" : kHtmlLangJa);
+        out.push_back(t.substr(p, g + 1 - p));
         t.erase(p, g + 1 - p);
     }
     if (PosText("<head>", t) > 0) {

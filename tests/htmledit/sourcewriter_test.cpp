@@ -42,7 +42,7 @@ TEST(SourceWriter, TableOfFixturesAndOptions)
         {"no nbsp in TEXTAREA, SELECT", R"({"t":1,"n":"TEXTAREA","a":[],"c":[]},{"t":1,"n":"SELECT","a":[],"c":[]})", E,
          "<body><textarea></textarea>\r\n  <select></select>\r\n</body>"},
         {"external script gets nbsp", R"({"t":1,"n":"SCRIPT","a":[["src","a.js","http://h/dir/a.js"]],"c":[]})", E,
-         "<body>\r\n  <script src=\"http://h/dir/a.js\">&nbsp;</script>\r\n</body>"},
+         "<body>\r\n  <script src=\"a.js\">&nbsp;</script>\r\n</body>"},
         {"wbr and embed are void", R"({"t":1,"n":"P","a":[],"c":[{"t":3,"d":"a"},{"t":1,"n":"WBR","a":[],"c":[]},{"t":3,"d":"b"}]})",
          E, "<body>\r\n  <p>a<wbr />b</p>\r\n</body>"},
         {"FONT without attributes unwrapped", R"({"t":1,"n":"P","a":[],"c":[{"t":1,"n":"FONT","a":[],"c":[{"t":3,"d":"x"}]}]})",
@@ -92,8 +92,15 @@ TEST(SourceWriter, TableOfFixturesAndOptions)
          E, "<body><span style=\"color: RED; font-size: 12PT\">s</span></body>"},
         {"generator META dropped", R"({"t":1,"n":"META","a":[["name","GENERATOR"],["content","MSHTML 11"]],"c":[]},{"t":1,"n":"META","a":[["content","text/html; charset=unicode"]],"c":[]})",
          E, "<body>\r\n  <meta content=\"text/html; charset=Shift_JIS\" />\r\n</body>"},
-        {"URL under ExcludeFileProtocol: local path", R"({"t":1,"n":"IMG","a":[["src","a.png","file:///d/a.png"]],"c":[]})", E,
+        {"URL under ExcludeFileProtocol: local path", R"({"t":1,"n":"IMG","a":[["src","file:///d/a.png","file:///d/a.png"]],"c":[]})", E,
          "<body><img src=\"/d/a.png\" /></body>"},
+        // What the page wrote relative to itself is written as it stands.
+        {"relative values stay as written",
+         R"({"t":1,"n":"P","a":[],"c":[{"t":1,"n":"A","a":[["href","../ch04.ja.html#s","file:///d/ch04.ja.html#s"]],"c":[]},)"
+         R"({"t":1,"n":"IMG","a":[["src","images/prev.png","file:///d/doc/images/prev.png"]],"c":[]},)"
+         R"({"t":1,"n":"A","a":[["href","/site.html","file:///site.html"]],"c":[]},)"
+         R"({"t":1,"n":"A","a":[["href","?q=1","file:///d/doc/p.html?q=1"]],"c":[]}]})",
+         E, "<body>\r\n  <p><a href=\"../ch04.ja.html#s\">&nbsp;</a><img src=\"images/prev.png\" /><a href=\"/site.html\">&nbsp;</a><a href=\"?q=1\">&nbsp;</a></p>\r\n</body>"},
         {"URL as file URL without it", R"({"t":1,"n":"IMG","a":[["src","a.png","file:///d/a.png"]],"c":[]})",
          E & ~ExcludeFileProtocol & ~ExcludeBaseURL, "<body><img src=\"file:///d/a.png\" /></body>"},
         {"same-file anchor is bare", R"({"t":1,"n":"A","a":[["href","#n","file:///d/p.html#n"]],"c":[{"t":3,"d":"x"}]})", E,

@@ -297,10 +297,11 @@ TEST(WebGuiSearch, SaveAsIsKeepsOneBackup)
     EXPECT_EQ(readFile(top), "v1");
     EXPECT_EQ(readFile(f.path("YY_top.html")), "v0");
     EXPECT_EQ(g.StatusBar->panelText(2), QStringLiteral(" Replace!! 【 %1 】").arg(fromSjis(top)));
+    // The backup stays the user's own file: never a copy of what the program wrote itself.
     g.MemoHTMLSrc->setText("v2");
     g.btnSaveHTMLSr->click();
     EXPECT_EQ(readFile(top), "v2");
-    EXPECT_EQ(readFile(f.path("YY_top.html")), "v1");
+    EXPECT_EQ(readFile(f.path("YY_top.html")), "v0");
 
     // An empty pane moves and writes nothing.
     g.MemoHTMLSrc->clear();
@@ -309,7 +310,7 @@ TEST(WebGuiSearch, SaveAsIsKeepsOneBackup)
     ASSERT_EQ(f.messages.size(), 1);
     EXPECT_TRUE(f.messages[0].contains(QStringLiteral("ありません")));
     EXPECT_EQ(readFile(top), "v2");
-    EXPECT_EQ(readFile(f.path("YY_top.html")), "v1");
+    EXPECT_EQ(readFile(f.path("YY_top.html")), "v0");
     EXPECT_TRUE(g.StatusBar->panelText(2).isEmpty());
 
     // A backup that cannot be written: the page stays as it was and the user is told.

@@ -328,7 +328,7 @@ TEST(SaveTexts, OverwriteSaveRebuildsThePrologAndKeepsTheTitle)
     };
     const std::vector<Case> cases = {
         {"meta run", "<!DOCTYPE x \"http://w/d.dtd\">\r\n<HTML>\r\n<HEAD>\r\n<meta a>\r\n<meta b>\r\n<TITLE>T</TITLE>\r\n<link x>\r\n</HEAD>",
-         {"<!DOCTYPE x \"http://w/d.dtd\">\r\n<html lang=\"ja\">\r\n<head>\r\n<meta a>\r\n<meta b>\r\n<title>T</title>\r\n<link x>\r\n"}},
+         {"<!DOCTYPE x \"http://w/d.dtd\">\r\n<HTML>\r\n<head>\r\n<meta a>\r\n<meta b>\r\n<title>T</title>\r\n<link x>\r\n"}},
         {"no meta", "<html lang=\"en\"><head>\r\n<title>T2</title>\r\n</head>\r\n<body>x</body></html>",
          {"<html lang=\"en\">", "<title>T2</title>\r\n</head>"}},
         {"ends in a meta run", "<head>\r\n<title>T3</title>\r\n<meta a>", {"<title>T3</title>"}},
@@ -342,8 +342,15 @@ TEST(SaveTexts, OverwriteSaveRebuildsThePrologAndKeepsTheTitle)
             EXPECT_NE(out.find(m), std::string::npos) << c.what << "\n" << out;
         EXPECT_EQ(out.find("websphere"), std::string::npos) << c.what;
     }
-    EXPECT_NE(SaveGUILocalPageText("<!DOCTYPE html PUBLIC \"x\">\r\n<p>x</p>").find("4.01 Transitional"), std::string::npos);
-    EXPECT_NE(SaveGUILocalPageText("<!DOCTYPE html>\r\n<p>x</p>").find("<!DOCTYPE html>"), std::string::npos);
+    // The page keeps its own document type and html start tag, also on the line of its head.
+    for (const char* in : {"<!DOCTYPE html PUBLIC \"x\">\r\n<html><p>x</p>", "<!DOCTYPE html>\r\n<html lang=\"en\"><head><meta charset=UTF-8><title>t</title>"}) {
+        const std::string out = SaveGUILocalPageText(in);
+        EXPECT_EQ(out.find("4.01 Transitional"), std::string::npos) << out;
+        EXPECT_EQ(out.find("lang=\"ja\""), std::string::npos) << out;
+        const std::string doctype = std::string(in).substr(0, std::string(in).find('>') + 1);
+        EXPECT_EQ(out.compare(0, doctype.size() + 2, doctype + "\r\n"), 0) << out;
+    }
+    EXPECT_NE(SaveGUILocalPageText("<!DOCTYPE html>\r\n<html lang=\"en\"><head>").find("\r\n<html lang=\"en\">\r\n"), std::string::npos);
 }
 
 TEST(SaveTexts, DriveRootsAndFolders)
