@@ -252,6 +252,11 @@ std::vector<Fixture> fixtures()
              "<select name=\"s\"><option value=\"1\">One</option><option value=\"2\" selected>Two</option></select>\n"
              "<input type=\"checkbox\" name=\"c\" checked>\n<button type=\"submit\">Go</button>\n</form>\n</body>\n</html>\n",
          true},
+        {"UTF-8 page whose text names Shift_JIS and EUC-JP", "names/index.html",
+         "<!DOCTYPE html>\n<html lang=\"ja\">\n<head>\n<meta charset=\"utf-8\">\n<title>文字コードの説明</title>\n</head>\n"
+         "<body>\n<p>この文書は UTF-8 です。Shift_JIS や EUC-JP、charset=Shift_JIS の話をします。</p>\n"
+         "<p><a href=\"sjis.html\">Shift_JIS の頁</a></p>\n</body>\n</html>\n",
+         true},
         {"characters Shift_JIS lacks and one outside the BMP", "chars/index.html",
          "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>Marks \xC2\xA9 2024</title>\n</head>\n"
          "<body>\n<p>a\xC2\xA0" "b \xE2\x80\x94 c \xC2\xA9 d \xF0\x9F\x98\x80 e</p>\n</body>\n</html>\n",
