@@ -52,11 +52,8 @@ bool isCssName(const std::string &url) { return has(lower(UrlToLocalFileName(url
 // An absolute folder ("/..."), "\" read as "/".
 std::string absFolder(const std::string &folder)
 {
-    std::string f = folder;
-    for (char &c : f)
-        if (c == '\\') c = '/';
-    if (f.empty() || f.front() != '/') return {};
-    return f;
+    const std::string f = NormalizeFolderPath(folder);
+    return f.empty() || f == "/" ? f : f + "/";
 }
 
 const std::string kBannerHead1 = J("/********* １■■【  <(");
@@ -277,12 +274,7 @@ void DownloadEngine::Set(const std::string &List, const std::vector<std::string>
 }
 
 // One save tree and one mapper per folder, however the folder is written.
-static std::string folderKey(const std::string &Folder)
-{
-    std::string f = absFolder(Folder);
-    while (f.size() > 1 && f.back() == '/') f.pop_back();
-    return f;
-}
+static std::string folderKey(const std::string &Folder) { return NormalizeFolderPath(Folder); }
 
 SaveTree &DownloadEngine::Tree(const std::string &Folder)
 {

@@ -54,13 +54,7 @@ std::string relFolder(const std::string &box)
     return f;
 }
 
-std::string absRoot(const std::string &folder)
-{
-    std::string f = slashes(folder);
-    if (f.empty() || f.front() != '/') return {};
-    while (f.size() > 1 && f.back() == '/') f.pop_back();
-    return f;
-}
+std::string absRoot(const std::string &folder) { return NormalizeFolderPath(folder); }
 
 // The URL with a first "../../" (or "../") taken out, starting at an embedded absolute URL
 // when it holds "/http://": the repaired forms of an image URL that failed.

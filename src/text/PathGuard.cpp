@@ -117,3 +117,31 @@ bool IsPathBelowRoot(const std::string& Root, const std::string& Path)
 {
     return !ConfinePathToRoot(Root, Path).empty();
 }
+
+std::string NormalizeFolderPath(const std::string& Folder)
+{
+    std::string f = Folder;
+    for (char& c : f)
+        if (c == '\\')
+            c = '/';
+    if (f.empty() || f.front() != '/')
+        return {};
+    std::string out;
+    std::size_t at = 0;
+    while (at <= f.size()) {
+        std::size_t e = f.find('/', at);
+        if (e == std::string::npos)
+            e = f.size();
+        const std::string seg = f.substr(at, e - at);
+        at = e + 1;
+        if (seg.empty() || seg == ".")
+            continue;
+        if (seg == "..") {
+            const std::size_t s = out.rfind('/');
+            out.erase(s == std::string::npos ? 0 : s);
+            continue;
+        }
+        out += "/" + seg;
+    }
+    return out.empty() ? std::string("/") : out;
+}

@@ -27,3 +27,9 @@ std::string ConfinePathToRoot(const std::string& Root, const std::string& Path);
 
 // True when ConfinePathToRoot accepts Path.
 bool IsPathBelowRoot(const std::string& Root, const std::string& Path);
+
+// A folder typed by the user as one absolute path: "\" read as "/", empty and "." segments
+// dropped, ".." resolved (never above "/"), no trailing "/" (the root stays "/"). Empty when
+// the text is not absolute. Every routine that takes a save folder reads it through this
+// once, so that the paths it derives from it agree character for character.
+std::string NormalizeFolderPath(const std::string& Folder);

@@ -589,3 +589,19 @@ TEST(Pipeline, AFileThatCannotBeWrittenIsNotObtainedAndLeavesNoFolders)
     EXPECT_FALSE(QDir(QString::fromStdString(root + "/images")).exists());
     EXPECT_FALSE(QDir(QString::fromStdString(root + "/" + deep.substr(0, 120))).exists());
 }
+
+TEST(Pipeline, AFolderTypedWithDoubledDotAndParentSegmentsIsOneFolder)
+{
+    for (const char *typed : {"//save//", "/./save/./", "/x/../save", "/save///"}) {
+        SiteRun r;
+        const std::string folder = r.parent.path().toStdString() + typed;
+        r.e.Opt.BaseWebDir = "site/";
+        ASSERT_EQ(r.e.DownloadAll(r.site.pageUrl(), "index.html", folder), 0) << typed;
+        EXPECT_EQ(r.e.GlobalFile, r.root + "/index.html") << typed;
+        EXPECT_EQ(r.e.SavedRel(r.site.url("/site/img/a1.png")), "img/a1.png") << typed;
+        EXPECT_TRUE(exists(r.root + "/img/a1.png")) << typed;
+        const auto &lines = r.e.Lines("ListBoxBodyImageDownloaded");
+        for (const std::string &l : lines)
+            if (l.find("a1.png") != std::string::npos) EXPECT_NE(l.find(r.root + "/img/a1.png"), std::string::npos) << l;
+    }
+}
