@@ -45,7 +45,9 @@ public:
         const QVector<int> &stops = box_->tabStops();
         int x = opt.rect.left() + 2;
         for (int c = 0; c < cols.size(); ++c) {
-            if (c > 0) {
+            if (c == 1) {
+                x = std::max(x, opt.rect.left() + box_->secondColumnStart());
+            } else if (c > 1) {
                 // The next stop right of the text so far, else a fixed step.
                 int next = -1;
                 for (int s : stops)
@@ -59,14 +61,51 @@ public:
         p->restore();
     }
 
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QSize size = QStyledItemDelegate::sizeHint(option, index);
+        const QString text = index.data(Qt::DisplayRole).toString();
+        if (const int tab = int(text.indexOf(QLatin1Char('\t'))); tab >= 0) {
+            // Wide enough for the second column, so the list scrolls to its end.
+            const int rest = box_->fontMetrics().horizontalAdvance(text.mid(tab + 1));
+            size.setWidth(std::max(size.width(), box_->secondColumnStart() + rest + 12));
+        }
+        return size;
+    }
+
 private:
     TListBox *box_;
 };
 } // namespace
 
+int TListBox::secondColumnStart() const
+{
+    if (secondColumn_ < 0) {
+        int widest = 0;
+        for (int i = 0; i < count(); ++i) {
+            const QString t = item(i)->text();
+            const int tab = int(t.indexOf(QLatin1Char('\t')));
+            if (tab >= 0) widest = std::max(widest, fontMetrics().horizontalAdvance(t.left(tab)));
+        }
+        int start = 2 + widest + 16;
+        // A declared stop further right still holds.
+        for (int s : tabStops_)
+            if (s >= start) {
+                start = s;
+                break;
+            }
+        secondColumn_ = start;
+    }
+    return secondColumn_;
+}
+
 TListBox::TListBox(QWidget *parent) : QListWidget(parent)
 {
     setItemDelegate(new TabStopDelegate(this));
+    for (auto sig : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(model(), sig, this, [this] { secondColumn_ = -1; });
+    connect(model(), &QAbstractItemModel::dataChanged, this, [this] { secondColumn_ = -1; });
+    connect(model(), &QAbstractItemModel::modelReset, this, [this] { secondColumn_ = -1; });
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     setUniformItemSizes(true);
 }

@@ -72,10 +72,14 @@ public:
     void addLine(const QString &line) { addItem(line); }
     QStringList lines() const;
     void setLines(const QStringList &lines);
+    // Where the second column of two-column lines starts, from the item's left: past the
+    // longest first column, so every row shows its second column.
+    int secondColumnStart() const;
 
 private:
     QVector<int> tabStops_;
     int extent_ = 0;
+    mutable int secondColumn_ = -1;  // cached; -1 after any change of the items
 };
 
 // The part after the first TAB of a two-column line; the whole line when it has none.
