@@ -161,14 +161,32 @@ std::string RewriteCssRefs(std::string_view css,
         const std::optional<std::string> v = Map(r, CssRefValue(css, r));
         if (!v) continue;
         out.append(css.substr(at, r.begin - at));
+        // The value keeps its own quote; what would end the string early is escaped as CSS
+        // writes it (an escape already in the value stays one).
         char q = r.quote;
-        if (q == 0 && v->find_first_of(" \t\r\n'\"()") != std::string::npos) q = '"';
-        if (q && v->find(q) != std::string::npos) q = (q == '"') ? '\'' : '"';
+        if (q == 0 && v->find_first_of(" \t\r\n'\"()\\") != std::string::npos) q = '"';
+        std::string val;
+        for (std::size_t i = 0; i < v->size(); ++i) {
+            const char c = (*v)[i];
+            if (c == '\\' && i + 1 < v->size() && (*v)[i + 1] != '\n' && (*v)[i + 1] != '\r') {
+                val += c;
+                val += (*v)[++i];
+            } else if (c == '\\') {
+                val += "\\\\";
+            } else if (q && c == q) {
+                val += '\\';
+                val += c;
+            } else if (c == '\n' || c == '\r') {
+                val += c == '\n' ? "\\a " : "\\d ";
+            } else {
+                val += c;
+            }
+        }
         const std::string quote = q ? std::string(1, q) : std::string();
         if (r.kind == CssRef::Kind::Url)
-            out += "url(" + quote + *v + quote + ")";
+            out += "url(" + quote + val + quote + ")";
         else
-            out += quote + *v + quote;
+            out += quote + val + quote;
         at = r.end;
     }
     out.append(css.substr(at));

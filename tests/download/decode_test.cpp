@@ -2,6 +2,7 @@
 // decoded, and how URLs become keys, requests and local names.
 #include "download/TextDecode.h"
 #include "download/UrlMapper.h"
+#include "text/CssScan.h"
 #include "text/FileUtils.h"
 #include "text/JCode.h"
 #include <QTemporaryDir>
@@ -127,4 +128,23 @@ TEST(UrlMapper, RequestsAsABrowserSendsThem)
     EXPECT_EQ(LegacyWireUrl("http://h/%E6%97%A5.png", "euc-jp"), "http://h/%C6%FC.png");
     EXPECT_EQ(LegacyWireUrl("http://h/%E6%97%A5.png", "utf-8"), "");
     EXPECT_EQ(LegacyWireUrl("http://h/a%20b.png", "shift_jis"), "");
+}
+
+TEST(CssRewrite, ValuesKeepTheirQuoteAndStayValidCss)
+{
+    // Each reference rewritten to a value with both quote kinds: the token keeps its quote,
+    // escapes what would end it, and the sheet still yields the same references after it.
+    const std::string css = "a{background:url('x.png')} b{background:url(\"y.png\")} c{background:url(z.png)} d{color:red}";
+    const std::string value = "../a\"b'c.png";
+    const std::string out = RewriteCssRefs(css, [&](const CssRef &, const std::string &) { return value; });
+    const std::vector<CssRef> refs = ScanCssRefs(out);
+    ASSERT_EQ(refs.size(), 3u) << out;
+    EXPECT_EQ(refs[0].quote, '\'');
+    EXPECT_EQ(refs[1].quote, '"');
+    EXPECT_NE(out.find("d{color:red}"), std::string::npos) << out;
+    EXPECT_NE(out.find("url('../a\"b\\'c.png')"), std::string::npos) << out;
+    EXPECT_NE(out.find("url(\"../a\\\"b'c.png\")"), std::string::npos) << out;
+    // An escape already in a value stays one escape.
+    const std::string esc = "e{background:url('x\\ y.png')}";
+    EXPECT_EQ(RewriteCssRefs(esc, [](const CssRef &, const std::string &v) { return v; }), esc);
 }
