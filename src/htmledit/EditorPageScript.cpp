@@ -205,6 +205,15 @@ const char *kScript = R"JS((function () {
     if (ed.observer) ed.observer.disconnect();
     ed.observer = null;
     if (!ed.edit) return;
+    // Not while the parser builds the document: a large page would queue a record for every
+    // node it inserts, and no change before the load ends is the user's.
+    if (document.readyState === 'loading') {
+      if (!ed.waitingForLoad) {
+        ed.waitingForLoad = true;
+        document.addEventListener('DOMContentLoaded', function () { ed.waitingForLoad = false; ed.observe(); });
+      }
+      return;
+    }
     // Reported straight from the observer, which already batches a burst: with the page's own
     // scripting off, timers in this world never run, and a queued report was never sent.
     ed.observer = new MutationObserver(function () { post('change'); });
@@ -225,6 +234,7 @@ const char *kScript = R"JS((function () {
     document.removeEventListener('input', h.display, true);
     document.removeEventListener('click', h.click, true);
     document.removeEventListener('dblclick', h.click, true);
+    document.removeEventListener('paste', h.click, true);
     document.removeEventListener('drop', h.drop, true);
     document.removeEventListener('dragover', h.drop, true);
     document.removeEventListener('contextmenu', h.menu, true);
@@ -232,6 +242,7 @@ const char *kScript = R"JS((function () {
     document.addEventListener('input', h.display, true);
     document.addEventListener('click', h.click, true);
     document.addEventListener('dblclick', h.click, true);
+    document.addEventListener('paste', h.click, true);
     document.addEventListener('drop', h.drop, true);
     document.addEventListener('dragover', h.drop, true);
     document.addEventListener('contextmenu', h.menu, true);

@@ -41,9 +41,12 @@ bool isEmptyTag(const QString &l)
     return IsEmptyElement(l) || extra.contains(l);
 }
 
+// HEAD as well: a text in it ("<head>&nbsp;</head>" of a page without head elements) would be
+// moved into the body by every browser, a visible blank the page never had.
 bool noNbsp(const QString &l)
 {
     static const QSet<QString> s = {QStringLiteral("button"), QStringLiteral("form"),   QStringLiteral("iframe"),
+                                    QStringLiteral("head"),
                                     QStringLiteral("marquee"), QStringLiteral("object"), QStringLiteral("select"),
                                     QStringLiteral("style"),  QStringLiteral("tbody"),  QStringLiteral("textarea"),
                                     QStringLiteral("title")};

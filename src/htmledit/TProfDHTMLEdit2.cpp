@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -245,6 +246,15 @@ QVariant TProfDHTMLEdit2::evalDoc(const QString &Script)
     // have come without it.
     const QString js = editorPageScript(token_) + QStringLiteral(";(function(){var e=window.__vkEdit;if(!e)return null;") +
                        Script + QStringLiteral("})()");
+    // A fresh document's renderer can drop the first script it is given: tiny probes, each
+    // with a short bound, until one answers, so that no real read waits out a long bound.
+    if (probedGeneration_ != documentGeneration()) {
+        QElapsedTimer t;
+        t.start();
+        while (t.elapsed() < std::min(ms, 5000) && !browser_->evalSync(QStringLiteral("1"), 200, kWorld).isValid()) {
+        }
+        probedGeneration_ = documentGeneration();
+    }
     // A fresh renderer can drop the first answer: a short first bound, then the full one.
     QVariant v = browser_->evalSync(js, std::min(ms, 5000), kWorld);
     if (!v.isValid() && ms > 5000) v = browser_->evalSync(js, ms, kWorld);
@@ -522,6 +532,65 @@ QString TProfDHTMLEdit2::GetTitle()
 {
     const QVariant v = evalDoc(QStringLiteral("return document.title;"));
     return v.toString();
+}
+
+void TProfDHTMLEdit2::OpenDocument(const QString &InitialDir, QString &FileName)
+{
+    if (!TryGetDocument()) {
+        FileName = kBusy;
+        return;
+    }
+    const QString chosen = OpenDialog ? OpenDialog(this, InitialDir)
+                                      : QFileDialog::getOpenFileName(this, QString(), InitialDir,
+                                                                     QStringLiteral("HTML files (*.html *.htm)"));
+    if (chosen.isEmpty()) {
+        FileName = GetDocumentLocation();
+        fire(OnOpenDialogCancel);
+        return;
+    }
+    FileName = chosen;
+    const QFileInfo fi(chosen);
+    FDocumentFileName = chosen;
+    BeginUpdate();
+    const bool ok = waitWhileBusy(psOpenDialog, fi.absoluteFilePath());
+    EndUpdate();
+    if (ok) documentFile_ = fi.absoluteFilePath();
+    const QString s = GetSource();
+    FCharset = CharsetName(s);
+    FHasIFrame = s.contains(QLatin1String("<IFRAME"), Qt::CaseInsensitive);
+    FHomeURL = chosen;
+}
+
+void TProfDHTMLEdit2::SaveDocumentAs(const QString &InitialDir, QString &FileName)
+{
+    FileName.clear();
+    if (!TryGetDocument()) return;
+    QString chosen;
+    if (SaveDialog) {
+        chosen = SaveDialog(this, InitialDir);
+    } else {
+        QFileDialog d(this, QString(), InitialDir, QStringLiteral("HTML files (*.html *.htm)"));
+        d.setAcceptMode(QFileDialog::AcceptSave);
+        d.setDefaultSuffix(QStringLiteral("html"));
+        if (d.exec() == QDialog::Accepted && !d.selectedFiles().isEmpty()) chosen = d.selectedFiles().first();
+    }
+    if (chosen.isEmpty()) return;
+    if (!SaveToFile(toSjis(chosen))) {
+        QMessageBox::warning(this, QApplication::applicationName(),
+                             QStringLiteral("保存できませんでした【 %1 】").arg(chosen));
+        return;
+    }
+    FileName = GetDocumentLocation();
+}
+
+void TProfDHTMLEdit2::RefreshDesignMode()
+{
+    if (!TryGetDocument()) return;
+    const int pos = GetCaretPosition();
+    const int len = GetSelectionLength();
+    evalDoc(QStringLiteral("document.designMode = 'off'; document.designMode = 'on'; return true;"));
+    if (pos >= 0) SetCaretPosition(pos);
+    if (len > 0) SetSelectionLength(len);
 }
 
 QString TProfDHTMLEdit2::GetDocumentLocation()
@@ -919,6 +988,8 @@ void TProfDHTMLEdit2::onConsole(const QString &Message)
         fire(OnClick);
     } else if (type == QLatin1String("dblclick")) {
         fire(OnDblClick);
+    } else if (type == QLatin1String("paste")) {
+        fire(OnPaste);
     } else if (type == QLatin1String("contextmenu")) {
         if (PopupMenu && !PopupMenu->actions().isEmpty()) {
             const QPoint p(o.value(QLatin1String("x")).toInt(), o.value(QLatin1String("y")).toInt());

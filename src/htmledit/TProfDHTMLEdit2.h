@@ -68,6 +68,17 @@ public:
     // A bare name goes to the program's folder. False on "BUSY"/"ERROR" or a failed write;
     // the old file is then untouched.
     bool SaveToFile(const std::string &FileName);
+    // The open dialog, then the chosen file loaded (OnOpenDialog when it is in); cancelled:
+    // FileName is the document's location and OnOpenDialogCancel fires. "BUSY" while a load
+    // is pending.
+    void OpenDocument(const QString &InitialDir, QString &FileName);
+    // The save dialog, then the source written as SaveToFile writes it; FileName is the
+    // document's new location, "" when cancelled, busy or not written (the user is told).
+    void SaveDocumentAs(const QString &InitialDir, QString &FileName);
+    // Design mode off and on again, the caret and selection kept.
+    void RefreshDesignMode();
+    // The two dialogs; replaceable so that a test runs without them. "" means cancelled.
+    std::function<QString(QWidget *Parent, const QString &InitialDir)> OpenDialog, SaveDialog;
     QString ReadDocumentHTML();
     QString GetDocumentHTML() override { return ReadDocumentHTML(); }
     QString GetBaseElementHref();
@@ -270,6 +281,7 @@ private:
     // The next load's bound in milliseconds (0: the Timeout); a large file gets more time.
     qint64 nextBoundMs_ = 0;
     quint64 ownWrites_ = 0;
+    quint64 probedGeneration_ = ~quint64(0);  // the document a script has answered in
     QString documentFile_;  // the local file the document was loaded from or saved to
     QEventLoop *waitLoop_ = nullptr;
     QPointer<QWidget> proxy_;

@@ -27,7 +27,11 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QKeyEvent>
+#include <QBoxLayout>
+#include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
+#include <QSplitter>
 #include <QMessageBox>
 #include <QTabWidget>
 #include <QTimer>
@@ -120,7 +124,8 @@ WebGuiDialogs WebGuiDialogs::system()
 WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent) : QObject(parent), c_(c), ctx_(std::move(ctx))
 {
     c_.StatusBar->setPanelWidths({120, 300, 200, 300, 300});
-    c_.PanelPageControlMainBodyDHTMLTop->setFixedHeight(90);
+    layoutPage();
+    setPanelHeight(90);
     if (c_.RadioGroupGULocalFileICharCode->itemCount() == 0)
         c_.RadioGroupGULocalFileICharCode->setItems(
             {QStringLiteral("自動"), QStringLiteral("EUC-JP"), QStringLiteral("UTF-8"), QStringLiteral("Shift_JIS"),
@@ -152,6 +157,11 @@ WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent
     connect(c_.sbGUITDCheckSave, &QToolButton::clicked, this, [this] { sbGUITDCheckSaveClick(); });
     connect(c_.sbGUITDCheckOpenIE, &QToolButton::clicked, this, [this] { sbGUITDCheckOpenIEClick(); });
     connect(c_.btnbtnGUITDClear, &QPushButton::clicked, this, [this] { btnbtnGUITDClearClick(); });
+    connect(c_.btnGUITD3Check, &QPushButton::clicked, this, [this] { btnGUITD3CheckClick(); });
+    connect(c_.btnSaveIndentHTML, &QPushButton::clicked, this, [this] { btnSaveIndentHTMLClick(); });
+    connect(c_.btnRichEditPageControlGUIRightEntireSrcAfterRemoveFolder, &QPushButton::clicked, this,
+            [this] { btnRichEditPageControlGUIRightEntireSrcAfterRemoveFolderClick(); });
+    connect(c_.btnGUIEditorURLRetryNavigate, &QPushButton::clicked, this, [this] { btnGUIEditorURLRetryNavigateClick(); });
     connect(c_.ToolButtonSave, &QToolButton::clicked, this, [this] { ToolButtonSaveClick(); });
     connect(c_.ToolButtonSaveWithName, &QToolButton::clicked, this, [this] { ToolButtonSaveWithNameClick(); });
     connect(c_.PageControlGUILeft, &QTabWidget::currentChanged, this, [this] { PageControlGUILeftChange(); });
@@ -216,6 +226,10 @@ WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent
 
 bool WebGuiPage::eventFilter(QObject *watched, QEvent *event)
 {
+    if (event->type() == QEvent::Resize && watched == c_.PanelPageControlMainBodyDHTMLTop->parentWidget()) {
+        applyPanelHeight();
+        return false;
+    }
     if (event->type() == QEvent::KeyPress &&
         (watched == c_.ComboBoxGUIEditorURL || watched == c_.ComboBoxGUIEditorURL->lineEdit())) {
         const int key = static_cast<QKeyEvent *>(event)->key();
@@ -246,7 +260,93 @@ std::string WebGuiPage::currentSource() const
     return st().GPageSource;
 }
 
-void WebGuiPage::setPanelHeight(int h) { c_.PanelPageControlMainBodyDHTMLTop->setFixedHeight(h); }
+void WebGuiPage::progress(const QString &text)
+{
+    c_.StatusBar->setPanelText(2, text);
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+// The heights the page asks for its sub-tabs were made for one screen: " 閲覧  " gets at least
+// what its rows need, and no sub-tab takes the room the source panes' toolbars need below it.
+void WebGuiPage::setPanelHeight(int h)
+{
+    requestedHeight_ = h;
+    applyPanelHeight();
+}
+
+void WebGuiPage::applyPanelHeight()
+{
+    QWidget *panel = c_.PanelPageControlMainBodyDHTMLTop;
+    int h = requestedHeight_;
+    if (c_.PageControlWebGUITop->currentWidget() == c_.PageControlWebGUITopTab01Main) {
+        const int rows = c_.PageControlWebGUITopTab01Main->sizeHint().height() + c_.PageControlWebGUITop->tabBar()->sizeHint().height() + 8;
+        h = std::max(h, rows);
+    }
+    const int room = panel->parentWidget() ? panel->parentWidget()->height() : 0;
+    const int below = c_.SplitterWebGUI->minimumSizeHint().height() + 12;
+    if (room > below + 120) h = std::min(h, room - below);
+    if (panel->height() != h || panel->minimumHeight() != h) panel->setFixedHeight(h);
+}
+
+void WebGuiPage::layoutPage()
+{
+    // " 閲覧  ": the URL row, the retry hint, the local-file row, the toolbar and the options,
+    // each row as wide as the page.
+    QWidget *tab = c_.PageControlWebGUITopTab01Main;
+    auto *area = tab->findChild<QScrollArea *>(QString(), Qt::FindDirectChildrenOnly);
+    QWidget *host = area ? area->widget() : tab;
+    if (ctx_.BtnEditDownloadLocalFile) ctx_.BtnEditDownloadLocalFile->setParent(host);
+    delete host->layout();  // the rows the builder made; the controls stay
+    auto *v = new QVBoxLayout(host);
+    v->setContentsMargins(2, 2, 2, 2);
+    v->setSpacing(2);
+    auto row = [&](std::initializer_list<QWidget *> ws, QWidget *stretch) {
+        auto *h = new QHBoxLayout;
+        h->setSpacing(4);
+        for (QWidget *w : ws) {
+            if (!w) continue;
+            h->addWidget(w, w == stretch ? 1 : 0);
+            w->show();
+        }
+        if (!stretch) h->addStretch(1);
+        v->addLayout(h);
+        return h;
+    };
+    c_.ComboBoxGUIEditorURL->setMinimumWidth(300);
+    c_.ComboBoxGUIEditorURL->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    row({new QLabel(QStringLiteral("URL"), host), c_.ComboBoxGUIEditorURL, c_.btnGUIEditorURLPaste, c_.btnGUIEditorURLNavigate,
+         c_.sbWebGUIEditorOpenIE},
+        c_.ComboBoxGUIEditorURL);
+    row({c_.LabelGUIEditorURLRetryHead, c_.btnGUIEditorURLRetryNavigate, c_.LabelGUIEditorURLRetryTail}, nullptr);
+    if (ctx_.BtnEditDownloadLocalFile) ctx_.BtnEditDownloadLocalFile->setMinimumWidth(300);
+    row({new QLabel(QStringLiteral("ﾛｰｶﾙ・ﾌｧｲﾙ"), host), ctx_.BtnEditDownloadLocalFile, c_.btnGUIEditorLocalFile,
+         c_.btnGUIEditorURLOpen, c_.btnOpenFileDirect, c_.sbGUILocalIEOpen},
+        ctx_.BtnEditDownloadLocalFile);
+    v->addWidget(c_.ToolBar1);
+    // The options: the charset choice first, then the indentation options, in two rows.
+    row({c_.RadioGroupGULocalFileICharCode, c_.RadioGroupTDIndentation, c_.RadioGroupGUIHTMLOption,
+         c_.RadioGroupIndentImgAlt, c_.RadioGroupCommntBar},
+        nullptr);
+    row({c_.RadioGroupAdjustHTMLTree, c_.RadioGroupEmptyElement, c_.RadioGroupHTMLNodePosition,
+         c_.RadioGroupPageControlGUIRightTopEntireSrc, c_.SpinEditGUIAreaHeight, c_.SpinEditGUIGUIdMaxlen},
+        nullptr);
+    row({c_.CheckBoxGUIIndent, c_.CheckBoxPageControlGUIRightTopEitireSrc, c_.CheckBoxPageControlGUIRightTopOrgEitireSrc,
+         c_.RadioGroupRemoveIndentComment, c_.CheckBoxInhibitGetSource},
+        nullptr);
+    v->addStretch(1);
+
+    // The editor and the source panes share the width; no splitter of the page lets a pane or
+    // a toolbar row shrink to nothing.
+    for (QSplitter *sp : c_.PanelPageControlMainBodyDHTMLTop->window()->findChildren<QSplitter *>())
+        if (c_.PageControlWebGUITop->isAncestorOf(sp) || c_.SplitterWebGUI->isAncestorOf(sp) || sp == c_.SplitterWebGUI)
+            sp->setChildrenCollapsible(false);
+    c_.SplitterWebGUI->setStretchFactor(0, 1);
+    c_.SplitterWebGUI->setStretchFactor(1, 1);
+    c_.PageControlGUILeft->setMinimumWidth(200);
+    c_.PageControlGUIRight->setMinimumWidth(200);
+    c_.SplitterWebGUI->setSizes({1000, 1000});
+    if (QWidget *p = c_.PanelPageControlMainBodyDHTMLTop->parentWidget()) p->installEventFilter(this);
+}
 
 void WebGuiPage::markTab(QWidget *tab, bool fresh)
 {
@@ -352,8 +452,7 @@ void WebGuiPage::PageControlGUILeftChange()
         ctx_.BtnEditDownloadLocalFile->setText(q(s.GGUIFile));
     ed->SetBrowseMode(false);
     SetRichText(c_.MemoHTMLSrc, q(EditorSourceSjis(ed)));
-    setStatus(0, sj("[ ") + toSjis(ed->GetCharset()) + sj(" ]"));
-    setStatus(3, sj(" 【 ") + toSjis(ed->GetBaseURL()) + sj(" 】"));
+    StatusbarHomeURL();
     GUIApptitle();
 }
 
@@ -433,11 +532,25 @@ void WebGuiPage::GUIScreen(const std::string &DocName)
     setPanelHeight(140);
 }
 
+void WebGuiPage::StatusbarHomeURL()
+{
+    TProfDHTMLEdit2 *ed = st().GActiveEditor;
+    if (!ed) return;
+    setStatus(0, sj("[ ") + toSjis(ed->GetCharset()) + sj(" ]"));
+    if (QWidget *w = c_.PageControlGUILeft->window())
+        w->setWindowTitle(QStringLiteral("[ ") + ed->GetHomeURL() + QStringLiteral(" ]"));
+    setStatus(3, sj(" 【 ") + toSjis(ed->GetBaseURL()) + sj(" 】"));
+}
+
 void WebGuiPage::GUIApptitle()
 {
     AppState &s = st();
     TProfDHTMLEdit2 *ed = s.GActiveEditor;
-    if (ed) setStatus(0, sj("[ ") + toSjis(ed->GetCharset()) + sj(" ]"));
+    if (ed) {
+        setStatus(0, sj("[ ") + toSjis(ed->GetCharset()) + sj(" ]"));
+        if (QWidget *w = c_.PageControlGUILeft->window())
+            w->setWindowTitle(q(sj(" 【 ") + s.GAppName + sj(" 】 - [ ")) + ed->GetDocumentFileName() + QStringLiteral(" ]"));
+    }
     setStatus(2, std::string());
     if (ctx_.StatusBar1) ctx_.StatusBar1->setPanelText(3, q(sj(" 【 ") + s.GGUIFile + sj(" 】")));
 }
@@ -585,6 +698,7 @@ int WebGuiPage::OpenURL(const std::string &Url, int, int, int)
     }
     s.GGUIFile = Url;
     if (ctx_.setFormCaption) ctx_.setFormCaption(Url);
+    StatusbarHomeURL();
     GUIApptitle();
     const int index = tabs->indexOf(tab);
     if (index >= 0) {
@@ -656,13 +770,13 @@ void WebGuiPage::GetFrameset()
 
 void WebGuiPage::btnGUIEditorURLOpenClick()
 {
-    if (!CloseTab(0)) return;
-    GUIAllClear();
-    btnbtnGUITDClearClick();
-    MenuFileOpenClick();
+    // The page shown stays until a file is chosen and accepted.
+    MenuFileOpenClick(true);
 }
 
-void WebGuiPage::MenuFileOpenClick()
+void WebGuiPage::MenuFileOpenClick() { MenuFileOpenClick(false); }
+
+void WebGuiPage::MenuFileOpenClick(bool closeCurrent)
 {
     std::string folder;
     if (!st().GGUILastFile.empty())
@@ -671,8 +785,7 @@ void WebGuiPage::MenuFileOpenClick()
         folder = folderPart(toSjis(ctx_.BtnEditDownloadLocalFile->text().trimmed()));
     const std::string name = dialogs.openHtml(c_.PageControlGUILeft, folder);
     if (name.empty()) return;
-    GUIFileOpenCommon(name);
-    c_.PageControlGUIRight->setCurrentWidget(c_.PageControlGUIRightTab02AllHTMLSrc);
+    openLocal(name, closeCurrent);
 }
 
 void WebGuiPage::btnOpenFileDirectClick()
@@ -684,11 +797,7 @@ void WebGuiPage::btnOpenFileDirectClick()
         return;
     }
     st().GGUILastFile = name;
-    if (!CloseTab(0)) return;
-    GUIAllClear();
-    btnbtnGUITDClearClick();
-    GUIFileOpenCommon(name);
-    c_.PageControlGUIRight->setCurrentWidget(c_.PageControlGUIRightTab02AllHTMLSrc);
+    openLocal(name, true);
 }
 
 void WebGuiPage::sbGUILocalIEOpenClick()
@@ -700,33 +809,49 @@ void WebGuiPage::sbGUILocalIEOpenClick()
 
 int WebGuiPage::GUIFileOpenCommon(const std::string &FileName, int)
 {
-    GUIEditorClearAll();
-    GUIAllClear();
-    st().GGUIBackupFile.clear();
+    openLocal(FileName, false);
+    return 0;
+}
+
+bool WebGuiPage::acceptLocalFile(const std::string &FileName, std::string &Text)
+{
     if (!fileExists(FileName)) {
         tell(q(st().GMsgPathNotFound) + QStringLiteral("\r\n【 %1 】").arg(q(FileName)));
-        return 0;
+        return false;
     }
     bool ok = true;
-    std::string text = LoadTextFile(FileName, &ok);
+    Text = LoadTextFile(FileName, &ok);
     if (!ok) {
         tell(QStringLiteral("ﾌｧｲﾙを読めませんでした【 %1 】").arg(q(FileName)));
-        return 0;
+        return false;
     }
-    const int kind = CheckFramesetText(text);
+    const int kind = CheckFramesetText(Text);
     if (kind == -1) {
         tell(QStringLiteral("「FRAMSET」があります"));
-        return 0;
+        return false;
     }
     if (kind == -2) {
         const int a = dialogs.ask(c_.PageControlGUILeft, QStringLiteral("「IFRAME」があります、読み込みますか？"), true);
-        if (a != QMessageBox::Yes) return 0;
+        if (a != QMessageBox::Yes) return false;
         // Disabled in memory only: the user's file stays as it is.
-        text = DisableIframes(text);
+        Text = DisableIframes(Text);
     }
+    return true;
+}
+
+// A refused file (missing, a frameset, inline frames declined) leaves the page that is shown,
+// its tab and its panes as they were.
+bool WebGuiPage::openLocal(const std::string &FileName, bool closeCurrent)
+{
+    std::string text;
+    if (!acceptLocalFile(FileName, text)) return false;
+    if (closeCurrent && !CloseTab(0)) return false;
+    st().GGUIBackupFile.clear();
+    btnbtnGUITDClearClick();
     OpenFileText(FileName, text);
+    c_.PageControlGUIRight->setCurrentWidget(c_.PageControlGUIRightTab02AllHTMLSrc);
     if (LocalPageOpened) LocalPageOpened(FileName);
-    return 0;
+    return true;
 }
 
 int WebGuiPage::OpenFile(const std::string &FileName, int, int, int)
@@ -737,6 +862,11 @@ int WebGuiPage::OpenFile(const std::string &FileName, int, int, int)
 int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
 {
     AppState &s = st();
+    // Every caller (the open buttons, the batch viewer, the not-obtained page, a local
+    // address in the URL row) replaces the whole page: no pane or sub-tab keeps the last one.
+    GUIEditorClearAll();
+    GUIAllClear();
+    GAltBodySourceShown = false;
     QTabWidget *tabs = c_.PageControlGUILeft;
     if (tabs->count() == 0 || !isFreshTab(tabs->currentWidget())) {
         QWidget *sheet = newTab();
@@ -766,6 +896,7 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
     s.GIndentSourceReady = false;
     GLocalPageSource = Text;
     GIndentSourcePrepared = false;
+    std::string loadFailedNote;  // stays in the status bar after the panes are filled
     if (loadEditor) {
         TProfDHTMLEdit2 *ed = s.GActiveEditor;
         QMetaObject::Connection progress;
@@ -778,7 +909,8 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
         loadEditor(FileName, Text);
         disconnect(progress);
         if (ed && ed->pageLoad() != TProfDHTMLEdit2::PageLoad::Whole) {
-            setStatus(2, sj("読み込めませんでした（保存できません） 【 ") + FileName + sj(" 】"));
+            loadFailedNote = sj("読み込めませんでした（保存できません） 【 ") + FileName + sj(" 】");
+            setStatus(2, loadFailedNote);
             tell(QStringLiteral("ﾍﾟｰｼﾞを最後まで読み込めませんでした（時間切れ、または読み込みの失敗）。"
                                 "このﾍﾟｰｼﾞは保存できません\r\n【 %1 】").arg(q(FileName)));
         } else {
@@ -813,6 +945,7 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
     if (ctx_.BtnEditDownloadLocalFile) ctx_.BtnEditDownloadLocalFile->setText(q(FileName));
     c_.ComboBoxGUIEditorURL->setEditText(QString());
 
+    progress(QStringLiteral("ｿｰｽを表示中… 【 %1 】").arg(q(FileName)));
     const std::string source = currentSource();
     showWholeSource(source, c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked());
     c_.RichEditPageControlGUIRightOrgEntireSrc->setText(PageTextToSjis(Text));
@@ -827,8 +960,9 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
     CheckRemoveFolder(c_.RichEditPageControlGUIRightEntireSrc, folderMsg);
     GetCSS(ctx_.ListBoxComprehensiveCSSList);
 
-    setStatus(3, sj(" 【 ") + s.GGUIFile + sj(" 】"));
-    if (ctx_.StatusBar1) ctx_.StatusBar1->setPanelText(3, q(sj(" 【 ") + s.GGUIFile + sj(" 】")));
+    StatusbarHomeURL();
+    GUIApptitle();
+    if (!loadFailedNote.empty()) setStatus(2, loadFailedNote);
     if (ctx_.showPage) ctx_.showPage();
     c_.PageControlGUIRight->setCurrentWidget(c_.PageControlGUIRightTab02AllHTMLSrc);
     if (c_.CheckBoxGUIIndent->isChecked() && ctx_.TimerGUILocalIndent) ctx_.TimerGUILocalIndent->start();
@@ -1095,6 +1229,11 @@ void WebGuiPage::sbGUITDCheckSaveClick()
     OpenUrlInBrowser(r.Path);
 }
 
+void WebGuiPage::btnSaveIndentHTMLClick()
+{
+    if (c_.ListBoxGUISaveFinal->count() > 0) sbGUITDCheckSaveClick();
+}
+
 void WebGuiPage::sbGUITDCheckOpenIEClick()
 {
     if (fileExists(st().GGUISaveFile)) OpenUrlInBrowser(st().GGUISaveFile);
@@ -1315,8 +1454,17 @@ void WebGuiPage::SetGUISource(const std::string &Html)
 // --- folders, browser windows, style sheets ---------------------------------------------------------
 
 namespace {
-// This machine's own paths in quoted values and url(): a "file:" URL or an absolute path into a
-// folder where users keep files (a site's root-relative "/img/a.gif" is none of them).
+// This machine's own paths in quoted attribute values and url(): a "file:" URL or an absolute
+// path into a folder where users keep files (a site's root-relative "/img/a.gif" is none of
+// them). A quote in the page's text ("/home/<span class=...>" in a manual) is no value.
+bool insideTag(const std::string &text, std::size_t at)
+{
+    const std::size_t open = text.rfind('<', at);
+    if (open == std::string::npos) return false;
+    const std::size_t close = text.rfind('>', at);
+    return close == std::string::npos || close < open;
+}
+
 void listLocalPaths(const std::string &text, std::vector<std::string> &found)
 {
     const std::string low = LowerCase(text);
@@ -1325,10 +1473,11 @@ void listLocalPaths(const std::string &text, std::vector<std::string> &found)
         for (const char *kind : {"file:", "/home/", "/root/", "/tmp/", "/mnt/", "/media/"}) {
             const std::string key = std::string(open) + kind;
             for (std::size_t p = low.find(key); p != std::string::npos; p = low.find(key, p + 1)) {
+                if (*open == '(' ? !(p >= 3 && low.compare(p - 3, 3, "url") == 0) : !insideTag(low, p)) continue;
                 const std::size_t b = p + 1;
                 std::size_t e = b;
                 while (e < text.size() && text[e] != '"' && text[e] != '\'' && text[e] != ')' && text[e] != '>' &&
-                       text[e] != '\r' && text[e] != '\n')
+                       text[e] != '<' && text[e] != '\r' && text[e] != '\n')
                     ++e;
                 hits.emplace_back(b, text.substr(b, e - b));
             }
@@ -1493,9 +1642,16 @@ void WebGuiPage::ListBoxRichEditPageControlGUIRightEntireLocalFolderClick()
     c_.EditGUISearchWord->setText(item->text());
 }
 
-void WebGuiPage::btnEditRemoveFolderRemoveAllClick()
+void WebGuiPage::btnEditRemoveFolderRemoveAllClick() { replaceWordIn(c_.RichEditPageControlGUIRightEntireSrc); }
+
+void WebGuiPage::btnRichEditPageControlGUIRightEntireSrcAfterRemoveFolderClick()
 {
-    TRichEdit *pane = c_.RichEditPageControlGUIRightEntireSrc;
+    replaceWordIn(c_.RichEditPageControlGUIRightEntireSrcAfter);
+}
+
+// The search box's word replaced by the replacement box's in the pane, case ignored.
+void WebGuiPage::replaceWordIn(TRichEdit *pane)
+{
     const std::string text = pane->text();
     if (text.empty()) return;
     auto cleaned = [](const QString &box) { return Trim(TrimWideSpaces(Trim(toSjis(box)))); };

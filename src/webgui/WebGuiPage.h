@@ -104,9 +104,15 @@ public:
     static TProfDHTMLEdit2 *editorOf(QWidget *tab);
     void GUIAllClear();
     void GUIEditorClearAll();
+    // The status bar and the window caption for the current editor's document: its charset,
+    // home and base URL; then its file name in the caption and the main status bar.
+    void StatusbarHomeURL();
+    void GUIApptitle();
 
     // --- web pages ------------------------------------------------------------------------------
     void btnGUIEditorURLNavigateClick();
+    // The same open, from the button beside the hint for a page whose objects give no source.
+    void btnGUIEditorURLRetryNavigateClick() { btnGUIEditorURLNavigateClick(); }
     // Loads Url into the current editor: -1 for a frameset page (listed on " FrameSet "), else 0.
     int OpenURL(const std::string &Url, int = 0, int = 0, int = 0);
     // The frames of WebBrowserDownload's document once it has loaded, added after the items
@@ -148,6 +154,9 @@ public:
 
     // --- indentation run --------------------------------------------------------------------------
     void btnGUITDCheckClick();
+    void btnGUITD3CheckClick() { btnGUITDCheckClick(); }
+    // The result's save, when there is a result.
+    void btnSaveIndentHTMLClick();
     void sbGUITDCheckSaveClick();
     void sbGUITDCheckOpenIEClick();
     void btnbtnGUITDClearClick();
@@ -185,6 +194,8 @@ public:
     void btnGUILoclaFolderCheckClick();
     void ListBoxRichEditPageControlGUIRightEntireLocalFolderClick();
     void btnEditRemoveFolderRemoveAllClick();
+    // The same replacement in the processed source " 処理後のHTMLｿｰｽ ".
+    void btnRichEditPageControlGUIRightEntireSrcAfterRemoveFolderClick();
     void btnEditRemoveFolderPasteClick();
     void btnGUIReplaceWordPasteClick();
 
@@ -207,6 +218,12 @@ private:
     void tell(const QString &text);
     std::string currentSource() const;
     void setPanelHeight(int h);
+    void applyPanelHeight();
+    void layoutPage();
+    int requestedHeight_ = 90;
+    // A step of a long open, shown in the status bar while it runs.
+    void progress(const QString &text);
+    void replaceWordIn(TRichEdit *pane);
     void markTab(QWidget *tab, bool fresh);
     QWidget *newTab();
     void reportSave(const std::string &file, bool ok, const std::string &why);
@@ -220,7 +237,12 @@ private:
     std::string pageTextToSave() const;
     void loadHiddenEditor(bool url);
     void GUIScreen(const std::string &DocName);
-    void GUIApptitle();
+    void MenuFileOpenClick(bool closeCurrent);
+    // The checks before an open touches anything: the file's text (iframes disabled when the
+    // user agreed), false when it is refused (the user is told why).
+    bool acceptLocalFile(const std::string &FileName, std::string &Text);
+    // The open buttons' road: the checks, then (closeCurrent) the current tab closed, then the open.
+    bool openLocal(const std::string &FileName, bool closeCurrent);
     void showPageParts();
     bool closeAllTabs();
 

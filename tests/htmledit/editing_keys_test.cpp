@@ -5,6 +5,7 @@
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
 #include <QApplication>
+#include <QClipboard>
 #include <QInputMethodEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -228,3 +229,17 @@ TEST_F(KeysTest, DivRuleMakesTheNewBlockADiv)
 }
 
 } // namespace
+
+// A paste into the document reports itself to the host, and the text arrives.
+TEST_F(KeysTest, PasteFiresOnPaste)
+{
+    Editor e;
+    ASSERT_TRUE(e.ed->LoadURL(url("/keys.html")));
+    int pastes = 0;
+    e.ed->OnPaste = [&](QObject *) { ++pastes; };
+    QApplication::clipboard()->setText(QStringLiteral("pasted"));
+    QWidget *t = e.caretIn("t");
+    QTest::keyClick(t, Qt::Key_V, Qt::ControlModifier);
+    EXPECT_TRUE(waitUntil([&] { return pastes == 1; }, 30000));
+    EXPECT_TRUE(waitUntil([&] { return e.body().contains(QStringLiteral("firstpasted")); }, 30000)) << e.body().toStdString();
+}

@@ -206,3 +206,73 @@ TEST(EditorDocument, LeadingLineBreaksInPreAndTextareaSurviveRoundTrips)
     }
     EXPECT_TRUE(e.ed->GetSource().contains(QLatin1String("<pre id=\"b\">plain</pre>")));
 }
+
+// The dialog operations: an accepted open loads the file and reports it, a cancelled one leaves
+// the document and reports the cancel; a save writes the source (Shift_JIS, or UTF-16 with its
+// mark when a character needs it) and binds the document to the new file; a refresh of design
+// mode keeps the caret and the document editable.
+TEST(EditorDocument, OpenSaveAndRefreshDesignMode)
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("open.html"));
+    {
+        QFile f(file);
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("<html><head><title>o</title></head><body><p id=\"p\">opened</p></body></html>");
+    }
+    Editor e;
+    int opened = 0, cancelled = 0;
+    e.ed->OnOpenDialog = [&](QObject *) { ++opened; };
+    e.ed->OnOpenDialogCancel = [&](QObject *) { ++cancelled; };
+    QString answer, seenDir;
+    e.ed->OpenDialog = [&](QWidget *, const QString &d) {
+        seenDir = d;
+        return answer;
+    };
+    QString name = QStringLiteral("x");
+    e.ed->OpenDocument(dir.path(), name);
+    EXPECT_EQ(cancelled, 1);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(seenDir, dir.path());
+    EXPECT_EQ(name, QString());  // the blank document has no location
+
+    answer = file;
+    e.ed->OpenDocument(QString(), name);
+    EXPECT_EQ(name, file);
+    EXPECT_EQ(opened, 1);
+    EXPECT_EQ(e.js("return document.getElementById('p').textContent;"), QStringLiteral("opened"));
+    EXPECT_EQ(e.ed->GetDocumentLocation(), file);
+
+    // A refresh keeps the caret where it was and the document in design mode.
+    e.js("var r=document.createRange();r.setStart(document.getElementById('p').firstChild,3);r.collapse(true);"
+         "var s=getSelection();s.removeAllRanges();s.addRange(r);return '';");
+    const int caret = e.ed->GetCaretPosition();
+    ASSERT_GE(caret, 0);
+    e.ed->RefreshDesignMode();
+    EXPECT_EQ(e.ed->GetCaretPosition(), caret);
+    EXPECT_EQ(e.js("return document.designMode;"), QStringLiteral("on"));
+
+    // A character Shift_JIS lacks comes back, as itself (UTF-16 with its mark) or as its reference.
+    struct Case {
+        const char *name, *text, *alt;
+    } cases[] = {{"plain.html", "plain", "plain"}, {"wide.html", "\xE2\x82\xAC euro", "&euro; euro"}};
+    for (const Case &c : cases) {
+        e.js((std::string("document.getElementById('p').textContent='") + c.text + "';return '';").c_str());
+        const QString target = dir.filePath(QString::fromLatin1(c.name));
+        e.ed->SaveDialog = [&](QWidget *, const QString &) { return target; };
+        e.ed->SaveDocumentAs(QString(), name);
+        EXPECT_EQ(name, target) << c.name;
+        QFile f(target);
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << c.name;
+        const QByteArray bytes = f.readAll();
+        const QString text = bytes.startsWith("\xFF\xFE")
+                                 ? QString::fromUtf16(reinterpret_cast<const char16_t *>(bytes.constData() + 2), (bytes.size() - 2) / 2)
+                                 : QString::fromLatin1(bytes);
+        EXPECT_TRUE(text.contains(QString::fromUtf8(c.text)) || text.contains(QString::fromLatin1(c.alt))) << c.name << text.toStdString();
+        EXPECT_EQ(e.ed->GetDocumentLocation(), target) << c.name;
+    }
+    // A cancelled save writes nothing and answers no name.
+    e.ed->SaveDialog = [](QWidget *, const QString &) { return QString(); };
+    e.ed->SaveDocumentAs(QString(), name);
+    EXPECT_TRUE(name.isEmpty());
+}
