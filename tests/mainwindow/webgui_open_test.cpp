@@ -12,6 +12,7 @@
 #include "webgui/WebGuiEditorIo.h"
 #include "webgui/WebGuiPage.h"
 
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <QTemporaryDir>
 #include <QTest>
@@ -211,4 +212,49 @@ TEST(WebGuiOpen, EmptyFileAndLocalFolderHits)
     f.page().CheckRemoveFolder(f.gui().RichEditPageControlGUIRightOrgEntireSrc, msg);
     EXPECT_EQ(listText(f.gui().ListBoxRichEditPageControlGUIRightEntireLocalFolder), "/home/u/pics/a.png\n/tmp/bg.png\n");
     EXPECT_FALSE(msg.empty());
+}
+
+// The buttons that share the indentation run, its save and the word replacement: the
+// "HTMLﾃｷｽﾄ" run fills the result as the other run does, the result's save asks for a name
+// only when there is a result, and the replacement works in the processed source as in the
+// whole source.
+TEST(WebGuiOpen, IndentButtonsAndProcessedSourceReplace)
+{
+    Form f;
+    WebGuiControls &g = f.gui();
+    g.CheckBoxGUIIndent->setChecked(true);
+    int asked = 0;
+    const std::string saved = toSjis(f.files.filePath(QStringLiteral("out.html")));
+    f.page().dialogs.saveHtml = [&](QWidget *, const std::string &) {
+        ++asked;
+        return saved;
+    };
+    g.btnSaveIndentHTML->click();
+    EXPECT_EQ(asked, 0);
+
+    f.page().GUIFileOpenCommon(f.file("r.html", "<html><head><title>t</title></head><body><div><p>C:/Pics/one</p></div></body></html>"));
+    ASSERT_TRUE(waitUntil([&] { return f.st().GIndentSourceReady; }, 30000));
+    g.btnGUITD3Check->click();
+    ASSERT_GT(g.ListBoxGUISaveFinal->count(), 0);
+    g.btnSaveIndentHTML->click();
+    EXPECT_EQ(asked, 1);
+    std::ifstream in(saved, std::ios::binary);
+    const std::string out((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(out.find("C:/Pics/one"), std::string::npos);
+
+    struct Case {
+        QAbstractButton *button;
+        TRichEdit *pane;
+    } cases[] = {{g.btnEditRemoveFolderRemoveAll, g.RichEditPageControlGUIRightEntireSrc},
+                 {g.btnRichEditPageControlGUIRightEntireSrcAfterRemoveFolder, g.RichEditPageControlGUIRightEntireSrcAfter}};
+    for (const Case &c : cases) {
+        c.pane->setText("<img src=\"C:/Pics/a.gif\"><a href=\"c:/pics/b.html\">");
+        g.EditGUISearchWord->setText(QStringLiteral("　 c:/pics/　"));
+        g.EditGUIReplaceWord->setText(QStringLiteral(" img/ "));
+        c.button->click();
+        EXPECT_EQ(c.pane->text(), "<img src=\"img/a.gif\"><a href=\"img/b.html\">") << c.button->objectName().toStdString();
+        g.EditGUISearchWord->setText(QStringLiteral("　"));
+        c.button->click();
+        EXPECT_EQ(c.pane->text(), "<img src=\"img/a.gif\"><a href=\"img/b.html\">") << c.button->objectName().toStdString();
+    }
 }
