@@ -20,7 +20,8 @@ int main(int argc, char **argv)
     InstallDialogFolderMemory(app);
 
     TAMainForm AMainForm(QCoreApplication::applicationFilePath());
-    TFormSource FormSource;
+    // The one source viewer: the form's own window, found by every road that shows it.
+    new TFormSource(&AMainForm);
     TFormWaitForBrowser FormWaitForBrowser;
     TShowMessageForm ShowMessageForm;
     TWhoisForm WhoisForm;

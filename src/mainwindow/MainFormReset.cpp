@@ -52,7 +52,7 @@ void TAMainForm::Initialize()
         l->clear();
     net.EditCurrentLinkURL->setEditText(QString());
     dl.LabelDownloadedFile->setText(QStringLiteral(
-        "ﾀﾞｳﾝﾛｰﾄﾞが始まらない場合、「 ﾀｽｹﾏﾈｰｼﾞｬ 」で「 VORNZET.exe 」を選択して「 ﾌﾟﾛｾｽの終了 ｣ﾎﾞﾀﾝをｸﾘｯｸしてください "));
+        "ﾀﾞｳﾝﾛｰﾄﾞが終わらない場合は「 ﾀﾞｳﾝﾛｰﾄﾞ中止 」ﾎﾞﾀﾝをｸﾘｯｸしてください（ﾌﾟﾛｸﾞﾗﾑを閉じても中止されます） "));
 
     for (TRichEdit *r : {net.RichEditBaseBrowserScript, net.RichEditBaseBrowserStyleSheet,
                          net.RichEditBaseBrowserTab07JSFile, net.RichEditBaseBrowserRaw}) {
@@ -111,7 +111,9 @@ void TAMainForm::ReleaseInitialize()
                          gui.ComboBoxGUIEditorURL, dl.ComboBoxDirectUrl, dl.ComboBoxURLDirect, ip.edtHost})
         c->setEditText(QString());
 
-    for (TCheckBox *c : {net.CheckBoxBatchSearchBrowse, dl.CheckBoxSaveLocalFile, dl.CheckBoxOpenIE}) c->setChecked(true);
+    for (TCheckBox *c : {net.CheckBoxBatchSearchBrowse, dl.CheckBoxSaveLocalFile}) c->setChecked(true);
+    // The saved copy opens in the desktop's browser only when the user ticks this.
+    dl.CheckBoxOpenIE->setChecked(false);
     for (TCheckBox *c : {net.CheckBoxCloseNewSearch, net.CheckBoxTextFromBrowser, dl.CheckBoxInhibitBrowser,
                          dl.CheckBoxOpenIEWithWeb, dl.CheckBoxHtm, dl.CheckBoxGoImmediate, dl.CheckBoxDoNotEmptyFolder,
                          net.CheckBoxDontCreateTab})

@@ -169,7 +169,7 @@ void MainMenuHandlers::PageControlMainTopChange()
         if (!f_.net.edGoogleURL->currentText().isEmpty()) dl.ComboBoxUrl->setEditText(f_.net.edGoogleURL->currentText());
         dl.ComboBoxDirectUrl->setEditText(dl.ComboBoxUrl->currentText());
         dl.LabelDownloadedFile->setText(QStringLiteral(
-            "ﾀﾞｳﾝﾛｰﾄﾞが始まらない場合、「 ﾀｽｹﾏﾈｰｼﾞｬ 」で「 VORNZET.exe 」を選択して「 ﾌﾟﾛｾｽの終了 ｣ﾎﾞﾀﾝをｸﾘｯｸしてください "));
+            "ﾀﾞｳﾝﾛｰﾄﾞが終わらない場合は「 ﾀﾞｳﾝﾛｰﾄﾞ中止 」ﾎﾞﾀﾝをｸﾘｯｸしてください（ﾌﾟﾛｸﾞﾗﾑを閉じても中止されます） "));
         const QString url = dl.ComboBoxUrl->currentText();
         if (!dl.CheckBoxInhibitBrowser->isChecked() && !url.isEmpty()) {
             // The HTML is read when the new page has arrived, not from the page being left.

@@ -133,7 +133,9 @@ void TAMainForm::FormCreate()
     // The batch viewer's options keep their height; the list and the pages take the rest.
     batch.PanelPageControlMainTopTab07BatchPageView->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     // The window's initial state is what "初期状態に戻す" returns to.
-    for (TCheckBox *c : {net.CheckBoxBatchSearchBrowse, dl.CheckBoxSaveLocalFile, dl.CheckBoxOpenIE}) c->setChecked(true);
+    for (TCheckBox *c : {net.CheckBoxBatchSearchBrowse, dl.CheckBoxSaveLocalFile}) c->setChecked(true);
+    // The saved copy opens in the desktop's browser only when the user ticks this.
+    dl.CheckBoxOpenIE->setChecked(false);
 
     StatusBar1 = new TStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));

@@ -13,6 +13,8 @@
 #include <QDir>
 #include <QFile>
 #include <QMessageBox>
+#include <QAbstractScrollArea>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -222,4 +224,71 @@ TEST(DownloadAllRoad, StopDuringTheRunGivesMinusOneAndTheButtonBack)
     EXPECT_EQ(done.takeFirst().at(0).toInt(), -1);
     EXPECT_TRUE(dl.btnDownloadStop->isEnabled());
     EXPECT_TRUE(dl.btnDownloadAll->isEnabled());
+}
+
+namespace {
+// The part of a control the user can see: its rectangle in window coordinates clipped by every
+// parent (the top area, the page's scroll area, the window).
+QRect seen(QWidget *w, QWidget *window)
+{
+    QRect r(w->mapTo(window, QPoint(0, 0)), w->size());
+    for (QWidget *p = w->parentWidget(); p && p != window; p = p->parentWidget())
+        r &= QRect(p->mapTo(window, QPoint(0, 0)), p->size());
+    return r & window->rect();
+}
+bool wholeInSight(QWidget *w, QWidget *window) { return w->isVisible() && seen(w, window).size() == w->size(); }
+// Not cut at the right or left: the page never runs wider than the window.
+bool wholeWidthInSight(QWidget *w, QWidget *window)
+{
+    const QRect all(w->mapTo(window, QPoint(0, 0)), w->size());
+    QRect clip = window->rect();
+    for (QWidget *p = w->parentWidget(); p && p != window; p = p->parentWidget())
+        if (qobject_cast<QAbstractScrollArea *>(p) == nullptr && p->objectName() != QLatin1String("qt_scrollarea_viewport"))
+            clip &= QRect(p->mapTo(window, QPoint(0, 0)), p->size()).adjusted(0, -100000, 0, 100000);
+    return w->isVisibleTo(window) && all.left() >= clip.left() && all.right() <= clip.right();
+}
+std::string where(QWidget *c, QWidget *window)
+{
+    const QPoint p = c->mapTo(window, QPoint(0, 0));
+    return c->objectName().toStdString() + " at " + std::to_string(p.x()) + "," + std::to_string(p.y()) + " size " +
+           std::to_string(c->width()) + "x" + std::to_string(c->height());
+}
+} // namespace
+
+// At 1600x1000 the download page fits the window's width, its run controls stand in the top
+// area when the page is turned to, and the stop button stays in sight through a run and after.
+TEST(DownloadAllRoad, TheRunControlsStayInSightAndThePageFitsTheWindowsWidth)
+{
+    FixtureSite site;
+    Window w;
+    auto &dl = w.f.dl;
+    w.f.resize(1600, 1000);
+    w.f.frame.PageControlMainTop->setCurrentWidget(w.f.frame.PageControlMainTopTab01Main);
+    QCoreApplication::processEvents();
+    dl.BtnEditHTMLPageSaveFolder->setText(w.save + QStringLiteral("/"));
+    w.setUrl(site.pageUrl());
+    std::vector<QWidget *> run = {dl.ComboBoxUrl, dl.btnDownAllPaste, dl.btnDownAllCOPY, dl.BtnEditLocalFilename,
+                                  dl.BtnEditHTMLPageSaveFolder, dl.btnHTMLPageSaveFolder, dl.btnSaveFolderClear,
+                                  dl.CheckBoxGoImmediate, dl.btnDownloadAll, dl.btnDownloadStop, dl.btnPageHTMLDownload};
+    // The window's own choice of lower page squeezes the top area; the run controls stay.
+    w.f.frame.PageControlMainBody->setCurrentWidget(w.f.frame.PageControlMainBodyTab05DownloadText);
+    w.f.frame.PageControlMainBody->setCurrentWidget(w.f.frame.PageControlMainBodyTab01Main);
+    QCoreApplication::processEvents();
+    for (QWidget *c : run) EXPECT_TRUE(wholeInSight(c, &w.f)) << where(c, &w.f);
+    QWidget *content = w.f.findChild<QWidget *>(QStringLiteral("PanelDownloadAllTop"))->parentWidget();
+    for (QWidget *c : content->findChildren<QWidget *>())
+        if (c->isVisibleTo(content) && !qobject_cast<QScrollBar *>(c) && c->parentWidget()->isVisibleTo(content))
+            EXPECT_TRUE(wholeWidthInSight(c, &w.f)) << where(c, &w.f);
+
+    QSignalSpy done(w.f.downloadAllPage, &DownloadAllPage::downloadFinished);
+    site.hold("/site/css/a.css");
+    QTest::mouseClick(dl.btnDownloadAll, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return site.held() > 0; }, 30000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(wholeInSight(dl.btnDownloadStop, &w.f)) << where(dl.btnDownloadStop, &w.f);
+    QTest::mouseClick(dl.btnDownloadStop, Qt::LeftButton);
+    site.release();
+    ASSERT_TRUE(waitUntil([&] { return done.count() > 0 && !w.f.downloadCssPage->running(); }, 60000));
+    QCoreApplication::processEvents();
+    for (QWidget *c : {dl.btnDownloadAll, dl.btnDownloadStop}) EXPECT_TRUE(wholeInSight(c, &w.f)) << where(c, &w.f);
 }

@@ -103,26 +103,23 @@ BrowserDocPage::BrowserDocPage(TAMainForm &form) : QObject(&form), f_(form)
     connect(d.btnOpenIwithFrameset, &QPushButton::clicked, this, [this] { btnOpenIwithFramesetClick(); });
     connect(d.BtnIEBatchClose, &QPushButton::clicked, this, [this] { BtnIEBatchCloseClick(); });
     connect(dl.WebBrowserMain, &TWebbrowser::DownloadComplete, this, [this] { WebBrowserMainDownloadComplete(); });
-    // After every handler of the pane's load has read it.
-    connect(dl.WebBrowserMain, &TWebbrowser::DocumentComplete, this, [this] { loadTempEditor(); });
     connect(dl.PageControlMainBodyRight, &QTabWidget::currentChanged, this, [this] { PageControlMainBodyRightChange(); });
     // The URL boxes react to what the user types or picks, never to text the program sets.
     connect(dl.ComboBoxDirectUrl, &QComboBox::textActivated, this, [this] { ComboBoxDirectUrlChange(); });
-    auto *debounce = new QTimer(this);
-    debounce->setSingleShot(true);
-    debounce->setInterval(800);
-    auto urlChange = [this] {
+    // A typed URL is shown once the user confirms it (Enter or a pick from the list), not
+    // while it is being typed: nothing the user did not ask to see is fetched.
+    dl.ComboBoxUrl->setEditable(true);
+    auto confirmed = [this] {
         auto &dl = f_.dl;
-        dl.ComboBoxDirectUrl->setEditText(dl.ComboBoxUrl->currentText());
+        const QString t = dl.ComboBoxUrl->currentText();
+        // Enter may also count as a pick from the list: one navigation for one confirmation.
+        if (t == confirmedUrl_ && dl.WebBrowserMain->Busy()) return;
+        confirmedUrl_ = t;
+        dl.ComboBoxDirectUrl->setEditText(t);
         BtnBrowseSideNavigateClick();
     };
-    connect(debounce, &QTimer::timeout, this, urlChange);
-    dl.ComboBoxUrl->setEditable(true);
-    connect(dl.ComboBoxUrl->lineEdit(), &QLineEdit::textEdited, debounce, qOverload<>(&QTimer::start));
-    connect(dl.ComboBoxUrl, &QComboBox::textActivated, this, [debounce, urlChange] {
-        debounce->stop();
-        urlChange();
-    });
+    connect(dl.ComboBoxUrl->lineEdit(), &QLineEdit::returnPressed, this, confirmed);
+    connect(dl.ComboBoxUrl, &QComboBox::textActivated, this, confirmed);
     KeepDroppedWidthFitted(dl.ComboBoxUrl);
     KeepDroppedWidthFitted(f_.gui.ComboBoxGUIEditorURL);
 }
@@ -175,22 +172,9 @@ std::string BrowserDocPage::paneHtml(TWebbrowser *Pane) const
 
 void BrowserDocPage::navigateMain(const QString &Url)
 {
-    // The hidden editor's load waits for its page; it starts once the pane has its own, so
-    // the pane is never read in the middle of that wait.
-    pendingTempUrl_ = Url;
+    // Only the pane loads the page: the hidden editor reads it when its source is asked for,
+    // so a download started next is not kept waiting on a second load of the same page.
     f_.dl.WebBrowserMain->Navigate(Url);
-}
-
-void BrowserDocPage::loadTempEditor()
-{
-    const QString url = pendingTempUrl_;
-    pendingTempUrl_.clear();
-    if (url.isEmpty()) return;
-    QPointer<BrowserDocPage> self(this);
-    QTimer::singleShot(0, this, [self, url] {
-        if (!self) return;
-        if (TProfDHTMLEdit2 *ed = self->f_.state().GTempEditor) ed->LoadURL(url);
-    });
 }
 
 void BrowserDocPage::GetBrowserImage(QStringList &Items)
@@ -328,7 +312,12 @@ void BrowserDocPage::btnDirectDownloadCOPYClick()
 
 void BrowserDocPage::btnLoadTemEditorSourceClick()
 {
-    if (TProfDHTMLEdit2 *ed = f_.state().GTempEditor) f_.dl.RichEditDownload->setWideText(ed->GetSource());
+    TProfDHTMLEdit2 *ed = f_.state().GTempEditor;
+    if (!ed) return;
+    // The editor loads the pane's page now that its source is asked for.
+    const QString url = f_.dl.WebBrowserMain->LocationURL();
+    if (url.startsWith(QStringLiteral("http://")) || url.startsWith(QStringLiteral("https://"))) ed->LoadURL(url);
+    f_.dl.RichEditDownload->setWideText(ed->GetSource());
 }
 
 void BrowserDocPage::btnDirectDownloadFromWebClick()
@@ -411,13 +400,12 @@ void BrowserDocPage::btnOpenIwithFramesetClick()
     const std::string file = f_.state().GFrameSetPage;
     if (!fileThere(file)) return;
     OpenUrlInBrowser(file);
-    for (QWidget *w : QApplication::topLevelWidgets())
-        if (auto *src = qobject_cast<TFormSource *>(w)) {
-            src->RichEditSource->setText(LoadTextFile(file));
-            src->show();
-            src->raise();
-            break;
-        }
+    // The program's one source viewer, made the first time any road asks for it.
+    TFormSource *src = f_.findChild<TFormSource *>(QString(), Qt::FindDirectChildrenOnly);
+    if (!src) src = new TFormSource(&f_);
+    src->RichEditSource->setText(LoadTextFile(file));
+    src->show();
+    src->raise();
 }
 
 void BrowserDocPage::BtnIEBatchCloseClick()

@@ -70,10 +70,9 @@ private:
     void layoutPage();
     std::string paneHtml(TWebbrowser *Pane) const;
     void navigateMain(const QString &Url);
-    void loadTempEditor();
 
     TAMainForm &f_;
     BackgroundJob job_{this};
     unsigned navigateSerial_ = 0;
-    QString pendingTempUrl_;
+    QString confirmedUrl_;
 };

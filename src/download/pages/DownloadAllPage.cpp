@@ -1,6 +1,7 @@
 #include "download/pages/DownloadAllPage.h"
 #include "download/CssTools.h"
 #include "download/DownloadEngine.h"
+#include "download/pages/BrowserDocPage.h"
 #include "download/pages/DownloadCssPage.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/LinkRouting.h"
@@ -8,6 +9,7 @@
 #include "platform/QtSjis.h"
 #include "platform/RichEditTools.h"
 #include "text/FileUtils.h"
+#include "text/HtmlRewrite.h"
 #include "text/JCode.h"
 #include "text/Parsers.h"
 #include "text/PathGuard.h"
@@ -24,7 +26,13 @@
 #include <QGridLayout>
 #include <QGuiApplication>
 #include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
+#include <QTabBar>
 
 namespace {
 
@@ -68,6 +76,15 @@ std::string unwrapUrl(const std::string &Url, std::size_t After, std::size_t Min
 DownloadAllDialogs DownloadAllDialogs::system()
 {
     DownloadAllDialogs d;
+    d.openHtml = [](QWidget *parent, const std::string &folder, const std::string &name) {
+        const QString start = QDir(fromSjis(folder)).filePath(fromSjis(name));
+        const QString chosen = QFileDialog::getOpenFileName(
+            parent, QString(), start, QStringLiteral("HTMLﾌｧｲﾙ (*.html *.htm);;すべてのﾌｧｲﾙ (*)"), nullptr,
+            QFileDialog::DontConfirmOverwrite);
+        if (chosen.isEmpty()) return std::string();
+        const std::string s = toSjis(chosen);
+        return fromSjis(s) == chosen ? s : std::string();
+    };
     d.ask = [](QWidget *parent, const QString &text, bool withCancel) {
         auto buttons = QMessageBox::Yes | QMessageBox::No;
         if (withCancel) buttons |= QMessageBox::Cancel;
@@ -98,6 +115,12 @@ DownloadAllPage::DownloadAllPage(TAMainForm &form) : QObject(&form), f_(form), c
     connect(dl.ListBoxFrameSet, &QListWidget::itemClicked, this, [this] { ListBoxFrameSetClick(); });
     connect(dl.BtnEditHTMLPageSaveFolder, &QLineEdit::returnPressed, this, [this] { btnDownloadAllClick(); });
     connect(dl.BtnEditLocalFilename, &QLineEdit::returnPressed, this, [this] { BtnEditLocalFilenameKeyDown(); });
+    connect(dl.BtnEditHTMLPageSaveFolder, &TBtnEdit::buttonClicked, this, [this] { BtnEditHTMLPageSaveFolderButtonClick(); });
+    connect(dl.BtnEditLocalFilename, &TBtnEdit::buttonClicked, this, [this] { BtnEditLocalFilenameButtonClick(); });
+    connect(dl.btnListBoxDownloaded2Clipboard, &QPushButton::clicked, this, [this] { btnListBoxDownloaded2ClipboardClick(); });
+    // After the window's own handler of the change, which may have set the top area's height.
+    connect(f_.frame.PageControlMainTop, &QTabWidget::currentChanged, this, [this] { keepRunControlsInSight(); },
+            Qt::QueuedConnection);
     css_.onFolderChosen = [this] {
         if (f_.dl.CheckBoxGoImmediate->isChecked()) btnDownloadAllClick();
     };
@@ -142,53 +165,148 @@ void DownloadAllPage::layoutPage()
     radio(dl.RadioGroupIEOpenWithTargetUrl, QStringLiteral(" ﾀｰｹﾞｯﾄのWebﾍﾟｰｼﾞ  "),
           {QStringLiteral("何もしない"), QStringLiteral("元のWebもＩＥで閲覧する")});
 
-    // The road a user walks, gathered on top of the page: the URL, the names, the folder,
-    // the options of a run and its buttons.
+    // The road a user walks, gathered on top of the page: the URL, the names, the folder and
+    // the run and stop buttons first (the part the top area always shows), then the options of
+    // a run. Nothing here may make the page wider than the window: long texts wrap or clip.
     QWidget *page = dl.BtnEditHTMLPageSaveFolder->parentWidget();
     auto *box = qobject_cast<QBoxLayout *>(page ? page->layout() : nullptr);
     if (!box) return;
     auto *panel = new QWidget(page);
     panel->setObjectName(QStringLiteral("PanelDownloadAllTop"));
-    auto *grid = new QGridLayout(panel);
+    auto *outer = new QVBoxLayout(panel);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(2);
+    auto *header = new QWidget(panel);
+    header->setObjectName(QStringLiteral("PanelDownloadAllRun"));
+    auto *grid = new QGridLayout(header);
     grid->setContentsMargins(2, 2, 2, 2);
+    grid->setVerticalSpacing(3);
     auto row = [&](int r, QWidget *label, std::initializer_list<QWidget *> ws) {
-        grid->addWidget(label, r, 0);
+        if (label) grid->addWidget(label, r, 0);
         auto *h = new QHBoxLayout;
         for (QWidget *w : ws) h->addWidget(w, qobject_cast<QLineEdit *>(w) || qobject_cast<QComboBox *>(w) ? 1 : 0);
         grid->addLayout(h, r, 1);
     };
     dl.ComboBoxUrl->setEditable(true);
-    dl.ComboBoxUrl->setMinimumWidth(520);
+    dl.ComboBoxUrl->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    dl.ComboBoxUrl->setMinimumContentsLength(40);
+    dl.ComboBoxUrl->setMinimumWidth(420);
     row(0, dl.LabelDownloadAllUrl, {dl.ComboBoxUrl, dl.btnDownAllPaste, dl.btnDownAllCOPY});
     row(1, dl.LabelDownloadAllLocalName, {dl.BtnEditLocalFilename, dl.BtnEditLocalFilenameClar, dl.LabelDownloadAllBaseDir,
                                           dl.EditBaseWebDir, dl.EditDownloadDomain});
     row(2, dl.LabelDownloadAllSaveFolder, {dl.BtnEditHTMLPageSaveFolder, dl.btnHTMLPageSaveFolder, dl.btnSaveFolderClear,
                                            dl.CheckBoxGoImmediate});
-    auto *checks = new QHBoxLayout;
-    for (QWidget *w : {static_cast<QWidget *>(dl.CheckBoxDoNotEmptyFolder), static_cast<QWidget *>(dl.CheckBoxInhibitBaseDir),
-                       static_cast<QWidget *>(dl.CheckBoxHTMTFromClipboard), static_cast<QWidget *>(dl.CheckBoxSaveLocalFile)})
-        checks->addWidget(w);
-    checks->addStretch();
-    grid->addLayout(checks, 3, 1);
-    auto *checks2 = new QHBoxLayout;
-    for (QWidget *w : {static_cast<QWidget *>(dl.CheckBoxIfameHTML), static_cast<QWidget *>(dl.CheckBoxHtm),
-                       static_cast<QWidget *>(dl.CheckBoxDontChangePage), static_cast<QWidget *>(dl.CheckBoxDontDownload)})
-        checks2->addWidget(w);
-    checks2->addStretch();
-    grid->addLayout(checks2, 4, 1);
     auto *buttons = new QHBoxLayout;
     for (QWidget *w : {static_cast<QWidget *>(dl.btnDownloadAll), static_cast<QWidget *>(dl.btnDownloadStop),
                        static_cast<QWidget *>(dl.btnPageHTMLDownload)})
         buttons->addWidget(w);
     buttons->addStretch();
-    grid->addLayout(buttons, 5, 1);
-    grid->addWidget(dl.LabelDownloadedFile, 6, 1);
-    grid->addWidget(dl.LabelWebPage, 7, 1);
-    dl.ListBoxFrameSet->setMaximumHeight(80);
-    grid->addWidget(dl.ListBoxFrameSet, 8, 1);
+    grid->addLayout(buttons, 3, 1);
     grid->setColumnStretch(1, 1);
+    outer->addWidget(header);
+
+    auto *rest = new QGridLayout;
+    rest->setContentsMargins(2, 0, 2, 2);
+    auto checkRow = [&](int r, std::initializer_list<QWidget *> ws) {
+        auto *h = new QHBoxLayout;
+        for (QWidget *w : ws) h->addWidget(w);
+        h->addStretch();
+        rest->addLayout(h, r, 1);
+    };
+    checkRow(0, {dl.CheckBoxDoNotEmptyFolder, dl.CheckBoxInhibitBaseDir, dl.CheckBoxHTMTFromClipboard, dl.CheckBoxSaveLocalFile,
+                 dl.CheckBoxOpenIE, dl.CheckBoxOpenIEWithWeb});
+    checkRow(1, {dl.CheckBoxIfameHTML, dl.CheckBoxHtm, dl.CheckBoxDontChangePage, dl.CheckBoxDontDownload,
+});
+    for (QLabel *l : {dl.LabelDownloadedFile, dl.LabelWebPage}) {
+        // A long URL or path is clipped at the window's edge, never widening the page.
+        l->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+        l->setMinimumWidth(1);
+    }
+    rest->addWidget(dl.LabelDownloadedFile, 2, 1);
+    rest->addWidget(dl.LabelWebPage, 3, 1);
+    dl.ListBoxFrameSet->setMaximumHeight(80);
+    rest->addWidget(dl.ListBoxFrameSet, 4, 1);
+    rest->setColumnMinimumWidth(0, dl.LabelDownloadAllSaveFolder->sizeHint().width());
+    rest->setColumnStretch(1, 1);
+    outer->addLayout(rest);
     box->insertWidget(0, panel);
     dl.btnDownloadStop->setText(QStringLiteral(" ﾀﾞｳﾝﾛｰﾄﾞ中止 "));
+
+    // The options of a run, in rows that fit a window of 1600 pixels.
+    auto *options = new QWidget(page);
+    options->setObjectName(QStringLiteral("PanelDownloadAllOptions"));
+    auto *optGrid = new QVBoxLayout(options);
+    optGrid->setContentsMargins(2, 2, 2, 2);
+    optGrid->setSpacing(2);
+    std::vector<TRadioGroup *> groups;
+    for (TRadioGroup *r : page->findChildren<TRadioGroup *>(QString(), Qt::FindDirectChildrenOnly)) groups.push_back(r);
+    QHBoxLayout *line = nullptr;
+    int used = 0;
+    // A group is as wide as its title or its items, whichever is wider; room is left for
+    // the window's margins and a vertical scroll bar.
+    const int room = 1450;
+    for (TRadioGroup *r : groups) {
+        const int w = std::max(r->sizeHint().width(), r->minimumSizeHint().width()) + 6;
+        if (!line || used + w > room) {
+            line = new QHBoxLayout;
+            line->setSpacing(4);
+            optGrid->addLayout(line);
+            used = 0;
+        }
+        line->addWidget(r, 0, Qt::AlignTop);
+        used += w;
+    }
+    for (int i = 0; i < optGrid->count(); ++i)
+        if (auto *l = qobject_cast<QHBoxLayout *>(optGrid->itemAt(i)->layout())) l->addStretch();
+    box->insertWidget(1, options);
+
+    // The lists the runs keep on this page, side by side rather than one under the other.
+    auto *lists = new QWidget(page);
+    lists->setObjectName(QStringLiteral("PanelDownloadAllLists"));
+    auto *listGrid = new QGridLayout(lists);
+    listGrid->setContentsMargins(2, 2, 2, 2);
+    int n = 0;
+    for (QListWidget *l : page->findChildren<QListWidget *>(QString(), Qt::FindDirectChildrenOnly)) {
+        if (l->isHidden() && l->testAttribute(Qt::WA_WState_ExplicitShowHide)) continue;
+        l->setMaximumHeight(70);
+        l->setMinimumWidth(60);
+        listGrid->addWidget(l, n / 5, n % 5);
+        ++n;
+    }
+    for (int c = 0; c < 5; ++c) listGrid->setColumnStretch(c, 1);
+    box->insertWidget(box->count() - (page->property("vkTrailingStretch").toBool() ? 1 : 0), lists);
+
+    // The boxes whose "..." no handler serves show none.
+    for (TBtnEdit *b : {dl.BtnEditDownloadLocalFile, dl.BtnEditDownloadDirectLocalFilename,
+                        dl.BtnEditPageControlMainBodyCSSUrl, dl.BtnEditPageControlMainBodyHTMLFolder,
+                        dl.BtnEditTriedWebFileSaveFolder})
+        b->button()->hide();
+    // The page's own "…" chooses the folder; the box's "..." picks a file whose folder it takes.
+    dl.BtnEditHTMLPageSaveFolder->setToolTip(QStringLiteral("ﾌｧｲﾙを選んで、そのﾌｫﾙﾀﾞｰを保存ﾌｫﾙﾀﾞｰにする"));
+}
+
+int DownloadAllPage::runControlsHeight() const
+{
+    const QWidget *header = f_.findChild<QWidget *>(QStringLiteral("PanelDownloadAllRun"));
+    if (!header) return 0;
+    const int tabs = f_.frame.PageControlMainTop->tabBar()->sizeHint().height();
+    // The tab page's frame and the page's own margins above and below the header.
+    const int bar = f_.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    return tabs + header->sizeHint().height() + 12 + bar;
+}
+
+void DownloadAllPage::keepRunControlsInSight()
+{
+    auto &fr = f_.frame;
+    const bool shown = fr.PageControlMainTop->currentWidget() == fr.PageControlMainTopTab01Main;
+    fr.PanelMainTop->setMinimumHeight(shown ? runControlsHeight() : 0);
+    if (!shown) return;
+    // The page scrolled to its top, where the run and stop buttons stand.
+    for (QWidget *p = f_.dl.btnDownloadAll->parentWidget(); p; p = p->parentWidget())
+        if (auto *area = qobject_cast<QScrollArea *>(p)) {
+            area->verticalScrollBar()->setValue(0);
+            break;
+        }
 }
 
 std::string DownloadAllPage::saveFolder() const { return sj(f_.dl.BtnEditHTMLPageSaveFolder->text()); }
@@ -367,8 +485,13 @@ void DownloadAllPage::DownloadAllHTMLFile()
                 if (name.empty()) name = "index.html";
                 std::string P = folder + name;
                 if (fileNameOf(P).empty()) P = ChangeFileExtension(P, ".html");
-                std::string t = ReplaceAllIgnoreCase(*text, ".php", ".html");
                 DownloadEngine &e = css_.engine();
+                // Decoded as the user's charset choice says; "自動" takes what the run detected.
+                std::string t = *text;
+                const int mode = std::max(0, dl.RadioGroupCharCodeMode->itemIndex());
+                if (mode != 0)
+                    if (const auto r = e.Fetched(url); r && r->Ok && !r->Body.empty()) t = ConvertTextToSjis(r->Body, mode);
+                t = RewriteCharsetDeclsToSjis(ReplaceAllIgnoreCase(t, ".php", ".html"));
                 SaveTree &tree = e.Tree(folder);
                 const std::string abs = ConfinePathToRoot(tree.root(), P);
                 if (abs.empty() || !tree.Write(abs, t, url).ok()) {
@@ -378,6 +501,7 @@ void DownloadAllPage::DownloadAllHTMLFile()
                     return;
                 }
                 tree.SaveManifest();
+                f_.rep.RichEditHTMLSrc01->setText(t);
                 dl.LabelDownloadedFile->setText(fromSjis(J("〔 ") + url + J(" 〕 -> 【 ") + P + J(" 】")));
                 st.GGlobalFile = P;
                 dl.ListBoxFrameSet->clear();
@@ -478,12 +602,17 @@ void DownloadAllPage::mainPath(const std::string &Url)
     const std::string folder = saveFolder();
     busy_ = true;
     if (!dl.CheckBoxDontChangePage->isChecked()) {
-        f_.setPanelMainTopHeight(330);
+        // The lower page first: turning to it sets the top area's height of its own.
         f_.frame.PageControlMainBody->setCurrentWidget(f_.frame.PageControlMainBodyTab02PageInnerFile);
+        f_.setPanelMainTopHeight(std::max(330, runControlsHeight()));
     }
     css_.start([Url, name, folder](DownloadEngine &e) { return e.DownloadAll(Url, name, folder, false); },
                [this, Url](int r) { afterRun(r, Url); });
     dl.btnDownloadAll->setEnabled(false);
+    // The focus waits on the stop button, so that the disabled start button does not hand it
+    // to a control further down the page, which would scroll the buttons away.
+    dl.btnDownloadStop->setFocus();
+    keepRunControlsInSight();
 }
 
 void DownloadAllPage::afterRun(int r, const std::string &Url)
@@ -533,6 +662,8 @@ void DownloadAllPage::afterRun(int r, const std::string &Url)
     }
     dl.CheckBoxHTMTFromClipboard->setChecked(false);
     dl.btnDownloadAll->setEnabled(true);
+    if (dl.btnDownloadAll->isVisible()) dl.btnDownloadAll->setFocus();
+    keepRunControlsInSight();
     emit downloadFinished(r);
 }
 
@@ -657,10 +788,44 @@ void DownloadAllPage::btnDownAllPasteClick()
     dl.ComboBoxUrl->setEditText(t);
     dl.ComboBoxURLDirect->setEditText(t);
     f_.gui.ComboBoxGUIEditorURL->setEditText(t);
+    f_.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->setText(t);
     dl.ComboBoxBatchDownloadURL->setEditText(t);
     SetMainBaseDir(f_, sj(t));
     dl.BtnEditHTMLPageSaveFolder->clear();
     dl.LabelDownloadedFile->clear();
+    // The pasted page is shown beside its source: the user asked for it.
+    dl.ComboBoxDirectUrl->setEditText(t);
+    if (f_.browserDocPage) f_.browserDocPage->BtnBrowseSideNavigateClick();
+}
+
+void DownloadAllPage::BtnEditHTMLPageSaveFolderButtonClick()
+{
+    auto &dl = f_.dl;
+    const std::string chosen = dialogs.openHtml(&f_, saveFolder(), "dummy.html");
+    if (chosen.empty()) return;
+    const std::size_t s = chosen.find_last_of("/\\");
+    if (s == std::string::npos) return;
+    dl.BtnEditHTMLPageSaveFolder->setText(fromSjis(chosen.substr(0, s + 1)));
+}
+
+void DownloadAllPage::BtnEditLocalFilenameButtonClick()
+{
+    auto &dl = f_.dl;
+    const std::string chosen = dialogs.saveHtml(&f_, saveFolder(), "dummy.html");
+    if (chosen.empty()) return;
+    std::string name = fileNameOf(chosen);
+    if (name.empty()) return;
+    if (extOf(name).empty()) name += ".html";
+    dl.BtnEditLocalFilename->setText(fromSjis(name));
+}
+
+void DownloadAllPage::btnListBoxDownloaded2ClipboardClick()
+{
+    QListWidget *l = f_.dl.ListBoxBodyImageDownloaded;
+    if (l->count() == 0) return;
+    QStringList lines;
+    for (int i = 0; i < l->count(); ++i) lines << l->item(i)->text();
+    QGuiApplication::clipboard()->setText(lines.join(QStringLiteral("\r\n")));
 }
 
 void DownloadAllPage::btnDownAllCOPYClick()

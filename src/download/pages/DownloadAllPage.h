@@ -16,6 +16,8 @@ struct DownloadAllDialogs {
     std::function<int(QWidget *parent, const QString &text, bool withCancel)> ask;
     // A save dialog for an HTML file: the chosen path (Shift_JIS), "" when cancelled.
     std::function<std::string(QWidget *parent, const std::string &folder, const std::string &name)> saveHtml;
+    // An open dialog for an HTML file: the chosen path (Shift_JIS), "" when cancelled.
+    std::function<std::string(QWidget *parent, const std::string &folder, const std::string &name)> openHtml;
     static DownloadAllDialogs system();
 };
 
@@ -35,6 +37,12 @@ public:
     void BtnEditLocalFilenameKeyDown();
     void btnDownAllPasteClick();
     void btnDownAllCOPYClick();
+    void BtnEditHTMLPageSaveFolderButtonClick();
+    void BtnEditLocalFilenameButtonClick();
+    void btnListBoxDownloaded2ClipboardClick();
+    // The height the top area needs to show the download's own controls, up to its run and
+    // stop buttons, with the page scrolled to its top.
+    int runControlsHeight() const;
 
     // The result of the last whole-page run (-1 stopped or failed), for the caller after it.
     int lastResult() const { return lastResult_; }
@@ -49,6 +57,8 @@ protected:
 
 private:
     void layoutPage();
+    // While the download page is shown the top area keeps its run controls in sight.
+    void keepRunControlsInSight();
     void readPipelineOptions();
     void mainPath(const std::string &Url);
     void afterRun(int r, const std::string &Url);

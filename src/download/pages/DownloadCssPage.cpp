@@ -48,7 +48,12 @@ DownloadCssPage::DownloadCssPage(TAMainForm &form) : QObject(&form), f_(form)
     connect(dl.btnGetPageImageCSS, &QPushButton::clicked, this, [this] { btnGetPageImageCSSClick(); });
     connect(dl.btnMainTopCSSdownload, &QPushButton::clicked, this, [this] { btnMainTopCSSdownloadClick(); });
     connect(dl.btnMainTopJSdownload, &QPushButton::clicked, this, [this] { btnMainTopJSdownloadClick(); });
-    connect(dl.btnDownloadFolder, &QPushButton::clicked, this, [this] { btnHTMLPageSaveFolderClick(); });
+    connect(dl.btnDownloadFolder, &QPushButton::clicked, this, [this] { btnDownloadFolderClick(); });
+    connect(dl.btnMainTopHTMLDownload, &QPushButton::clicked, this, [this] { btnMainTopHTMLDownloadClick(); });
+    connect(dl.EditPageUrl, &QLineEdit::returnPressed, this, [this] { EditPageUrlKeyDown(); });
+    connect(dl.btnMainTopImageDownload, &QPushButton::clicked, this, [this] { btnMainTopImageDownloadClick(); });
+    // The box's own "..." has no action: the "…" beside it chooses the folder.
+    dl.BtnEditCSSSaveFolder->button()->hide();
     connect(dl.btnDownloadStop, &QPushButton::clicked, this, [this] { btnDownloadStopClick(); });
     connect(dl.btnDownloadURLPaste, &QPushButton::clicked, this, [this] { btnDownloadURLPasteClick(f_); });
     connect(dl.ListBoxCSSLocalFilename, &QListWidget::itemClicked, this, [this] { ListBoxCSSLocalFilenameClick(); });
@@ -77,10 +82,13 @@ DownloadCssPage::DownloadCssPage(TAMainForm &form) : QObject(&form), f_(form)
     });
 }
 
-DownloadCssPage::~DownloadCssPage()
+DownloadCssPage::~DownloadCssPage() { stopAndWait(); }
+
+void DownloadCssPage::stopAndWait()
 {
-    engine_.Stop = true;
-    if (worker_.joinable()) worker_.join();
+    if (!worker_.joinable()) return;
+    engine_.StopAndWait();
+    worker_.join();
 }
 
 bool DownloadCssPage::eventFilter(QObject *watched, QEvent *event)
@@ -113,7 +121,11 @@ void DownloadCssPage::applyChange(const ListChange &c)
     }
     if (c.What == ListChange::Set && !c.Lines.empty()) {
         const QString t = fromSjis(c.Lines.front());
-        if (c.List == "StatusbarProcessState") return StatusbarProcessState(f_, c.Lines.front());
+        if (c.List == "StatusbarProcessState") {
+            // While a stop is pending the bar keeps saying so; the steps' own texts wait.
+            if (!stopPending_) StatusbarProcessState(f_, c.Lines.front());
+            return;
+        }
         if (c.List == "LabeDLCnt") return f_.dl.LabeDLCnt->setText(t);
         if (c.List == "LabelWebFile") return f_.dl.LabelWebFile->setText(t);
         if (c.List == "LabelLocalFile") return f_.dl.LabelLocalFile->setText(t);
@@ -133,7 +145,8 @@ void DownloadCssPage::setStartButtons(bool enabled)
 {
     auto &dl = f_.dl;
     for (QWidget *w : {static_cast<QWidget *>(dl.btnGetPageImageCSS), static_cast<QWidget *>(dl.btnMainTopCSSdownload),
-                       static_cast<QWidget *>(dl.btnMainTopJSdownload), static_cast<QWidget *>(dl.btnDownloadAll)})
+                       static_cast<QWidget *>(dl.btnMainTopJSdownload), static_cast<QWidget *>(dl.btnDownloadAll),
+                       static_cast<QWidget *>(dl.btnMainTopImageDownload)})
         w->setEnabled(enabled);
 }
 
@@ -177,6 +190,10 @@ void DownloadCssPage::start(std::function<int(DownloadEngine &)> work, std::func
                 // Queued after every list change of the run, so the lists are whole here.
                 if (worker_.joinable()) worker_.join();
                 for (const std::string &d : engine_.TakeCreatedFolders()) GCreatedDirList().add(d);
+                if (stopPending_) {
+                    stopPending_ = false;
+                    showStopState("ﾀﾞｳﾝﾛｰﾄﾞを中止しました");
+                }
                 QGuiApplication::restoreOverrideCursor();
                 setStartButtons(true);
                 emit runFinished(r);
@@ -237,6 +254,71 @@ void DownloadCssPage::btnDownloadStopClick()
 {
     f_.dl.btnDownloadStop->setEnabled(false);
     f_.BrowserStop();
+    if (running() && !stopPending_) {
+        stopPending_ = true;
+        showStopState("ﾀﾞｳﾝﾛｰﾄﾞ中止を待っています（実行中の処理が終わるまで）");
+    }
+}
+
+void DownloadCssPage::showStopState(const std::string &State)
+{
+    f_.StatusBar1->setPanelText(5, QStringLiteral(" [ ") + QString::fromUtf8(State.c_str()) + QStringLiteral(" ]"));
+}
+
+void DownloadCssPage::btnDownloadFolderClick()
+{
+    // Only this tab's box: no other box, no settings and no run follow the choice.
+    TBtnEdit *box = f_.dl.BtnEditCSSSaveFolder;
+    const std::string startAt = sj(box->text());
+    std::string F = pickFolder ? pickFolder(startAt) : SelectFolder(QString::fromUtf8(kSelectFolderCaption), startAt);
+    if (F.empty()) return;
+    if (F.back() != '/') F += '/';
+    box->setText(fromSjis(F));
+}
+
+void DownloadCssPage::btnMainTopHTMLDownloadClick()
+{
+    f_.dl.EditPageUrl->setText(QGuiApplication::clipboard()->text());
+}
+
+void DownloadCssPage::EditPageUrlKeyDown()
+{
+    const std::string url = sj(f_.dl.EditPageUrl->text());
+    if (!url.empty()) f_.dl.EditCSSDomain->setText(fromSjis(ExtractUrlRoot(url)));
+}
+
+void DownloadCssPage::btnMainTopImageDownloadClick()
+{
+    auto &dl = f_.dl;
+    if (running()) return;
+    if (dl.ListBoxPageCSS->count() == 0) {
+        ShowMessageBox(&f_, QStringLiteral("4) HTMLﾌｧｲﾙを生成できません"));
+        return;
+    }
+    if (dl.ListBoxBodyPageCSSImage->count() == 0) {
+        ShowMessageBox(&f_, QStringLiteral("ImageListBoxが「 空 」です"));
+        return;
+    }
+    const std::string Url = sj(dl.EditPageUrl->text());
+    const std::string Folder = sj(dl.BtnEditCSSSaveFolder->text());
+    if (!CheckSaveFolderExists(Url, Folder, 104, 104)) {
+        ShowMessageBox(&f_, QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
+        return;
+    }
+    readOptions();
+    // The step works from the image list as the user sees it.
+    std::vector<std::string> images;
+    for (int i = 0; i < dl.ListBoxBodyPageCSSImage->count(); ++i) images.push_back(sj(dl.ListBoxBodyPageCSSImage->item(i)->text()));
+    if (images != engine_.Lines("ListBoxBodyPageCSSImage")) engine_.Set("ListBoxBodyPageCSSImage", images);
+    engine_.Opt.BrowserImages = browserImages(Url);
+    const std::string webDir = ReplaceAll(sj(dl.EditBaseWebDir->text()), "/", "\\");
+    start([Url, Folder, webDir](DownloadEngine &e) { return e.MainTopImagedownload(Url, Folder, webDir); },
+          [this](int) {
+              auto &dl = f_.dl;
+              dl.LabeDLCnt->setText(QString::number(engine_.ImageCount));
+              dl.LabelWebFile->setText(fromSjis(engine_.LastWebFile));
+              dl.LabelLocalFile->setText(fromSjis(engine_.LastLocalFile));
+          });
 }
 
 void DownloadCssPage::btnGetPageImageCSSClick()

@@ -23,6 +23,14 @@ public:
     void btnMainTopJSdownloadClick();
     void ListBoxCSSLocalFilenameClick();
     void btnDownloadStopClick();
+    // The " CSS " tab's own buttons: the folder of its box only, the URL from the clipboard,
+    // Enter in the URL box, and the image step alone.
+    void btnDownloadFolderClick();
+    void btnMainTopHTMLDownloadClick();
+    void EditPageUrlKeyDown();
+    void btnMainTopImageDownloadClick();
+    // Asks a running run to stop and waits until it has ended: nothing is written after this.
+    void stopAndWait();
     // The save-folder choice of the download page: the picker, then the four folder boxes,
     // the last folder and the settings.
     void btnHTMLPageSaveFolderClick();
@@ -57,6 +65,9 @@ public:
 
 private:
     void syncPageList();
+    void showStopState(const std::string &State);
+
+    bool stopPending_ = false;
 
     TAMainForm &f_;
     DownloadEngine engine_;
