@@ -10,7 +10,9 @@
 #include "support/WaitUntil.h"
 #include "text/FileUtils.h"
 #include "text/WebFetch.h"
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QFile>
 #include <QMessageBox>
 #include <QAbstractScrollArea>
@@ -99,6 +101,8 @@ TEST(DownloadAllRoad, TheFixturePageLandsWithTheStatusAndTheListsAndASecondRunKe
         EXPECT_EQ(box->text(), folder) << box->objectName().toStdString();
     EXPECT_EQ(w.f.state().GLastSaveFolder, toSjis(folder));
 
+    // The saved copy opens in the desktop's browser only when the user ticks the box.
+    EXPECT_FALSE(dl.CheckBoxOpenIE->isChecked());
     dl.CheckBoxOpenIE->setChecked(true);
     ASSERT_EQ(w.run(dl.btnDownloadAll), 0) << (w.messages.empty() ? std::string() : w.messages.back().toStdString());
     EXPECT_EQ(w.opened, std::vector<std::string>{toSjis(w.save + QStringLiteral("/index.html"))});
@@ -147,6 +151,9 @@ TEST(DownloadAllRoad, AFolderChosenWithGoImmediateStartsTheRun)
     EXPECT_TRUE(exists(w.save + QStringLiteral("/index.html")));
     EXPECT_EQ(w.picks, 1);
     EXPECT_EQ(asked, 0);
+    // The run asked the server for the page once; nothing opened the saved copy.
+    EXPECT_EQ(site.requests("/site/index.html"), 1);
+    EXPECT_TRUE(w.opened.empty());
 }
 
 TEST(DownloadAllRoad, HtmlOnlyGivesTheButtonBackWhateverTheResult)
@@ -291,4 +298,53 @@ TEST(DownloadAllRoad, TheRunControlsStayInSightAndThePageFitsTheWindowsWidth)
     ASSERT_TRUE(waitUntil([&] { return done.count() > 0 && !w.f.downloadCssPage->running(); }, 60000));
     QCoreApplication::processEvents();
     for (QWidget *c : {dl.btnDownloadAll, dl.btnDownloadStop}) EXPECT_TRUE(wholeInSight(c, &w.f)) << where(c, &w.f);
+}
+
+// The page's small buttons: "貼付け" spreads a pasted URL and shows the page, the boxes' "..."
+// choose a folder and a name (a cancel changes nothing), boxes without an action show no
+// "...", and the attempts list goes to the clipboard.
+TEST(DownloadAllRoad, TheSmallButtonsOfThePageDoWhatTheySay)
+{
+    FixtureSite site;
+    Window w;
+    auto &dl = w.f.dl;
+    const QString url = QString::fromStdString(site.pageUrl());
+    dl.BtnEditHTMLPageSaveFolder->setText(w.save + QStringLiteral("/"));
+    QGuiApplication::clipboard()->setText(QStringLiteral("  ") + url + QStringLiteral("\n"));
+    QTest::mouseClick(dl.btnDownAllPaste, Qt::LeftButton);
+    for (const QString &t : {dl.ComboBoxUrl->currentText(), dl.ComboBoxURLDirect->currentText(),
+                             w.f.gui.ComboBoxGUIEditorURL->currentText(), dl.ComboBoxBatchDownloadURL->currentText(),
+                             w.f.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->text()})
+        EXPECT_EQ(t, url);
+    EXPECT_TRUE(dl.BtnEditHTMLPageSaveFolder->text().isEmpty());
+    EXPECT_TRUE(waitUntil([&] { return dl.WebBrowserMain->LocationURL() == url && !dl.WebBrowserMain->Busy(); }, 30000));
+
+    std::string answer;
+    w.f.downloadAllPage->dialogs.openHtml = [&](QWidget *, const std::string &, const std::string &name) {
+        EXPECT_EQ(name, "dummy.html");
+        return answer;
+    };
+    w.f.downloadAllPage->dialogs.saveHtml = [&](QWidget *, const std::string &, const std::string &) { return answer; };
+    dl.BtnEditHTMLPageSaveFolder->setText(QStringLiteral("/kept/"));
+    dl.BtnEditLocalFilename->setText(QStringLiteral("kept.html"));
+    answer.clear();
+    QTest::mouseClick(dl.BtnEditHTMLPageSaveFolder->button(), Qt::LeftButton);
+    QTest::mouseClick(dl.BtnEditLocalFilename->button(), Qt::LeftButton);
+    EXPECT_EQ(dl.BtnEditHTMLPageSaveFolder->text(), QStringLiteral("/kept/"));
+    EXPECT_EQ(dl.BtnEditLocalFilename->text(), QStringLiteral("kept.html"));
+    answer = toSjis(w.save + QStringLiteral("/sub/page"));
+    QTest::mouseClick(dl.BtnEditHTMLPageSaveFolder->button(), Qt::LeftButton);
+    QTest::mouseClick(dl.BtnEditLocalFilename->button(), Qt::LeftButton);
+    EXPECT_EQ(dl.BtnEditHTMLPageSaveFolder->text(), w.save + QStringLiteral("/sub/"));
+    EXPECT_EQ(dl.BtnEditLocalFilename->text(), QStringLiteral("page.html"));
+    for (TBtnEdit *b : {dl.BtnEditDownloadLocalFile, dl.BtnEditDownloadDirectLocalFilename, dl.BtnEditTriedWebFileSaveFolder,
+                        dl.BtnEditPageControlMainBodyCSSUrl, dl.BtnEditPageControlMainBodyHTMLFolder})
+        EXPECT_FALSE(b->button()->isVisibleTo(b)) << b->objectName().toStdString();
+
+    QGuiApplication::clipboard()->setText(QStringLiteral("before"));
+    dl.btnListBoxDownloaded2Clipboard->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("before"));
+    dl.ListBoxBodyImageDownloaded->addItems({QStringLiteral("http://h/a.png\t◎  a.png"), QStringLiteral("http://h/b.png\t◎  b.png")});
+    dl.btnListBoxDownloaded2Clipboard->click();
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("http://h/a.png\t◎  a.png\r\nhttp://h/b.png\t◎  b.png"));
 }

@@ -13,7 +13,9 @@
 #include "text/CssScan.h"
 #include "text/FileUtils.h"
 #include "text/UrlMap.h"
+#include <QClipboard>
 #include <QDir>
+#include <QGuiApplication>
 #include <QDirIterator>
 #include <QFile>
 #include <QTemporaryDir>
@@ -193,4 +195,68 @@ TEST(DownloadCssRoad, CollectAndDownloadTheStyleSheetsIntoAFreshFolder)
     }
     EXPECT_GE(imports, 2);
     EXPECT_GE(urls, 4);
+}
+
+// The tab's own small buttons: its "…" fills its folder box and nothing else, even with
+// "ﾌｫﾙﾀﾞｰ設定後、実行する" ticked (no run starts, no earlier run's files are removed); "貼付け"
+// and Enter fill the URL and the domain; "ｲﾒｰｼﾞのﾀﾞｳﾝﾛｰﾄﾞ" saves the collected images.
+TEST(DownloadCssRoad, TheTabsOwnButtonsFillTheirBoxesAndTheImageStepRunsAlone)
+{
+    FixtureSite site;
+    QTemporaryDir dir;
+    const QString page = dir.filePath(QStringLiteral("page")), css = dir.filePath(QStringLiteral("css"));
+    QDir().mkpath(page);
+    QDir().mkpath(css);
+    {
+        QFile earlier(page + QStringLiteral("/earlier.html"));
+        ASSERT_TRUE(earlier.open(QIODevice::WriteOnly));
+        earlier.write("kept");
+    }
+    TAMainForm f(dir.filePath(QStringLiteral("vornkym")));
+    auto &dl = f.dl;
+    int picks = 0;
+    f.downloadCssPage->pickFolder = [&](const std::string &) {
+        ++picks;
+        return toSjis(css);
+    };
+    dl.BtnEditHTMLPageSaveFolder->setText(page + QStringLiteral("/"));
+    dl.ComboBoxUrl->setEditText(QString::fromStdString(site.pageUrl()));
+    dl.CheckBoxGoImmediate->setChecked(true);
+    dl.CheckBoxDoNotEmptyFolder->setChecked(false);
+    QTest::mouseClick(dl.btnDownloadFolder, Qt::LeftButton);
+    EXPECT_EQ(picks, 1);
+    EXPECT_EQ(dl.BtnEditCSSSaveFolder->text(), css + QStringLiteral("/"));
+    EXPECT_EQ(dl.BtnEditHTMLPageSaveFolder->text(), page + QStringLiteral("/"));
+    EXPECT_TRUE(dl.BtnEditDownloadDirectFolder->text().isEmpty());
+    EXPECT_FALSE(f.downloadCssPage->running());
+    EXPECT_EQ(site.requests("/site/index.html"), 0);
+    EXPECT_TRUE(QFile::exists(page + QStringLiteral("/earlier.html")));
+    EXPECT_FALSE(dl.BtnEditCSSSaveFolder->button()->isVisibleTo(&f));
+
+    QGuiApplication::clipboard()->setText(QString::fromStdString(site.pageUrl()));
+    dl.EditPageUrl->clear();
+    QTest::mouseClick(dl.btnMainTopHTMLDownload, Qt::LeftButton);
+    EXPECT_EQ(dl.EditPageUrl->text().toStdString(), site.pageUrl());
+    dl.EditCSSDomain->clear();
+    QTest::keyClick(dl.EditPageUrl, Qt::Key_Return);
+    EXPECT_EQ(dl.EditCSSDomain->text().toStdString(), site.url("/"));
+
+    // The image step alone, after the collection, into the tab's own folder.
+    std::vector<QString> messages;
+    setMessageBoxHook([&](const QString &t) { messages.push_back(t); });
+    QTest::mouseClick(dl.btnMainTopImageDownload, Qt::LeftButton);
+    ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages.back(), QStringLiteral("4) HTMLﾌｧｲﾙを生成できません"));
+    QTest::mouseClick(dl.btnGetPageImageCSS, Qt::LeftButton);
+    ASSERT_TRUE(waitUntil([&] { return runDone(f) && dl.ListBoxBodyPageCSSImage->count() > 0; }, 60000));
+    QTest::mouseClick(dl.btnMainTopImageDownload, Qt::LeftButton);
+    EXPECT_FALSE(dl.btnGetPageImageCSS->isEnabled());
+    ASSERT_TRUE(waitUntil([&] { return runDone(f); }, 60000));
+    setMessageBoxHook(nullptr);
+    EXPECT_EQ(messages.size(), 1u);
+    EXPECT_GT(dl.LabeDLCnt->text().toInt(), 0);
+    bool image = false;
+    for (const std::string &p : filesUnder(css)) image |= p.size() > 4 && p.compare(p.size() - 4, 4, ".png") == 0;
+    EXPECT_TRUE(image);
+    EXPECT_EQ(filesUnder(page), std::set<std::string>{"earlier.html"});
 }
