@@ -116,14 +116,12 @@ int TargetTabs::OpenInTargetOrTab(const std::string &Url)
         if (!sheet) return -1;
         ++st.GTargetTabCount;
         WaitWhileBrowserBusy(TargetBrowser());
-        f_.dl.WebBrowserMain->Navigate(qs(Url));
         return 0;
     }
     auto *pc = f_.net.TargetPageControl;
     pc->setTabToolTip(0, qs(Url));
     st.GTargetUrl = Url;
     TargetBrowser()->Navigate(qs(Url));
-    f_.dl.WebBrowserMain->Navigate(qs(Url));
     pc->setTabText(pc->currentIndex(), QString::number(f_.net.SpinEditBatchBrowseStart->value()) +
                                            QStringLiteral(". ") + qs(UrlToTabCaption(Url)));
     ++st.GTargetTabCount;
