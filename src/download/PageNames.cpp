@@ -1,6 +1,9 @@
 #include "download/PageNames.h"
 #include "text/FileUtils.h"
 #include "text/StrUtils.h"
+#include "text/UrlMap.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -124,17 +127,35 @@ FrameNames FrameNamesOf(const std::string &Url, const std::string &CurrentLocalN
     return r;
 }
 
-SingleDownloadNames SingleDownloadNamesOf(const std::string &Url, const std::string &SaveFolder)
+// The path's dot segments resolved as a browser resolves them before it asks (the query and
+// fragment left alone): a pasted ".../a/../../../home/x" names "/home/x" on the server, so its
+// local copy lands inside the save folder instead of climbing out of it.
+static std::string withoutDotSegments(const std::string &Url)
+{
+    const std::size_t end = std::min(Url.find('?'), Url.find('#'));
+    std::string path = end == std::string::npos ? Url : Url.substr(0, end);
+    const std::string rest = end == std::string::npos ? std::string() : Url.substr(end);
+    for (std::size_t p; (p = path.find("/./")) != std::string::npos;) path.erase(p, 2);
+    if (path.ends_with("/.")) path.pop_back();
+    if (path.ends_with("/..")) path += '/';
+    return ResolveParentDirs(path) + rest;
+}
+
+SingleDownloadNames SingleDownloadNamesOf(const std::string &UrlAsGiven, const std::string &SaveFolder)
 {
     SingleDownloadNames r;
-    if (Url.find('/') == std::string::npos) return r;
-    const int H = HostEndPos(Url);
-    std::string P = H > 0 ? Url.substr(H) : Url;
+    if (UrlAsGiven.find('/') == std::string::npos) return r;
+    const std::string Url = withoutDotSegments(UrlAsGiven);
+    // The folders come from the path alone: a "/" in the query is part of the file's name.
+    const std::string base = Url.substr(0, Url.find('#'));
+    const std::size_t q = base.find('?');
+    const std::string path = base.substr(0, q);
+    const std::string query = q == std::string::npos ? std::string() : ReplaceAll(base.substr(q), "/", "_");
+    const int H = HostEndPos(path);
+    std::string P = H > 0 ? path.substr(H) : path;
     const std::size_t cut = P.find_last_of("/:");
     P = cut == std::string::npos ? std::string() : P.substr(0, cut + 1);
-    std::string F = Url.substr(Url.rfind('/') + 1);
-    const std::size_t hash = F.find('#');
-    if (hash != std::string::npos) F.erase(hash);
+    std::string F = path.substr(path.rfind('/') + 1) + query;
     F = ReplaceAll(F, "?", "_");
     F = ReplaceAll(F, "|", "~");
     F = ReplaceAll(F, "*", ";");

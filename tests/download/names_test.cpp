@@ -153,4 +153,20 @@ TEST(PageNames, FrameAndSingleDownloadNames)
     EXPECT_EQ(s.LocalPath, "/save/a/b/x.png_v=1");
     EXPECT_EQ(SingleDownloadNamesOf("http://www.example.jp/a/", "/save/").LocalPath, "/save/a/index.html");
     EXPECT_FALSE(SingleDownloadNamesOf("no-slash", "/save/").Changed);
+
+    // Dot segments are the server's path, resolved before the name is made: the copy stays in
+    // the save folder and the box asks for what a browser would ask for.
+    const struct { const char *Url, *WebFile, *Local; } climbs[] = {
+        {"http://www.example.jp/a/../../../../home/user/.profile", "http://www.example.jp/home/user/.profile",
+         "/save/home/user/.profile"},
+        {"http://www.example.jp/a/./b/../x.png?p=../../y", "http://www.example.jp/a/x.png?p=../../y",
+         "/save/a/x.png_p=.._.._y"},
+        {"http://www.example.jp/a/b/..", "http://www.example.jp/a/", "/save/a/index.html"},
+    };
+    for (const auto &c : climbs) {
+        const SingleDownloadNames d = SingleDownloadNamesOf(c.Url, "/save");
+        EXPECT_EQ(d.WebFile, c.WebFile) << c.Url;
+        EXPECT_EQ(d.LocalPath, c.Local) << c.Url;
+        EXPECT_TRUE(IsPathBelowRoot("/save", d.LocalPath)) << c.Url;
+    }
 }

@@ -97,6 +97,14 @@ TEST(RepairImages, SingleFileButtonsFetchOffTheWindowThread)
     EXPECT_EQ(rp.LabelDownloadedSuccsessfully->text(), QStringLiteral("〔 ") + q(site.url("/site/img/bg.gif")) +
                                                            QStringLiteral(" 〕 -> 【 ") + save +
                                                            QStringLiteral("deep/bg.gif 】"));
+    // A box whose path climbs with ".." is refused, nothing fetched or written.
+    dl.BtnEditDownloadLocalFileIndividual->setText(save + QStringLiteral("deep/../../escaped.gif"));
+    rp.btnDownloadImageAndCSS->click();
+    EXPECT_FALSE(page->running());
+    EXPECT_TRUE(shown.last().contains(QStringLiteral("..")));
+    EXPECT_FALSE(QFileInfo::exists(save + QStringLiteral("../escaped.gif")));
+    dl.BtnEditDownloadLocalFileIndividual->setText(save + QStringLiteral("deep/bg.gif"));
+
     dl.EditDownloadLWebFileIndividual->setText(q(site.url("/site/img/none.gif")));
     rp.btnDownloadImageAndCSS->click();
     ASSERT_TRUE(waitUntil([&] { return !page->running(); }, 20000));

@@ -1,4 +1,5 @@
 #include "download/pages/ObtainedImagesPage.h"
+#include "text/PathGuard.h"
 #include "download/pages/EnterFilter.h"
 #include "download/ObtainedImages.h"
 #include "download/RepairText.h"
@@ -162,6 +163,12 @@ void ObtainedImagesPage::btnDownloadImageAndCSSClick()
     const std::string folder = folderOf(Local);
     if (folder.empty()) {
         ShowMessageBox(&f_, u8(kNoSaveFolder));
+        return;
+    }
+    // The file goes where the box names it, never to a place a ".." climbs to from there.
+    const std::size_t climb = folder.find("/../");
+    if (!IsPathBelowRoot(climb == std::string::npos ? folder : folder.substr(0, climb), Local)) {
+        ShowMessageBox(&f_, QStringLiteral("保存先に「 .. 」を含むﾊﾟｽは指定できません"));
         return;
     }
     CreateFolder(folder, std::string(), 53);
