@@ -19,19 +19,42 @@ std::string ups(int n)
     return s;
 }
 
-// The reference as the file at Depth should write it; "" when it stays as it is.
+// The reference as the file at Depth should write it; "" when it stays as it is. Its path is
+// walked segment by segment from where it starts (the save folder for "/x", the file's folder
+// otherwise), a ".." above the save folder stopping there, so "/../x" or "../../../x" cannot
+// climb out and a rewritten reference is left alone by a second pass. The query and fragment
+// are not path.
 std::string reroot(const std::string &v, int Depth)
 {
-    if (v.size() > 1 && v[0] == '/' && v[1] != '/') return ups(Depth) + v.substr(1);
-    if (v == "/") return ups(Depth).empty() ? "./" : ups(Depth);
-    int k = 0;
-    std::size_t p = 0;
-    while (v.compare(p, 3, "../") == 0) {
-        ++k;
-        p += 3;
+    const bool rootRelative = v.size() > 0 && v[0] == '/' && (v.size() == 1 || v[1] != '/');
+    if (!rootRelative && v.compare(0, 3, "../") != 0) return {};
+    const std::size_t tail = v.find_first_of("?#");
+    const std::string path = v.substr(0, tail);
+    const std::string rest = tail == std::string::npos ? std::string() : v.substr(tail);
+    int level = rootRelative ? 0 : Depth; // folders below the save folder where the walk stands
+    bool stopped = false;
+    std::vector<std::string> segs;
+    std::size_t i = 0;
+    while (i <= path.size()) {
+        std::size_t j = path.find('/', i);
+        if (j == std::string::npos) j = path.size();
+        const std::string seg = path.substr(i, j - i);
+        if (seg == "..") {
+            if (!segs.empty()) segs.pop_back();
+            else if (level > 0) --level;
+            else stopped = true;
+        } else if (!seg.empty() && seg != ".") {
+            segs.push_back(seg);
+        }
+        i = j + 1;
     }
-    if (k > Depth) return ups(Depth) + v.substr(p);
-    return {};
+    if (!rootRelative && !stopped) return {};
+    std::string out = ups(Depth - level);
+    for (std::size_t k = 0; k < segs.size(); ++k) out += (k ? "/" : "") + segs[k];
+    const bool folder = path.ends_with("/") || path.ends_with("/..") || path.ends_with("/.");
+    if (folder && !segs.empty()) out += '/';
+    if (out.empty()) out = "./";
+    return out + rest;
 }
 
 bool needsQuotes(const std::string &v)

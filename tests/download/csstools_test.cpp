@@ -49,6 +49,10 @@ TEST(CssTools, RootRelativeAndOverClimbingReferencesBecomeRelativeToTheFilesDept
         // Climbing above the save folder stops at it.
         {"d{x:url(../../../img/a.png)}", 1, "d{x:url(../img/a.png)}"},
         {"d{x:url(../../img/a.png)}", 0, "d{x:url(img/a.png)}"},
+        {"d{x:url(/../x.png)}", 1, "d{x:url(../x.png)}"},
+        {"d{x:URL(\"/..\")}", 1, "d{x:url(../)}"},
+        {"d{x:url(/a/./../../b/x.png?p=../../q)}", 2, "d{x:url(../../b/x.png?p=../../q)}"},
+        {"d{x:url(../a/../../../x.png)}", 1, "d{x:url(../x.png)}"},
         // Other hosts, comments and scripts are left alone.
         {"e{x:url(//cdn.example/a.png)}", 1, "e{x:url(//cdn.example/a.png)}"},
         {"/* url(/a.png) */ f{}", 1, "/* url(/a.png) */ f{}"},
@@ -57,7 +61,11 @@ TEST(CssTools, RootRelativeAndOverClimbingReferencesBecomeRelativeToTheFilesDept
         {"@import '/base.css';", 1, "@import '../base.css';"},
         {"h{x:url('/my img.png')}", 1, "h{x:url(\"../my img.png\")}"},
     };
-    for (const Case &c : cases) EXPECT_EQ(RemoveFirstSlashText(c.text, c.depth), c.want) << c.text << " @" << c.depth;
+    for (const Case &c : cases) {
+        EXPECT_EQ(RemoveFirstSlashText(c.text, c.depth), c.want) << c.text << " @" << c.depth;
+        // A second pass over a rewritten sheet changes nothing.
+        EXPECT_EQ(RemoveFirstSlashText(c.want, c.depth), c.want) << c.want << " @" << c.depth;
+    }
 }
 
 TEST(CssTools, TheFileRoutineRewritesTheListedFilesUnderTheFolderOnly)
