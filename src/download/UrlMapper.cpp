@@ -53,22 +53,6 @@ std::string percentDecode(const std::string &s)
     return out;
 }
 
-// UTF-8 to Shift_JIS, or false when a character has no Shift_JIS form.
-bool utf8ToSjisExact(const std::string &in, std::string &out)
-{
-    iconv_t cd = iconv_open("CP932", "UTF-8");
-    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
-    std::string buf(in.size() * 2 + 8, '\0');
-    char *ip = const_cast<char *>(in.data());
-    char *op = buf.data();
-    size_t il = in.size(), ol = buf.size();
-    const bool ok = iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && il == 0;
-    iconv_close(cd);
-    if (!ok) return false;
-    out.assign(buf.data(), op - buf.data());
-    return true;
-}
-
 // Text from one code page to another through iconv; false when a byte sequence is invalid or
 // a character has no form in the target.
 bool convertExact(const char *to, const char *from, const std::string &in, std::string &out)
@@ -85,6 +69,9 @@ bool convertExact(const char *to, const char *from, const std::string &in, std::
     out.assign(buf.data(), op - buf.data());
     return true;
 }
+
+// UTF-8 to Shift_JIS, or false when a character has no Shift_JIS form.
+bool utf8ToSjisExact(const std::string &in, std::string &out) { return convertExact("CP932", "UTF-8", in, out); }
 
 void escapeByte(std::string &out, unsigned char c)
 {
