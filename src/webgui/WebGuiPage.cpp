@@ -12,7 +12,6 @@
 #include "text/FileUtils.h"
 #include "text/HtmlRewrite.h"
 #include "text/JCode.h"
-#include "text/StrUtils.h"
 #include "text/StringList.h"
 #include "text/TextConverter.h"
 #include "text/UrlMap.h"
@@ -57,15 +56,6 @@ bool sameFile(const std::string &a, const std::string &b)
     const QString ca = fa.canonicalFilePath(), cb = fb.canonicalFilePath();
     if (!ca.isEmpty() && !cb.isEmpty()) return ca == cb;
     return fa.absoluteFilePath() == fb.absoluteFilePath();
-}
-
-std::string bodyOf(const std::string &page)
-{
-    const std::string low = LowerCase(page);
-    const std::size_t b = low.find("<body");
-    if (b == std::string::npos) return page;
-    const std::size_t e = low.rfind("</body>");
-    return e == std::string::npos || e < b ? page.substr(b) : page.substr(b, e + 7 - b);
 }
 
 }  // namespace webgui_page

@@ -13,7 +13,5 @@ bool fileExists(const std::string &sjisPath);
 void showColoured(TRichEdit *pane, const std::string &sjis);
 // Two names of one file, whatever their spelling ("./", "//", a link).
 bool sameFile(const std::string &a, const std::string &b);
-// The body element of a page (its whole text when it has no body tag).
-std::string bodyOf(const std::string &page);
 
 }  // namespace webgui_page

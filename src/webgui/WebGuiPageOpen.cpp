@@ -438,7 +438,7 @@ int WebGuiPage::OpenFileText(const std::string &FileName, std::string Text)
     const std::string source = currentSource();
     showWholeSource(source, c_.CheckBoxPageControlGUIRightTopEitireSrc->isChecked());
     c_.RichEditPageControlGUIRightOrgEntireSrc->setText(PageTextToSjis(Text));
-    c_.RichEditPageControlGUIRightAltEntireSrc->setText(bodyOf(source));
+    c_.RichEditPageControlGUIRightAltEntireSrc->setText(BodyOfPage(source));
     if (c_.CheckBoxPageControlGUIRightTopOrgEitireSrc->isChecked()) {
         ColorHTMLRichEdit(c_.RichEditPageControlGUIRightOrgEntireSrc);
         ColorHTMLRichEdit(c_.RichEditPageControlGUIRightAltEntireSrc);

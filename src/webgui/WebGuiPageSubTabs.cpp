@@ -27,20 +27,6 @@
 
 using namespace webgui_page;
 
-namespace {
-
-// The start of a page's head up to the end of its head, "" when it has none.
-std::string headOf(const std::string &page)
-{
-    const std::string low = LowerCase(page);
-    const std::size_t b = low.find("<head");
-    if (b == std::string::npos) return "";
-    const std::size_t e = low.find("</head>", b);
-    return e == std::string::npos ? page.substr(b) : page.substr(b, e + 7 - b);
-}
-
-}  // namespace
-
 // --- sub-tabs -------------------------------------------------------------------------------
 
 void WebGuiPage::PageControlWebGUITopChange()
@@ -68,11 +54,11 @@ void WebGuiPage::PageControlWebGUITopChange()
         GHtmlSrcTabBuilt = true;
     } else if (page == c_.PageControlWebGUITopTab03Head) {
         if (GHeadTabBuilt) return;
-        showColoured(c_.Memohead, RewriteCharsetDeclsToSjis(headOf(source)));
+        showColoured(c_.Memohead, RewriteCharsetDeclsToSjis(HeadOfPage(source)));
         GHeadTabBuilt = true;
     } else if (page == c_.PageControlWebGUITopTab04Body) {
         if (GBodyTabBuilt) return;
-        std::string body = bodyOf(source);
+        std::string body = BodyOfPage(source);
         body = DeleteBetween(body, "<style ", "</style>");
         body = DeleteBetween(body, "<script ", "</script>");
         body = DeleteBetween(body, "<!--", "-->");
@@ -194,7 +180,7 @@ void WebGuiPage::btnReMakeBodyColorClick()
         if (ed->GetAnchorList(anchors))
             for (int i = 0; i < anchors.count(); ++i) c_.ListBoxAnchor->addItem(q(anchors[i]));
     }
-    std::string body = bodyOf(currentSource());
+    std::string body = BodyOfPage(currentSource());
     body = DeleteBetween(body, "<style ", "</style>");
     body = DeleteBetween(body, "<script ", "</script>");
     body = DeleteBetween(body, "<!--", "-->");

@@ -37,15 +37,6 @@ std::vector<std::string> listItems(const QListWidget *l)
     return items;
 }
 
-std::string headOfPage(const std::string &page)
-{
-    const std::string low = LowerCase(page);
-    const std::size_t b = low.find("<head");
-    if (b == std::string::npos) return "";
-    const std::size_t e = low.find("</head>", b);
-    return e == std::string::npos ? page.substr(b) : page.substr(b, e + 7 - b);
-}
-
 }  // namespace
 
 WebGuiToolDialogs WebGuiToolDialogs::system()
@@ -459,7 +450,7 @@ void WebGuiSearchPage::btnAllHTMLSrcTab07IndentSearchHTMLCOPYClick()
     if (e && (e->IsHttpDocument() || !e->GetDocumentFileName().isEmpty()) && e->DocumentReady())
         head = toSjis(e->GetHeadSource());
     else
-        head = headOfPage(ctx_.state->GPageSource);
+        head = HeadOfPage(ctx_.state->GPageSource);
     const std::string text =
         IndentResultAsHtml(listItems(c_.ListBoxGUISaveFinal), head, page_.GIndentBodyTag, listItems(c_.ListBoxGUISaveList));
     QApplication::clipboard()->setText(q(text));

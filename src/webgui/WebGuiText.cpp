@@ -504,6 +504,24 @@ std::string LocalFileCaptionName(const std::string& FileName)
 std::string HtmlAttributesText(const std::string& PageSource) { return attributesOf(PageSource, "<html", "<HTML"); }
 std::string BodyAttributesText(const std::string& PageSource) { return attributesOf(PageSource, "<body", "<BODY"); }
 
+std::string HeadOfPage(const std::string& Page)
+{
+    const std::string low = LowerCase(Page);
+    const std::size_t b = low.find("<head");
+    if (b == std::string::npos) return "";
+    const std::size_t e = low.find("</head>", b);
+    return e == std::string::npos ? Page.substr(b) : Page.substr(b, e + 7 - b);
+}
+
+std::string BodyOfPage(const std::string& Page)
+{
+    const std::string low = LowerCase(Page);
+    const std::size_t b = low.find("<body");
+    if (b == std::string::npos) return Page;
+    const std::size_t e = low.rfind("</body>");
+    return e == std::string::npos || e < b ? Page.substr(b) : Page.substr(b, e + 7 - b);
+}
+
 int CheckFramesetText(const std::string& Text)
 {
     const std::string l = LowerCase(Text);

@@ -85,6 +85,12 @@ std::string LocalFileCaptionName(const std::string& FileName);
 // line breaks removed and runs of blanks made one.
 std::string HtmlAttributesText(const std::string& PageSource);
 std::string BodyAttributesText(const std::string& PageSource);
+// The page's head element, from "<head" through "</head>" (to the end when unclosed); "" when
+// it has none.
+std::string HeadOfPage(const std::string& Page);
+// The page's body element, from "<body" through its last "</body>"; the whole text when it has
+// no body tag.
+std::string BodyOfPage(const std::string& Page);
 
 // -1 for a frameset page, -2 for inline frames not yet disabled, 0 otherwise.
 int CheckFramesetText(const std::string& Text);

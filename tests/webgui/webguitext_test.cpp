@@ -231,6 +231,26 @@ TEST(PageNames, AttributesOfHtmlAndBody)
     EXPECT_EQ(BodyAttributesText("<p>no body</p>"), "");
 }
 
+TEST(PageNames, HeadAndBodyElements)
+{
+    struct Case {
+        const char *page, *head, *body;
+    } cases[] = {
+        {"<HTML><HEAD><title>t</title></HEAD><BODY>a</body></html>", "<HEAD><title>t</title></HEAD>", "<BODY>a</body>"},
+        // Unclosed: to the end of the text.
+        {"<head><title>t</title><body>a", "<head><title>t</title><body>a", "<body>a"},
+        // A page without either: no head, the whole text as its body.
+        {"<p>x</p>", "", "<p>x</p>"},
+        // The body runs to its last end tag; an end tag before the body is none of its own.
+        {"</body><body>a</body>b</body>", "", "<body>a</body>b</body>"},
+        {"x</body><body>a", "", "<body>a"},
+    };
+    for (const Case &c : cases) {
+        EXPECT_EQ(HeadOfPage(c.page), c.head) << c.page;
+        EXPECT_EQ(BodyOfPage(c.page), c.body) << c.page;
+    }
+}
+
 TEST(Frames, CheckDisableAndEnable)
 {
     EXPECT_EQ(CheckFramesetText("<FRAMESET cols=\"*\">"), -1);
