@@ -174,7 +174,7 @@ HttpResponse DownloadEngine::fetchOnce(const std::string &Key)
 {
     // Nothing more goes out once the stop is pressed; a transfer in flight is cut off.
     auto get = [this](const std::string &u) {
-        if (Stop) {
+        if (Stop || closed_) {
             HttpResponse r;
             r.EffectiveUrl = u;
             r.Error = "stopped";
@@ -217,6 +217,7 @@ bool DownloadEngine::Running() const
 
 bool DownloadEngine::StopAndWait(int TimeoutMs)
 {
+    closed_ = true;
     Stop = true;
     std::unique_lock<std::mutex> lock(busyM_);
     return busyCv_.wait_for(lock, std::chrono::milliseconds(TimeoutMs), [this] { return busy_ == 0; });
@@ -234,7 +235,7 @@ void DownloadEngine::BeginRun(bool KeepFetches)
     prefixes_.clear();
     mappers_.clear();
     trees_.clear();
-    Stop = false;
+    Stop = closed_.load();
 }
 
 StringList &DownloadEngine::list(const std::string &name)

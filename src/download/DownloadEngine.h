@@ -77,7 +77,8 @@ public:
     // True while a step runs (on whatever thread).
     bool Running() const;
     // Asks the run to stop and waits, at most TimeoutMs, until no step runs any more: what
-    // the window calls before it goes away. True when the engine is idle.
+    // the window calls before it goes away. True when the engine is idle. The stop is for good:
+    // a run begun later (one its caller had queued) ends at once, fetching and writing nothing.
     bool StopAndWait(int TimeoutMs = 10000);
 
     void SetSink(std::function<void(const ListChange &)> Sink) { sink_ = std::move(Sink); }
@@ -189,6 +190,7 @@ private:
     mutable std::mutex busyM_;
     std::condition_variable busyCv_;
     int busy_ = 0;
+    std::atomic<bool> closed_{false}; // StopAndWait was called
     void recordSaved(const std::string &Url, const std::string &Rel);
     // A file fetched but not written: a not-obtained line with the reason, counted.
     void writeFailed(const std::string &List, const std::string &Url, const std::string &Local, const SaveResult &R);

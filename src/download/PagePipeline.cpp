@@ -702,7 +702,9 @@ int DownloadEngine::DownloadAll(const std::string &Url, const std::string &Local
     Message.clear();
     const bool stopAsked = Stop;
     BeginRun(!FreshRun);
-    Stop = stopAsked;
+    Stop = stopAsked || closed_;
+    // A run stopped before it began leaves the folder as it was.
+    if (Stop) return -1;
     const std::string root = absRoot(SaveFolder);
     if (root.empty()) return -1;
     saveRoot_ = root;

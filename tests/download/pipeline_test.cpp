@@ -5,6 +5,7 @@
 #include "download/SaveTree.h"
 #include "support/FixtureSite.h"
 #include "support/TestHttpServer.h"
+#include "support/TrickleSite.h"
 #include "text/CssScan.h"
 #include "text/FileUtils.h"
 #include "text/HtmlScan.h"
@@ -296,54 +297,6 @@ TEST(Pipeline, APageThatCannotBeFetchedIsAFailure)
     EXPECT_EQ(r.e.InfoLabel, J("■■　【 ") + r.site.url("/site/none.html") + J("  】がＷｅｂサイトに存在しません"));
 }
 
-// A site whose page names an image that the server sends a byte a second, and one after it.
-class TrickleSite {
-public:
-    TrickleSite()
-    {
-        auto &s = srv_.server();
-        s.Get("/p/index.html", [](const httplib::Request &, httplib::Response &res) {
-            res.set_content("<html><body><img src=\"a-slow.png\"><img src=\"b-next.png\"></body></html>", "text/html");
-        });
-        s.Get("/p/b-next.png", [](const httplib::Request &, httplib::Response &res) {
-            res.set_content(FixtureSite::png(), "image/png");
-        });
-        s.Get("/p/a-slow.png", [this](const httplib::Request &, httplib::Response &res) {
-            res.set_content_provider(1000, "image/png", [this](std::size_t, std::size_t, httplib::DataSink &sink) {
-                std::unique_lock<std::mutex> lock(m_);
-                ++bytes_;
-                cv_.notify_all();
-                if (cv_.wait_for(lock, std::chrono::seconds(1), [this] { return quit_; })) return false;
-                sink.write("x", 1);
-                return true;
-            });
-        });
-        srv_.start();
-    }
-    ~TrickleSite()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_);
-            quit_ = true;
-        }
-        cv_.notify_all();
-    }
-    std::string url(const std::string &path) const { return srv_.url(path); }
-    // Waits (at most 30 s) until the slow body has begun to trickle.
-    bool waitTrickling()
-    {
-        std::unique_lock<std::mutex> lock(m_);
-        return cv_.wait_for(lock, std::chrono::seconds(30), [this] { return bytes_ >= 2; });
-    }
-
-private:
-    std::mutex m_;
-    std::condition_variable cv_;
-    int bytes_ = 0;
-    bool quit_ = false;
-    TestHttpServer srv_; // last: stopped before the state its handlers use goes
-};
-
 TEST(Pipeline, StopCutsOffTheTransferInFlightAndWritesNothingMore)
 {
     TrickleSite site;
@@ -403,6 +356,30 @@ TEST(Pipeline, StopBetweenStepsEndsTheRunThere)
     EXPECT_EQ(e.DownloadAll(site.pageUrl(), "index.html", dir.path().toStdString() + "/"), -1);
     EXPECT_TRUE(steps.empty());
     EXPECT_TRUE(site.log().empty());
+}
+
+// The window's last stop is for good: a run its caller begins afterwards (with the stop flag
+// cleared, as a queued start does) asks the server nothing and leaves the folder as it was, the
+// files of the earlier run included.
+TEST(Pipeline, NoRunBeginsAfterStopAndWait)
+{
+    FixtureSite site;
+    QTemporaryDir dir;
+    const std::string root = dir.path().toStdString();
+    DownloadEngine e;
+    e.Opt.BaseWebDir = "site/";
+    ASSERT_EQ(e.DownloadAll(site.pageUrl(), "index.html", root + "/"), 0);
+    const std::vector<std::string> before = tree(root);
+    ASSERT_TRUE(exists(root + "/index.html"));
+    EXPECT_TRUE(e.StopAndWait(1000));
+    site.clearLog();
+    e.Stop = false;
+    e.Opt.DoNotEmptyFolder = false;
+    EXPECT_EQ(e.DownloadAll(site.pageUrl(), "index.html", root + "/"), -1);
+    e.Stop = false;
+    e.MainTopCSSdownload(site.pageUrl(), root + "/", "site/", 0); // a step on its own, as a button starts it
+    EXPECT_TRUE(site.log().empty());
+    EXPECT_EQ(tree(root), before);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 // The whole-page download through the real (offscreen) window: the folder choice, the button,
 // the status bar and the lists as the run goes, a second run into the same folder, the frame
 // list, the HTML-only download and the stop button.
+#include "DownloadAllWindow.h"
 #include "download/pages/DownloadAllPage.h"
 #include "download/pages/DownloadCssPage.h"
 #include "mainwindow/FormHelpers.h"
@@ -32,58 +33,12 @@ std::string readSys(const QString &p)
     return f.open(QIODevice::ReadOnly) ? f.readAll().toStdString() : std::string("<missing>");
 }
 
-struct Window {
-    QTemporaryDir dir;
-    QString save = dir.filePath(QStringLiteral("save"));
-    TAMainForm f{dir.filePath(QStringLiteral("vornkym"))};
-    std::vector<QString> messages;
-    std::vector<std::string> opened; // what the registered browser was asked to open
-    BrowserLauncher before;
-    int picks = 0;
-    QString pickAnswer;
-    Window()
-    {
-        QDir().mkpath(save);
-        setMessageBoxHook([this](const QString &t) { messages.push_back(t); });
-        before = SetBrowserLauncher([this](const std::vector<std::string> &argv) {
-            opened.push_back(argv.back());
-            return true;
-        });
-        f.downloadCssPage->pickFolder = [this](const std::string &) {
-            ++picks;
-            return toSjis(pickAnswer);
-        };
-        f.downloadAllPage->dialogs.ask = [](QWidget *, const QString &, bool) { return int(QMessageBox::Yes); };
-        f.downloadAllPage->dialogs.saveHtml = [](QWidget *, const std::string &, const std::string &) { return std::string(); };
-        f.show();
-        f.frame.PageControlMainTop->setCurrentWidget(f.frame.PageControlMainTopTab01Main);
-    }
-    ~Window()
-    {
-        setMessageBoxHook(nullptr);
-        SetBrowserLauncher(before);
-    }
-    void setUrl(const std::string &url)
-    {
-        f.dl.ComboBoxUrl->setEditText(QString::fromStdString(url));
-        SetMainBaseDir(f, url);
-    }
-    // Clicks and waits for the run's end.
-    int run(QAbstractButton *b)
-    {
-        QSignalSpy done(f.downloadAllPage, &DownloadAllPage::downloadFinished);
-        QTest::mouseClick(b, Qt::LeftButton);
-        if (!waitUntil([&] { return done.count() > 0 && !f.downloadCssPage->running(); }, 60000)) return -99;
-        return done.takeFirst().at(0).toInt();
-    }
-};
-
 } // namespace
 
 TEST(DownloadAllRoad, TheFixturePageLandsWithTheStatusAndTheListsAndASecondRunKeepsTheUsersFile)
 {
     FixtureSite site;
-    Window w;
+    DownloadAllWindow w;
     auto &dl = w.f.dl;
     w.setUrl(site.pageUrl());
 
@@ -135,7 +90,7 @@ TEST(DownloadAllRoad, TheFixturePageLandsWithTheStatusAndTheListsAndASecondRunKe
 TEST(DownloadAllRoad, AFolderChosenWithGoImmediateStartsTheRun)
 {
     FixtureSite site;
-    Window w;
+    DownloadAllWindow w;
     auto &dl = w.f.dl;
     // A URL typed in with no local name: the page is "index.html" without a question.
     dl.ComboBoxUrl->setEditText(QString::fromStdString(site.pageUrl()));
@@ -159,7 +114,7 @@ TEST(DownloadAllRoad, AFolderChosenWithGoImmediateStartsTheRun)
 TEST(DownloadAllRoad, HtmlOnlyGivesTheButtonBackWhateverTheResult)
 {
     FixtureSite site;
-    Window w;
+    DownloadAllWindow w;
     auto &dl = w.f.dl;
     dl.BtnEditHTMLPageSaveFolder->setText(w.save + QStringLiteral("/"));
     w.setUrl(site.url("/site/none.html"));
@@ -184,7 +139,7 @@ TEST(DownloadAllRoad, AFramesetListsItsFramesAndAClickDownloadsTheInnerUrl)
              "<html><frameset cols=\"50%,50%\"><frame src=\"index.html\">"
              "<frame src=\"http://127.0.0.1:@PORT@/jump?to=http://127.0.0.1:@PORT@/site/euc.html\"></frameset></html>",
              "text/html");
-    Window w;
+    DownloadAllWindow w;
     auto &dl = w.f.dl;
     dl.BtnEditHTMLPageSaveFolder->setText(w.save + QStringLiteral("/"));
     w.setUrl(site.url("/site/frames.html"));
@@ -212,7 +167,7 @@ TEST(DownloadAllRoad, AFramesetListsItsFramesAndAClickDownloadsTheInnerUrl)
 TEST(DownloadAllRoad, StopDuringTheRunGivesMinusOneAndTheButtonBack)
 {
     FixtureSite site;
-    Window w;
+    DownloadAllWindow w;
     auto &dl = w.f.dl;
     dl.BtnEditHTMLPageSaveFolder->setText(w.save + QStringLiteral("/"));
     w.setUrl(site.pageUrl());
@@ -267,7 +222,7 @@ std::string where(QWidget *c, QWidget *window)
 TEST(DownloadAllRoad, TheRunControlsStayInSightAndThePageFitsTheWindowsWidth)
 {
     FixtureSite site;
-    Window w;
+    DownloadAllWindow w;
     auto &dl = w.f.dl;
     w.f.resize(1600, 1000);
     w.f.frame.PageControlMainTop->setCurrentWidget(w.f.frame.PageControlMainTopTab01Main);
@@ -306,7 +261,7 @@ TEST(DownloadAllRoad, TheRunControlsStayInSightAndThePageFitsTheWindowsWidth)
 TEST(DownloadAllRoad, TheSmallButtonsOfThePageDoWhatTheySay)
 {
     FixtureSite site;
-    Window w;
+    DownloadAllWindow w;
     auto &dl = w.f.dl;
     const QString url = QString::fromStdString(site.pageUrl());
     dl.BtnEditHTMLPageSaveFolder->setText(w.save + QStringLiteral("/"));
