@@ -192,10 +192,7 @@ WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent
 
 bool WebGuiPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (event->type() == QEvent::Resize && watched == c_.PanelPageControlMainBodyDHTMLTop->parentWidget()) {
-        applyPanelHeight();
-        return false;
-    }
+    if (panelHeightEvent(watched, event)) return false;
     if (event->type() == QEvent::KeyPress &&
         (watched == c_.ComboBoxGUIEditorURL || watched == c_.ComboBoxGUIEditorURL->lineEdit())) {
         const int key = static_cast<QKeyEvent *>(event)->key();

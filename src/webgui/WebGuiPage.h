@@ -219,8 +219,11 @@ private:
     std::string currentSource() const;
     void setPanelHeight(int h);
     void applyPanelHeight();
+    int panelRoom() const;
+    bool panelHeightEvent(QObject *watched, QEvent *event);
     void layoutPage();
-    int requestedHeight_ = 90;
+    int requestedHeight_ = 90, appliedHeight_ = -1;
+    QWidget *pageViewport_ = nullptr;  // the view the page scrolls in
     // A step of a long open, shown in the status bar while it runs.
     void progress(const QString &text);
     void replaceWordIn(TRichEdit *pane);

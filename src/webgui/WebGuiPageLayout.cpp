@@ -18,11 +18,13 @@
 #include <QScrollArea>
 #include <QSplitter>
 #include <QTabWidget>
+#include <QTimer>
 
 #include <algorithm>
 
 // The heights the page asks for its sub-tabs were made for one screen: " 閲覧  " gets at least
-// what its rows need, and no sub-tab takes the room the source panes' toolbars need below it.
+// what its rows need, and no sub-tab takes the room the editor and the source panes need below
+// it, whoever sets the height (other pages set the panel directly).
 void WebGuiPage::setPanelHeight(int h)
 {
     requestedHeight_ = h;
@@ -37,10 +39,58 @@ void WebGuiPage::applyPanelHeight()
         const int rows = c_.PageControlWebGUITopTab01Main->sizeHint().height() + c_.PageControlWebGUITop->tabBar()->sizeHint().height() + 8;
         h = std::max(h, rows);
     }
-    const int room = panel->parentWidget() ? panel->parentWidget()->height() : 0;
-    const int below = c_.SplitterWebGUI->minimumSizeHint().height() + 12;
-    if (room > below + 120) h = std::min(h, room - below);
-    if (panel->height() != h || panel->minimumHeight() != h) panel->setFixedHeight(h);
+    h = std::min(h, panelRoom());
+    appliedHeight_ = h;
+    if (panel->height() != h || panel->minimumHeight() != h || panel->maximumHeight() != h) panel->setFixedHeight(h);
+}
+
+// The most the sub-tabs may take: the page's visible height (the page never scrolls, so its
+// status bar stays in sight) less the status bar and the room of the panes below.
+int WebGuiPage::panelRoom() const
+{
+    QWidget *panel = c_.PanelPageControlMainBodyDHTMLTop;
+    QWidget *host = panel->parentWidget();
+    // Hidden, the page has no size to go by; it is measured again when it is shown.
+    if (!host || !host->isVisible()) return requestedHeight_;
+    int visible = host->height();
+    if (auto *area = host->parentWidget() ? qobject_cast<QScrollArea *>(host->parentWidget()->parentWidget()) : nullptr)
+        if (area->widget() == host) visible = area->viewport()->height();
+    int others = c_.StatusBar->isVisibleTo(host) ? c_.StatusBar->sizeHint().height() : 0;
+    if (QLayout *l = host->layout()) {
+        const QMargins m = l->contentsMargins();
+        others += m.top() + m.bottom() + 2 * std::max(0, l->spacing());
+    }
+    // The source panes scroll inside their tabs, and their toolbars may be folded to a sliver
+    // ("▲"), so no minimum of theirs says what they need: the room kept here holds the tallest
+    // source tab with its toolbars whole, and two fifths of the page at least.
+    auto unfolded = [](QWidget *p) { return std::max(0, p->minimumSizeHint().height() - p->minimumHeight()); };
+    const int whole = std::max(c_.SplitterGUIRightAllHTMLSrcTop->minimumSizeHint().height() +
+                                   unfolded(c_.PanelPageControlGUIRightTab02AllHTMLSrcTop) +
+                                   unfolded(c_.PanelPanelPanelPageControllGUIRightTab02AllHTMLSrcTab07TempTop),
+                               c_.SplitterGUIOrgHTMLSrcTop->minimumSizeHint().height() +
+                                   unfolded(c_.PanelPageControlGUIRightTab03OrgHTMLSrcTop)) +
+                      c_.PageControlGUIRight->tabBar()->sizeHint().height() + 8;
+    const int panes = std::max({c_.SplitterWebGUI->minimumSizeHint().height(), whole, visible * 2 / 5});
+    return std::max(visible - others - panes, c_.PageControlWebGUITop->tabBar()->sizeHint().height() + 8);
+}
+
+// Keeps the panel's height within its room when the page or its view is resized, or when
+// another page set the panel's height (that height is then the one asked for).
+bool WebGuiPage::panelHeightEvent(QObject *watched, QEvent *event)
+{
+    QWidget *panel = c_.PanelPageControlMainBodyDHTMLTop;
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Show) &&
+        (watched == panel->parentWidget() || watched == pageViewport_)) {
+        applyPanelHeight();
+        return true;
+    }
+    if (watched == panel && (event->type() == QEvent::Resize || event->type() == QEvent::LayoutRequest) &&
+        panel->minimumHeight() == panel->maximumHeight() && panel->minimumHeight() != appliedHeight_) {
+        requestedHeight_ = panel->minimumHeight();
+        QTimer::singleShot(0, this, [this] { applyPanelHeight(); });
+        return true;
+    }
+    return false;
 }
 
 void WebGuiPage::layoutPage()
@@ -100,5 +150,13 @@ void WebGuiPage::layoutPage()
     c_.PageControlGUILeft->setMinimumWidth(200);
     c_.PageControlGUIRight->setMinimumWidth(200);
     c_.SplitterWebGUI->setSizes({1000, 1000});
-    if (QWidget *p = c_.PanelPageControlMainBodyDHTMLTop->parentWidget()) p->installEventFilter(this);
+    QWidget *panel = c_.PanelPageControlMainBodyDHTMLTop;
+    panel->installEventFilter(this);
+    if (QWidget *p = panel->parentWidget()) {
+        p->installEventFilter(this);
+        if (auto *view = p->parentWidget(); view && qobject_cast<QScrollArea *>(view->parentWidget())) {
+            pageViewport_ = view;
+            view->installEventFilter(this);
+        }
+    }
 }
