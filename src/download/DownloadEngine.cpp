@@ -230,6 +230,7 @@ void DownloadEngine::BeginRun(bool KeepFetches)
         pageEncoding_.clear();
     }
     decoded_.clear();
+    pageDecode_.reset();
     savedRel_.clear();
     sheetFiles_.clear();
     prefixes_.clear();
@@ -319,6 +320,13 @@ const DecodedText &DownloadEngine::decoded(const std::string &Url, FetchedKind K
     if (CheckResource(*r) == FetchVerdict::Ok)
         d = DecodeToSjis(r->Body, r->ContentType, Kind, pageEncoding_ == "auto" ? std::string() : pageEncoding_);
     return decoded_.emplace(key, d).first->second;
+}
+
+const DecodedText &DownloadEngine::decodedPage(const std::string &Raw, const std::string &ContentType)
+{
+    if (!pageDecode_ || pageDecode_->Raw != Raw || pageDecode_->ContentType != ContentType)
+        pageDecode_ = PageDecode{Raw, ContentType, DecodeToSjis(Raw, ContentType, FetchedKind::Html)};
+    return pageDecode_->Text;
 }
 
 // --- folder masks and single-file download ------------------------------------------------
@@ -481,7 +489,7 @@ int DownloadEngine::MainTopGetPageImageCSS(const std::string &Url, int Source)
         return -1;
     }
     const std::string lowerRaw = lower(raw);
-    const DecodedText pageText = DecodeToSjis(raw, contentType, FetchedKind::Html);
+    const DecodedText &pageText = decodedPage(raw, contentType);
     const std::string &text = pageText.Sjis;
     pageEncoding_ = pageText.Encoding;
     InfoLabel = J("【 ") + Url + J("  】");

@@ -15,6 +15,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -173,6 +174,8 @@ private:
     std::string pageEncoding_; // the page's encoding, for the query of its references
     StringList &list(const std::string &name);
     const DecodedText &decoded(const std::string &Url, FetchedKind Kind);
+    // The page's text decoded once per run: the collection and the page step read the same bytes.
+    const DecodedText &decodedPage(const std::string &Raw, const std::string &ContentType);
     std::string fetchPageText(const std::string &Url, int Source, std::string &EffectiveUrl,
                               std::string &ContentType, bool &Ok);
     void sheetRefs(const std::string &SheetUrl, const std::string &Text, bool Css);
@@ -211,6 +214,11 @@ private:
     std::unique_ptr<FetchCache> cache_;
     std::map<std::string, StringList> lists_;
     std::map<std::string, DecodedText> decoded_;
+    struct PageDecode {
+        std::string Raw, ContentType;
+        DecodedText Text;
+    };
+    std::optional<PageDecode> pageDecode_;
     std::map<std::string, std::unique_ptr<SaveTree>> trees_;
     std::map<std::string, std::unique_ptr<UrlMapper>> mappers_;
     std::function<void(const ListChange &)> sink_;

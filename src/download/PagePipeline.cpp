@@ -589,7 +589,7 @@ int DownloadEngine::MainTopPageHTMLdownload(const std::string &Url, const std::s
     else
         PageCharset = "Shitf_JIS";
 
-    std::string T = Opt.CharCodeMode == 0 ? DecodeToSjis(raw, contentType, FetchedKind::Html).Sjis
+    std::string T = Opt.CharCodeMode == 0 ? decodedPage(raw, contentType).Sjis
                                           : ConvertTextToSjis(raw, Opt.CharCodeMode);
     InfoLabel = J("【 ") + Url + J("  】");
 
