@@ -1,8 +1,8 @@
 // The whole road a user walks on "Webﾍﾟｰｼﾞのﾀﾞｳﾝﾛｰﾄﾞ" beside wget on the same site: the real main
 // window (offscreen) with the URL typed in the download page and "ﾌｫﾙﾀﾞｰ設定後、実行する" ticked; the
 // folder button's picker answers a fresh folder, and the clock runs from that answer (the
-// dialog's accept) until the window reports the run's end with the page on disk. Best time of
-// several runs; the server's log says what each client obtained.
+// dialog's accept) until the window reports the run's end with the page on disk. Times of
+// several runs (their median); the server's log says what each client obtained.
 //
 // Usage (bench/download.sh runs it): downloadroad_bench --wget=PATH [--site=FOLDER --page=PATH] [--runs=N]
 #include "DownloadSite.h"
