@@ -228,9 +228,9 @@ void DownloadEngine::BeginRun(bool KeepFetches)
     if (!KeepFetches || !cache_) {
         cache_ = std::make_unique<FetchCache>([this](const std::string &Key) { return fetchOnce(Key); });
         pageEncoding_.clear();
+        pageDecode_.reset();
     }
     decoded_.clear();
-    pageDecode_.reset();
     savedRel_.clear();
     sheetFiles_.clear();
     prefixes_.clear();

@@ -669,7 +669,8 @@ int DownloadEngine::PageKind(const std::string &Url, std::vector<std::string> &F
     Text.clear();
     const auto r = cache_->Get(Url);
     if (!r->Ok || r->Status >= 400 || r->Body.empty()) return -1;
-    Text = DecodeToSjis(r->Body, r->ContentType, FetchedKind::Html).Sjis;
+    // Decoded once for the run this look begins.
+    Text = decodedPage(r->Body, r->ContentType).Sjis;
     return GetHTMLType(Text, r->EffectiveUrl.empty() ? Url : r->EffectiveUrl, Frames);
 }
 

@@ -6,6 +6,7 @@
 #include "text/StrUtils.h"
 
 #include <QCoreApplication>
+#include <QEvent>
 #include <QListWidget>
 #include <QStringList>
 
@@ -132,6 +133,51 @@ void ColorHTMLRichEdit(TRichEdit* RichEdit)
     RichEdit->setPlainTextMode(true);
     RichEdit->setSelStart(caret);
     RichEdit->setOnChange(onChange);
+}
+
+namespace {
+
+// Colours its control when the control is shown, once, if nothing changed it meanwhile.
+class ColourOnShow : public QObject {
+public:
+    explicit ColourOnShow(TRichEdit* RichEdit) : QObject(RichEdit), edit_(RichEdit)
+    {
+        setObjectName(QStringLiteral("vkColourOnShow"));
+        RichEdit->installEventFilter(this);
+        // Any change of text or format, the colouring's own included, ends the wait.
+        connect(RichEdit, &QPlainTextEdit::textChanged, this, [this] { pending_ = false; });
+    }
+    void arm() { pending_ = true; }
+    void disarm() { pending_ = false; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (watched == edit_ && event->type() == QEvent::Show && pending_) {
+            pending_ = false;
+            ColorHTMLRichEdit(edit_);
+        }
+        return false;
+    }
+
+private:
+    TRichEdit* edit_;
+    bool pending_ = false;
+};
+
+} // namespace
+
+void ColorHTMLRichEditWhenShown(TRichEdit* RichEdit)
+{
+    auto* waiter = static_cast<ColourOnShow*>(
+        RichEdit->findChild<QObject*>(QStringLiteral("vkColourOnShow"), Qt::FindDirectChildrenOnly));
+    if (RichEdit->isVisible()) {
+        if (waiter) waiter->disarm();
+        ColorHTMLRichEdit(RichEdit);
+        return;
+    }
+    if (!waiter) waiter = new ColourOnShow(RichEdit);
+    waiter->arm();
 }
 
 void PlainRichEdit(TRichEdit* RichEdit)

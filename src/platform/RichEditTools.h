@@ -36,6 +36,11 @@ void SetRichText(TRichEdit* RichEdit, const QString& Text);
 // and colouring fires no change event. An empty control is left alone.
 void ColorHTMLRichEdit(TRichEdit* RichEdit);
 
+// ColorHTMLRichEdit now when the control is on screen, otherwise when it is next shown,
+// unless its text or colours change before then. Colouring a large page takes a while, which
+// a view nobody looks at should not cost.
+void ColorHTMLRichEditWhenShown(TRichEdit* RichEdit);
+
 // The whole text black and plain, and what is typed from now on too; the caret to the start
 // with nothing selected. The characters stay the same.
 void PlainRichEdit(TRichEdit* RichEdit);

@@ -84,6 +84,9 @@ bool WebGuiPage::CloseTab(int NoAsk)
     }
     if (tabs->count() < 2) {
         if (tabs->count() == 1) {
+            // A fresh tab holds an empty document already: emptying it again would wait for
+            // its editor (seconds while the engine starts) before the caller's work can begin.
+            const bool empty = isFreshTab(tabs->widget(0));
             tabs->setTabText(0, QStringLiteral("新規[ 1 ]"));
             tabs->setTabToolTip(0, QString());
             markTab(tabs->widget(0), true);
@@ -91,7 +94,7 @@ bool WebGuiPage::CloseTab(int NoAsk)
                 st().GActiveEditor = ed;
                 ed->SetDocumentFileName(QString());
                 ed->SetBaseURL(QString());
-                if (WaitEditorReady(ed)) ed->NewDocument();
+                if (!empty && WaitEditorReady(ed)) ed->NewDocument();
                 ed->SetDirty(false);
             }
         }

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QTest>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -187,6 +188,28 @@ TEST(WebGuiPage, ModifiedTabAsksAndNoAskKeepsIt)
     EXPECT_NE(tabs->indexOf(changed), -1);
     EXPECT_NE(tabs->currentWidget(), changed);
     EXPECT_TRUE(f.page().isFreshTab(tabs->currentWidget()));
+}
+
+TEST(WebGuiPage, ResettingAFreshTabWaitsForNothingAndAnOpenedOneIsEmptied)
+{
+    Form f;
+    QTabWidget *tabs = f.gui().PageControlGUILeft;
+    ASSERT_EQ(tabs->count(), 1);
+    // The download page resets the tab before each run: on a tab that holds nothing the reset
+    // returns at once, without running the event loop while an editor loads.
+    bool loopRan = false;
+    QTimer::singleShot(0, [&] { loopRan = true; });
+    EXPECT_TRUE(f.page().CloseTab(1));
+    EXPECT_FALSE(loopRan);
+    EXPECT_TRUE(f.page().isFreshTab(tabs->currentWidget()));
+    QCoreApplication::processEvents();
+
+    // A tab that holds a page is emptied.
+    f.page().GUIFileOpenCommon(f.file("o.html", kPage));
+    ASSERT_FALSE(f.page().isFreshTab(tabs->currentWidget()));
+    EXPECT_TRUE(f.page().CloseTab(1));
+    EXPECT_TRUE(f.page().isFreshTab(tabs->currentWidget()));
+    EXPECT_EQ(EditorSourceSjis(f.st().GActiveEditor).find("<p>one</p>"), std::string::npos);
 }
 
 TEST(WebGuiPage, SubTabsFillOncePerPage)

@@ -270,6 +270,32 @@ TEST(ColorHTMLRichEdit, SameTextColouredWithViewCaretAndHandlerKept)
     EXPECT_EQ(changes, 1);
 }
 
+TEST(ColorHTMLRichEdit, AHiddenViewIsColouredWhenShownUnlessItsTextChangedMeanwhile)
+{
+    const std::string html = lines(20, "<p class=\"c\">");
+    QWidget page;
+    auto* edit = new TRichEdit(&page);
+    edit->setText(html);
+    ColorHTMLRichEditWhenShown(edit);
+    EXPECT_EQ(edit->colorAt(0), QColor(Qt::black)) << "nobody looks: not coloured yet";
+    page.show();
+    EXPECT_EQ(edit->colorAt(0), kFuchsia);
+    EXPECT_EQ(edit->text(), html);
+
+    // Replaced before it is shown again: the new text is left as it is.
+    page.hide();
+    edit->setText(html);
+    ColorHTMLRichEditWhenShown(edit);
+    edit->setText("<b>plain</b>");
+    page.show();
+    EXPECT_EQ(edit->colorAt(0), QColor(Qt::black));
+
+    // On screen: coloured at once.
+    edit->setText(html);
+    ColorHTMLRichEditWhenShown(edit);
+    EXPECT_EQ(edit->colorAt(0), kFuchsia);
+}
+
 TEST(PlainRichEdit, ColouredTextTurnsBlackAndPlainWithTheCaretAtTheStart)
 {
     View v;

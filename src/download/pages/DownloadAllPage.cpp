@@ -526,7 +526,7 @@ void DownloadAllPage::DownloadAllHTMLFile()
                 dl.CheckBoxDoNotEmptyFolder->setChecked(true);
             }
             st.GBaseHref.clear();
-            mainPath(url);
+            mainPath(url, *text);
         });
 }
 
@@ -565,7 +565,7 @@ void DownloadAllPage::listFrames(const std::string &Url, const std::vector<std::
     dl.ComboBoxURLDirect->addItem(fromSjis(Url));
 }
 
-void DownloadAllPage::mainPath(const std::string &Url)
+void DownloadAllPage::mainPath(const std::string &Url, const std::string &PageText)
 {
     auto &dl = f_.dl;
     AppState &st = f_.state();
@@ -577,7 +577,8 @@ void DownloadAllPage::mainPath(const std::string &Url)
     dl.BtnEditLocalFilename->setText(fromSjis(name));
     st.GBaseHrefFolder.clear();
     std::string B;
-    if (const auto r = e.Fetched(Url); r && r->Ok) B = GetBaseHref(DecodeToSjis(r->Body, r->ContentType, FetchedKind::Html).Sjis);
+    // The first look's text: the page decoded once.
+    B = GetBaseHref(PageText);
     if (B == "/")
         st.GBaseHrefNoScheme.clear();
     else if (!B.empty() && B.back() == '/')
@@ -639,7 +640,8 @@ void DownloadAllPage::afterRun(int r, const std::string &Url)
             cssFiles.push_back(sj(dl.ListBoxDownloadedCSSFile->item(i)->text()));
         e.AdjustCSSDownloadFile(cssFiles, std::max(0, dl.RadioGroupRemoveCSSRoot->itemIndex()));
         dl.RichEditpageHTML->setText(e.PageHtml);
-        ColorHTMLRichEdit(dl.RichEditpageHTML);
+        // The lower page shows the run's lists now: the saved page is coloured when looked at.
+        ColorHTMLRichEditWhenShown(dl.RichEditpageHTML);
         dl.LabelDownloadedFile->setText(fromSjis(J("〔 ") + Url + J(" 〕 -> 【 ") + e.GlobalFile + J(" 】")));
         st.GLastSaveFolder = folder;
         if (dl.CheckBoxOpenIEWithWeb->isChecked()) OpenUrlInBrowser(sj(dl.ComboBoxUrl->currentText()));

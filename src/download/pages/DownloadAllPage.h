@@ -60,7 +60,8 @@ private:
     // While the download page is shown the top area keeps its run controls in sight.
     void keepRunControlsInSight();
     void readPipelineOptions();
-    void mainPath(const std::string &Url);
+    // PageText: the page as the first look decoded it.
+    void mainPath(const std::string &Url, const std::string &PageText);
     void afterRun(int r, const std::string &Url);
     void listFrames(const std::string &Url, const std::vector<std::string> &Frames);
     // The frameset's own copy under a name the user chooses, then the WebGUI page with its frames.
