@@ -255,6 +255,26 @@ TEST(DownloadAllRoad, TheRunControlsStayInSightAndThePageFitsTheWindowsWidth)
     for (QWidget *c : {dl.btnDownloadAll, dl.btnDownloadStop}) EXPECT_TRUE(wholeInSight(c, &w.f)) << where(c, &w.f);
 }
 
+// The image page below shows the run's last file as it goes: a long escaped URL or a deep
+// Japanese path is clipped, never widening the page past the window.
+TEST(DownloadAllRoad, TheLastFilesLabelsLeaveTheImagePageWithinTheWindow)
+{
+    DownloadAllWindow w;
+    auto &dl = w.f.dl;
+    auto &rp = w.f.rep;
+    w.f.resize(1600, 1000);
+    w.f.frame.PageControlMainBody->setCurrentWidget(w.f.frame.PageControlMainBodyTab02PageInnerFile);
+    QCoreApplication::processEvents();
+    dl.LabelWebFile->setText(QStringLiteral("http://127.0.0.1:8080/") + QStringLiteral("%E7%94%BB%E5%83%8F%20").repeated(16) +
+                             QStringLiteral("x.png"));
+    dl.LabelLocalFile->setText(QStringLiteral("/tmp/save/") + QStringLiteral("画像 フォルダ/").repeated(16) + QStringLiteral("x.png"));
+    QCoreApplication::processEvents();
+    for (QWidget *c : std::vector<QWidget *>{dl.EditDownloadLWebFileIndividual, rp.btnGetFromBaseUrl,
+                                             dl.BtnEditDownloadLocalFileIndividual, rp.btnSaveIndividualImageFoder,
+                                             rp.btnDownloadImageAndCSS, rp.btnIndividualDownloadCheck})
+        EXPECT_TRUE(wholeWidthInSight(c, &w.f)) << where(c, &w.f);
+}
+
 // The page's small buttons: "貼付け" spreads a pasted URL and shows the page, the boxes' "..."
 // choose a folder and a name (a cancel changes nothing), boxes without an action show no
 // "...", and the attempts list goes to the clipboard.

@@ -13,6 +13,7 @@
 #include "text/StrUtils.h"
 #include "text/UrlMap.h"
 #include "text/WebFetch.h"
+#include <QLabel>
 #include <QClipboard>
 #include <algorithm>
 #include <QFileDialog>
@@ -59,6 +60,12 @@ ObtainedImagesPage::ObtainedImagesPage(TAMainForm &form) : QObject(&form), f_(fo
     auto &rp = f_.rep;
     rp.SplitterMainBodyTab02PageInnerFile->setOrientation(Qt::Horizontal);
     rp.PanelMainBodyTab02PageInnerFileTop->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
+    // The run's last file, shown as it goes: a long URL or path is clipped at the window's
+    // edge instead of widening the page and pushing the boxes beside it out of sight.
+    for (QLabel *l : {static_cast<QLabel *>(dl.LabelWebFile), static_cast<QLabel *>(dl.LabelLocalFile)}) {
+        l->setSizePolicy(QSizePolicy::Ignored, l->sizePolicy().verticalPolicy());
+        l->setMinimumWidth(1);
+    }
     dl.EditDownloadLWebFileIndividual->setMinimumWidth(360);
     dl.BtnEditDownloadLocalFileIndividual->setMinimumWidth(300);
     dl.EditImageSearch->setMinimumWidth(160);
