@@ -273,6 +273,8 @@ TEST(DownloadAllRoad, TheLastFilesLabelsLeaveTheImagePageWithinTheWindow)
                                              dl.BtnEditDownloadLocalFileIndividual, rp.btnSaveIndividualImageFoder,
                                              rp.btnDownloadImageAndCSS, rp.btnIndividualDownloadCheck})
         EXPECT_TRUE(wholeWidthInSight(c, &w.f)) << where(c, &w.f);
+    // Clipped, yet with the room its row has left to show what it can.
+    EXPECT_GT(dl.LabelWebFile->width() + dl.LabelLocalFile->width(), 400) << where(dl.LabelWebFile, &w.f);
 }
 
 // The page's small buttons: "貼付け" spreads a pasted URL and shows the page, the boxes' "..."

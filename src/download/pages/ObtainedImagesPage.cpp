@@ -63,7 +63,9 @@ ObtainedImagesPage::ObtainedImagesPage(TAMainForm &form) : QObject(&form), f_(fo
     // The run's last file, shown as it goes: a long URL or path is clipped at the window's
     // edge instead of widening the page and pushing the boxes beside it out of sight.
     for (QLabel *l : {static_cast<QLabel *>(dl.LabelWebFile), static_cast<QLabel *>(dl.LabelLocalFile)}) {
-        l->setSizePolicy(QSizePolicy::Ignored, l->sizePolicy().verticalPolicy());
+        QSizePolicy p(QSizePolicy::Ignored, l->sizePolicy().verticalPolicy());
+        p.setHorizontalStretch(1); // the room the row has left, not a sliver
+        l->setSizePolicy(p);
         l->setMinimumWidth(1);
     }
     dl.EditDownloadLWebFileIndividual->setMinimumWidth(360);
