@@ -50,7 +50,12 @@ double runThroughTheWindow(TAMainForm &f, const std::string &url, const std::str
     dl.btnHTMLPageSaveFolder->click();
     if (!finished) loop.exec();
     QObject::disconnect(c);
-    if (!finished || !written) return -1;
+    if (!finished || !written) {
+        // What the window said of the failed run.
+        std::printf("  a run did not end with the page written (%s): %s\n", finished ? "ended" : "no end within 120 s",
+                    f.dl.LabelDownloadedFile->text().toUtf8().constData());
+        return -1;
+    }
     return std::chrono::duration<double>(ended - chosen).count();
 }
 
