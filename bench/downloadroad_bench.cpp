@@ -34,6 +34,7 @@ double runThroughTheWindow(TAMainForm &f, const std::string &url, const std::str
     dl.CheckBoxGoImmediate->setChecked(true);
     Clock::time_point chosen{}, ended{};
     bool finished = false, written = false;
+    int result = 0;
     f.downloadCssPage->pickFolder = [&](const std::string &) {
         chosen = Clock::now();
         return toSjis(QString::fromStdString(dir));
@@ -42,6 +43,7 @@ double runThroughTheWindow(TAMainForm &f, const std::string &url, const std::str
     const auto c = QObject::connect(f.downloadAllPage, &DownloadAllPage::downloadFinished, &loop, [&](int r) {
         ended = Clock::now();
         finished = true;
+        result = r;
         const std::string page = f.downloadCssPage->engine().GlobalFile;
         written = r == 0 && !page.empty() && QFile::exists(fromSjis(page));
         loop.quit();
@@ -52,8 +54,10 @@ double runThroughTheWindow(TAMainForm &f, const std::string &url, const std::str
     QObject::disconnect(c);
     if (!finished || !written) {
         // What the window said of the failed run.
-        std::printf("  a run did not end with the page written (%s): %s\n", finished ? "ended" : "no end within 120 s",
-                    f.dl.LabelDownloadedFile->text().toUtf8().constData());
+        const DownloadEngine &e = f.downloadCssPage->engine();
+        std::printf("  a run did not end with the page written (%s, result %d, page %s): %s %s\n",
+                    finished ? "ended" : "no end within 120 s", result, fromSjis(e.GlobalFile).toUtf8().constData(),
+                    f.dl.LabelDownloadedFile->text().toUtf8().constData(), fromSjis(e.InfoLabel).toUtf8().constData());
         return -1;
     }
     return std::chrono::duration<double>(ended - chosen).count();

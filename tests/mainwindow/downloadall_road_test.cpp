@@ -21,6 +21,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QEventLoop>
 #include <gtest/gtest.h>
 
 namespace {
@@ -109,6 +111,36 @@ TEST(DownloadAllRoad, AFolderChosenWithGoImmediateStartsTheRun)
     // The run asked the server for the page once; nothing opened the saved copy.
     EXPECT_EQ(site.requests("/site/index.html"), 1);
     EXPECT_TRUE(w.opened.empty());
+}
+
+// A caller that waits for the run's end in an event loop of its own and leaves it from the end's
+// handler gets each run's end once, after its page is on disk, run after run.
+TEST(DownloadAllRoad, EachRunEndsOnceWhenItsEndLeavesANestedLoop)
+{
+    FixtureSite site;
+    DownloadAllWindow w;
+    auto &dl = w.f.dl;
+    w.setUrl(site.pageUrl());
+    dl.CheckBoxGoImmediate->setChecked(true);
+    for (int i = 0; i < 5; ++i) {
+        QTemporaryDir dir;
+        w.pickAnswer = dir.path();
+        int ends = 0;
+        bool written = false;
+        QEventLoop loop;
+        const auto c = QObject::connect(w.f.downloadAllPage, &DownloadAllPage::downloadFinished, &loop, [&](int r) {
+            ++ends;
+            written = r == 0 && exists(dir.path() + QStringLiteral("/index.html"));
+            loop.quit();
+        });
+        QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+        dl.btnHTMLPageSaveFolder->click();
+        if (ends == 0) loop.exec();
+        ASSERT_TRUE(waitUntil([&] { return !w.f.downloadCssPage->running(); }, 60000));
+        QObject::disconnect(c);
+        EXPECT_EQ(ends, 1) << "run " << i;
+        EXPECT_TRUE(written) << "run " << i;
+    }
 }
 
 TEST(DownloadAllRoad, HtmlOnlyGivesTheButtonBackWhateverTheResult)

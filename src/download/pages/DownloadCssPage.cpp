@@ -200,12 +200,10 @@ void DownloadCssPage::start(std::function<int(DownloadEngine &)> work, std::func
             },
             Qt::QueuedConnection);
     });
-    // The caller's part after the run.
-    auto *ctx = new QObject(this);
-    connect(this, &DownloadCssPage::runFinished, ctx, [ctx, done](int r) {
-        done(r);
-        ctx->deleteLater();
-    });
+    // The caller's part after this run and no other: a connection cut only by a deferred delete
+    // outlived a run whose end quit a nested event loop and answered the next run's first look
+    // as if the whole run had ended.
+    connect(this, &DownloadCssPage::runFinished, this, [done](int r) { done(r); }, Qt::SingleShotConnection);
 }
 
 std::vector<std::string> DownloadCssPage::browserImages(const std::string &Url)
