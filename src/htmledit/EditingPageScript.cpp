@@ -649,9 +649,23 @@ const char *kScript = R"JS((function () {
   }
 
   // Counts the document's changes, so one generated source can serve until the next.
+  // Not while the parser builds the document: no source is read before the load ends, and a
+  // large page would queue a record for every node the parser inserts.
   ed.version = 0;
-  new MutationObserver(function () { ed.version++; })
-    .observe(document, {subtree: true, childList: true, characterData: true, attributes: true});
+  ed.countChanges = function (loadOver) {
+    if (ed.counter || (document.readyState === 'loading' && !loadOver)) return;
+    ed.counter = new MutationObserver(function () { ed.version++; });
+    ed.counter.observe(document, {subtree: true, childList: true, characterData: true, attributes: true});
+  };
+  if (document.readyState === 'loading') document.addEventListener('DOMContentLoaded', function () { ed.countChanges(); });
+  ed.countChanges();
+  // The control sets the mode once a load has ended, also one that stopped before the parser did.
+  var setMode = ed.setMode;
+  ed.setMode = function (edit, divDefault) {
+    var mode = setMode(edit, divDefault);
+    ed.countChanges(true);
+    return mode;
+  };
 
   var attach = ed.attach;
   ed.attachEditing = function () {
@@ -672,7 +686,7 @@ const char *kScript = R"JS((function () {
     document.addEventListener('input', input, true);
     document.addEventListener('click', clickSelect, true);
   };
-  ed.attach = function () { attach(); ed.attachEditing(); };
+  ed.attach = function () { attach(); ed.attachEditing(); ed.countChanges(); };
   ed.attachEditing();
 })();)JS";
 } // namespace
