@@ -290,6 +290,7 @@ bool TProfDHTMLEdit2::waitWhileBusy(int State, const QString &Target)
     if (State == psLoadURL || State == psLoadFile || State == psOpenDialog) SetDirty(false);
     pageLoad_ = PageLoad::Loading;
     originalStoredWhilePending_ = false;
+    loadedHtml_.clear();
     const qint64 boundMs = nextBoundMs_ > 0 ? nextBoundMs_ : qint64(timeout_ * 1000.0);
     nextBoundMs_ = 0;
     navigateOwn(Target);
@@ -382,7 +383,10 @@ void TProfDHTMLEdit2::dispatch(PendingEvent Event)
         pageLoad_ = Event == PendingEvent::LoadURLError || Event == PendingEvent::Stop ? PageLoad::Failed : PageLoad::Whole;
         // The loaded document's own source stands as the stored one, unless the host stored
         // its own while the load was pending.
-        if (!originalStoredWhilePending_) SetOriginalSource(ReadDocumentHTML());
+        if (!originalStoredWhilePending_) {
+            loadedHtml_ = ReadDocumentHTML();
+            SetOriginalSource(loadedHtml_);
+        }
         if (Event != PendingEvent::LoadFromFile && Event != PendingEvent::OpenDialog) EndUpdate();
         SetDirty(false);
         fire(Event == PendingEvent::LoadURL        ? OnLoadURL
@@ -464,7 +468,7 @@ bool TProfDHTMLEdit2::LoadURL(const QString &URL)
         if (result) documentFile_.clear();
     }
     FDocumentFileName = URL;
-    const QString s = GetSource();
+    const QString s = loadedSource(result);
     FHasIFrame = s.contains(QLatin1String("<IFRAME"), Qt::CaseInsensitive);
     FCharset = CharsetName(s);
     FHomeURL = URL;
@@ -486,11 +490,20 @@ bool TProfDHTMLEdit2::LoadFromFile(const std::string &FileName)
     const bool result = waitWhileBusy(psLoadFile, fi.absoluteFilePath());
     EndUpdate();
     if (result) documentFile_ = fi.absoluteFilePath();
-    const QString s = GetSource();
+    const QString s = loadedSource(result);
     FCharset = CharsetName(s);
     FHasIFrame = s.contains(QLatin1String("<IFRAME"), Qt::CaseInsensitive);
     FHomeURL = name;
     return result;
+}
+
+// The serialization read as the load ended names the charset and the frames as the generated
+// source would: generating it again would walk a large page a second time.
+QString TProfDHTMLEdit2::loadedSource(bool Loaded)
+{
+    QString s = std::exchange(loadedHtml_, QString());
+    if (!Loaded || s.isEmpty() || s == kError || s == kBusy) return GetSource();
+    return s;
 }
 
 bool TProfDHTMLEdit2::NewDocument()

@@ -223,6 +223,8 @@ private:
     void onLoadStarted();
     void onDocumentComplete(bool Ok, const QString &Url, std::uint64_t Id);
     void dispatch(htmledit::PendingEvent Event);
+    // The source a finished load's charset and frames are read from.
+    QString loadedSource(bool Loaded);
     void setUpDocument();
     bool applySheet();
     QString sheetText() const;
@@ -280,6 +282,7 @@ private:
     PageLoad pageLoad_ = PageLoad::Whole;
     // The next load's bound in milliseconds (0: the Timeout); a large file gets more time.
     qint64 nextBoundMs_ = 0;
+    QString loadedHtml_;  // the document's own serialization, read as the last load ended
     quint64 ownWrites_ = 0;
     quint64 probedGeneration_ = ~quint64(0);  // the document a script has answered in
     QString documentFile_;  // the local file the document was loaded from or saved to

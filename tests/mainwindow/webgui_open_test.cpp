@@ -258,3 +258,34 @@ TEST(WebGuiOpen, IndentButtonsAndProcessedSourceReplace)
         EXPECT_EQ(c.pane->text(), "<img src=\"img/a.gif\"><a href=\"img/b.html\">") << c.button->objectName().toStdString();
     }
 }
+
+// While a large page loads into the editor the status bar says how far the load has come and
+// names the file; once the panes are filled no loading note is left.
+TEST(WebGuiOpen, StatusBarShowsTheLoadsProgress)
+{
+    Form f;
+    std::string page = "<html><head><title>big</title></head><body>\r\n";
+    for (int i = 0; page.size() < 400000; ++i)
+        page += "<p>item " + std::to_string(i) + " <a href=\"p" + std::to_string(i) + ".html\">next</a></p>\r\n";
+    page += "</body></html>\r\n";
+    const std::string file = f.file("big.html", page);
+    TProfDHTMLEdit2 *ed = f.st().GActiveEditor;
+    ASSERT_NE(ed, nullptr);
+    ASSERT_TRUE(WaitEditorReady(ed));
+    // Queued, so each report is read after the page has shown it (at the latest while the
+    // open's next step runs, whose note names the file too).
+    QStringList seen;
+    QObject::connect(ed, &TProfDHTMLEdit2::LoadProgress, ed, [&] { seen << f.gui().StatusBar->panelText(2); },
+                     Qt::QueuedConnection);
+    f.page().GUIFileOpenCommon(file);
+    ASSERT_EQ(f.st().GActiveEditor, ed);
+    const QString name = fromSjis(file);
+    int percentNotes = 0;
+    for (const QString &s : seen) {
+        EXPECT_TRUE(s.contains(name)) << s.toStdString();
+        if (s.startsWith(QStringLiteral("読み込み中 ")) && s.contains(QLatin1Char('%'))) ++percentNotes;
+    }
+    EXPECT_GT(percentNotes, 0) << seen.join(QLatin1Char('|')).toStdString();
+    EXPECT_FALSE(f.gui().StatusBar->panelText(2).contains(QStringLiteral("読み込み中")));
+    EXPECT_FALSE(f.gui().RichEditPageControlGUIRightEntireSrc->text().empty());
+}
