@@ -28,18 +28,6 @@ struct NetSearchControls {
     }
 };
 
-struct DownloadControls {
-#define VK_CONTROL VK_DECLARE_CONTROL
-#include "download/DownloadControls.def"
-#undef VK_CONTROL
-    void build(FormBuilder &b)
-    {
-#define VK_CONTROL VK_BUILD_CONTROL
-#include "download/DownloadControls.def"
-#undef VK_CONTROL
-    }
-};
-
 struct FavBrowseControls {
 #define VK_CONTROL VK_DECLARE_CONTROL
 #include "mainwindow/FavBrowseControls.def"
@@ -76,6 +64,7 @@ struct BatchViewControls {
     }
 };
 
+#include "download/DownloadControls.h"
 #include "download/RepairControls.h"
 #include "download/DocToolsControls.h"
 #include "webgui/WebGuiControls.h"

@@ -26,12 +26,6 @@ MessageBoxHook &messageHook()
     static MessageBoxHook hook;
     return hook;
 }
-
-bool folderExists(const std::string &sjis)
-{
-    struct stat st {};
-    return ::stat(ToSystemPath(sjis).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
 } // namespace
 
 void setMessageBoxHook(MessageBoxHook hook)
@@ -67,33 +61,6 @@ bool OpenInDesktopBrowser(QWidget *parent, const std::string &Url)
     return false;
 }
 
-std::string CreateFolder(const std::string &Path, const std::string &, int Id)
-{
-    const std::string id = std::to_string(Id);
-    std::string path = ReplaceAll(Path, "?", "_");
-    path = ReplaceAll(path, "|", "~");
-    path = ReplaceAll(path, "*", ";");
-    path = ReplaceAll(path, "+", "_");
-    const std::string lower = LowerCase(Path);
-    // A "*" is mapped above rather than refused: callers hand over names made from URLs.
-    for (const char *mark : {".php", ".htm", ".css", ".js", ".gif", ".jpg", ".png", ".jpeg"}) {
-        if (lower.find(mark) != std::string::npos) return "InvaliFoldename!!    id=" + id;
-    }
-    if (path.empty()) return "Folder Create Exception!! " + id;
-    if (folderExists(path)) return "Folder Exist!! " + id;
-    try {
-        if (CreateFolderTree(path)) return "Folder Create OK!! " + id;
-    } catch (...) {
-    }
-    return "Folder Create Exception!! " + id;
-}
-
-void CreateFolder(const std::string &Path, const std::string &Reserved, int Id, std::string &Msg)
-{
-    Msg.clear();
-    Msg = CreateFolder(Path, Reserved, Id);
-}
-
 QString MsgFolderNotExistsText(const std::string &Text, const std::string &Mark, int Id)
 {
     return QStringLiteral("ﾌｫﾙﾀﾞｰが存在しません   〔 ") + fromSjis(Mark) + QStringLiteral(" 〕") +
@@ -118,48 +85,6 @@ void MsgFolderNotExists(const std::string &Path, const std::string &Mark, int, i
 {
     Text.clear();
     ShowMessageBox(mainWindowOrNull(), MsgFolderNotExistsText(Path, Mark, Id));
-}
-
-std::string UTFEUC2ShiftJIS(const std::string &Html)
-{
-    const std::string lower = LowerCase(Html);
-    const bool utf = lower.find("utf-8") != std::string::npos;
-    const bool euc = lower.find("euc-jp") != std::string::npos;
-    if (!utf && !euc) return Html;
-    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    // True when the name at pos is the value of a charset/encoding declaration.
-    auto declared = [&](size_t pos) {
-        size_t i = pos;
-        while (i > 0 && (isBlank(lower[i - 1]) || lower[i - 1] == '"' || lower[i - 1] == '\'')) --i;
-        auto endsWith = [&](size_t end, const std::string &w) {
-            return end >= w.size() && lower.compare(end - w.size(), w.size(), w) == 0;
-        };
-        if (endsWith(i, "@charset")) return true;
-        if (i == 0 || lower[i - 1] != '=') return false;
-        --i;
-        while (i > 0 && isBlank(lower[i - 1])) --i;
-        return endsWith(i, "charset") || endsWith(i, "encoding");
-    };
-    std::string out;
-    out.reserve(Html.size());
-    size_t i = 0;
-    while (i < Html.size()) {
-        size_t len = 0;
-        if (utf && lower.compare(i, 5, "utf-8") == 0) len = 5;
-        else if (euc && lower.compare(i, 6, "euc-jp") == 0) len = 6;
-        if (len && declared(i)) {
-            out += "Shift_JIS";
-            i += len;
-            continue;
-        }
-        // Copy whole double-byte characters so a match never starts on a second byte.
-        const unsigned char c = static_cast<unsigned char>(Html[i]);
-        const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-        const size_t n = (lead && i + 1 < Html.size()) ? 2 : 1;
-        out.append(Html, i, n);
-        i += n;
-    }
-    return out;
 }
 
 void AppTitleCaption(TAMainForm &form, const std::string &Name, int Mode)
@@ -279,14 +204,6 @@ void SetGUIUrl(TAMainForm &form, const std::string &Url)
     form.dl.BtnEditHTMLPageSaveFolder->clear();
     form.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->setText(u);
     form.ip.edtHost->setEditText(u);
-}
-
-std::string ListBoxSelected(QListWidget *ListBox)
-{
-    if (!ListBox) return {};
-    for (int i = 0; i < ListBox->count(); ++i)
-        if (ListBox->item(i)->isSelected()) return toSjis(ListBox->item(i)->text());
-    return {};
 }
 
 void setSearchLeftWidth(TAMainForm &form, int w)

@@ -22,14 +22,6 @@ void ShowMessageBox(QWidget *parent, const QString &text);
 // installed, or it would not start) the user is told so. True when it was opened.
 bool OpenInDesktopBrowser(QWidget *parent, const std::string &Url);
 
-// Creates the folder Path with its missing parents. "?" becomes "_", "|" "~", "*" ";" and
-// "+" "_"; a path that names a file (".php", ".htm", ".css", ".js", ".gif", ".jpg", ".png",
-// ".jpeg" anywhere, letter case ignored) is refused. The result is the status text
-// "Folder Exist!! ", "Folder Create OK!! " or "Folder Create Exception!! " followed by Id,
-// or "InvaliFoldename!!    id=" + Id for a refused path. Never throws. Reserved is not read.
-std::string CreateFolder(const std::string &Path, const std::string &Reserved, int Id);
-void CreateFolder(const std::string &Path, const std::string &Reserved, int Id, std::string &Msg);
-
 // The text of the missing-folder message: "〔 Mark 〕" then "【 Text 】".
 QString MsgFolderNotExistsText(const std::string &Text, const std::string &Mark, int Id);
 // Shows it modally. The first form is (CallerText, Folder, Id); the second, used by the
@@ -37,17 +29,11 @@ QString MsgFolderNotExistsText(const std::string &Text, const std::string &Mark,
 void MsgFolderNotExists(const std::string &CallerText, const std::string &Folder, int Id, std::string &Reserved);
 void MsgFolderNotExists(const std::string &Path, const std::string &Mark, int Spare, int Id, std::string &Text);
 
-// Renames a declared UTF-8 or EUC-JP charset to Shift_JIS (no characters are converted):
-// only the values of charset= and encoding= declarations and of @charset change, so the
-// same words in the page's text stay as they are.
-std::string UTFEUC2ShiftJIS(const std::string &Html);
-
 void AppTitleCaption(TAMainForm &form, const std::string &Name, int Mode);
 void SetFormCaption(TAMainForm &form, const std::string &Url);
 // Panel 5 of the status bar := " [ State ]", then pending events are handled once so the
 // text shows during long work.
 void StatusbarProcessState(TAMainForm &form, const std::string &State);
-inline void StatusbarDefaltFolder(TAMainForm &) {}
 
 // Number fields take digits and keep their editing keys (Backspace, Delete, arrows, Home,
 // End, Tab, Enter and shortcuts); any other typed character is dropped.
@@ -69,8 +55,6 @@ void SetGUIUrl(TAMainForm &form, const std::string &Url);
 void ClearItemList(QWidget *Box);
 // A text shown as a tab's caption: an "&" stays an "&" instead of marking a shortcut key.
 QString TabCaptionText(const QString &Text);
-// The first selected item's text; "" when none is selected.
-std::string ListBoxSelected(QListWidget *ListBox);
 
 // Where the window goes: the size it asks for, never more than the available area, and
 // inside that area (left where it is when it already lies inside).

@@ -6,31 +6,7 @@ namespace {
 bool contains(const std::string &s, const std::string &sub) { return s.find(sub) != std::string::npos; }
 bool startsWith(const std::string &s, const char *p) { return s.rfind(p, 0) == 0; }
 bool isHttp(const std::string &s) { return startsWith(s, "http://") || startsWith(s, "https://"); }
-
-std::string decode(std::string r, std::initializer_list<std::pair<const char *, const char *>> rows)
-{
-    for (const auto &[from, to] : rows) r = ReplaceAllIgnoreCase(r, from, to);
-    return r;
-}
 } // namespace
-
-std::string RemoveGoogleUrl(const std::string &Url)
-{
-    if (contains(Url, "google") && contains(Url, "&url=http") && contains(Url, "&ei=")) {
-        std::string r = Url.substr(Url.find("&url=http") + 5);
-        if (auto e = r.find("&ei="); e != std::string::npos) r = r.substr(0, e);
-        return decode(r, {{"%3A", ":"}, {"%2F", "/"}, {"%3F", "?"}, {"%3D", "="}, {"%25", "%"}});
-    }
-    if (contains(Url, "google") && contains(Url, "&adurl=http")) {
-        std::string r = Url.substr(Url.find("&adurl=http") + 7);
-        return decode(r, {{"%3A", ":"}, {"%2F", "/"}, {"%3F", "?"}, {"%3D", "="}, {"%26", "&"}});
-    }
-    if (contains(Url, "yahoo") && contains(Url, "/**http%3A")) {
-        std::string r = Url.substr(Url.find("/**http%3A") + 3);
-        return decode(r, {{"%3A", ":"}, {"%25", "%"}});
-    }
-    return Url;
-}
 
 bool CheckFileBrowserLink(const std::string &Url)
 {

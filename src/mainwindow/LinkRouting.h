@@ -1,10 +1,9 @@
 // Where a link clicked in a pane goes: the pure decision, the hovered-link filter and the
 // link tests. Texts are Shift_JIS.
 #pragma once
+#include "text/UrlMap.h"
 #include <string>
 
-// A search engine's redirect link unwrapped to its target; any other text unchanged.
-std::string RemoveGoogleUrl(const std::string &Url);
 // True for an http or https page link (not a document, mail or script link).
 bool CheckFileBrowserLink(const std::string &Url);
 // False for links to documents that the panes do not show (".pdf", ".xls", ".doc", ".zip", ".lzh").

@@ -215,11 +215,13 @@ void TAMainForm::FormCreate()
     lookupCtx.enableTraceButtons = [this] { traceRoutePage->enableTraceButtons(); };
     lookupCtx.closeMainWindow = [this] { close(); };
     new IpLookupPage(ip, lookupCtx, this);
-    downloadCssPage = new DownloadCssPage(*this);
-    downloadAllPage = new DownloadAllPage(*this);
-    browserDocPage = new BrowserDocPage(*this);
-    cssToolsPage = new CssToolsPage(*this);
-    downloadRepairPage = new DownloadRepairPage(*this);
+    const DownloadPageControls dlControls{dl, rep, doc};
+    downloadCssPage = new DownloadCssPage(dlControls, downloadContext(), this);
+    const DownloadPageContext dlCtx = downloadContext(); // with the " CSS " tab's runs
+    downloadAllPage = new DownloadAllPage(dlControls, dlCtx, this);
+    browserDocPage = new BrowserDocPage(dlControls, dlCtx, this);
+    cssToolsPage = new CssToolsPage(dlControls, dlCtx, this);
+    downloadRepairPage = new DownloadRepairPage(dlControls, dlCtx, this);
     webGuiPage = new WebGuiPage(gui, webGuiContext(), this);
     wireWebGuiEditors();
     webGuiTools = new WebGuiToolPages(gui, *webGuiPage, webGuiToolsContext(), this);

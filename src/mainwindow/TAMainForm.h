@@ -32,6 +32,7 @@ class BrowserDocPage;
 class CssToolsPage;
 class WebGuiPage;
 struct WebGuiPageContext;
+struct DownloadPageContext;
 class WebGuiToolPages;
 struct WebGuiToolsContext;
 class ResultSourcePage;
@@ -131,6 +132,7 @@ protected:
 
 private:
     WebGuiPageContext webGuiContext();  // what the WebGUI page needs of the window
+    DownloadPageContext downloadContext(); // what the download pages need of the window
     void wireWebGuiEditors();           // the WebGUI page's editor hooks
     void createWebGuiEditors();         // the three editors, their engine pages deferred
     static void startEditorEngines();

@@ -1,4 +1,5 @@
 #include "platform/Controls.h"
+#include "platform/QtSjis.h"
 #include <QBoxLayout>
 #include <QButtonGroup>
 #include <QEvent>
@@ -354,4 +355,12 @@ QString TListView::subItem(int row, int i) const
 {
     const QTreeWidgetItem *item = topLevelItem(row);
     return item && i + 1 < item->columnCount() ? item->text(i + 1) : QString();
+}
+
+std::string ListBoxSelected(QListWidget *ListBox)
+{
+    if (!ListBox) return {};
+    for (int i = 0; i < ListBox->count(); ++i)
+        if (ListBox->item(i)->isSelected()) return toSjis(ListBox->item(i)->text());
+    return {};
 }

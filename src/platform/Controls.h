@@ -19,6 +19,7 @@
 #include <QTreeWidget>
 #include <QPointer>
 #include <QVector>
+#include <string>
 
 class QButtonGroup;
 class QVBoxLayout;
@@ -181,3 +182,6 @@ private:
     QWidget *panel_;
     QList<QPointer<QWidget>> clipped_;
 };
+
+// The first selected item's text; "" when none is selected.
+std::string ListBoxSelected(QListWidget *ListBox);

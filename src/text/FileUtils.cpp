@@ -580,3 +580,38 @@ std::string filePart(const std::string &p)
     const size_t s = p.rfind('/');
     return s == std::string::npos ? p : p.substr(s + 1);
 }
+
+namespace {
+bool folderExists(const std::string &sjis)
+{
+    struct stat st {};
+    return ::stat(ToSystemPath(sjis).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+} // namespace
+
+std::string CreateFolder(const std::string &Path, const std::string &, int Id)
+{
+    const std::string id = std::to_string(Id);
+    std::string path = ReplaceAll(Path, "?", "_");
+    path = ReplaceAll(path, "|", "~");
+    path = ReplaceAll(path, "*", ";");
+    path = ReplaceAll(path, "+", "_");
+    const std::string lower = LowerCase(Path);
+    // A "*" is mapped above rather than refused: callers hand over names made from URLs.
+    for (const char *mark : {".php", ".htm", ".css", ".js", ".gif", ".jpg", ".png", ".jpeg"}) {
+        if (lower.find(mark) != std::string::npos) return "InvaliFoldename!!    id=" + id;
+    }
+    if (path.empty()) return "Folder Create Exception!! " + id;
+    if (folderExists(path)) return "Folder Exist!! " + id;
+    try {
+        if (CreateFolderTree(path)) return "Folder Create OK!! " + id;
+    } catch (...) {
+    }
+    return "Folder Create Exception!! " + id;
+}
+
+void CreateFolder(const std::string &Path, const std::string &Reserved, int Id, std::string &Msg)
+{
+    Msg.clear();
+    Msg = CreateFolder(Path, Reserved, Id);
+}

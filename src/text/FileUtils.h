@@ -113,3 +113,11 @@ int GetOSMajorVersion();
 int GetOSMinorVersion();
 // Every system this program runs on offers what the callers expect of XP and later.
 bool IsWinXPOrLater();
+
+// Creates the folder Path with its missing parents. "?" becomes "_", "|" "~", "*" ";" and
+// "+" "_"; a path that names a file (".php", ".htm", ".css", ".js", ".gif", ".jpg", ".png",
+// ".jpeg" anywhere, letter case ignored) is refused. The result is the status text
+// "Folder Exist!! ", "Folder Create OK!! " or "Folder Create Exception!! " followed by Id,
+// or "InvaliFoldename!!    id=" + Id for a refused path. Never throws. Reserved is not read.
+std::string CreateFolder(const std::string &Path, const std::string &Reserved, int Id);
+void CreateFolder(const std::string &Path, const std::string &Reserved, int Id, std::string &Msg);

@@ -641,3 +641,45 @@ bool ListFrameSources(const std::string& BaseUrl, const std::string& Html, std::
     }
     return found;
 }
+
+std::string UTFEUC2ShiftJIS(const std::string &Html)
+{
+    const std::string lower = LowerCase(Html);
+    const bool utf = lower.find("utf-8") != std::string::npos;
+    const bool euc = lower.find("euc-jp") != std::string::npos;
+    if (!utf && !euc) return Html;
+    auto isBlank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    // True when the name at pos is the value of a charset/encoding declaration.
+    auto declared = [&](size_t pos) {
+        size_t i = pos;
+        while (i > 0 && (isBlank(lower[i - 1]) || lower[i - 1] == '"' || lower[i - 1] == '\'')) --i;
+        auto endsWith = [&](size_t end, const std::string &w) {
+            return end >= w.size() && lower.compare(end - w.size(), w.size(), w) == 0;
+        };
+        if (endsWith(i, "@charset")) return true;
+        if (i == 0 || lower[i - 1] != '=') return false;
+        --i;
+        while (i > 0 && isBlank(lower[i - 1])) --i;
+        return endsWith(i, "charset") || endsWith(i, "encoding");
+    };
+    std::string out;
+    out.reserve(Html.size());
+    size_t i = 0;
+    while (i < Html.size()) {
+        size_t len = 0;
+        if (utf && lower.compare(i, 5, "utf-8") == 0) len = 5;
+        else if (euc && lower.compare(i, 6, "euc-jp") == 0) len = 6;
+        if (len && declared(i)) {
+            out += "Shift_JIS";
+            i += len;
+            continue;
+        }
+        // Copy whole double-byte characters so a match never starts on a second byte.
+        const unsigned char c = static_cast<unsigned char>(Html[i]);
+        const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
+        const size_t n = (lead && i + 1 < Html.size()) ? 2 : 1;
+        out.append(Html, i, n);
+        i += n;
+    }
+    return out;
+}

@@ -82,3 +82,7 @@ bool ListCssUrls(const std::string& CssText, std::vector<std::string>& List);
 // ".jpg", ".pdf", ".css" or ".js", and sources that are not http(s) (about:blank,
 // javascript:), are skipped. True when a frame or iframe with a src was found.
 bool ListFrameSources(const std::string& BaseUrl, const std::string& Html, std::vector<std::string>& List);
+// Renames a declared UTF-8 or EUC-JP charset to Shift_JIS (no characters are converted):
+// only the values of charset= and encoding= declarations and of @charset change, so the
+// same words in the page's text stay as they are.
+std::string UTFEUC2ShiftJIS(const std::string& Html);

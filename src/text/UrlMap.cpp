@@ -691,3 +691,30 @@ std::string UrlToTabCaption(const std::string& Url)
         s.erase(0, starts[starts.size() - 9]);
     return s;
 }
+
+namespace {
+bool containsText(const std::string &s, const std::string &sub) { return s.find(sub) != std::string::npos; }
+std::string decode(std::string r, std::initializer_list<std::pair<const char *, const char *>> rows)
+{
+    for (const auto &[from, to] : rows) r = ReplaceAllIgnoreCase(r, from, to);
+    return r;
+}
+} // namespace
+
+std::string RemoveGoogleUrl(const std::string &Url)
+{
+    if (containsText(Url, "google") && containsText(Url, "&url=http") && containsText(Url, "&ei=")) {
+        std::string r = Url.substr(Url.find("&url=http") + 5);
+        if (auto e = r.find("&ei="); e != std::string::npos) r = r.substr(0, e);
+        return decode(r, {{"%3A", ":"}, {"%2F", "/"}, {"%3F", "?"}, {"%3D", "="}, {"%25", "%"}});
+    }
+    if (containsText(Url, "google") && containsText(Url, "&adurl=http")) {
+        std::string r = Url.substr(Url.find("&adurl=http") + 7);
+        return decode(r, {{"%3A", ":"}, {"%2F", "/"}, {"%3F", "?"}, {"%3D", "="}, {"%26", "&"}});
+    }
+    if (containsText(Url, "yahoo") && containsText(Url, "/**http%3A")) {
+        std::string r = Url.substr(Url.find("/**http%3A") + 3);
+        return decode(r, {{"%3A", ":"}, {"%25", "%"}});
+    }
+    return Url;
+}

@@ -100,3 +100,8 @@ std::string AttrValueToUrl(const std::string& Value);
 // The short caption of a browser tab: the last segment of the URL without host suffixes,
 // extensions and dots, at most 9 characters (a double-byte character counts one).
 std::string UrlToTabCaption(const std::string& Url);
+
+// --- redirects ---------------------------------------------------------------------------
+
+// A search engine's redirect link unwrapped to its target; any other text unchanged.
+std::string RemoveGoogleUrl(const std::string& Url);

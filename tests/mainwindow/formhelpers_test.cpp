@@ -3,6 +3,8 @@
 #include "mainwindow/MainMenuHandlers.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
+#include "text/FileUtils.h"
+#include "text/HtmlRewrite.h"
 #include "text/JCode.h"
 
 #include <QAction>

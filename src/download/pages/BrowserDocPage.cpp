@@ -1,15 +1,12 @@
 #include "download/pages/BrowserDocPage.h"
+#include "mainwindow/AppState.h"
 #include "download/BrowserDoc.h"
 #include "download/CssTools.h"
-#include "htmledit/TProfDHTMLEdit2.h"
-#include "mainwindow/BrowserWindows.h"
-#include "mainwindow/FormHelpers.h"
-#include "mainwindow/SmallForms.h"
-#include "mainwindow/TAMainForm.h"
 #include "platform/ComboDropDown.h"
 #include "platform/QtSjis.h"
 #include "platform/RichEditTools.h"
 #include "text/FileUtils.h"
+#include "text/HtmlRewrite.h"
 #include "text/StrUtils.h"
 #include "text/WebFetch.h"
 #include <QApplication>
@@ -78,10 +75,11 @@ std::vector<std::string> PaneImageAddresses(TWebbrowser *Pane)
     return out;
 }
 
-BrowserDocPage::BrowserDocPage(TAMainForm &form) : QObject(&form), f_(form)
+BrowserDocPage::BrowserDocPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent)
+    : QObject(parent), c_(c), ctx_(std::move(ctx))
 {
-    auto &dl = f_.dl;
-    auto &d = f_.doc;
+    auto &dl = c_.dl;
+    auto &d = c_.doc;
     layoutPage();
     connect(d.btnNavigate, &QPushButton::clicked, this, [this] { btnNavigateClick(); });
     connect(d.btnGetDocumentSrc, &QPushButton::clicked, this, [this] { btnGetDocumentSrcClick(); });
@@ -110,7 +108,7 @@ BrowserDocPage::BrowserDocPage(TAMainForm &form) : QObject(&form), f_(form)
     // while it is being typed: nothing the user did not ask to see is fetched.
     dl.ComboBoxUrl->setEditable(true);
     auto confirmed = [this] {
-        auto &dl = f_.dl;
+        auto &dl = c_.dl;
         const QString t = dl.ComboBoxUrl->currentText();
         // Enter may also count as a pick from the list: one navigation for one confirmation.
         if (t == confirmedUrl_ && dl.WebBrowserMain->Busy()) return;
@@ -121,13 +119,13 @@ BrowserDocPage::BrowserDocPage(TAMainForm &form) : QObject(&form), f_(form)
     connect(dl.ComboBoxUrl->lineEdit(), &QLineEdit::returnPressed, this, confirmed);
     connect(dl.ComboBoxUrl, &QComboBox::textActivated, this, confirmed);
     KeepDroppedWidthFitted(dl.ComboBoxUrl);
-    KeepDroppedWidthFitted(f_.gui.ComboBoxGUIEditorURL);
+    KeepDroppedWidthFitted(ctx_.gui.ComboBoxGUIEditorURL);
 }
 
 void BrowserDocPage::layoutPage()
 {
-    auto &dl = f_.dl;
-    auto &d = f_.doc;
+    auto &dl = c_.dl;
+    auto &d = c_.doc;
     const int src = dl.PageControlMainBodyRight->indexOf(dl.PageControlmainBodyRightTab01HTMLSrc);
     dl.PageControlMainBodyRight->setTabText(src, QStringLiteral(" HTMLｿｰｽ "));
     const int direct = dl.PageControlMainBodyRight->indexOf(dl.PageControlmainBodyRightTab02Download);
@@ -146,7 +144,7 @@ void BrowserDocPage::layoutPage()
     d.SplitterMainBodyMain->setStretchFactor(0, 1);
     d.SplitterMainBodyMain->setStretchFactor(1, 1);
     d.SplitterMainBodyMain->setSizes({600, 800});
-    dl.RichEditpageHTML->setLineWrapMode(f_.state().GMainWordWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
+    dl.RichEditpageHTML->setLineWrapMode(state().GMainWordWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap);
 
     // The browser buttons stand right under the download's own controls.
     auto *browse = d.PanelDownloadBrowse;
@@ -174,18 +172,18 @@ void BrowserDocPage::navigateMain(const QString &Url)
 {
     // Only the pane loads the page: the hidden editor reads it when its source is asked for,
     // so a download started next is not kept waiting on a second load of the same page.
-    f_.dl.WebBrowserMain->Navigate(Url);
+    c_.dl.WebBrowserMain->Navigate(Url);
 }
 
 void BrowserDocPage::GetBrowserImage(QStringList &Items)
 {
     Items.clear();
-    for (const std::string &s : PaneImageAddresses(f_.dl.WebBrowserMain)) Items << fromSjis(s);
+    for (const std::string &s : PaneImageAddresses(c_.dl.WebBrowserMain)) Items << fromSjis(s);
 }
 
 void BrowserDocPage::btnNavigateClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const QString url = dl.ComboBoxUrl->currentText();
     dl.RichEditpageHTML->clear();
     if (!url.contains(QStringLiteral("http://")) && !url.contains(QStringLiteral("https://"))) return;
@@ -199,7 +197,7 @@ void BrowserDocPage::btnNavigateClick()
         disconnect(*conn);
         give->stop();
         if (serial != navigateSerial_) return;
-        const std::string html = paneHtml(f_.dl.WebBrowserMain);
+        const std::string html = paneHtml(c_.dl.WebBrowserMain);
         if (html.empty()) return;
         QGuiApplication::clipboard()->setText(fromSjis(DocHtmlForView(html, DocView::NavigateCopy)));
         emit navigateCopied();
@@ -211,9 +209,9 @@ void BrowserDocPage::btnNavigateClick()
 
 void BrowserDocPage::btnGetDocumentSrcClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     dl.PageControlMainBodyRight->setCurrentWidget(dl.PageControlmainBodyRightTab01HTMLSrc);
-    TWebbrowser *target = f_.FCurrentTargetBrowser ? f_.FCurrentTargetBrowser : f_.net.TargetBrowser;
+    TWebbrowser *target = ctx_.targetBrowser();
     const std::string html = paneHtml(target);
     if (html.empty()) return;
     dl.RichEditpageHTML->setText(DocHtmlForView(html, DocView::TargetSource));
@@ -222,8 +220,8 @@ void BrowserDocPage::btnGetDocumentSrcClick()
 
 void BrowserDocPage::WebBrowserMainDownloadComplete()
 {
-    auto &dl = f_.dl;
-    if (!f_.state().GFormShown) return;
+    auto &dl = c_.dl;
+    if (!state().GFormShown) return;
     if (dl.WebBrowserMain->LocationURL() == QLatin1String("about:blank")) return;
     const std::string html = paneHtml(dl.WebBrowserMain);
     if (html.empty()) return;
@@ -235,8 +233,8 @@ void BrowserDocPage::WebBrowserMainDownloadComplete()
 
 void BrowserDocPage::PageControlMainBodyRightChange()
 {
-    auto &dl = f_.dl;
-    if (dl.PageControlMainBodyRight->currentWidget() != f_.doc.PageControlmainBodyRightTab03MemoText) return;
+    auto &dl = c_.dl;
+    if (dl.PageControlMainBodyRight->currentWidget() != c_.doc.PageControlmainBodyRightTab03MemoText) return;
     const std::string url = Trim(sj(dl.ComboBoxUrl->currentText()));
     QPointer<QPlainTextEdit> memo = dl.MemoDownloadText;
     job_.start<std::string>([url] { return RawSheetText(url); },
@@ -248,39 +246,39 @@ void BrowserDocPage::PageControlMainBodyRightChange()
 
 void BrowserDocPage::btnSaveDocumentSrcClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const std::string text = dl.RichEditpageHTML->text();
     if (text.empty()) return;
-    const std::string chosen = dialogs.saveHtml(&f_, "");
+    const std::string chosen = dialogs.saveHtml(ctx_.window, "");
     if (chosen.empty()) return;
     if (!WriteWholeFile(ChangeFileExtension(chosen, ".html"), text))
-        ShowMessageBox(&f_, QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(chosen) + QStringLiteral(" 】"));
+        ctx_.message(QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(chosen) + QStringLiteral(" 】"));
 }
 
 void BrowserDocPage::btnMakeMainDownloadColorClick()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    ColorHTMLRichEdit(f_.dl.RichEditpageHTML);
+    ColorHTMLRichEdit(c_.dl.RichEditpageHTML);
     QApplication::restoreOverrideCursor();
 }
 
 void BrowserDocPage::btnMakeMainDownloadBlackClick()
 {
-    if (!f_.dl.RichEditpageHTML->text().empty()) PlainRichEdit(f_.dl.RichEditpageHTML);
+    if (!c_.dl.RichEditpageHTML->text().empty()) PlainRichEdit(c_.dl.RichEditpageHTML);
 }
 
 void BrowserDocPage::btnRichEditMainWordWrapClick()
 {
-    AppState &st = f_.state();
+    AppState &st = state();
     st.GMainWordWrap = !st.GMainWordWrap;
     const auto mode = st.GMainWordWrap ? QPlainTextEdit::WidgetWidth : QPlainTextEdit::NoWrap;
-    f_.dl.RichEditpageHTML->setLineWrapMode(mode);
-    f_.dl.RichEditDownload->setLineWrapMode(mode);
+    c_.dl.RichEditpageHTML->setLineWrapMode(mode);
+    c_.dl.RichEditDownload->setLineWrapMode(mode);
 }
 
 void BrowserDocPage::BtnBrowseSideNavigateClick()
 {
-    const std::string url = Trim(sj(f_.dl.ComboBoxDirectUrl->currentText()));
+    const std::string url = Trim(sj(c_.dl.ComboBoxDirectUrl->currentText()));
     if (url.find("http://") == std::string::npos && url.find("https://") == std::string::npos) return;
     if (LowerCase(url).find(".pdf") != std::string::npos) return;
     navigateMain(fromSjis(url));
@@ -288,7 +286,7 @@ void BrowserDocPage::BtnBrowseSideNavigateClick()
 
 void BrowserDocPage::ComboBoxDirectUrlChange()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const QString t = dl.ComboBoxDirectUrl->currentText().trimmed();
     if (t.isEmpty()) return;
     dl.WebBrowserMain->Navigate(t);
@@ -297,7 +295,7 @@ void BrowserDocPage::ComboBoxDirectUrlChange()
 
 void BrowserDocPage::btnDirectDownloadPasteClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const QString t = QGuiApplication::clipboard()->text().trimmed();
     if (t.isEmpty()) return;
     dl.ComboBoxDirectUrl->setEditText(t);
@@ -307,46 +305,46 @@ void BrowserDocPage::btnDirectDownloadPasteClick()
 
 void BrowserDocPage::btnDirectDownloadCOPYClick()
 {
-    QGuiApplication::clipboard()->setText(f_.dl.ComboBoxDirectUrl->currentText());
+    QGuiApplication::clipboard()->setText(c_.dl.ComboBoxDirectUrl->currentText());
 }
 
 void BrowserDocPage::btnLoadTemEditorSourceClick()
 {
-    TProfDHTMLEdit2 *ed = f_.state().GTempEditor;
-    if (!ed) return;
     // The editor loads the pane's page now that its source is asked for.
-    const QString url = f_.dl.WebBrowserMain->LocationURL();
-    if (url.startsWith(QStringLiteral("http://")) || url.startsWith(QStringLiteral("https://"))) ed->LoadURL(url);
-    f_.dl.RichEditDownload->setWideText(ed->GetSource());
+    QString url = c_.dl.WebBrowserMain->LocationURL();
+    if (!url.startsWith(QStringLiteral("http://")) && !url.startsWith(QStringLiteral("https://"))) url.clear();
+    QString source;
+    if (!ctx_.tempEditorSource || !ctx_.tempEditorSource(url, source)) return;
+    c_.dl.RichEditDownload->setWideText(source);
 }
 
 void BrowserDocPage::btnDirectDownloadFromWebClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     dl.PageControlMainBodyRight->setCurrentWidget(dl.PageControlmainBodyRightTab02Download);
     dl.RichEditDownload->clear();
     dl.MemoDownloadText->clear();
     const std::string url = Trim(sj(dl.ComboBoxDirectUrl->currentText()));
     if (!IsHttpUrl(url)) {
-        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        ctx_.message(QString::fromUtf8(kBadUrlMsg));
         return;
     }
     job_.start<DirectFetch>([url] { return DirectDownloadFromWeb(url); },
                             [this](const DirectFetch &d) {
-                                if (d.Ok) f_.dl.RichEditDownload->setText(d.Text);
-                                f_.dl.LabelWebPage->setText(fromSjis(d.Label));
+                                if (d.Ok) c_.dl.RichEditDownload->setText(d.Text);
+                                c_.dl.LabelWebPage->setText(fromSjis(d.Label));
                                 emit fetchDone();
                             });
 }
 
 void BrowserDocPage::btnWebBrowserMainCOPYClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     QWidget *page = dl.PageControlMainBodyRight->currentWidget();
     std::string text;
     if (page == dl.PageControlmainBodyRightTab02Download)
         text = dl.RichEditDownload->text();
-    else if (page == f_.doc.PageControlmainBodyRightTab03MemoText)
+    else if (page == c_.doc.PageControlmainBodyRightTab03MemoText)
         text = sj(dl.MemoDownloadText->toPlainText());
     else
         text = dl.RichEditpageHTML->text();
@@ -357,25 +355,25 @@ void BrowserDocPage::btnGetBrowserImageClick()
 {
     QStringList items;
     GetBrowserImage(items);
-    f_.rep.ListBoxWebBrowserMainImage->clear();
-    f_.rep.ListBoxWebBrowserMainImage->addItems(items);
+    c_.rep.ListBoxWebBrowserMainImage->clear();
+    c_.rep.ListBoxWebBrowserMainImage->addItems(items);
 }
 
 void BrowserDocPage::btnPutBrowserImageClick()
 {
-    QListWidget *l = f_.doc.ListBoxGetBrowserImage;
+    QListWidget *l = c_.doc.ListBoxGetBrowserImage;
     if (l->count() == 0) return;
-    const std::string chosen = dialogs.saveTxt(&f_, "画像一覧.txt");
+    const std::string chosen = dialogs.saveTxt(ctx_.window, "画像一覧.txt");
     if (chosen.empty()) return;
     std::string text;
     for (int i = 0; i < l->count(); ++i) text += sj(l->item(i)->text()) + "\r\n";
     if (!WriteWholeFile(chosen, text))
-        ShowMessageBox(&f_, QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(chosen) + QStringLiteral(" 】"));
+        ctx_.message(QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(chosen) + QStringLiteral(" 】"));
 }
 
 void BrowserDocPage::btnOpenIEClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     dl.btnDownloadStop->setEnabled(true);
     const std::string url = sj(dl.ComboBoxUrl->currentText());
     if (url.rfind("https://", 0) == 0 || url.find("http://") != std::string::npos) OpenUrlInBrowser(Trim(url));
@@ -383,33 +381,29 @@ void BrowserDocPage::btnOpenIEClick()
 
 void BrowserDocPage::btnIEOpenLocalFileClick()
 {
-    f_.dl.btnDownloadStop->setEnabled(true);
-    const std::string file = f_.state().GGlobalFile;
+    c_.dl.btnDownloadStop->setEnabled(true);
+    const std::string file = state().GGlobalFile;
     if (fileThere(file)) OpenUrlInBrowser(file);
 }
 
 void BrowserDocPage::btnOpenIEWithFilenameClick()
 {
-    f_.dl.btnDownloadStop->setEnabled(true);
-    const std::string chosen = dialogs.openHtml(&f_, sj(f_.dl.BtnEditHTMLPageSaveFolder->text()));
+    c_.dl.btnDownloadStop->setEnabled(true);
+    const std::string chosen = dialogs.openHtml(ctx_.window, sj(c_.dl.BtnEditHTMLPageSaveFolder->text()));
     if (!chosen.empty()) OpenUrlInBrowser(chosen);
 }
 
 void BrowserDocPage::btnOpenIwithFramesetClick()
 {
-    const std::string file = f_.state().GFrameSetPage;
+    const std::string file = state().GFrameSetPage;
     if (!fileThere(file)) return;
     OpenUrlInBrowser(file);
     // The program's one source viewer, made the first time any road asks for it.
-    TFormSource *src = f_.findChild<TFormSource *>(QString(), Qt::FindDirectChildrenOnly);
-    if (!src) src = new TFormSource(&f_);
-    src->RichEditSource->setText(LoadTextFile(file));
-    src->show();
-    src->raise();
+    ctx_.showFormSource(LoadTextFile(file));
 }
 
 void BrowserDocPage::BtnIEBatchCloseClick()
 {
     // Only the program's own windows are closed; other programs' windows are never touched.
-    CloseIEWindows(ReadIEValue(QStringLiteral("Version")));
+    ctx_.closeIE();
 }

@@ -2,6 +2,7 @@
 // its raw text and its image list; and the download page's buttons that open a page or its
 // local copy in the desktop's browser. Fetches run off the window's thread.
 #pragma once
+#include "download/pages/DownloadPageContext.h"
 #include "download/pages/BackgroundJob.h"
 #include <QObject>
 #include <QString>
@@ -9,7 +10,6 @@
 #include <string>
 #include <vector>
 
-class TAMainForm;
 class TWebbrowser;
 #include <QStringList>
 
@@ -28,7 +28,7 @@ std::vector<std::string> PaneImageAddresses(TWebbrowser *Pane);
 class BrowserDocPage : public QObject {
     Q_OBJECT
 public:
-    explicit BrowserDocPage(TAMainForm &form);
+    BrowserDocPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent = nullptr);
 
     BrowserDocDialogs dialogs = BrowserDocDialogs::system();
 
@@ -71,7 +71,10 @@ private:
     std::string paneHtml(TWebbrowser *Pane) const;
     void navigateMain(const QString &Url);
 
-    TAMainForm &f_;
+    AppState &state() const { return *ctx_.state; }
+
+    DownloadPageControls c_;
+    DownloadPageContext ctx_;
     BackgroundJob job_{this};
     unsigned navigateSerial_ = 0;
     QString confirmedUrl_;

@@ -1,8 +1,7 @@
 #include "download/pages/CssImagePage.h"
+#include "mainwindow/AppState.h"
 #include "download/CssImageDownload.h"
 #include "download/RepairText.h"
-#include "mainwindow/FormHelpers.h"
-#include "mainwindow/TAMainForm.h"
 #include "platform/FolderPicker.h"
 #include "platform/QtSjis.h"
 #include "text/FileUtils.h"
@@ -37,10 +36,11 @@ std::string absoluteFolder(const std::string &Box)
 
 } // namespace
 
-CssImagePage::CssImagePage(TAMainForm &form) : QObject(&form), f_(form), job_(this)
+CssImagePage::CssImagePage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent)
+    : QObject(parent), c_(c), ctx_(std::move(ctx)), job_(this)
 {
-    auto &dl = f_.dl;
-    auto &rp = f_.rep;
+    auto &dl = c_.dl;
+    auto &rp = c_.rep;
     rp.PanelMainBodyTab06GetDowloadImageFileTop->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     rp.SplitterMainBodyTab06GetDowloadImageFile->setOrientation(Qt::Horizontal);
     dl.ComboBoxBatchDownloadURL->setEditable(true);
@@ -72,7 +72,7 @@ CssImagePage::CssImagePage(TAMainForm &form) : QObject(&form), f_(form), job_(th
 std::vector<std::string> CssImagePage::references() const
 {
     std::vector<std::string> refs;
-    QListWidget *list = f_.dl.ListBoxDownloadMainBodyObtainImageFile;
+    QListWidget *list = c_.dl.ListBoxDownloadMainBodyObtainImageFile;
     for (int i = 0; i < list->count(); ++i) {
         const std::string t = sj(list->item(i)->text());
         refs.push_back(t.substr(0, t.find('\t')));
@@ -82,7 +82,7 @@ std::vector<std::string> CssImagePage::references() const
 
 void CssImagePage::btnBatchDownloadImageFromCSSFileClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const std::string css = sj(dl.MemoBatchDownloadCSS->toPlainText());
     if (css.empty()) return;
     std::vector<std::string> refs;
@@ -94,7 +94,7 @@ void CssImagePage::btnBatchDownloadImageFromCSSFileClick()
     dl.LabelDownloadURLRoot->setText(QStringLiteral("【 ") + qs(b.Root) + QStringLiteral(" 】"));
     dl.LabelDownloadUrlPage->setText(QStringLiteral("[ ") + qs(b.Folder) + QStringLiteral(" ]"));
     dl.ListBoxDownloadMainBodyObtainImageFileWeb->clear();
-    f_.rep.ListBoxDownloadTargetLocalFile->clear();
+    c_.rep.ListBoxDownloadTargetLocalFile->clear();
     dl.ListBoxDownloadedLocalFile->clear();
     const std::string folder = absoluteFolder(sj(dl.BtnEditBatchDownloadFolder->text()));
     for (const std::string &l : CssImageListLines(refs, base, folder))
@@ -103,7 +103,7 @@ void CssImagePage::btnBatchDownloadImageFromCSSFileClick()
 
 void CssImagePage::btnDownloadIndividualClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     if (job_.running()) return;
     const std::vector<std::string> refs = references();
     const std::string folder = absoluteFolder(sj(dl.BtnEditBatchDownloadFolder->text()));
@@ -111,7 +111,7 @@ void CssImagePage::btnDownloadIndividualClick()
     if (refs.empty() || folder.empty() || !QFileInfo(qs(folder)).isDir() || base.empty()) return;
     dl.ListBoxDownloadMainBodyObtainImageFileWeb->clear();
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    f_.rep.btnDownloadIndividual->setEnabled(false);
+    c_.rep.btnDownloadIndividual->setEnabled(false);
     // Each line reaches the list as its attempt ends, so the window shows the run as it goes.
     QListWidget *list = dl.ListBoxDownloadMainBodyObtainImageFileWeb;
     auto line = [this, list](const std::string &l) {
@@ -120,72 +120,72 @@ void CssImagePage::btnDownloadIndividualClick()
     job_.start<int>([refs, base, folder, line] { return DownloadCssImages(refs, base, folder, line); },
                     [this](const int &saved) {
                         QGuiApplication::restoreOverrideCursor();
-                        f_.rep.btnDownloadIndividual->setEnabled(true);
+                        c_.rep.btnDownloadIndividual->setEnabled(true);
                         emit downloadFinished(saved);
                     });
 }
 
 void CssImagePage::btnListBoxPageControlTab06GetDowloadImageFileTab01RemoveClick()
 {
-    const std::string t = sj(f_.dl.MemoBatchDownloadCSS->toPlainText());
-    f_.rep.MemoBatchDownloadCSSSave->setPlainText(qs(RemoveCssUrlRoots(t)));
+    const std::string t = sj(c_.dl.MemoBatchDownloadCSS->toPlainText());
+    c_.rep.MemoBatchDownloadCSSSave->setPlainText(qs(RemoveCssUrlRoots(t)));
 }
 
 void CssImagePage::btnListBoxPageControlTab06GetDowloadImageFileTab01SaveClick()
 {
-    const std::string text = memoText(f_.rep.MemoBatchDownloadCSSSave);
-    const std::string file = Trim(sj(f_.dl.BtnEditBatchCSSFilename->text()));
+    const std::string text = memoText(c_.rep.MemoBatchDownloadCSSSave);
+    const std::string file = Trim(sj(c_.dl.BtnEditBatchCSSFilename->text()));
     if (text.empty() || file.empty()) return;
     if (!SaveTextFile(text, file).ok())
-        ShowMessageBox(&f_, QStringLiteral("ﾌｧｲﾙを保存できません   【 ") + qs(file) + QStringLiteral(" 】"));
+        ctx_.message(QStringLiteral("ﾌｧｲﾙを保存できません   【 ") + qs(file) + QStringLiteral(" 】"));
 }
 
 void CssImagePage::btnListBoxPageControlTab06GetDowloadImageFileTab01SaveAsClick()
 {
-    const std::string text = memoText(f_.rep.MemoBatchDownloadCSSSave);
+    const std::string text = memoText(c_.rep.MemoBatchDownloadCSSSave);
     if (text.empty()) return;
-    const std::string proposal = sj(f_.dl.BtnEditBatchCSSFilename->text());
+    const std::string proposal = sj(c_.dl.BtnEditBatchCSSFilename->text());
     const std::string file = pickSaveFile ? pickSaveFile(proposal)
-                                          : sj(QFileDialog::getSaveFileName(&f_, QString(), qs(proposal),
+                                          : sj(QFileDialog::getSaveFileName(ctx_.window, QString(), qs(proposal),
                                                                             QStringLiteral("CSS (*.css);;* (*)")));
     if (file.empty()) return;
     if (!SaveTextFile(text, file).ok())
-        ShowMessageBox(&f_, QStringLiteral("ﾌｧｲﾙを保存できません   【 ") + qs(file) + QStringLiteral(" 】"));
+        ctx_.message(QStringLiteral("ﾌｧｲﾙを保存できません   【 ") + qs(file) + QStringLiteral(" 】"));
 }
 
 void CssImagePage::loadSheet(const std::string &File)
 {
-    f_.dl.BtnEditBatchCSSFilename->setText(qs(File));
+    c_.dl.BtnEditBatchCSSFilename->setText(qs(File));
     std::string text = LoadTextFile(File);
     // Loaded as lines: the last line end starts no empty line.
     if (text.size() >= 2 && text.compare(text.size() - 2, 2, "\r\n") == 0) text.resize(text.size() - 2);
-    f_.dl.MemoBatchDownloadCSS->setPlainText(qs(ReplaceAll(text, "\r\n", "\n")));
+    c_.dl.MemoBatchDownloadCSS->setPlainText(qs(ReplaceAll(text, "\r\n", "\n")));
 }
 
 void CssImagePage::BtnEditBatchCSSFilenameButtonClick()
 {
     const std::string file = pickOpenFile ? pickOpenFile("dummy.txt")
-                                          : sj(QFileDialog::getOpenFileName(&f_, QString(), QStringLiteral("dummy.txt")));
+                                          : sj(QFileDialog::getOpenFileName(ctx_.window, QString(), QStringLiteral("dummy.txt")));
     if (!file.empty()) loadSheet(file);
 }
 
 void CssImagePage::btnBatchDownloadURLpasteClick()
 {
-    f_.dl.ComboBoxBatchDownloadURL->setEditText(QGuiApplication::clipboard()->text());
+    c_.dl.ComboBoxBatchDownloadURL->setEditText(QGuiApplication::clipboard()->text());
 }
 
 void CssImagePage::BtnBatchDownloadFolderClick()
 {
-    std::string start = sj(f_.dl.BtnEditHTMLPageSaveFolder->text());
-    if (start.empty()) start = f_.state().GSaveDefaultFolder;
+    std::string start = sj(c_.dl.BtnEditHTMLPageSaveFolder->text());
+    if (start.empty()) start = state().GSaveDefaultFolder;
     const std::string F = pickFolder ? pickFolder(start) : SelectFolder(QString::fromUtf8(kSelectFolderCaption), start);
     if (F.empty()) return;
-    f_.dl.BtnEditBatchDownloadFolder->setText(qs(F.back() == '/' ? F : F + "/"));
+    c_.dl.BtnEditBatchDownloadFolder->setText(qs(F.back() == '/' ? F : F + "/"));
 }
 
 void CssImagePage::ListBoxPageControlTab06GetDowloadImageFileTab03CSSListClick()
 {
-    const std::string file = ListBoxSelected(f_.rep.ListBoxPageControlTab06GetDowloadImageFileTab03CSSList);
+    const std::string file = ListBoxSelected(c_.rep.ListBoxPageControlTab06GetDowloadImageFileTab03CSSList);
     if (file.empty() || !FileExists(file)) return;
     loadSheet(file);
     btnBatchDownloadImageFromCSSFileClick();
@@ -193,5 +193,5 @@ void CssImagePage::ListBoxPageControlTab06GetDowloadImageFileTab03CSSListClick()
 
 void CssImagePage::btnListBoxPageControlTab06GetDowloadImageFileTab03CSSListClearClick()
 {
-    f_.rep.ListBoxPageControlTab06GetDowloadImageFileTab03CSSList->clear();
+    c_.rep.ListBoxPageControlTab06GetDowloadImageFileTab03CSSList->clear();
 }

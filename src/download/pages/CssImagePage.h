@@ -2,18 +2,18 @@
 // each comes from and goes to, downloaded off the window thread with the two fallback forms of
 // a URL, and the sheet's references edited and saved.
 #pragma once
+#include "download/pages/DownloadPageContext.h"
 #include "download/pages/BackgroundJob.h"
 #include <QObject>
 #include <functional>
 #include <string>
 #include <vector>
 
-class TAMainForm;
 
 class CssImagePage : public QObject {
     Q_OBJECT
 public:
-    explicit CssImagePage(TAMainForm &form);
+    CssImagePage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent = nullptr);
 
     void btnBatchDownloadImageFromCSSFileClick();
     void btnDownloadIndividualClick();
@@ -40,6 +40,9 @@ private:
     void loadSheet(const std::string &File);
     std::vector<std::string> references() const;
 
-    TAMainForm &f_;
+    AppState &state() const { return *ctx_.state; }
+
+    DownloadPageControls c_;
+    DownloadPageContext ctx_;
     BackgroundJob job_;
 };

@@ -1,8 +1,7 @@
 #include "download/pages/CssToolsPage.h"
+#include "mainwindow/AppState.h"
 #include "download/CssTools.h"
 #include "download/pages/DownloadCssPage.h"
-#include "mainwindow/FormHelpers.h"
-#include "mainwindow/TAMainForm.h"
 #include "platform/FolderPicker.h"
 #include "platform/QtSjis.h"
 #include "text/FileUtils.h"
@@ -23,10 +22,11 @@ const char *kNoFolder = "ﾌｫﾙﾀﾞｰが存在しません";
 
 } // namespace
 
-CssToolsPage::CssToolsPage(TAMainForm &form) : QObject(&form), f_(form)
+CssToolsPage::CssToolsPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent)
+    : QObject(parent), c_(c), ctx_(std::move(ctx))
 {
-    auto &d = f_.doc;
-    auto &dl = f_.dl;
+    auto &d = c_.doc;
+    auto &dl = c_.dl;
     layoutPage();
     connect(d.btnReGetPageImageCSS, &QPushButton::clicked, this, [this] { btnReGetPageImageCSSClick(); });
     connect(d.btnCSSRedownload, &QPushButton::clicked, this, [this] { btnCSSRedownloadClick(); });
@@ -44,58 +44,58 @@ CssToolsPage::CssToolsPage(TAMainForm &form) : QObject(&form), f_(form)
 
 void CssToolsPage::layoutPage()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     if (dl.EditFilenameInitial->text().isEmpty()) dl.EditFilenameInitial->setText(QStringLiteral("*"));
     if (dl.ComboBoxExt->count() == 0)
         dl.ComboBoxExt->addItems({QStringLiteral("css"), QStringLiteral("ico"), QStringLiteral("gif"), QStringLiteral("jpg")});
     dl.ComboBoxExt->setEditable(true);
     if (dl.ComboBoxExt->currentText().isEmpty()) dl.ComboBoxExt->setEditText(QStringLiteral("css"));
     dl.CheckBoxRecursiveSearch->setText(QStringLiteral("ｻﾌﾞﾌｫﾙﾀﾞｰも検索対象とする"));
-    f_.doc.SplitterLocalCSS->setOrientation(Qt::Horizontal);
+    c_.doc.SplitterLocalCSS->setOrientation(Qt::Horizontal);
     dl.BtnEditCSSLocalFolder->setMinimumWidth(360);
     dl.BtnEditSaveFile->setMinimumWidth(360);
 }
 
 void CssToolsPage::btnReGetPageImageCSSClick()
 {
-    f_.dl.ListBoxAdjusttedCSS->clear();
-    f_.downloadCssPage->btnGetPageImageCSSClick();
+    c_.dl.ListBoxAdjusttedCSS->clear();
+    ctx_.downloadCssPage->btnGetPageImageCSSClick();
 }
 
 void CssToolsPage::btnCSSRedownloadClick()
 {
-    f_.dl.ListBoxDownloadedCSSFile->clear();
-    f_.downloadCssPage->btnMainTopCSSdownloadClick();
+    c_.dl.ListBoxDownloadedCSSFile->clear();
+    ctx_.downloadCssPage->btnMainTopCSSdownloadClick();
 }
 
 void CssToolsPage::BtnCSSFirstRemoveSlashClick()
 {
-    DownloadCssPage &css = *f_.downloadCssPage;
+    DownloadCssPage &css = *ctx_.downloadCssPage;
     if (css.running()) return;
     const std::vector<std::string> files = css.engine().Lines("GDownloadedCssFiles");
-    std::string root = sj(f_.dl.BtnEditCSSSaveFolder->text());
+    std::string root = sj(c_.dl.BtnEditCSSSaveFolder->text());
     std::vector<std::string> done;
     if (TopImageCSSRemoveFirstSlash(files, root, done) < 0) return;
-    for (const std::string &F : done) f_.dl.ListBoxRemoveSlashCSS->addItem(fromSjis(F));
+    for (const std::string &F : done) c_.dl.ListBoxRemoveSlashCSS->addItem(fromSjis(F));
 }
 
 void CssToolsPage::btnMainTopCssCOPYClick()
 {
-    QGuiApplication::clipboard()->setText(f_.dl.MemoTopCSSText->toPlainText());
+    QGuiApplication::clipboard()->setText(c_.dl.MemoTopCSSText->toPlainText());
 }
 
 void CssToolsPage::btnCSSClearClick()
 {
-    f_.ListBoxAllClear();
-    f_.dl.MemoTopCSSText->clear();
-    f_.dl.MemoDownloadHTMLText->clear();
+    ctx_.ListBoxAllClear();
+    c_.dl.MemoTopCSSText->clear();
+    c_.dl.MemoDownloadHTMLText->clear();
 }
 
-void CssToolsPage::BtnTopCssppageCloseClick() { f_.menu.MenuFileClose->trigger(); }
+void CssToolsPage::BtnTopCssppageCloseClick() { ctx_.closeMainWindow(); }
 
 void CssToolsPage::btnGetImageFromLocalFolderClick()
 {
-    TBtnEdit *box = f_.dl.BtnEditCSSLocalFolder;
+    TBtnEdit *box = c_.dl.BtnEditCSSLocalFolder;
     std::string start = sj(box->text());
     if (start.empty()) start = "/";
     const std::string F = pickFolder ? pickFolder(start) : SelectFolder(QString::fromUtf8(kSelectFolderCaption), start);
@@ -109,36 +109,36 @@ void CssToolsPage::BtnEditSaveFileButtonClick()
     if (saveTxt) {
         chosen = saveTxt("dummy.txt");
     } else {
-        const QString c = QFileDialog::getSaveFileName(&f_, QString(), QStringLiteral("dummy.txt"),
+        const QString c = QFileDialog::getSaveFileName(ctx_.window, QString(), QStringLiteral("dummy.txt"),
                                                        QStringLiteral("ﾃｷｽﾄ・ﾌｧｲﾙ（ *.txt ）(*.txt)"));
         if (!c.isEmpty() && fromSjis(sj(c)) == c) chosen = sj(c);
     }
     if (chosen.empty()) return;
-    f_.dl.BtnEditSaveFile->setText(fromSjis(ChangeFileExtension(chosen, ".txt")));
+    c_.dl.BtnEditSaveFile->setText(fromSjis(ChangeFileExtension(chosen, ".txt")));
 }
 
 void CssToolsPage::btnGetLocalCSSImageClick()
 {
-    auto &dl = f_.dl;
-    auto &d = f_.doc;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    auto &d = c_.doc;
+    AppState &st = state();
     const std::string save = Trim(sj(dl.BtnEditSaveFile->text()));
     if (!save.empty() && !folderThere(folderPart(save))) {
         dl.BtnEditSaveFile->clear();
-        ShowMessageBox(&f_, QString::fromUtf8(kNoFolder));
+        ctx_.message(QString::fromUtf8(kNoFolder));
         return;
     }
     const std::string folder = Trim(sj(dl.BtnEditCSSLocalFolder->text()));
     if (folder.empty()) return;
     if (!folderThere(folder)) {
         dl.BtnEditCSSLocalFolder->clear();
-        ShowMessageBox(&f_, QString::fromUtf8(kNoFolder));
+        ctx_.message(QString::fromUtf8(kNoFolder));
         return;
     }
-    f_.FileReset();
+    ctx_.FileReset();
     const std::string mask = Trim(sj(dl.EditFilenameInitial->text())).empty() ? std::string("*")
                                                                              : sj(dl.EditFilenameInitial->text());
-    f_.ListBoxAllClear();
+    ctx_.ListBoxAllClear();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     LocalCssRead r;
     GetHTMLFileList(mask, folder, sj(dl.ComboBoxExt->currentText()), dl.CheckBoxRecursiveSearch->isChecked(), r,
@@ -166,8 +166,8 @@ void CssToolsPage::btnGetLocalCSSImageClick()
         std::string text;
         for (const std::string &l : r.WorkList) text += l + "\r\n";
         if (!WriteWholeFile(save, text))
-            ShowMessageBox(&f_, QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(save) + QStringLiteral(" 】"));
+            ctx_.message(QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(save) + QStringLiteral(" 】"));
     }
     st.GCaptionFile.clear();
-    f_.setWindowTitle(fromSjis(st.GCaptionPrefix) + QStringLiteral("[  新規 ] "));
+    ctx_.setWindowTitle(fromSjis(st.GCaptionPrefix) + QStringLiteral("[  新規 ] "));
 }

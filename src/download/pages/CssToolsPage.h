@@ -3,16 +3,16 @@
 // CSS download run again; and the top tab "CSSからImage取得 ", which lists and reads the style
 // sheets of a local folder.
 #pragma once
+#include "download/pages/DownloadPageContext.h"
 #include <QObject>
 #include <functional>
 #include <string>
 
-class TAMainForm;
 
 class CssToolsPage : public QObject {
     Q_OBJECT
 public:
-    explicit CssToolsPage(TAMainForm &form);
+    CssToolsPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent = nullptr);
 
     // The save dialog of the joined text ("" when cancelled) and the folder picker,
     // replaceable in tests.
@@ -35,5 +35,8 @@ signals:
 
 private:
     void layoutPage();
-    TAMainForm &f_;
+    AppState &state() const { return *ctx_.state; }
+
+    DownloadPageControls c_;
+    DownloadPageContext ctx_;
 };

@@ -1,7 +1,5 @@
 #include "download/pages/CssUrlReplacePage.h"
 #include "download/FolderCssReplace.h"
-#include "mainwindow/FormHelpers.h"
-#include "mainwindow/TAMainForm.h"
 #include "platform/FolderPicker.h"
 #include "platform/QtSjis.h"
 #include "text/FileUtils.h"
@@ -49,10 +47,11 @@ int MakeHTMLFileList(const std::string &Mask, const std::string &Folder, bool Re
     return n;
 }
 
-CssUrlReplacePage::CssUrlReplacePage(TAMainForm &form) : QObject(&form), f_(form)
+CssUrlReplacePage::CssUrlReplacePage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent)
+    : QObject(parent), c_(c), ctx_(std::move(ctx))
 {
-    auto &dl = f_.dl;
-    auto &rp = f_.rep;
+    auto &dl = c_.dl;
+    auto &rp = c_.rep;
     dl.EditCSSURLSearch->setText(QStringLiteral("url(/"));
     dl.EditCSSUrlReplace->setText(QStringLiteral("url(../"));
     rp.BtnEditPageControlMainBodyHTML->hide();
@@ -72,7 +71,7 @@ int CssUrlReplacePage::CSSUrlReplace(const std::string &Mask, const std::string 
                                      const std::string &Search, const std::string &Replacement, bool Recursive,
                                      std::vector<std::string> &Failed)
 {
-    auto &rp = f_.rep;
+    auto &rp = c_.rep;
     std::vector<std::string> all, files;
     CssReplaceReport rep;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -89,7 +88,7 @@ int CssUrlReplacePage::ZZCSSUrlReplace(const std::string &Mask, const std::strin
                                        const std::string &Search, const std::string &Replacement, bool Recursive,
                                        std::vector<std::string> &Failed)
 {
-    auto &rp = f_.rep;
+    auto &rp = c_.rep;
     std::vector<std::string> all, files;
     CssReplaceReport rep;
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
@@ -104,13 +103,12 @@ int CssUrlReplacePage::ZZCSSUrlReplace(const std::string &Mask, const std::strin
 
 void CssUrlReplacePage::btnCSSUrlReplaceExecuteClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const std::string Folder = Trim(toSjis(dl.BtnEditPageControlMainBodyCSSUrl->text()));
     if (Folder.empty()) return;
     if (!QFileInfo(fromSjis(Folder)).isDir()) {
         dl.BtnEditCSSLocalFolder->clear();
-        std::string text;
-        MsgFolderNotExists(Folder, "%1", 0, 110, text);
+        ctx_.folderNotExists(Folder, "%1", 110);
         return;
     }
     const std::string root = absoluteFolder(Folder);
@@ -122,20 +120,20 @@ void CssUrlReplacePage::btnCSSUrlReplaceExecuteClick()
     if (!failed.empty()) {
         QString text = QStringLiteral("書き込めなかったﾌｧｲﾙがあります：");
         for (const std::string &l : failed) text += QStringLiteral("\n") + fromSjis(l);
-        ShowMessageBox(&f_, text);
+        ctx_.message(text);
     }
 }
 
 void CssUrlReplacePage::btnEditCSSURLSearchPasteClick()
 {
-    f_.dl.EditCSSURLSearch->setText(QGuiApplication::clipboard()->text());
+    c_.dl.EditCSSURLSearch->setText(QGuiApplication::clipboard()->text());
 }
 
 void CssUrlReplacePage::btnEditCSSUrlReplacePasteClick()
 {
-    f_.dl.EditCSSUrlReplace->setText(QGuiApplication::clipboard()->text());
+    c_.dl.EditCSSUrlReplace->setText(QGuiApplication::clipboard()->text());
 }
 
-void CssUrlReplacePage::btnPageControlMainBodyCSSUrlClick() { pickInto(f_.dl.BtnEditPageControlMainBodyCSSUrl); }
+void CssUrlReplacePage::btnPageControlMainBodyCSSUrlClick() { pickInto(c_.dl.BtnEditPageControlMainBodyCSSUrl); }
 
-void CssUrlReplacePage::BtnEditPageControlMainBodyHTMLClick() { pickInto(f_.dl.BtnEditPageControlMainBodyHTMLFolder); }
+void CssUrlReplacePage::BtnEditPageControlMainBodyHTMLClick() { pickInto(c_.dl.BtnEditPageControlMainBodyHTMLFolder); }

@@ -1,12 +1,12 @@
 // The lower tab " CSS内のurl調整 ": one text replaced by another in every style sheet of a
 // folder tree, each sheet's first text kept in its backup so that runs never pile up.
 #pragma once
+#include "download/pages/DownloadPageContext.h"
 #include <QObject>
 #include <string>
 #include <vector>
 
 class QListWidget;
-class TAMainForm;
 
 // The file listing for list boxes (the CSS page tools list a folder the same way): the files
 // of Folder + Mask + "." + Ext into FileList (and, recursive, AllList). -1 for an empty
@@ -17,7 +17,7 @@ int MakeHTMLFileList(const std::string &Mask, const std::string &Folder, bool Re
 class CssUrlReplacePage : public QObject {
     Q_OBJECT
 public:
-    explicit CssUrlReplacePage(TAMainForm &form);
+    CssUrlReplacePage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent = nullptr);
 
     void btnCSSUrlReplaceExecuteClick();
     void btnEditCSSURLSearchPasteClick();
@@ -36,5 +36,8 @@ public:
                         std::vector<std::string> &Failed);
 
 private:
-    TAMainForm &f_;
+    AppState &state() const { return *ctx_.state; }
+
+    DownloadPageControls c_;
+    DownloadPageContext ctx_;
 };

@@ -1,11 +1,9 @@
 #include "download/pages/DownloadAllPage.h"
+#include "mainwindow/AppState.h"
 #include "download/CssTools.h"
 #include "download/DownloadEngine.h"
 #include "download/pages/BrowserDocPage.h"
 #include "download/pages/DownloadCssPage.h"
-#include "mainwindow/FormHelpers.h"
-#include "mainwindow/LinkRouting.h"
-#include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
 #include "platform/RichEditTools.h"
 #include "text/FileUtils.h"
@@ -17,7 +15,6 @@
 #include "text/TextConverter.h"
 #include "text/UrlMap.h"
 #include "text/WebFetch.h"
-#include "webgui/WebGuiPage.h"
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
@@ -101,9 +98,10 @@ DownloadAllDialogs DownloadAllDialogs::system()
     return d;
 }
 
-DownloadAllPage::DownloadAllPage(TAMainForm &form) : QObject(&form), f_(form), css_(*form.downloadCssPage)
+DownloadAllPage::DownloadAllPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent)
+    : QObject(parent), c_(c), ctx_(std::move(ctx)), css_(*ctx_.downloadCssPage)
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     layoutPage();
     connect(dl.btnDownloadAll, &QPushButton::clicked, this, [this] { btnDownloadAllClick(); });
     connect(dl.btnHTMLPageSaveFolder, &QPushButton::clicked, this, [this] { css_.btnHTMLPageSaveFolderClick(); });
@@ -119,10 +117,10 @@ DownloadAllPage::DownloadAllPage(TAMainForm &form) : QObject(&form), f_(form), c
     connect(dl.BtnEditLocalFilename, &TBtnEdit::buttonClicked, this, [this] { BtnEditLocalFilenameButtonClick(); });
     connect(dl.btnListBoxDownloaded2Clipboard, &QPushButton::clicked, this, [this] { btnListBoxDownloaded2ClipboardClick(); });
     // After the window's own handler of the change, which may have set the top area's height.
-    connect(f_.frame.PageControlMainTop, &QTabWidget::currentChanged, this, [this] { keepRunControlsInSight(); },
+    connect(ctx_.frame.PageControlMainTop, &QTabWidget::currentChanged, this, [this] { keepRunControlsInSight(); },
             Qt::QueuedConnection);
     css_.onFolderChosen = [this] {
-        if (f_.dl.CheckBoxGoImmediate->isChecked()) btnDownloadAllClick();
+        if (c_.dl.CheckBoxGoImmediate->isChecked()) btnDownloadAllClick();
     };
 }
 
@@ -130,8 +128,8 @@ bool DownloadAllPage::eventFilter(QObject *watched, QEvent *event) { return QObj
 
 void DownloadAllPage::layoutPage()
 {
-    auto &dl = f_.dl;
-    auto &g = f_.gui;
+    auto &dl = c_.dl;
+    auto &g = ctx_.gui;
     dl.CheckBoxDoNotEmptyFolder->setText(QStringLiteral(" ﾌｫﾙﾀﾞｰを「 空 」にしない"));
     dl.CheckBoxHtm->setText(QStringLiteral("htmlﾌｧｲﾙの拡張子をMSの” ．ｈｔｍ ”とする"));
     dl.CheckBoxSaveLocalFile->setText(QStringLiteral("保存する"));
@@ -287,34 +285,34 @@ void DownloadAllPage::layoutPage()
 
 int DownloadAllPage::runControlsHeight() const
 {
-    const QWidget *header = f_.findChild<QWidget *>(QStringLiteral("PanelDownloadAllRun"));
+    const QWidget *header = ctx_.window->findChild<QWidget *>(QStringLiteral("PanelDownloadAllRun"));
     if (!header) return 0;
-    const int tabs = f_.frame.PageControlMainTop->tabBar()->sizeHint().height();
+    const int tabs = ctx_.frame.PageControlMainTop->tabBar()->sizeHint().height();
     // The tab page's frame and the page's own margins above and below the header.
-    const int bar = f_.style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    const int bar = ctx_.window->style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     return tabs + header->sizeHint().height() + 12 + bar;
 }
 
 void DownloadAllPage::keepRunControlsInSight()
 {
-    auto &fr = f_.frame;
+    auto &fr = ctx_.frame;
     const bool shown = fr.PageControlMainTop->currentWidget() == fr.PageControlMainTopTab01Main;
     fr.PanelMainTop->setMinimumHeight(shown ? runControlsHeight() : 0);
     if (!shown) return;
     // The page scrolled to its top, where the run and stop buttons stand.
-    for (QWidget *p = f_.dl.btnDownloadAll->parentWidget(); p; p = p->parentWidget())
+    for (QWidget *p = c_.dl.btnDownloadAll->parentWidget(); p; p = p->parentWidget())
         if (auto *area = qobject_cast<QScrollArea *>(p)) {
             area->verticalScrollBar()->setValue(0);
             break;
         }
 }
 
-std::string DownloadAllPage::saveFolder() const { return sj(f_.dl.BtnEditHTMLPageSaveFolder->text()); }
+std::string DownloadAllPage::saveFolder() const { return sj(c_.dl.BtnEditHTMLPageSaveFolder->text()); }
 
 void DownloadAllPage::readPipelineOptions()
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     css_.readOptions();
     DownloadOptions &o = css_.engine().Opt;
     o.InhibitBaseDir = dl.CheckBoxInhibitBaseDir->isChecked();
@@ -322,13 +320,13 @@ void DownloadAllPage::readPipelineOptions()
     o.PageUrlText = sj(dl.ComboBoxUrl->currentText());
     o.SaveFolderBox = saveFolder();
     o.BaseWebDir = sj(dl.EditBaseWebDir->text());
-    o.HTMLNodePosition = std::max(0, f_.gui.RadioGroupHTMLNodePosition->itemIndex());
+    o.HTMLNodePosition = std::max(0, ctx_.gui.RadioGroupHTMLNodePosition->itemIndex());
     o.RemoveLinkCSSRoot = std::max(0, dl.RadioGroupRemoveLinkCSSRoot->itemIndex());
     o.RomoveHTMLSrcRoot = std::max(0, dl.RadioGroupRomoveHTMLSrcRoot->itemIndex());
     o.RemoveHrefRoot = std::max(0, dl.RadioGroupRemoveHrefRoot->itemIndex());
     o.RemoveUrlRelative = std::max(0, dl.RadioGroupRemoveUrlRelative->itemIndex());
     o.WebHreffRoot = std::max(0, dl.RadioGroupWebHreffRoot->itemIndex());
-    o.EmptyElement = std::max(0, f_.gui.RadioGroupEmptyElement->itemIndex());
+    o.EmptyElement = std::max(0, ctx_.gui.RadioGroupEmptyElement->itemIndex());
     o.CSSJavaChangeChaCode = std::max(0, dl.RadioGroupCSSJavaChangeChaCode->itemIndex());
     o.MadeFromTail = st.GMadeFromTail.empty() ? o.MadeFromTail : st.GMadeFromTail;
     o.DoNotEmptyFolder = dl.CheckBoxDoNotEmptyFolder->isChecked();
@@ -341,8 +339,8 @@ void DownloadAllPage::readPipelineOptions()
 
 void DownloadAllPage::btnDownloadAllClick()
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     if (busy_ || css_.running()) return;
     st.GFrameSelected = false;
     dl.btnDownloadStop->setEnabled(true);
@@ -359,11 +357,11 @@ void DownloadAllPage::btnDownloadAllClick()
         st.GInhibitBaseDir.clear();
         dl.RadioGroupRemoveUrlRelative->setItemIndex(0);
     }
-    f_.StatusBar1->setPanelText(2, QStringLiteral(" 【 ") + QDir::currentPath() + QStringLiteral(" 】"));
+    ctx_.StatusBar1->setPanelText(2, QStringLiteral(" 【 ") + QDir::currentPath() + QStringLiteral(" 】"));
     if (url.size() < 7) return;
     const char last = url.back();
     if (last != '/' && last != 'l' && last != 'm' && last != 'p') {
-        const int a = dialogs.ask(&f_,
+        const int a = dialogs.ask(ctx_.window,
                                   QStringLiteral("拡張子が「 .html/.htm/.php 」となっていません。末尾に「 ／ 」を付加しますか"),
                                   true);
         if (a == QMessageBox::Cancel) return;
@@ -374,7 +372,7 @@ void DownloadAllPage::btnDownloadAllClick()
         } else if (dl.BtnEditLocalFilename->text().isEmpty()) {
             dl.BtnEditLocalFilename->setText(QStringLiteral("index.html"));
         }
-        SetMainBaseDir(f_, url);
+        ctx_.setMainBaseDir(url);
     }
     std::string name = sj(dl.BtnEditLocalFilename->text());
     if (const std::size_t g = name.find("gif3"); g != std::string::npos) name.erase(g, 4);
@@ -382,20 +380,20 @@ void DownloadAllPage::btnDownloadAllClick()
     // An empty name stays empty: the driver names the page "index.html" without a question.
     if (!name.empty() && (e == ".asp" || e == ".cgi" || e.empty())) name = ChangeFileExtension(name, ".html");
     dl.BtnEditLocalFilename->setText(fromSjis(name));
-    SetMainBaseDir(f_, url);
+    ctx_.setMainBaseDir(url);
     DownloadAllHTMLFile();
 }
 
 void DownloadAllPage::DownloadAllHTMLFile()
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     if (dl.CheckBoxHTMTFromClipboard->isChecked()) {
         st.GClipboardHtml = sj(QGuiApplication::clipboard()->text());
     }
     std::string url = unwrapUrl(sj(dl.ComboBoxUrl->currentText()), 5, 10);
     if (!IsHttpUrl(url)) {
-        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        ctx_.message(QString::fromUtf8(kBadUrlMsg));
         return;
     }
     std::string W = fileNameOf(UrlToLocalFileName(url));
@@ -407,7 +405,7 @@ void DownloadAllPage::DownloadAllHTMLFile()
     std::string name = sj(dl.BtnEditLocalFilename->text());
     if (name.empty()) name = "index.html";
     if (name != W) {
-        const int a = dialogs.ask(&f_,
+        const int a = dialogs.ask(ctx_.window,
                                   QStringLiteral("「 Urlの”Webﾌｧｲﾙ名 ” 」と、設定されている「 ﾛｰｶﾙ・ﾌｧｲﾙ名」とが一致しません。"
                                                  "「Urlの”Webﾌｧｲﾙ名 ” 」を優先しますか？"),
                                   true);
@@ -419,7 +417,7 @@ void DownloadAllPage::DownloadAllHTMLFile()
             if (!fileNameOf(UrlToLocalFileName(W)).empty()) {
                 const std::string folder = saveFolder();
                 const bool there = !folder.empty() && QFileInfo(fromSjis(folder)).isDir();
-                const std::string chosen = dialogs.saveHtml(&f_, there ? folder : std::string(), name);
+                const std::string chosen = dialogs.saveHtml(ctx_.window, there ? folder : std::string(), name);
                 if (chosen.empty()) return;
                 const std::size_t s = chosen.find_last_of("/\\");
                 name = chosen.substr(s + 1);
@@ -438,21 +436,18 @@ void DownloadAllPage::DownloadAllHTMLFile()
     if (busy_ || css_.running()) return;
     const std::string folder = saveFolder();
     if (folder.empty()) {
-        ShowMessageBox(&f_, QString::fromUtf8(kNoFolderMsg));
+        ctx_.message(QString::fromUtf8(kNoFolderMsg));
         return;
     }
     dl.BtnEditWebSaveLocalFileFolder->setText(fromSjis(folder));
     if (!QFileInfo(fromSjis(folder)).isDir()) {
-        ShowMessageBox(&f_, QString::fromUtf8(kNoFolderMsg));
+        ctx_.message(QString::fromUtf8(kNoFolderMsg));
         return;
     }
     if (!css_.CheckSaveFolderExists(url, folder, 106, 106)) return;
-    f_.ListBoxAllClear();
-    f_.StringListAllClear();
-    if (f_.webGuiPage) {
-        f_.webGuiPage->CloseTab(1); // never a question during a download: a modified tab is kept
-        f_.webGuiPage->GUIAllClear();
-    }
+    ctx_.ListBoxAllClear();
+    ctx_.StringListAllClear();
+    if (ctx_.clearWebGui) ctx_.clearWebGui();
 
     // A first look at the page, off the window's thread: its kind and its frames.
     busy_ = true;
@@ -467,8 +462,8 @@ void DownloadAllPage::DownloadAllHTMLFile()
             return clip ? 0 : k;
         },
         [this, url, frames, text, clip](int kind) {
-            auto &dl = f_.dl;
-            AppState &st = f_.state();
+            auto &dl = c_.dl;
+            AppState &st = state();
             busy_ = false;
             if (kind < 0) {
                 dl.LabelDownloadedFile->setText(fromSjis(J("〔 ") + url + J(" 〕 -> 【 ●●● 】")));
@@ -501,19 +496,19 @@ void DownloadAllPage::DownloadAllHTMLFile()
                     return;
                 }
                 tree.SaveManifest();
-                f_.rep.RichEditHTMLSrc01->setText(t);
+                c_.rep.RichEditHTMLSrc01->setText(t);
                 dl.LabelDownloadedFile->setText(fromSjis(J("〔 ") + url + J(" 〕 -> 【 ") + P + J(" 】")));
                 st.GGlobalFile = P;
                 dl.ListBoxFrameSet->clear();
                 listFrames(url, *frames);
                 dl.CheckBoxDoNotEmptyFolder->setChecked(true);
                 st.GFrameSetPage = P;
-                AppTitleCaption(f_, P, 0);
-                f_.StatusBar1->setPanelText(4, QStringLiteral(" [ ") + fromSjis(P) + QStringLiteral(" ]"));
+                ctx_.appTitleCaption(P);
+                ctx_.StatusBar1->setPanelText(4, QStringLiteral(" [ ") + fromSjis(P) + QStringLiteral(" ]"));
                 dl.btnDownloadAll->setEnabled(true);
-                f_.gui.cbDownloadURL->setEditText(fromSjis(url));
-                f_.gui.WebBrowserDownload->Navigate(fromSjis(url));
-                ShowMessageBox(&f_, QStringLiteral("Framesetﾌｧｲﾙです。各HTMLを個別にﾀﾞｳﾝﾛｰﾄﾞしてください"));
+                ctx_.gui.cbDownloadURL->setEditText(fromSjis(url));
+                ctx_.gui.WebBrowserDownload->Navigate(fromSjis(url));
+                ctx_.message(QStringLiteral("Framesetﾌｧｲﾙです。各HTMLを個別にﾀﾞｳﾝﾛｰﾄﾞしてください"));
                 lastResult_ = 0;
                 saveFramesetCopy(url, folder, fileNameOf(P));
                 emit downloadFinished(0);
@@ -532,32 +527,31 @@ void DownloadAllPage::DownloadAllHTMLFile()
 
 void DownloadAllPage::saveFramesetCopy(const std::string &Url, const std::string &Folder, const std::string &Name)
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
-    const std::string chosen = dialogs.saveHtml(&f_, Folder, Name);
+    auto &dl = c_.dl;
+    AppState &st = state();
+    const std::string chosen = dialogs.saveHtml(ctx_.window, Folder, Name);
     if (chosen.empty()) return;
     // The bytes this run fetched already, converted as the page's encoding choice says.
     const auto r = css_.engine().Fetched(Url);
     if (!r || !r->Ok || r->Body.empty()) return;
     const std::string text = ConvertTextToSjis(r->Body, std::max(0, dl.RadioGroupCharCodeMode->itemIndex()));
     if (!WriteWholeFile(chosen, text)) {
-        ShowMessageBox(&f_, QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(chosen) + QStringLiteral(" 】"));
+        ctx_.message(QStringLiteral("保存できませんでした\r\n【 ") + fromSjis(chosen) + QStringLiteral(" 】"));
         return;
     }
     st.GFrameSetPage = chosen;
     // The WebGUI page takes the frameset over: its frames are listed there.
-    f_.frame.PageControlMainTop->setCurrentWidget(f_.frame.PageControlMainTopTab06WebGUI);
-    f_.frame.PageControlMainBody->setCurrentWidget(f_.frame.PageControlMainBodyTab07DHTMLEditor);
-    f_.gui.PageControlWebGUITop->setCurrentWidget(f_.gui.PageControlWebGUITopTab07Frame);
-    f_.setPanelMainTopHeight(100);
-    f_.gui.PanelPageControlMainBodyDHTMLTop->setFixedHeight(700);
-    if (f_.webGuiPage && f_.webGuiPage->OpenURL(Url) == -1 && f_.webGuiPage->FrameSetOpened)
-        f_.webGuiPage->FrameSetOpened(Url);
+    ctx_.frame.PageControlMainTop->setCurrentWidget(ctx_.frame.PageControlMainTopTab06WebGUI);
+    ctx_.frame.PageControlMainBody->setCurrentWidget(ctx_.frame.PageControlMainBodyTab07DHTMLEditor);
+    ctx_.gui.PageControlWebGUITop->setCurrentWidget(ctx_.gui.PageControlWebGUITopTab07Frame);
+    ctx_.setPanelMainTopHeight(100);
+    ctx_.gui.PanelPageControlMainBodyDHTMLTop->setFixedHeight(700);
+    if (ctx_.openFramesetInWebGui) ctx_.openFramesetInWebGui(Url);
 }
 
 void DownloadAllPage::listFrames(const std::string &Url, const std::vector<std::string> &Frames)
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     for (const std::string &fr : Frames) dl.ListBoxFrameSet->addItem(fromSjis(unwrapUrl(fr, 10, 15)));
     dl.ComboBoxUrl->addItem(fromSjis(Url));
     dl.ComboBoxURLDirect->clear();
@@ -567,8 +561,8 @@ void DownloadAllPage::listFrames(const std::string &Url, const std::vector<std::
 
 void DownloadAllPage::mainPath(const std::string &Url, const std::string &PageText)
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     DownloadEngine &e = css_.engine();
     dl.btnDownloadAll->setEnabled(false);
     std::string name = sj(dl.BtnEditLocalFilename->text());
@@ -593,9 +587,9 @@ void DownloadAllPage::mainPath(const std::string &Url, const std::string &PageTe
     st.GBaseHref = B;
     if (!B.empty()) {
         st.GBaseHrefFolder = ReplaceAll(ReplaceFirst(B, st.GWebRoot, ""), "/", "\\");
-        f_.StatusBar1->setPanelText(1, QStringLiteral(" base【 ") + fromSjis(B) + QStringLiteral(" 】"));
+        ctx_.StatusBar1->setPanelText(1, QStringLiteral(" base【 ") + fromSjis(B) + QStringLiteral(" 】"));
     } else {
-        f_.StatusBar1->setPanelText(1, QString());
+        ctx_.StatusBar1->setPanelText(1, QString());
     }
     dl.EditDownloadDomain->setText(fromSjis(Url.substr(0, static_cast<std::size_t>(H - 1))));
     readPipelineOptions();
@@ -604,8 +598,8 @@ void DownloadAllPage::mainPath(const std::string &Url, const std::string &PageTe
     busy_ = true;
     if (!dl.CheckBoxDontChangePage->isChecked()) {
         // The lower page first: turning to it sets the top area's height of its own.
-        f_.frame.PageControlMainBody->setCurrentWidget(f_.frame.PageControlMainBodyTab02PageInnerFile);
-        f_.setPanelMainTopHeight(std::max(330, runControlsHeight()));
+        ctx_.frame.PageControlMainBody->setCurrentWidget(ctx_.frame.PageControlMainBodyTab02PageInnerFile);
+        ctx_.setPanelMainTopHeight(std::max(330, runControlsHeight()));
     }
     css_.start([Url, name, folder](DownloadEngine &e) { return e.DownloadAll(Url, name, folder, false); },
                [this, Url](int r) { afterRun(r, Url); });
@@ -618,14 +612,14 @@ void DownloadAllPage::mainPath(const std::string &Url, const std::string &PageTe
 
 void DownloadAllPage::afterRun(int r, const std::string &Url)
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     DownloadEngine &e = css_.engine();
     busy_ = false;
     lastResult_ = r;
     dl.LabelTopCSSInfo->setText(fromSjis(e.InfoLabel));
     if (r < 0) {
-        if (!e.Message.empty()) ShowMessageBox(&f_, fromSjis(e.Message));
+        if (!e.Message.empty()) ctx_.message(fromSjis(e.Message));
         if (!e.InfoLabel.empty()) dl.LabelDownloadedFile->setText(fromSjis(e.InfoLabel));
         dl.btnDownloadStop->setEnabled(true);
     } else {
@@ -634,7 +628,7 @@ void DownloadAllPage::afterRun(int r, const std::string &Url)
         if (!st.GFrameSelected) st.GMainPageFile = e.GlobalFile;
         st.GDownloadLocalFile = folder + sj(dl.BtnEditLocalFilename->text());
         st.GPageCharset = e.PageCharset;
-        f_.StatusBar1->setPanelText(0, QStringLiteral(" 【 ") + fromSjis(e.PageCharset) + QStringLiteral(" 】"));
+        ctx_.StatusBar1->setPanelText(0, QStringLiteral(" 【 ") + fromSjis(e.PageCharset) + QStringLiteral(" 】"));
         std::vector<std::string> cssFiles;
         for (int i = 0; i < dl.ListBoxDownloadedCSSFile->count(); ++i)
             cssFiles.push_back(sj(dl.ListBoxDownloadedCSSFile->item(i)->text()));
@@ -647,20 +641,20 @@ void DownloadAllPage::afterRun(int r, const std::string &Url)
         if (dl.CheckBoxOpenIEWithWeb->isChecked()) OpenUrlInBrowser(sj(dl.ComboBoxUrl->currentText()));
         if (dl.CheckBoxOpenIE->isChecked()) OpenUrlInBrowser(st.GGlobalFile);
         if (dl.RadioGroupIEOpenWithTargetUrl->itemIndex() == 1) OpenUrlInBrowser(Url);
-        AppTitleCaption(f_, st.GGlobalFile, 0);
-        f_.StatusBar1->setPanelText(3, QStringLiteral(" 【 ") + fromSjis(Url) + QStringLiteral(" 】"));
+        ctx_.appTitleCaption(st.GGlobalFile);
+        ctx_.StatusBar1->setPanelText(3, QStringLiteral(" 【 ") + fromSjis(Url) + QStringLiteral(" 】"));
         const QString plain = fromSjis(RemoveGoogleUrl(Url));
         dl.ComboBoxDirectUrl->setEditText(plain);
-        f_.gui.ComboBoxGUIEditorURL->setEditText(plain);
+        ctx_.gui.ComboBoxGUIEditorURL->setEditText(plain);
         dl.BtnEditDownloadLocalFile->setText(fromSjis(st.GGlobalFile));
         dl.btnDownloadStop->setEnabled(true);
     }
     // What the click handler does once the driver is back.
     if (!dl.CheckBoxDontChangePage->isChecked() && dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile->count() > 0)
-        f_.frame.PageControlMainBody->setCurrentWidget(f_.frame.PageControlMainBodyTab09CantObtained);
+        ctx_.frame.PageControlMainBody->setCurrentWidget(ctx_.frame.PageControlMainBodyTab09CantObtained);
     if (st.GBaseHref.empty()) {
-        f_.StatusBar1->setPanelText(1, QString());
-        f_.StatusBar1->setPanelText(2, QString());
+        ctx_.StatusBar1->setPanelText(1, QString());
+        ctx_.StatusBar1->setPanelText(2, QString());
     }
     dl.CheckBoxHTMTFromClipboard->setChecked(false);
     dl.btnDownloadAll->setEnabled(true);
@@ -671,24 +665,23 @@ void DownloadAllPage::afterRun(int r, const std::string &Url)
 
 void DownloadAllPage::btnPageHTMLDownloadClick()
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
     if (busy_ || css_.running()) return;
     const std::string url = sj(dl.ComboBoxUrl->currentText());
     if (!IsHttpUrl(url)) {
-        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        ctx_.message(QString::fromUtf8(kBadUrlMsg));
         return;
     }
     std::string folder = saveFolder();
     if (folder.empty()) {
-        const std::string chosen = dialogs.saveHtml(&f_, std::string(), "dummy.html");
+        const std::string chosen = dialogs.saveHtml(ctx_.window, std::string(), "dummy.html");
         if (chosen.empty()) return;
         folder = chosen.substr(0, chosen.find_last_of("/\\") + 1); // this run only
     } else if (!css_.CheckSaveFolderExists(url, folder, 105, 105)) {
         return;
     }
     if (dl.BtnEditLocalFilename->text().isEmpty()) {
-        const std::string chosen = dialogs.saveHtml(&f_, folder, "dummy.html");
+        const std::string chosen = dialogs.saveHtml(ctx_.window, folder, "dummy.html");
         if (chosen.empty()) return;
         dl.BtnEditLocalFilename->setText(fromSjis(fileNameOf(chosen)));
     }
@@ -705,8 +698,8 @@ void DownloadAllPage::btnPageHTMLDownloadClick()
             return r;
         },
         [this, name](int r) {
-            auto &dl = f_.dl;
-            AppState &st = f_.state();
+            auto &dl = c_.dl;
+            AppState &st = state();
             DownloadEngine &e = css_.engine();
             busy_ = false;
             lastResult_ = r;
@@ -725,26 +718,26 @@ void DownloadAllPage::btnPageHTMLDownloadClick()
 
 void DownloadAllPage::ListBoxFrameSetClick()
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     if (busy_ || css_.running()) return;
     const QString K = dl.ComboBoxUrl->currentText();
     std::string S = ListBoxSelected(dl.ListBoxFrameSet);
     if (!S.empty()) {
         S = ReplaceAll(unwrapUrl(S, 10, 15), "/./", "/");
         if (!IsHttpUrl(S)) {
-            ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+            ctx_.message(QString::fromUtf8(kBadUrlMsg));
             return;
         }
         dl.BtnEditLocalFilename->clear();
         dl.ComboBoxURLDirect->setEditText(fromSjis(S));
         std::string folder = saveFolder();
         if (folder.empty()) {
-            ShowMessageBox(&f_, QString::fromUtf8(kNoFolderMsg));
+            ctx_.message(QString::fromUtf8(kNoFolderMsg));
             return;
         }
         if (!QFileInfo(fromSjis(folder)).isDir()) {
-            ShowMessageBox(&f_, QStringLiteral("ﾌｫﾙﾀﾞｰが存在しません"));
+            ctx_.message(QStringLiteral("ﾌｫﾙﾀﾞｰが存在しません"));
             return;
         }
         dl.ComboBoxUrl->setEditText(fromSjis(S));
@@ -753,7 +746,7 @@ void DownloadAllPage::ListBoxFrameSetClick()
         std::string N = fileNameOf(UrlToLocalFileName(S));
         if (!extOf(N).empty()) N = ChangeFileExtension(N, ".html");
         std::string LF;
-        SetLocalFileName(f_, S, LF);
+        ctx_.setLocalFileName(S, LF);
         if (dl.CheckBoxIfameHTML->isChecked()) N = ChangeFileExtension(N, ".html");
         dl.BtnEditLocalFilename->setText(fromSjis(N));
         if (!dl.CheckBoxDontDownload->isChecked()) {
@@ -768,42 +761,42 @@ void DownloadAllPage::ListBoxFrameSetClick()
 
 void DownloadAllPage::btnSaveFolderClearClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     dl.BtnEditHTMLPageSaveFolder->clear();
     if (!css_.running()) dl.btnDownloadAll->setEnabled(true);
 }
 
-void DownloadAllPage::BtnEditLocalFilenameClarClick() { f_.dl.BtnEditLocalFilename->clear(); }
+void DownloadAllPage::BtnEditLocalFilenameClarClick() { c_.dl.BtnEditLocalFilename->clear(); }
 
 void DownloadAllPage::BtnEditLocalFilenameKeyDown()
 {
-    const std::string n = sj(f_.dl.BtnEditLocalFilename->text());
-    if (!n.empty()) f_.dl.BtnEditLocalFilename->setText(fromSjis(ChangeFileExtension(n, ".html")));
+    const std::string n = sj(c_.dl.BtnEditLocalFilename->text());
+    if (!n.empty()) c_.dl.BtnEditLocalFilename->setText(fromSjis(ChangeFileExtension(n, ".html")));
 }
 
 void DownloadAllPage::btnDownAllPasteClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const QString t = QGuiApplication::clipboard()->text().trimmed();
     if (!t.startsWith(QStringLiteral("http://")) && !t.startsWith(QStringLiteral("https://"))) return;
-    f_.FileReset();
+    ctx_.FileReset();
     dl.ComboBoxUrl->setEditText(t);
     dl.ComboBoxURLDirect->setEditText(t);
-    f_.gui.ComboBoxGUIEditorURL->setEditText(t);
-    f_.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->setText(t);
+    ctx_.gui.ComboBoxGUIEditorURL->setEditText(t);
+    ctx_.EditPanelPanelPageControlMainTopTab07BatchPageView->setText(t);
     dl.ComboBoxBatchDownloadURL->setEditText(t);
-    SetMainBaseDir(f_, sj(t));
+    ctx_.setMainBaseDir(sj(t));
     dl.BtnEditHTMLPageSaveFolder->clear();
     dl.LabelDownloadedFile->clear();
     // The pasted page is shown beside its source: the user asked for it.
     dl.ComboBoxDirectUrl->setEditText(t);
-    if (f_.browserDocPage) f_.browserDocPage->BtnBrowseSideNavigateClick();
+    if (ctx_.browseSideNavigate) ctx_.browseSideNavigate();
 }
 
 void DownloadAllPage::BtnEditHTMLPageSaveFolderButtonClick()
 {
-    auto &dl = f_.dl;
-    const std::string chosen = dialogs.openHtml(&f_, saveFolder(), "dummy.html");
+    auto &dl = c_.dl;
+    const std::string chosen = dialogs.openHtml(ctx_.window, saveFolder(), "dummy.html");
     if (chosen.empty()) return;
     const std::size_t s = chosen.find_last_of("/\\");
     if (s == std::string::npos) return;
@@ -812,8 +805,8 @@ void DownloadAllPage::BtnEditHTMLPageSaveFolderButtonClick()
 
 void DownloadAllPage::BtnEditLocalFilenameButtonClick()
 {
-    auto &dl = f_.dl;
-    const std::string chosen = dialogs.saveHtml(&f_, saveFolder(), "dummy.html");
+    auto &dl = c_.dl;
+    const std::string chosen = dialogs.saveHtml(ctx_.window, saveFolder(), "dummy.html");
     if (chosen.empty()) return;
     std::string name = fileNameOf(chosen);
     if (name.empty()) return;
@@ -823,7 +816,7 @@ void DownloadAllPage::BtnEditLocalFilenameButtonClick()
 
 void DownloadAllPage::btnListBoxDownloaded2ClipboardClick()
 {
-    QListWidget *l = f_.dl.ListBoxBodyImageDownloaded;
+    QListWidget *l = c_.dl.ListBoxBodyImageDownloaded;
     if (l->count() == 0) return;
     QStringList lines;
     for (int i = 0; i < l->count(); ++i) lines << l->item(i)->text();
@@ -832,5 +825,5 @@ void DownloadAllPage::btnListBoxDownloaded2ClipboardClick()
 
 void DownloadAllPage::btnDownAllCOPYClick()
 {
-    QGuiApplication::clipboard()->setText(f_.dl.ComboBoxUrl->currentText());
+    QGuiApplication::clipboard()->setText(c_.dl.ComboBoxUrl->currentText());
 }

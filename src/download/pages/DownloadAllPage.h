@@ -2,12 +2,12 @@
 // and its lists after it, the HTML-only download, the frame list and the small handlers of the
 // page. The run itself is the engine's, on the " CSS " tab's worker.
 #pragma once
+#include "download/pages/DownloadPageContext.h"
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <string>
 
-class TAMainForm;
 class DownloadCssPage;
 
 // The dialogs the page opens, replaceable in tests.
@@ -24,7 +24,7 @@ struct DownloadAllDialogs {
 class DownloadAllPage : public QObject {
     Q_OBJECT
 public:
-    explicit DownloadAllPage(TAMainForm &form);
+    DownloadAllPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent = nullptr);
 
     DownloadAllDialogs dialogs = DownloadAllDialogs::system();
 
@@ -68,7 +68,10 @@ private:
     void saveFramesetCopy(const std::string &Url, const std::string &Folder, const std::string &Name);
     std::string saveFolder() const;
 
-    TAMainForm &f_;
+    AppState &state() const { return *ctx_.state; }
+
+    DownloadPageControls c_;
+    DownloadPageContext ctx_;
     DownloadCssPage &css_;
     int lastResult_ = 0;
     bool busy_ = false;

@@ -1,8 +1,6 @@
 #include "download/pages/DownloadCssPage.h"
+#include "mainwindow/AppState.h"
 #include "download/pages/BrowserDocPage.h"
-#include "mainwindow/FormHelpers.h"
-#include "mainwindow/Settings.h"
-#include "mainwindow/TAMainForm.h"
 #include "platform/FolderPicker.h"
 #include "platform/QtSjis.h"
 #include "text/FileUtils.h"
@@ -24,9 +22,10 @@ std::string sj(const QString &s) { return toSjis(s); }
 
 } // namespace
 
-DownloadCssPage::DownloadCssPage(TAMainForm &form) : QObject(&form), f_(form)
+DownloadCssPage::DownloadCssPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent)
+    : QObject(parent), c_(c), ctx_(std::move(ctx))
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     dl.RadioGroupCharCodeMode->setTitle(QStringLiteral(" 文字コード （ charset ）"));
     dl.RadioGroupCharCodeMode->setItems({QStringLiteral("自動"), QStringLiteral("EUC-JP"), QStringLiteral("UTF-8"),
                                          QStringLiteral("SJIS"), QStringLiteral("JIS(ISO)"), QStringLiteral("UTF-8N")});
@@ -55,7 +54,7 @@ DownloadCssPage::DownloadCssPage(TAMainForm &form) : QObject(&form), f_(form)
     // The box's own "..." has no action: the "…" beside it chooses the folder.
     dl.BtnEditCSSSaveFolder->button()->hide();
     connect(dl.btnDownloadStop, &QPushButton::clicked, this, [this] { btnDownloadStopClick(); });
-    connect(dl.btnDownloadURLPaste, &QPushButton::clicked, this, [this] { btnDownloadURLPasteClick(f_); });
+    connect(dl.btnDownloadURLPaste, &QPushButton::clicked, this, [this] { ctx_.urlPasteAndMakeLocalFile(toSjis(QGuiApplication::clipboard()->text())); });
     connect(dl.ListBoxCSSLocalFilename, &QListWidget::itemClicked, this, [this] { ListBoxCSSLocalFilenameClick(); });
     dl.btnDownloadStop->installEventFilter(this);
 
@@ -94,8 +93,8 @@ void DownloadCssPage::stopAndWait()
 bool DownloadCssPage::eventFilter(QObject *watched, QEvent *event)
 {
     // The stop protocol: the stop button disabled is the request, seen by the run.
-    if (watched == f_.dl.btnDownloadStop && event->type() == QEvent::EnabledChange && running())
-        engine_.Stop = !f_.dl.btnDownloadStop->isEnabled();
+    if (watched == c_.dl.btnDownloadStop && event->type() == QEvent::EnabledChange && running())
+        engine_.Stop = !c_.dl.btnDownloadStop->isEnabled();
     return QObject::eventFilter(watched, event);
 }
 
@@ -123,17 +122,17 @@ void DownloadCssPage::applyChange(const ListChange &c)
         const QString t = fromSjis(c.Lines.front());
         if (c.List == "StatusbarProcessState") {
             // While a stop is pending the bar keeps saying so; the steps' own texts wait.
-            if (!stopPending_) StatusbarProcessState(f_, c.Lines.front());
+            if (!stopPending_) ctx_.processState(c.Lines.front());
             return;
         }
-        if (c.List == "LabeDLCnt") return f_.dl.LabeDLCnt->setText(t);
-        if (c.List == "LabelWebFile") return f_.dl.LabelWebFile->setText(t);
-        if (c.List == "LabelLocalFile") return f_.dl.LabelLocalFile->setText(t);
+        if (c.List == "LabeDLCnt") return c_.dl.LabeDLCnt->setText(t);
+        if (c.List == "LabelWebFile") return c_.dl.LabelWebFile->setText(t);
+        if (c.List == "LabelLocalFile") return c_.dl.LabelLocalFile->setText(t);
     }
     // The shared lists of the window follow the engine's.
     for (size_t i = 0; i < kSharedLists.size(); ++i) {
         if (c.List != kSharedLists[i].name) continue;
-        StringList &l = f_.state().list(static_cast<SharedList>(i));
+        StringList &l = state().list(static_cast<SharedList>(i));
         if (c.What != ListChange::Add) l.clear();
         if (c.What == ListChange::Add || c.What == ListChange::AddTop) l.add(c.Line);
         for (const std::string &s : c.Lines) l.add(s);
@@ -143,7 +142,7 @@ void DownloadCssPage::applyChange(const ListChange &c)
 
 void DownloadCssPage::setStartButtons(bool enabled)
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     for (QWidget *w : {static_cast<QWidget *>(dl.btnGetPageImageCSS), static_cast<QWidget *>(dl.btnMainTopCSSdownload),
                        static_cast<QWidget *>(dl.btnMainTopJSdownload), static_cast<QWidget *>(dl.btnDownloadAll),
                        static_cast<QWidget *>(dl.btnMainTopImageDownload)})
@@ -152,8 +151,8 @@ void DownloadCssPage::setStartButtons(bool enabled)
 
 void DownloadCssPage::readOptions()
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     DownloadOptions &o = engine_.Opt;
     o.FromClipboard = dl.CheckBoxHTMTFromClipboard->isChecked();
     o.ClipboardHtml = st.GClipboardHtml;
@@ -172,7 +171,7 @@ void DownloadCssPage::syncPageList()
 {
     // The steps work from the list as the user sees it.
     std::vector<std::string> lines;
-    for (int i = 0; i < f_.dl.ListBoxPageCSS->count(); ++i) lines.push_back(sj(f_.dl.ListBoxPageCSS->item(i)->text()));
+    for (int i = 0; i < c_.dl.ListBoxPageCSS->count(); ++i) lines.push_back(sj(c_.dl.ListBoxPageCSS->item(i)->text()));
     if (lines != engine_.Lines("ListBoxPageCSS")) engine_.Set("ListBoxPageCSS", lines);
 }
 
@@ -181,7 +180,7 @@ void DownloadCssPage::start(std::function<int(DownloadEngine &)> work, std::func
     if (running()) return;
     setStartButtons(false);
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    engine_.Stop = !f_.dl.btnDownloadStop->isEnabled();
+    engine_.Stop = !c_.dl.btnDownloadStop->isEnabled();
     worker_ = std::thread([this, work] {
         const int r = work(engine_);
         QMetaObject::invokeMethod(
@@ -209,32 +208,31 @@ void DownloadCssPage::start(std::function<int(DownloadEngine &)> work, std::func
 std::vector<std::string> DownloadCssPage::browserImages(const std::string &Url)
 {
     // Only the pane that shows this very page, loaded to the end, tells its images.
-    TWebbrowser *pane = f_.dl.WebBrowserMain;
+    TWebbrowser *pane = c_.dl.WebBrowserMain;
     if (!pane || pane->Busy()) return {};
     if (UrlKey(sj(pane->LocationURL())) != UrlKey(Url)) return {};
     return PaneImageAddresses(pane);
 }
 
-bool DownloadCssPage::CheckSaveFolderExists(const std::string &Url, const std::string &Folder, int Spare, int Id)
+bool DownloadCssPage::CheckSaveFolderExists(const std::string &Url, const std::string &Folder, int, int Id)
 {
     if (Folder.empty()) {
-        ShowMessageBox(&f_, QStringLiteral("「保存」ﾌｫﾙﾀﾞｰが指定されていません"));
+        ctx_.message(QStringLiteral("「保存」ﾌｫﾙﾀﾞｰが指定されていません"));
         return false;
     }
     if (!IsHttpUrl(Url)) {
-        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        ctx_.message(QString::fromUtf8(kBadUrlMsg));
         return false;
     }
     if (QFileInfo(QString::fromUtf8(ToSystemPath(Folder).c_str())).isDir()) return true;
-    std::string text;
-    MsgFolderNotExists(Folder, "%11", Spare, Id, text);
+    ctx_.folderNotExists(Folder, "%11", Id);
     return false;
 }
 
 void DownloadCssPage::btnHTMLPageSaveFolderClick()
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     std::string startAt = sj(dl.BtnEditHTMLPageSaveFolder->text());
     if (startAt.empty()) startAt = st.GLastSaveFolder;
     std::string F = pickFolder ? pickFolder(startAt) : SelectFolder(QString::fromUtf8(kSelectFolderCaption), startAt);
@@ -244,14 +242,14 @@ void DownloadCssPage::btnHTMLPageSaveFolderClick()
                           dl.BtnEditTriedWebFileSaveFolder})
         box->setText(fromSjis(F));
     st.GLastSaveFolder = F;
-    SaveIniSettingsReported(f_, st.GSettingsFile);
+    ctx_.saveSettings();
     if (onFolderChosen) onFolderChosen();
 }
 
 void DownloadCssPage::btnDownloadStopClick()
 {
-    f_.dl.btnDownloadStop->setEnabled(false);
-    f_.BrowserStop();
+    c_.dl.btnDownloadStop->setEnabled(false);
+    ctx_.BrowserStop();
     if (running() && !stopPending_) {
         stopPending_ = true;
         showStopState("ﾀﾞｳﾝﾛｰﾄﾞ中止を待っています（実行中の処理が終わるまで）");
@@ -260,13 +258,13 @@ void DownloadCssPage::btnDownloadStopClick()
 
 void DownloadCssPage::showStopState(const std::string &State)
 {
-    f_.StatusBar1->setPanelText(5, QStringLiteral(" [ ") + QString::fromUtf8(State.c_str()) + QStringLiteral(" ]"));
+    ctx_.StatusBar1->setPanelText(5, QStringLiteral(" [ ") + QString::fromUtf8(State.c_str()) + QStringLiteral(" ]"));
 }
 
 void DownloadCssPage::btnDownloadFolderClick()
 {
     // Only this tab's box: no other box, no settings and no run follow the choice.
-    TBtnEdit *box = f_.dl.BtnEditCSSSaveFolder;
+    TBtnEdit *box = c_.dl.BtnEditCSSSaveFolder;
     const std::string startAt = sj(box->text());
     std::string F = pickFolder ? pickFolder(startAt) : SelectFolder(QString::fromUtf8(kSelectFolderCaption), startAt);
     if (F.empty()) return;
@@ -276,31 +274,31 @@ void DownloadCssPage::btnDownloadFolderClick()
 
 void DownloadCssPage::btnMainTopHTMLDownloadClick()
 {
-    f_.dl.EditPageUrl->setText(QGuiApplication::clipboard()->text());
+    c_.dl.EditPageUrl->setText(QGuiApplication::clipboard()->text());
 }
 
 void DownloadCssPage::EditPageUrlKeyDown()
 {
-    const std::string url = sj(f_.dl.EditPageUrl->text());
-    if (!url.empty()) f_.dl.EditCSSDomain->setText(fromSjis(ExtractUrlRoot(url)));
+    const std::string url = sj(c_.dl.EditPageUrl->text());
+    if (!url.empty()) c_.dl.EditCSSDomain->setText(fromSjis(ExtractUrlRoot(url)));
 }
 
 void DownloadCssPage::btnMainTopImageDownloadClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     if (running()) return;
     if (dl.ListBoxPageCSS->count() == 0) {
-        ShowMessageBox(&f_, QStringLiteral("4) HTMLﾌｧｲﾙを生成できません"));
+        ctx_.message(QStringLiteral("4) HTMLﾌｧｲﾙを生成できません"));
         return;
     }
     if (dl.ListBoxBodyPageCSSImage->count() == 0) {
-        ShowMessageBox(&f_, QStringLiteral("ImageListBoxが「 空 」です"));
+        ctx_.message(QStringLiteral("ImageListBoxが「 空 」です"));
         return;
     }
     const std::string Url = sj(dl.EditPageUrl->text());
     const std::string Folder = sj(dl.BtnEditCSSSaveFolder->text());
     if (!CheckSaveFolderExists(Url, Folder, 104, 104)) {
-        ShowMessageBox(&f_, QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
+        ctx_.message(QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
         return;
     }
     readOptions();
@@ -312,7 +310,7 @@ void DownloadCssPage::btnMainTopImageDownloadClick()
     const std::string webDir = ReplaceAll(sj(dl.EditBaseWebDir->text()), "/", "\\");
     start([Url, Folder, webDir](DownloadEngine &e) { return e.MainTopImagedownload(Url, Folder, webDir); },
           [this](int) {
-              auto &dl = f_.dl;
+              auto &dl = c_.dl;
               dl.LabeDLCnt->setText(QString::number(engine_.ImageCount));
               dl.LabelWebFile->setText(fromSjis(engine_.LastWebFile));
               dl.LabelLocalFile->setText(fromSjis(engine_.LastLocalFile));
@@ -321,10 +319,10 @@ void DownloadCssPage::btnMainTopImageDownloadClick()
 
 void DownloadCssPage::btnGetPageImageCSSClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const std::string Url = sj(dl.EditPageUrl->text());
     if (!IsHttpUrl(Url)) {
-        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        ctx_.message(QString::fromUtf8(kBadUrlMsg));
         return;
     }
     if (dl.BtnEditCSSSaveFolder->text().isEmpty()) btnHTMLPageSaveFolderClick();
@@ -345,8 +343,8 @@ void DownloadCssPage::btnGetPageImageCSSClick()
         return e.MainTopGetPageImageCSS(Url, 0);
     },
           [this](int r) {
-              auto &dl = f_.dl;
-              AppState &st = f_.state();
+              auto &dl = c_.dl;
+              AppState &st = state();
               dl.LabelTopCSSInfo->setText(fromSjis(engine_.InfoLabel));
               if (engine_.Opt.FromClipboard && !engine_.ClipboardHtml.empty()) st.GClipboardHtml = engine_.ClipboardHtml;
               if (r < 0) {
@@ -354,7 +352,7 @@ void DownloadCssPage::btnGetPageImageCSSClick()
                   return;
               }
               if (!engine_.DeclaredCharset.empty()) st.GDeclaredCharsetName = engine_.DeclaredCharset;
-              f_.StatusBar1->setPanelText(0, QStringLiteral(" 【 ") + fromSjis(st.GDeclaredCharsetName) + QStringLiteral(" 】"));
+              ctx_.StatusBar1->setPanelText(0, QStringLiteral(" 【 ") + fromSjis(st.GDeclaredCharsetName) + QStringLiteral(" 】"));
               dl.MemoDownloadHTMLText->setPlainText(fromSjis(engine_.WorkingText));
               dl.RichEditDownload->setText(engine_.WorkingText);
               dl.MemoTopCSSText->setPlainText(fromSjis(engine_.AggregatedText));
@@ -364,15 +362,15 @@ void DownloadCssPage::btnGetPageImageCSSClick()
 
 void DownloadCssPage::btnMainTopCSSdownloadClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     if (dl.ListBoxPageCSS->count() == 0) {
-        ShowMessageBox(&f_, QStringLiteral("3) HTMLﾌｧｲﾙを生成できません"));
+        ctx_.message(QStringLiteral("3) HTMLﾌｧｲﾙを生成できません"));
         return;
     }
     const std::string Url = sj(dl.EditPageUrl->text());
     const std::string Folder = sj(dl.BtnEditCSSSaveFolder->text());
     if (!CheckSaveFolderExists(Url, Folder, 103, 103)) {
-        ShowMessageBox(&f_, QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
+        ctx_.message(QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
         return;
     }
     readOptions();
@@ -380,7 +378,7 @@ void DownloadCssPage::btnMainTopCSSdownloadClick()
     const std::string base = sj(dl.EditBaseWebDir->text());
     start([Url, Folder, base](DownloadEngine &e) { return e.MainTopCSSdownload(Url, Folder, base, 0); },
           [this](int) {
-              auto &dl = f_.dl;
+              auto &dl = c_.dl;
               dl.ListBoxDownloadCSSLocalFile->clear();
               for (const std::string &l : engine_.Lines("GDownloadedCssFiles"))
                   dl.ListBoxDownloadCSSLocalFile->addItem(fromSjis(l));
@@ -389,22 +387,22 @@ void DownloadCssPage::btnMainTopCSSdownloadClick()
 
 void DownloadCssPage::btnMainTopJSdownloadClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     if (dl.ListBoxPageCSS->count() == 0) {
-        ShowMessageBox(&f_, QStringLiteral("2) HTMLﾌｧｲﾙを生成できません"));
+        ctx_.message(QStringLiteral("2) HTMLﾌｧｲﾙを生成できません"));
         return;
     }
     const std::string Url = sj(dl.EditPageUrl->text());
     const std::string Folder = sj(dl.BtnEditCSSSaveFolder->text());
     if (!CheckSaveFolderExists(Url, Folder, 102, 102)) {
-        ShowMessageBox(&f_, QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
+        ctx_.message(QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
         return;
     }
     readOptions();
     syncPageList();
     start([Url, Folder](DownloadEngine &e) { return e.MainTopJSdownload(Url, Folder, 0); },
           [this](int) {
-              auto &dl = f_.dl;
+              auto &dl = c_.dl;
               dl.ListBoxDownloadCSSLocalFile->clear();
               for (const std::string &l : engine_.Lines("GDownloadedCssFiles"))
                   dl.ListBoxDownloadCSSLocalFile->addItem(fromSjis(l));
@@ -413,10 +411,10 @@ void DownloadCssPage::btnMainTopJSdownloadClick()
 
 void DownloadCssPage::ListBoxCSSLocalFilenameClick()
 {
-    const std::string line = ListBoxSelected(f_.dl.ListBoxCSSLocalFilename);
+    const std::string line = ListBoxSelected(c_.dl.ListBoxCSSLocalFilename);
     const std::size_t tab = line.find('\t');
     if (tab == std::string::npos) return;
     const QString after = fromSjis(line.substr(tab + 1));
-    f_.dl.ComboBoxURLDirect->setEditText(after);
+    c_.dl.ComboBoxURLDirect->setEditText(after);
     QGuiApplication::clipboard()->setText(after);
 }

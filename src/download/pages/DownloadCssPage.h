@@ -2,6 +2,7 @@
 // style sheets and scripts. Runs go on a worker thread, one at a time; the lists fill as the
 // run goes and the window keeps painting. The stop button disabled asks the run to stop.
 #pragma once
+#include "download/pages/DownloadPageContext.h"
 #include "download/DownloadEngine.h"
 #include <QObject>
 #include <functional>
@@ -10,12 +11,11 @@
 #include <thread>
 
 class QListWidget;
-class TAMainForm;
 
 class DownloadCssPage : public QObject {
     Q_OBJECT
 public:
-    explicit DownloadCssPage(TAMainForm &form);
+    DownloadCssPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent = nullptr);
     ~DownloadCssPage() override;
 
     void btnGetPageImageCSSClick();
@@ -69,7 +69,10 @@ private:
 
     bool stopPending_ = false;
 
-    TAMainForm &f_;
+    AppState &state() const { return *ctx_.state; }
+
+    DownloadPageControls c_;
+    DownloadPageContext ctx_;
     DownloadEngine engine_;
     std::thread worker_;
     std::map<std::string, QListWidget *> boxes_;

@@ -4,13 +4,14 @@
 #include "download/pages/IndividualDownloadPage.h"
 #include "download/pages/NotFoundPage.h"
 #include "download/pages/ObtainedImagesPage.h"
-#include "mainwindow/TAMainForm.h"
 
-DownloadRepairPage::DownloadRepairPage(TAMainForm &form) : QObject(&form)
+DownloadRepairPage::DownloadRepairPage(DownloadPageControls c, const DownloadPageContext &ctx, QObject *parent)
+    : QObject(parent)
 {
-    cssUrl = new CssUrlReplacePage(form);
-    individual = new IndividualDownloadPage(form);
-    notFound = new NotFoundPage(form);
-    images = new ObtainedImagesPage(form);
-    cssImages = new CssImagePage(form);
+    // The tools belong to the window as the other pages do.
+    cssUrl = new CssUrlReplacePage(c, ctx, parent);
+    individual = new IndividualDownloadPage(c, ctx, parent);
+    notFound = new NotFoundPage(c, ctx, parent);
+    images = new ObtainedImagesPage(c, ctx, parent);
+    cssImages = new CssImagePage(c, ctx, parent);
 }

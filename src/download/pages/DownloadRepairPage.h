@@ -1,8 +1,8 @@
 // The repair tools of the download page, one object per lower tab.
 #pragma once
+#include "download/pages/DownloadPageContext.h"
 #include <QObject>
 
-class TAMainForm;
 class CssImagePage;
 class CssUrlReplacePage;
 class IndividualDownloadPage;
@@ -12,7 +12,7 @@ class ObtainedImagesPage;
 class DownloadRepairPage : public QObject {
     Q_OBJECT
 public:
-    explicit DownloadRepairPage(TAMainForm &form);
+    DownloadRepairPage(DownloadPageControls c, const DownloadPageContext &ctx, QObject *parent = nullptr);
 
     CssUrlReplacePage *cssUrl = nullptr;          // " CSS内のurl調整 "
     IndividualDownloadPage *individual = nullptr; // " 個別ﾀﾞｳﾝﾛｰﾄﾞ  " and " ＣＳＳﾌｧｲﾙ一覧 "

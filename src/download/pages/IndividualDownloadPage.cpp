@@ -1,10 +1,9 @@
 #include "download/pages/IndividualDownloadPage.h"
+#include "mainwindow/AppState.h"
 #include "download/pages/EnterFilter.h"
 #include "download/RepairText.h"
 #include "download/pages/BrowserDocPage.h"
 #include "download/SaveTree.h"
-#include "mainwindow/FormHelpers.h"
-#include "mainwindow/TAMainForm.h"
 #include "platform/FolderPicker.h"
 #include "platform/QtSjis.h"
 #include "text/FileUtils.h"
@@ -40,10 +39,11 @@ void pickFolderInto(TBtnEdit *box)
 
 } // namespace
 
-IndividualDownloadPage::IndividualDownloadPage(TAMainForm &form) : QObject(&form), f_(form), job_(this)
+IndividualDownloadPage::IndividualDownloadPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent)
+    : QObject(parent), c_(c), ctx_(std::move(ctx)), job_(this)
 {
-    auto &dl = f_.dl;
-    auto &rp = f_.rep;
+    auto &dl = c_.dl;
+    auto &rp = c_.rep;
     dl.RadioGroupIndividual->setTitle(QStringLiteral(" 文字コード （ charset ）"));
     dl.RadioGroupIndividual->setItems({QStringLiteral("自動"), QStringLiteral("EUC-JP"), QStringLiteral("UTF-8"),
                                        QStringLiteral("ISO(JIS)"), QStringLiteral("SJIS"), QStringLiteral("そのまま")});
@@ -111,7 +111,7 @@ std::string IndividualDownloadPage::absoluteFolder(const std::string &Folder) co
 
 void IndividualDownloadPage::btnDownLoadSaveFileClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     std::string Url = Trim(sj(dl.ComboBoxURLDirect->currentText()));
     if (Url.empty() || job_.running()) return;
     if (Url.back() == '/') {
@@ -119,59 +119,58 @@ void IndividualDownloadPage::btnDownLoadSaveFileClick()
         dl.ComboBoxURLDirect->setEditText(qs(Url));
     }
     if (!IsHttpUrl(Url)) {
-        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        ctx_.message(QString::fromUtf8(kBadUrlMsg));
         return;
     }
-    f_.rep.PageControlDownloadHTML->setCurrentWidget(f_.rep.PageControlDownloadHTMLTab0SearchList);
+    c_.rep.PageControlDownloadHTML->setCurrentWidget(c_.rep.PageControlDownloadHTMLTab0SearchList);
     IndividualOptions o;
     o.Folder = absoluteFolder(sj(dl.BtnEditDownloadDirectFolder->text()));
     o.LocalName = sj(dl.BtnEditDownloadDirectLocalFilename->text());
-    o.WebFileOnly = f_.rep.CheckBoxIndividualWebFileOnly->isChecked();
+    o.WebFileOnly = c_.rep.CheckBoxIndividualWebFileOnly->isChecked();
     o.CharMode = std::max(0, dl.RadioGroupIndividual->itemIndex());
     o.UrlAdjust = std::max(0, dl.RadioGroupRemoveUrlRootIndividual->itemIndex());
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    f_.rep.btnDownLoadSaveFile->setEnabled(false);
+    c_.rep.btnDownLoadSaveFile->setEnabled(false);
     job_.start<IndividualOutcome>([Url, o] { return DownLoadAnsSaveFile(Url, o); },
                                   [this, Url](const IndividualOutcome &r) {
                                       QGuiApplication::restoreOverrideCursor();
-                                      f_.rep.btnDownLoadSaveFile->setEnabled(true);
+                                      c_.rep.btnDownLoadSaveFile->setEnabled(true);
                                       showOutcome(Url, r);
-                                      if (!r.Msg.empty()) ShowMessageBox(&f_, qs(r.Msg));
-                                      if (f_.rep.CheckBoxIndividualOpenAfterDownload->isChecked())
-                                          f_.browserDocPage->btnIEOpenLocalFileClick();
+                                      if (!r.Msg.empty()) ctx_.message(qs(r.Msg));
+                                      if (c_.rep.CheckBoxIndividualOpenAfterDownload->isChecked())
+                                          ctx_.ieOpenLocalFile();
                                       emit fetchFinished();
                                   });
 }
 
 void IndividualDownloadPage::showOutcome(const std::string &Url, const IndividualOutcome &o)
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     TWebbrowser *view = dl.WebBrowserIndividualDownloadImage;
     switch (o.What) {
     case IndividualOutcome::NotAFile:
         dl.LabelDownloadDirectWebFilename->setText(QStringLiteral("●　") + qs(Url));
         return;
     case IndividualOutcome::NoFolder: {
-        std::string text;
-        MsgFolderNotExists(std::string(), "%2", 0, 1, text);
+        ctx_.folderNotExists(std::string(), "%2", 1);
         return;
     }
     case IndividualOutcome::Saved: break;
     default:
         dl.LabelDownloadDirectWebFilename->setText(QStringLiteral("●【　") + qs(Url) + QStringLiteral(" 】"));
         dl.LabelDownloadDirectLocalFilename->setText(QStringLiteral("●【　") + qs(o.Local) + QStringLiteral(" 】"));
-        f_.StatusBar1->setPanelText(3, QStringLiteral("　【 ") + qs(o.Local) + QStringLiteral(" 】"));
+        ctx_.StatusBar1->setPanelText(3, QStringLiteral("　【 ") + qs(o.Local) + QStringLiteral(" 】"));
         return;
     }
     dl.LabelDownloadDirectWebFilename->setText(QStringLiteral("○【") + qs(Url) + QStringLiteral(" 】"));
     dl.LabelDownloadDirectLocalFilename->setText(QStringLiteral("○【") + qs(o.Local) + QStringLiteral(" 】"));
-    f_.StatusBar1->setPanelText(3, QStringLiteral("　【 ") + qs(o.Local) + QStringLiteral(" 】"));
+    ctx_.StatusBar1->setPanelText(3, QStringLiteral("　【 ") + qs(o.Local) + QStringLiteral(" 】"));
     if (o.Text) {
         st.GDirectText = LoadTextFile(o.Local);
         GetHTMLPageControlMainBodyDowloadLeftChange();
         dl.ListBoxPageControlMainBodyTab04GetwebFileListCSS->addItem(qs(Url + "\t" + sj(QStringLiteral("○")) + o.Local));
-        if (!o.Shown.empty()) f_.rep.RichEditHTMLSrc01->setText(o.Shown);
+        if (!o.Shown.empty()) c_.rep.RichEditHTMLSrc01->setText(o.Shown);
         view->Navigate(fileUrl(o.Local));
     } else {
         st.GDirectText.clear();
@@ -184,19 +183,19 @@ void IndividualDownloadPage::showOutcome(const std::string &Url, const Individua
 
 void IndividualDownloadPage::GetHTMLPageControlMainBodyDowloadLeftChange()
 {
-    AppState &st = f_.state();
+    AppState &st = state();
     st.GDirectText = RewriteCharsetDeclsToSjis(st.GDirectText);
 }
 
 void IndividualDownloadPage::btnRichEditHTMLSrc01SsaveClick()
 {
-    auto &dl = f_.dl;
-    f_.rep.RichEditHTMLSrc01->clear();
+    auto &dl = c_.dl;
+    c_.rep.RichEditHTMLSrc01->clear();
     dl.LabelDownloadDirectWebFilename->clear();
     dl.LabelDownloadDirectLocalFilename->clear();
     const std::string Url = Trim(sj(dl.ComboBoxURLDirect->currentText()));
     if (!IsHttpUrl(Url)) {
-        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        ctx_.message(QString::fromUtf8(kBadUrlMsg));
         dl.LabelDownloadDirectWebFilename->setText(QStringLiteral("●　") + qs(Url));
         return;
     }
@@ -204,14 +203,14 @@ void IndividualDownloadPage::btnRichEditHTMLSrc01SsaveClick()
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     job_.start<FetchedText>([Url, mode] { return FetchConvertedText(Url, mode); },
                             [this, Url](const FetchedText &t) {
-                                auto &dl = f_.dl;
+                                auto &dl = c_.dl;
                                 QGuiApplication::restoreOverrideCursor();
                                 if (!t.Ok) {
-                                    ShowMessageBox(&f_, QString::fromUtf8(kNotObtained));
+                                    ctx_.message(QString::fromUtf8(kNotObtained));
                                     dl.LabelDownloadDirectWebFilename->setText(QStringLiteral("●　") + qs(Url));
                                 } else {
-                                    f_.rep.RichEditHTMLSrc01->setText(t.Text);
-                                    f_.state().GDirectText = t.Text;
+                                    c_.rep.RichEditHTMLSrc01->setText(t.Text);
+                                    state().GDirectText = t.Text;
                                     dl.LabelDownloadDirectWebFilename->setText(QStringLiteral("○【") + qs(Url) +
                                                                                QStringLiteral(" 】"));
                                 }
@@ -221,59 +220,58 @@ void IndividualDownloadPage::btnRichEditHTMLSrc01SsaveClick()
 
 void IndividualDownloadPage::btnDownloadDirectClick()
 {
-    const std::string Url = Trim(sj(f_.dl.ComboBoxURLDirect->currentText()));
+    const std::string Url = Trim(sj(c_.dl.ComboBoxURLDirect->currentText()));
     if (!IsHttpUrl(Url)) {
-        ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+        ctx_.message(QString::fromUtf8(kBadUrlMsg));
         return;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
     job_.start<FetchedText>([Url] { return FetchRawText(Url); }, [this](const FetchedText &t) {
         QGuiApplication::restoreOverrideCursor();
-        if (!t.Ok) ShowMessageBox(&f_, QString::fromUtf8(kNotObtained));
-        else f_.rep.RichEditHTMLSrc01->setText(t.Text);
+        if (!t.Ok) ctx_.message(QString::fromUtf8(kNotObtained));
+        else c_.rep.RichEditHTMLSrc01->setText(t.Text);
         emit fetchFinished();
     });
 }
 
 void IndividualDownloadPage::btnSaveIndividualTextClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     dl.LabelDownloadDirectLocalFilename->clear();
     const std::string Url = Trim(sj(dl.ComboBoxURLDirect->currentText()));
     if (Url.find("http://") == std::string::npos && Url.find("https://") == std::string::npos) return;
     if (HostEndSlashPos(Url) == 0) return;
     const std::string folder = absoluteFolder(sj(dl.BtnEditDownloadDirectFolder->text()));
     if (folder.empty()) {
-        std::string text;
-        MsgFolderNotExists(std::string(), "%2", 0, 55, text);
+        ctx_.folderNotExists(std::string(), "%2", 55);
         return;
     }
     // The same path rules as the download: percent-escapes decoded, nothing outside the folder.
     const std::string Local = IndividualLocalPath(Url, folder, std::string(), false);
     if (Local.empty()) {
-        ShowMessageBox(&f_, QStringLiteral("保存先が保存ﾌｫﾙﾀﾞｰの外になるため、保存できません"));
+        ctx_.message(QStringLiteral("保存先が保存ﾌｫﾙﾀﾞｰの外になるため、保存できません"));
         return;
     }
     dl.BtnEditDownloadDirectLocalFilename->setText(qs(Local));
     SaveTree tree(folder);
-    const SaveResult r = tree.Write(Local, f_.rep.RichEditHTMLSrc01->text(), Url);
+    const SaveResult r = tree.Write(Local, c_.rep.RichEditHTMLSrc01->text(), Url);
     tree.SaveManifest();
     if (r.ok()) dl.LabelDownloadDirectLocalFilename->setText(QStringLiteral("○【") + qs(Local) + QStringLiteral(" 】"));
     else if (r.Status != SaveStatus::EmptyText)
-        ShowMessageBox(&f_, QStringLiteral("ﾌｧｲﾙを保存できません   【 ") + qs(Local) + QStringLiteral(" 】"));
+        ctx_.message(QStringLiteral("ﾌｧｲﾙを保存できません   【 ") + qs(Local) + QStringLiteral(" 】"));
 }
 
 void IndividualDownloadPage::btnGetCSSListFromIndividualFileClick()
 {
-    const std::string Url = sj(f_.dl.ComboBoxURLDirect->currentText());
+    const std::string Url = sj(c_.dl.ComboBoxURLDirect->currentText());
     if (Url.find("http://") != std::string::npos || Url.find("https://") != std::string::npos)
-        GetCSSListFromText(Url, f_.rep.RichEditHTMLSrc01->text());
+        GetCSSListFromText(Url, c_.rep.RichEditHTMLSrc01->text());
 }
 
 int IndividualDownloadPage::GetCSSListFromText(const std::string &Url, const std::string &CssText)
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     std::vector<std::string> urls;
     if (ListImportedSheets(Url, CssText, urls) < 0) return -1;
     StringList &cssUrls = st.list(SharedList::GCssUrlList);
@@ -301,72 +299,72 @@ void IndividualDownloadPage::btnDownloadDirectPasteClick()
 {
     const std::string t = Trim(sj(QGuiApplication::clipboard()->text()));
     if (t.rfind("http://", 0) != 0 && t.rfind("https://", 0) != 0) return;
-    f_.dl.ComboBoxURLDirect->setEditText(qs(t));
-    f_.rep.LabelWebAbsoluteUrl->setText(qs(ParentRefUrlToLocalPath(t)));
+    c_.dl.ComboBoxURLDirect->setEditText(qs(t));
+    c_.rep.LabelWebAbsoluteUrl->setText(qs(ParentRefUrlToLocalPath(t)));
 }
 
 void IndividualDownloadPage::btnDownloadDirectSConcactePasteClick()
 {
-    f_.dl.ComboBoxURLDirect->setEditText(f_.dl.ComboBoxURLDirect->currentText() + QGuiApplication::clipboard()->text());
+    c_.dl.ComboBoxURLDirect->setEditText(c_.dl.ComboBoxURLDirect->currentText() + QGuiApplication::clipboard()->text());
     btnDownLoadSaveFileClick();
 }
 
-void IndividualDownloadPage::btnDirectUrl2UrlClick() { f_.dl.ComboBoxUrl->setEditText(f_.dl.ComboBoxURLDirect->currentText()); }
+void IndividualDownloadPage::btnDirectUrl2UrlClick() { c_.dl.ComboBoxUrl->setEditText(c_.dl.ComboBoxURLDirect->currentText()); }
 
-void IndividualDownloadPage::btnDownLoadDirectFolderClick() { pickFolderInto(f_.dl.BtnEditDownloadDirectFolder); }
+void IndividualDownloadPage::btnDownLoadDirectFolderClick() { pickFolderInto(c_.dl.BtnEditDownloadDirectFolder); }
 
 void IndividualDownloadPage::BtnEditDownloadDirectFolderButtonClick()
 {
-    const QString name = QFileDialog::getSaveFileName(&f_, QString(), f_.dl.BtnEditDownloadDirectFolder->text() +
+    const QString name = QFileDialog::getSaveFileName(ctx_.window, QString(), c_.dl.BtnEditDownloadDirectFolder->text() +
                                                                           QStringLiteral("dummy.html"));
     if (name.isEmpty()) return;
-    f_.dl.BtnEditDownloadDirectFolder->setText(QFileInfo(name).absolutePath().trimmed() + QLatin1Char('/'));
+    c_.dl.BtnEditDownloadDirectFolder->setText(QFileInfo(name).absolutePath().trimmed() + QLatin1Char('/'));
 }
 
 void IndividualDownloadPage::btnLoadLocalFileClick()
 {
-    const std::string Url = sj(f_.dl.ComboBoxURLDirect->currentText());
-    const QString name = QFileDialog::getSaveFileName(&f_, QString(), qs(UrlToLocalFileName(Url)));
-    const std::string text = f_.rep.RichEditHTMLSrc01->text();
+    const std::string Url = sj(c_.dl.ComboBoxURLDirect->currentText());
+    const QString name = QFileDialog::getSaveFileName(ctx_.window, QString(), qs(UrlToLocalFileName(Url)));
+    const std::string text = c_.rep.RichEditHTMLSrc01->text();
     if (name.isEmpty() || text.empty()) return;
     if (!SaveTextFile(text, sj(name)).ok())
-        ShowMessageBox(&f_, QStringLiteral("ﾌｧｲﾙを保存できません   【 ") + name + QStringLiteral(" 】"));
+        ctx_.message(QStringLiteral("ﾌｧｲﾙを保存できません   【 ") + name + QStringLiteral(" 】"));
 }
 
 void IndividualDownloadPage::btnBrowseIndivudialClick()
 {
-    const std::string Url = sj(f_.dl.ComboBoxURLDirect->currentText());
-    if (Url.find("http://") != std::string::npos) OpenInDesktopBrowser(&f_, Url);
+    const std::string Url = sj(c_.dl.ComboBoxURLDirect->currentText());
+    if (Url.find("http://") != std::string::npos) ctx_.openInDesktopBrowser(Url);
 }
 
 void IndividualDownloadPage::btnDirectDownloadRichClearClick()
 {
-    f_.dl.WebBrowserIndividualDownloadImage->Navigate(QStringLiteral("about:blank"));
+    c_.dl.WebBrowserIndividualDownloadImage->Navigate(QStringLiteral("about:blank"));
 }
 
 void IndividualDownloadPage::BtnRichCOPY2ClipboardClick()
 {
-    if (!f_.state().GDirectText.empty()) QGuiApplication::clipboard()->setText(qs(f_.state().GDirectText));
+    if (!state().GDirectText.empty()) QGuiApplication::clipboard()->setText(qs(state().GDirectText));
 }
 
 void IndividualDownloadPage::btnListBoxDownloadCanNotCSSFileClick()
 {
     const QString t = QGuiApplication::clipboard()->text();
-    if (!t.isEmpty()) f_.rep.ListBoxDownloadCanNotCSSFile->addItem(t);
+    if (!t.isEmpty()) c_.rep.ListBoxDownloadCanNotCSSFile->addItem(t);
 }
 
 // --- " ＣＳＳﾌｧｲﾙ一覧 " -------------------------------------------------------------------
 
 void IndividualDownloadPage::EditWebFileKeyDown()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const std::string folder = absoluteFolder(sj(dl.BtnEditHTMLPageSaveFolder->text()));
     const std::string Url = Trim(sj(dl.EditWebFile->text()));
     if (folder.empty() || Url.size() < 7) return;
     if (HostEndSlashPos(Url) > 0) {
         const std::string Local = IndividualLocalPath(Url, folder, std::string(), false);
         if (Local.empty()) {
-            ShowMessageBox(&f_, QStringLiteral("保存先が保存ﾌｫﾙﾀﾞｰの外になるため、保存できません"));
+            ctx_.message(QStringLiteral("保存先が保存ﾌｫﾙﾀﾞｰの外になるため、保存できません"));
             return;
         }
         dl.BtnEditWebSaveLocalFile->setText(qs(Local));
@@ -377,15 +375,15 @@ void IndividualDownloadPage::EditWebFileKeyDown()
 
 void IndividualDownloadPage::btnDownloadIndividualWebFileClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     if (dl.EditWebFile->text().isEmpty()) return;
     dl.ComboBoxURLDirect->setEditText(dl.EditWebFile->text());
-    f_.frame.PageControlMainBody->setCurrentWidget(f_.frame.PageControlMainBodyTab05DownloadText);
+    ctx_.frame.PageControlMainBody->setCurrentWidget(ctx_.frame.PageControlMainBodyTab05DownloadText);
 }
 
 void IndividualDownloadPage::ListBoxPageControlMainBodyTab04GetwebFileListCSSClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const std::string line = ListBoxSelected(dl.ListBoxPageControlMainBodyTab04GetwebFileListCSS);
     if (line.empty()) return;
     dl.PageControlMainBodyTab04GetwebFileListRight->setCurrentWidget(dl.PageControlMainBodyTab04GetwebFileListRightTab01CSSText);
@@ -396,14 +394,14 @@ void IndividualDownloadPage::ListBoxPageControlMainBodyTab04GetwebFileListCSSCli
     if (IsImagePath(path) || !IsCssOrJsPath(path) || !FileExists(path)) return;
     const ConvertedView v = ConvertObtainedFileInPlace(path);
     if (!v.Ok) {
-        ShowMessageBox(&f_, qs(v.Error));
+        ctx_.message(qs(v.Error));
         return;
     }
-    f_.rep.MemoPageControlMainBodyTab04GetwebFileListRightTab01CSSText->setPlainText(qs(LoadTextFile(path)));
+    c_.rep.MemoPageControlMainBodyTab04GetwebFileListRightTab01CSSText->setPlainText(qs(LoadTextFile(path)));
 }
 
-void IndividualDownloadPage::btnWebOneFilePasteClick() { f_.dl.EditWebFile->setText(QGuiApplication::clipboard()->text()); }
+void IndividualDownloadPage::btnWebOneFilePasteClick() { c_.dl.EditWebFile->setText(QGuiApplication::clipboard()->text()); }
 
-void IndividualDownloadPage::BtnEditWebSaveLocalFileButtonClick() { pickFolderInto(f_.dl.BtnEditWebSaveLocalFile); }
+void IndividualDownloadPage::BtnEditWebSaveLocalFileButtonClick() { pickFolderInto(c_.dl.BtnEditWebSaveLocalFile); }
 
-void IndividualDownloadPage::btnWebSaveFoldederClick() { pickFolderInto(f_.dl.BtnEditWebSaveLocalFileFolder); }
+void IndividualDownloadPage::btnWebSaveFoldederClick() { pickFolderInto(c_.dl.BtnEditWebSaveLocalFileFolder); }

@@ -3,17 +3,17 @@
 // " ＣＳＳﾌｧｲﾙ一覧 " (the style sheets and scripts obtained, one shown converted; one web
 // file handed to the individual download). Fetches run off the window thread.
 #pragma once
+#include "download/pages/DownloadPageContext.h"
 #include "download/IndividualDownload.h"
 #include "download/pages/BackgroundJob.h"
 #include <QObject>
 #include <string>
 
-class TAMainForm;
 
 class IndividualDownloadPage : public QObject {
     Q_OBJECT
 public:
-    explicit IndividualDownloadPage(TAMainForm &form);
+    IndividualDownloadPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent = nullptr);
 
     // " 個別ﾀﾞｳﾝﾛｰﾄﾞ  "
     void btnDownLoadSaveFileClick();
@@ -52,6 +52,9 @@ private:
     void showOutcome(const std::string &Url, const IndividualOutcome &o);
     std::string absoluteFolder(const std::string &Folder) const;
 
-    TAMainForm &f_;
+    AppState &state() const { return *ctx_.state; }
+
+    DownloadPageControls c_;
+    DownloadPageContext ctx_;
     BackgroundJob job_;
 };

@@ -1,16 +1,14 @@
 #include "download/pages/NotFoundPage.h"
+#include "mainwindow/AppState.h"
 #include "download/pages/BrowserDocPage.h"
 #include "download/RepairText.h"
 #include "download/pages/IndividualDownloadPage.h"
-#include "mainwindow/FormHelpers.h"
-#include "mainwindow/TAMainForm.h"
 #include "platform/FolderPicker.h"
 #include "platform/QtSjis.h"
 #include "text/FileUtils.h"
 #include "text/StrUtils.h"
 #include "text/UrlMap.h"
 #include "text/WebFetch.h"
-#include "webgui/WebGuiPage.h"
 #include <QApplication>
 #include <QClipboard>
 #include <QFileInfo>
@@ -39,10 +37,11 @@ const std::map<std::string, SharedList> &sharedLists()
 
 } // namespace
 
-NotFoundPage::NotFoundPage(TAMainForm &form) : QObject(&form), f_(form), job_(this)
+NotFoundPage::NotFoundPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent)
+    : QObject(parent), c_(c), ctx_(std::move(ctx)), job_(this)
 {
-    auto &dl = f_.dl;
-    auto &rp = f_.rep;
+    auto &dl = c_.dl;
+    auto &rp = c_.rep;
 #define VK_BOX(n) boxes_[#n] = dl.n;
     VK_BOX(ListBoxPageControlMainTopRightTab11WebDir) VK_BOX(ListBoxPageControlMainTopRightTab11WebNotFoundFile)
     VK_BOX(ListBoxTriedWebFile) VK_BOX(ListBoxWeb2WinFile) VK_BOX(ListBoxFoundWebFile)
@@ -94,17 +93,17 @@ NotFoundPage::NotFoundPage(TAMainForm &form) : QObject(&form), f_(form), job_(th
         QMetaObject::invokeMethod(this, [this, c] { apply(c); }, Qt::QueuedConnection);
     });
     run_.EnableStop = [this] {
-        QMetaObject::invokeMethod(this, [this] { f_.rep.btnNitFoundFileStop->setEnabled(true); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this] { c_.rep.btnNitFoundFileStop->setEnabled(true); }, Qt::QueuedConnection);
     };
     run_.Label = [this](const std::string &t) {
-        QMetaObject::invokeMethod(this, [this, t] { f_.rep.LabelTryWebFile->setText(qs(t)); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(this, [this, t] { c_.rep.LabelTryWebFile->setText(qs(t)); }, Qt::QueuedConnection);
     };
 }
 
 bool NotFoundPage::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == f_.rep.btnNitFoundFileStop && event->type() == QEvent::EnabledChange && job_.running())
-        run_.Stop = !f_.rep.btnNitFoundFileStop->isEnabled();
+    if (watched == c_.rep.btnNitFoundFileStop && event->type() == QEvent::EnabledChange && job_.running())
+        run_.Stop = !c_.rep.btnNitFoundFileStop->isEnabled();
     if (editor_ && event->type() == QEvent::MouseButtonPress && watched != editor_ &&
         !editor_->isAncestorOf(qobject_cast<QWidget *>(watched))) {
         // A press outside the editor commits it.
@@ -132,7 +131,7 @@ void NotFoundPage::apply(const ListChange &c)
     }
     auto sh = sharedLists().find(c.List);
     if (sh == sharedLists().end()) return;
-    StringList &l = f_.state().list(sh->second);
+    StringList &l = state().list(sh->second);
     if (c.What == ListChange::Clear || c.What == ListChange::Set) l.clear();
     if (c.What == ListChange::Add || c.What == ListChange::AddTop) l.add(c.Line);
     for (const std::string &s : c.Lines) l.add(s);
@@ -147,21 +146,20 @@ std::vector<std::string> NotFoundPage::boxLines(QListWidget *box) const
 
 void NotFoundPage::btnDownLoadNotFoundFileClick()
 {
-    auto &dl = f_.dl;
-    auto &rp = f_.rep;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    auto &rp = c_.rep;
+    AppState &st = state();
     if (job_.running()) return;
     if (dl.ListBoxPageControlMainTopRightTab11WebDir->count() == 0 ||
         dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile->count() == 0)
         return;
     const std::string folder = Trim(sj(dl.BtnEditTriedWebFileSaveFolder->text()));
     if (folder.empty()) {
-        ShowMessageBox(&f_, QStringLiteral("「保存」ﾌｫﾙﾀﾞｰが指定されていません"));
+        ctx_.message(QStringLiteral("「保存」ﾌｫﾙﾀﾞｰが指定されていません"));
         return;
     }
     if (!QFileInfo(qs(folder)).isDir()) {
-        std::string text;
-        MsgFolderNotExists(folder, "%6", 0, 6, text);
+        ctx_.folderNotExists(folder, "%6", 6);
         return;
     }
     dl.PageControlPanelPageControlMainBodyTab09CantObtainedRight->setCurrentWidget(
@@ -209,17 +207,17 @@ void NotFoundPage::btnDownLoadNotFoundFileClick()
             return 0;
         },
         [this](const int &) {
-            auto &dl = f_.dl;
-            auto &rp = f_.rep;
+            auto &dl = c_.dl;
+            auto &rp = c_.rep;
             QGuiApplication::restoreOverrideCursor();
             rp.btnDownLoadNotFoundFile->setEnabled(true);
             rp.MemoMainTopNotFoundCSS->setPlainText(qs(run_.MemoText));
             dl.PageControlPanelPageControlMainBodyTab09CantObtainedRight->setCurrentWidget(
                 dl.PageControlMainBodyTab09CantObtainedRightTab01ExistFile);
             if (dl.RadioGroupViewAfterSave->itemIndex() == 1) {
-                f_.browserDocPage->btnIEOpenLocalFileClick();
-                const std::string &file = f_.state().GGlobalFile;
-                if (f_.webGuiPage && !file.empty() && FileExists(file)) f_.webGuiPage->OpenFile(file);
+                ctx_.ieOpenLocalFile();
+                const std::string &file = state().GGlobalFile;
+                if (ctx_.openFileInWebGui && !file.empty() && FileExists(file)) ctx_.openFileInWebGui(file);
             }
             rp.btnNitFoundFileStop->setEnabled(true);
             dl.btnDownloadAll->setEnabled(true);
@@ -227,76 +225,76 @@ void NotFoundPage::btnDownLoadNotFoundFileClick()
         });
 }
 
-void NotFoundPage::btnNitFoundFileStopClick() { f_.rep.btnNitFoundFileStop->setEnabled(false); }
+void NotFoundPage::btnNitFoundFileStopClick() { c_.rep.btnNitFoundFileStop->setEnabled(false); }
 
 void NotFoundPage::btnTriedWebFileSaveFolderClick()
 {
-    AppState &st = f_.state();
-    std::string start = sj(f_.dl.BtnEditHTMLPageSaveFolder->text());
+    AppState &st = state();
+    std::string start = sj(c_.dl.BtnEditHTMLPageSaveFolder->text());
     if (start.empty()) start = st.GSaveDefaultFolder;
     const std::string F = SelectFolder(QString::fromUtf8(kSelectFolderCaption), start);
     if (F.empty()) return;
-    f_.dl.BtnEditTriedWebFileSaveFolder->setText(qs(F.back() == '/' ? F : F + "/"));
+    c_.dl.BtnEditTriedWebFileSaveFolder->setText(qs(F.back() == '/' ? F : F + "/"));
 }
 
 void NotFoundPage::btnAppendServerDirectoryClick()
 {
-    std::string d = Trim(sj(f_.dl.EditCanNotObtainedSeverUrl->text()));
+    std::string d = Trim(sj(c_.dl.EditCanNotObtainedSeverUrl->text()));
     if (d.empty()) return;
     if (d.back() != '/') d += '/';
-    QListWidget *l = f_.dl.ListBoxPageControlMainTopRightTab11WebDir;
+    QListWidget *l = c_.dl.ListBoxPageControlMainTopRightTab11WebDir;
     if (l->findItems(qs(d), Qt::MatchExactly).isEmpty()) l->addItem(qs(d));
 }
 
-void NotFoundPage::btnClearServerDirectoryClick() { f_.dl.ListBoxPageControlMainTopRightTab11WebDir->clear(); }
+void NotFoundPage::btnClearServerDirectoryClick() { c_.dl.ListBoxPageControlMainTopRightTab11WebDir->clear(); }
 
-void NotFoundPage::btnNotFoudGFileClearClick() { f_.dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile->clear(); }
+void NotFoundPage::btnNotFoudGFileClearClick() { c_.dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile->clear(); }
 
 void NotFoundPage::btnCanNotObtainedSeverUrlClick()
 {
-    f_.dl.EditCanNotObtainedSeverUrl->setText(QGuiApplication::clipboard()->text());
+    c_.dl.EditCanNotObtainedSeverUrl->setText(QGuiApplication::clipboard()->text());
 }
 
 void NotFoundPage::btnSelectedSeraveDirectoryPasteClick()
 {
-    f_.dl.EditSelecetedServerDirectory->setText(QGuiApplication::clipboard()->text());
+    c_.dl.EditSelecetedServerDirectory->setText(QGuiApplication::clipboard()->text());
 }
 
 void NotFoundPage::btnNotFoundFileAddClick()
 {
-    const std::string name = UrlToLocalFileName(Trim(sj(f_.dl.EditCanNotObtainedWebUrl->text())));
-    if (!name.empty()) f_.dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile->addItem(qs(name));
+    const std::string name = UrlToLocalFileName(Trim(sj(c_.dl.EditCanNotObtainedWebUrl->text())));
+    if (!name.empty()) c_.dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile->addItem(qs(name));
 }
 
 void NotFoundPage::EditCanNotObtainedWebUrlEnter()
 {
     btnNotFoundFileAddClick();
-    f_.dl.EditCanNotObtainedWebUrl->clear();
+    c_.dl.EditCanNotObtainedWebUrl->clear();
 }
 
 void NotFoundPage::btnCanNotObtainedwebFileClick()
 {
-    f_.dl.EditCanNotObtainedWebUrl->setText(QGuiApplication::clipboard()->text());
+    c_.dl.EditCanNotObtainedWebUrl->setText(QGuiApplication::clipboard()->text());
     btnNotFoundFileAddClick();
 }
 
 void NotFoundPage::btnNotFoundFilePasteClick()
 {
     const QString t = QGuiApplication::clipboard()->text();
-    if (!t.isEmpty()) f_.dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile->addItem(t);
+    if (!t.isEmpty()) c_.dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile->addItem(t);
 }
 
 void NotFoundPage::ListBoxPageControlMainTopRightTab11WebDirClick()
 {
-    const std::string d = ListBoxSelected(f_.dl.ListBoxPageControlMainTopRightTab11WebDir);
+    const std::string d = ListBoxSelected(c_.dl.ListBoxPageControlMainTopRightTab11WebDir);
     if (d.empty()) return;
-    if (IsHttpUrl(d)) f_.dl.EditCanNotObtainedSeverUrl->setText(qs(d));
-    else ShowMessageBox(&f_, QString::fromUtf8(kBadUrlMsg));
+    if (IsHttpUrl(d)) c_.dl.EditCanNotObtainedSeverUrl->setText(qs(d));
+    else ctx_.message(QString::fromUtf8(kBadUrlMsg));
 }
 
 void NotFoundPage::ListBoxPageControlMainTopRightTab11WebNotFoundFileClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     std::string d = sj(dl.EditCanNotObtainedSeverUrl->text());
     const std::string name = ListBoxSelected(dl.ListBoxPageControlMainTopRightTab11WebNotFoundFile);
     if (d.find("http://") == std::string::npos || name.empty()) return;
@@ -307,20 +305,20 @@ void NotFoundPage::ListBoxPageControlMainTopRightTab11WebNotFoundFileClick()
 
 void NotFoundPage::btnGetfromOleObjectClick()
 {
-    TWebbrowser *pane = f_.dl.WebBrowserMain;
+    TWebbrowser *pane = c_.dl.WebBrowserMain;
     const QVariant v = pane->evalSync(QStringLiteral("Array.from(document.images, i => i.src)"), 3000,
                                       QWebEngineScript::ApplicationWorld);
     const QVariantList srcs = v.toList();
     if (srcs.isEmpty()) return;
-    QListWidget *l = f_.rep.ListBoxWebBrowserMainImage;
+    QListWidget *l = c_.rep.ListBoxWebBrowserMainImage;
     l->clear();
     for (const QVariant &s : srcs) l->addItem(s.toString());
 }
 
 void NotFoundPage::ListBoxFoundWebFileClick()
 {
-    auto &dl = f_.dl;
-    AppState &st = f_.state();
+    auto &dl = c_.dl;
+    AppState &st = state();
     const std::string line = ListBoxSelected(dl.ListBoxFoundWebFile);
     const std::size_t tab = line.find('\t');
     if (tab == std::string::npos) return;
@@ -330,14 +328,14 @@ void NotFoundPage::ListBoxFoundWebFileClick()
     if (IsImagePath(path)) {
         if (IsHttpUrl(url)) dl.WebBrowserFoundWebImageFile->Navigate(qs(url));
         if (FileExists(path)) dl.WebBrowserFoundLocalImageFile->Navigate(QUrl::fromLocalFile(qs(path)).toString());
-        else ShowMessageBox(&f_, QStringLiteral("ﾌｧｲﾙが存在しません   【 ") + qs(path) + QStringLiteral(" 】"));
+        else ctx_.message(QStringLiteral("ﾌｧｲﾙが存在しません   【 ") + qs(path) + QStringLiteral(" 】"));
         return;
     }
     if (!IsCssOrJsPath(LowerCase(path))) return;
     if (FileExists(path)) {
         const ConvertedView v = ConvertObtainedFileInPlace(path);
         if (!v.Ok) {
-            ShowMessageBox(&f_, qs(v.Error));
+            ctx_.message(qs(v.Error));
             return;
         }
         memo->setPlainText(qs(v.Text));
@@ -356,13 +354,13 @@ void NotFoundPage::openListEditor(QListWidget *list)
     if (editor_) commitListEditor();
     editedList_ = list;
     editedRow_ = list->row(item);
-    auto *ed = new QPlainTextEdit(&f_);
+    auto *ed = new QPlainTextEdit(ctx_.window);
     QFont font = ed->font();
     font.setPointSize(10);
     ed->setFont(font);
     ed->setPlainText(item->text());
     const QRect r = list->visualItemRect(item);
-    const QPoint topLeft = list->viewport()->mapTo(&f_, r.topLeft());
+    const QPoint topLeft = list->viewport()->mapTo(ctx_.window, r.topLeft());
     ed->setGeometry(topLeft.x(), topLeft.y() - 2, list->viewport()->width(), r.height() + 4);
     ed->show();
     ed->raise();

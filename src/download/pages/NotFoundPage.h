@@ -3,6 +3,7 @@
 // it to stop before the next directory attempt), the in-place editor of the name list, and
 // the view of a found file.
 #pragma once
+#include "download/pages/DownloadPageContext.h"
 #include "download/NotFoundRun.h"
 #include "download/pages/BackgroundJob.h"
 #include <QObject>
@@ -12,12 +13,11 @@
 
 class QListWidget;
 class QPlainTextEdit;
-class TAMainForm;
 
 class NotFoundPage : public QObject {
     Q_OBJECT
 public:
-    explicit NotFoundPage(TAMainForm &form);
+    NotFoundPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent = nullptr);
 
     void btnDownLoadNotFoundFileClick();
     void btnNitFoundFileStopClick();
@@ -56,7 +56,10 @@ private:
     void commitListEditor();
     std::vector<std::string> boxLines(QListWidget *box) const;
 
-    TAMainForm &f_;
+    AppState &state() const { return *ctx_.state; }
+
+    DownloadPageControls c_;
+    DownloadPageContext ctx_;
     NotFoundRun run_;
     BackgroundJob job_;
     std::map<std::string, QListWidget *> boxes_;

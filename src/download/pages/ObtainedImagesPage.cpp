@@ -1,11 +1,10 @@
 #include "download/pages/ObtainedImagesPage.h"
+#include "mainwindow/AppState.h"
 #include "text/PathGuard.h"
 #include "download/pages/EnterFilter.h"
 #include "download/ObtainedImages.h"
 #include "download/RepairText.h"
 #include "download/pages/DownloadCssPage.h"
-#include "mainwindow/FormHelpers.h"
-#include "mainwindow/TAMainForm.h"
 #include "platform/FolderPicker.h"
 #include "platform/IniFile.h"
 #include "platform/QtSjis.h"
@@ -54,10 +53,11 @@ bool isDir(const std::string &Path) { return !Path.empty() && QFileInfo(qs(Path)
 
 } // namespace
 
-ObtainedImagesPage::ObtainedImagesPage(TAMainForm &form) : QObject(&form), f_(form), job_(this)
+ObtainedImagesPage::ObtainedImagesPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent)
+    : QObject(parent), c_(c), ctx_(std::move(ctx)), job_(this)
 {
-    auto &dl = f_.dl;
-    auto &rp = f_.rep;
+    auto &dl = c_.dl;
+    auto &rp = c_.rep;
     rp.SplitterMainBodyTab02PageInnerFile->setOrientation(Qt::Horizontal);
     rp.PanelMainBodyTab02PageInnerFileTop->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     // The run's last file, shown as it goes: a long URL or path is clipped at the window's
@@ -79,7 +79,7 @@ ObtainedImagesPage::ObtainedImagesPage(TAMainForm &form) : QObject(&form), f_(fo
                       QStringLiteral(" ﾀﾞｳﾝﾛｰﾄﾞ "));
     right->setCurrentIndex(0);
 
-    MenuFolder = f_.menuBar()->addMenu(QStringLiteral("Folder"));
+    MenuFolder = ctx_.menuBar->addMenu(QStringLiteral("Folder"));
     MenuFolder->setObjectName(QStringLiteral("MenuFolder"));
     auto item = [this](QAction *&a, const char *name, const char *caption, void (ObtainedImagesPage::*h)()) {
         a = MenuFolder->addAction(u8(caption));
@@ -135,62 +135,62 @@ int ObtainedImagesPage::DoListBoxSearch(QListWidget *ListBox, const std::string 
 
 void ObtainedImagesPage::showSearchHit(int Index)
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     if (Index < 0) {
-        f_.rep.LabelSearch->setText(QStringLiteral("見つかりません"));
+        c_.rep.LabelSearch->setText(QStringLiteral("見つかりません"));
         return;
     }
     dl.ListBoxBodyPageCSSImage->setCurrentRow(Index);
-    f_.rep.LabelSearch->setText(QString::number(Index));
-    f_.state().GSearchNextIndex = Index;
+    c_.rep.LabelSearch->setText(QString::number(Index));
+    state().GSearchNextIndex = Index;
 }
 
 void ObtainedImagesPage::btnSearchClick()
 {
-    showSearchHit(DoListBoxSearch(f_.dl.ListBoxBodyPageCSSImage, sj(f_.dl.EditImageSearch->text()), 0, 0));
+    showSearchHit(DoListBoxSearch(c_.dl.ListBoxBodyPageCSSImage, sj(c_.dl.EditImageSearch->text()), 0, 0));
 }
 
 void ObtainedImagesPage::btnSearchNextClick()
 {
-    QListWidget *list = f_.dl.ListBoxBodyPageCSSImage;
-    const int start = std::clamp(f_.state().GSearchNextIndex + 1, 0, list->count());
-    showSearchHit(DoListBoxSearch(list, sj(f_.dl.EditImageSearch->text()), 0, start));
+    QListWidget *list = c_.dl.ListBoxBodyPageCSSImage;
+    const int start = std::clamp(state().GSearchNextIndex + 1, 0, list->count());
+    showSearchHit(DoListBoxSearch(list, sj(c_.dl.EditImageSearch->text()), 0, start));
 }
 
 // --- one file -----------------------------------------------------------------------------
 
 void ObtainedImagesPage::btnDownloadImageAndCSSClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     if (job_.running()) return;
     const std::string Url = Trim(sj(dl.EditDownloadLWebFileIndividual->text()));
     const std::string Local = absolutePath(SanitizeLocalPath(Trim(sj(dl.BtnEditDownloadLocalFileIndividual->text()))));
     if (!IsHttpUrl(Url)) {
-        ShowMessageBox(&f_, u8(kBadUrlMsg));
+        ctx_.message(u8(kBadUrlMsg));
         return;
     }
     const std::string folder = folderOf(Local);
     if (folder.empty()) {
-        ShowMessageBox(&f_, u8(kNoSaveFolder));
+        ctx_.message(u8(kNoSaveFolder));
         return;
     }
     // The file goes where the box names it, never to a place a ".." climbs to from there.
     const std::size_t climb = folder.find("/../");
     if (!IsPathBelowRoot(climb == std::string::npos ? folder : folder.substr(0, climb), Local)) {
-        ShowMessageBox(&f_, QStringLiteral("保存先に「 .. 」を含むﾊﾟｽは指定できません"));
+        ctx_.message(QStringLiteral("保存先に「 .. 」を含むﾊﾟｽは指定できません"));
         return;
     }
     CreateFolder(folder, std::string(), 53);
     if (filePart(Local).empty()) {
-        ShowMessageBox(&f_, QStringLiteral("ファイル名が指定されていません"));
+        ctx_.message(QStringLiteral("ファイル名が指定されていません"));
         return;
     }
     QGuiApplication::setOverrideCursor(Qt::WaitCursor);
-    f_.rep.btnDownloadImageAndCSS->setEnabled(false);
+    c_.rep.btnDownloadImageAndCSS->setEnabled(false);
     job_.start<bool>([Url, Local] { return DownloadRawFile(Url, Local); }, [this, Url, Local](const bool &ok) {
         QGuiApplication::restoreOverrideCursor();
-        f_.rep.btnDownloadImageAndCSS->setEnabled(true);
-        f_.rep.LabelDownloadedSuccsessfully->setText(QStringLiteral("〔 ") + qs(Url) + QStringLiteral(" 〕 -> 【 ") +
+        c_.rep.btnDownloadImageAndCSS->setEnabled(true);
+        c_.rep.LabelDownloadedSuccsessfully->setText(QStringLiteral("〔 ") + qs(Url) + QStringLiteral(" 〕 -> 【 ") +
                                                      (ok ? qs(Local) : QStringLiteral("●●●")) + QStringLiteral(" 】"));
         emit fetchFinished();
     });
@@ -198,23 +198,22 @@ void ObtainedImagesPage::btnDownloadImageAndCSSClick()
 
 void ObtainedImagesPage::btnIndividualDownloadCheckClick()
 {
-    auto &dl = f_.dl;
-    auto &rp = f_.rep;
+    auto &dl = c_.dl;
+    auto &rp = c_.rep;
     if (job_.running()) return;
     const std::string Url = Trim(sj(dl.EditDownloadLWebFileIndividual->text()));
     if (!IsHttpUrl(Url)) {
-        ShowMessageBox(&f_, u8(kBadUrlMsg));
+        ctx_.message(u8(kBadUrlMsg));
         return;
     }
     const std::string box = Trim(sj(dl.BtnEditDownloadLocalFileIndividual->text()));
     if (box.empty()) {
-        ShowMessageBox(&f_, u8(kNoSaveFolder));
+        ctx_.message(u8(kNoSaveFolder));
         return;
     }
     std::string folder = absolutePath(box);
     if (!isDir(folder)) {
-        std::string text;
-        MsgFolderNotExists(box, "%3", 0, 2, text);
+        ctx_.folderNotExists(box, "%3", 2);
         return;
     }
     if (folder.back() != '/') folder += '/';
@@ -222,7 +221,7 @@ void ObtainedImagesPage::btnIndividualDownloadCheckClick()
     rp.btnIndividualDownloadCheck->setEnabled(false);
     job_.start<CheckedDownload>([Url, folder] { return DownloadCheckedFile(Url, folder); },
                                 [this, Url](const CheckedDownload &d) {
-                                    auto &rp = f_.rep;
+                                    auto &rp = c_.rep;
                                     QGuiApplication::restoreOverrideCursor();
                                     rp.btnIndividualDownloadCheck->setEnabled(true);
                                     const QString bad = QStringLiteral("●　");
@@ -236,7 +235,7 @@ void ObtainedImagesPage::btnIndividualDownloadCheckClick()
                                         break;
                                     case CheckedDownload::Refused:
                                         rp.LabelIndividualDownloadWebFile->setText(bad + qs(Url));
-                                        ShowMessageBox(&f_, u8(kOutsideFolder));
+                                        ctx_.message(u8(kOutsideFolder));
                                         break;
                                     default:
                                         rp.LabelIndividualDownloadWebFile->setText(bad + qs(Url));
@@ -250,17 +249,17 @@ void ObtainedImagesPage::btnIndividualDownloadCheckClick()
 
 void ObtainedImagesPage::btnListBoxBodyPageCSSImageBtchDownloadClick()
 {
-    auto &dl = f_.dl;
-    DownloadCssPage *css = f_.downloadCssPage;
+    auto &dl = c_.dl;
+    DownloadCssPage *css = ctx_.downloadCssPage;
     if (dl.ListBoxBodyPageCSSImage->count() == 0) {
-        ShowMessageBox(&f_, QStringLiteral("ImageListBoxが「 空 」です"));
+        ctx_.message(QStringLiteral("ImageListBoxが「 空 」です"));
         return;
     }
     if (!css || css->running()) return;
     const std::string Url = sj(dl.ComboBoxUrl->currentText());
     const std::string Folder = sj(dl.BtnEditHTMLPageSaveFolder->text());
     if (!css->CheckSaveFolderExists(Url, Folder, 1070, 107)) {
-        ShowMessageBox(&f_, QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
+        ctx_.message(QStringLiteral("ﾍﾟｰｼﾞUrlが「 空 」です"));
         return;
     }
     std::vector<std::string> lines;
@@ -269,14 +268,14 @@ void ObtainedImagesPage::btnListBoxBodyPageCSSImageBtchDownloadClick()
     css->engine().Opt.BrowserImages = css->browserImages(Url);
     css->engine().Set("ListBoxBodyPageCSSImage", lines);
     const std::string webDir = ReplaceAll(sj(dl.EditBaseWebDir->text()), "/", "\\");
-    f_.rep.btnListBoxBodyPageCSSImageBtchDownload->setEnabled(false);
+    c_.rep.btnListBoxBodyPageCSSImageBtchDownload->setEnabled(false);
     css->start(
         [Url, Folder, webDir](DownloadEngine &e) {
             e.BeginRun();
             return std::max(0, e.MainTopImagedownload(Url, Folder, webDir, "ListBoxBodyImageDownloaded", 0));
         },
         [this](int) {
-            f_.rep.btnListBoxBodyPageCSSImageBtchDownload->setEnabled(true);
+            c_.rep.btnListBoxBodyPageCSSImageBtchDownload->setEnabled(true);
             emit imageListFinished();
         });
 }
@@ -285,8 +284,8 @@ void ObtainedImagesPage::btnListBoxBodyPageCSSImageBtchDownloadClick()
 
 void ObtainedImagesPage::ListBoxAbsExistFileClick()
 {
-    auto &dl = f_.dl;
-    auto &rp = f_.rep;
+    auto &dl = c_.dl;
+    auto &rp = c_.rep;
     rp.PageControlMainBodyTab02PageInnerFileLeft->setCurrentWidget(rp.PageControlMainBodyTab02PageInnerFileLeftTab02Browser);
     const std::string line = ListBoxSelected(dl.ListBoxAbsExistFile);
     if (line.empty()) return;
@@ -302,7 +301,7 @@ void ObtainedImagesPage::ListBoxAbsExistFileClick()
 
 void ObtainedImagesPage::ListBoxObtainedCSSClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const std::string line = ListBoxSelected(dl.ListBoxObtainedCSS);
     const ObtainedCssPick p =
         PickObtainedCssLine(line, sj(dl.EditDownloadLWebFileIndividual->text()), sj(dl.EditBaseWebDir->text()));
@@ -325,25 +324,24 @@ void ObtainedImagesPage::ListBoxObtainedCSSClick()
 
 void ObtainedImagesPage::ListBoxCSSDownloadedFileClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const std::string Url = DownloadLineUrl(ListBoxSelected(dl.ListBoxCSSDownloadedFile));
     if (!IsHttpUrl(Url)) {
-        ShowMessageBox(&f_, u8(kBadUrlMsg));
+        ctx_.message(u8(kBadUrlMsg));
         return;
     }
     const std::string box = Trim(sj(dl.BtnEditDownloadDirectFolder->text()));
     if (box.empty()) {
-        ShowMessageBox(&f_, u8(kNoSaveFolder));
+        ctx_.message(u8(kNoSaveFolder));
         return;
     }
     if (!isDir(absolutePath(box))) {
-        std::string text;
-        MsgFolderNotExists(box, "%4", 0, 4, text);
+        ctx_.folderNotExists(box, "%4", 4);
         return;
     }
     const std::string folder = UrlFolderInside(absolutePath(box), Url);
     if (folder.empty()) {
-        ShowMessageBox(&f_, u8(kOutsideFolder));
+        ctx_.message(u8(kOutsideFolder));
         return;
     }
     dl.ComboBoxURLDirect->setEditText(qs(Url));
@@ -355,7 +353,7 @@ void ObtainedImagesPage::ListBoxCSSDownloadedFileClick()
 
 void ObtainedImagesPage::btnTranfer2IndividualClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     dl.ComboBoxURLDirect->setEditText(dl.EditDownloadLWebFileIndividual->text());
     dl.BtnEditDownloadDirectLocalFilename->setText(dl.BtnEditDownloadLocalFileIndividual->text());
     dl.BtnEditDownloadDirectFolder->setText(qs(folderOf(sj(dl.BtnEditDownloadLocalFileIndividual->text()))));
@@ -363,44 +361,44 @@ void ObtainedImagesPage::btnTranfer2IndividualClick()
 
 void ObtainedImagesPage::btnRemakeLocalFileClick()
 {
-    URLPasteAndMakeLocalFile(f_, sj(f_.dl.EditDownloadLWebFileIndividual->text()));
+    ctx_.urlPasteAndMakeLocalFile(sj(c_.dl.EditDownloadLWebFileIndividual->text()));
 }
 
 void ObtainedImagesPage::btnGetFromBaseUrlClick()
 {
-    f_.dl.EditDownloadLWebFileIndividual->setText(f_.dl.ComboBoxUrl->currentText());
+    c_.dl.EditDownloadLWebFileIndividual->setText(c_.dl.ComboBoxUrl->currentText());
 }
 
 void ObtainedImagesPage::btnSaveIndividualImageFoderClick()
 {
-    std::string start = sj(f_.dl.BtnEditDownloadLocalFileIndividual->text());
-    if (start.empty()) start = f_.state().GSaveDefaultFolder;
+    std::string start = sj(c_.dl.BtnEditDownloadLocalFileIndividual->text());
+    if (start.empty()) start = state().GSaveDefaultFolder;
     const std::string F = chooseFolder(start);
     if (F.empty()) return;
-    f_.dl.BtnEditDownloadLocalFileIndividual->setText(qs(F.back() == '/' ? F : F + "/"));
+    c_.dl.BtnEditDownloadLocalFileIndividual->setText(qs(F.back() == '/' ? F : F + "/"));
 }
 
 void ObtainedImagesPage::BtnEditDownloadLocalFileIndividualButtonClick()
 {
-    auto &dl = f_.dl;
+    auto &dl = c_.dl;
     const std::string box = sj(dl.BtnEditDownloadLocalFileIndividual->text());
     const std::string proposal =
-        !f_.state().GDownloadLocalFile.empty() || box.empty() ? std::string("dummy.gif") : filePart(box);
-    const QString name = QFileDialog::getSaveFileName(&f_, QString(), qs(folderOf(box) + proposal));
+        !state().GDownloadLocalFile.empty() || box.empty() ? std::string("dummy.gif") : filePart(box);
+    const QString name = QFileDialog::getSaveFileName(ctx_.window, QString(), qs(folderOf(box) + proposal));
     if (name.isEmpty()) return;
     dl.BtnEditDownloadLocalFileIndividual->setText(QFileInfo(name).absolutePath() + QLatin1Char('/'));
 }
 
 void ObtainedImagesPage::btnClearImageListBoxClick()
 {
-    f_.dl.ListBoxBodyPageCSSImage->clear();
-    f_.dl.ListBoxBodyImageDownloaded->clear();
+    c_.dl.ListBoxBodyPageCSSImage->clear();
+    c_.dl.ListBoxBodyImageDownloaded->clear();
 }
 
 void ObtainedImagesPage::btnSaveListBoxBodyImageDownloadedClick()
 {
     QStringList lines;
-    QListWidget *list = f_.dl.ListBoxBodyImageDownloaded;
+    QListWidget *list = c_.dl.ListBoxBodyImageDownloaded;
     for (int i = 0; i < list->count(); ++i) lines << list->item(i)->text();
     QGuiApplication::clipboard()->setText(lines.isEmpty() ? QString() : lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 }
@@ -408,35 +406,36 @@ void ObtainedImagesPage::btnSaveListBoxBodyImageDownloadedClick()
 void ObtainedImagesPage::btnListBoxBodyPageCSSImagePasteClick()
 {
     const QString t = QGuiApplication::clipboard()->text();
-    if (t.contains(QStringLiteral("http://")) || t.contains(QStringLiteral("https://"))) f_.dl.ListBoxBodyPageCSSImage->addItem(t);
+    if (t.contains(QStringLiteral("http://")) || t.contains(QStringLiteral("https://"))) c_.dl.ListBoxBodyPageCSSImage->addItem(t);
 }
 
 void ObtainedImagesPage::btnClearListBoxFrameSetClick()
 {
-    f_.state().GFrameSetPage.clear();
-    f_.dl.ListBoxFrameSet->clear();
+    state().GFrameSetPage.clear();
+    c_.dl.ListBoxFrameSet->clear();
 }
 
 void ObtainedImagesPage::MenuFolderSetDefaultFolderClick()
 {
     const std::string F = chooseFolder(std::string());
     if (F.empty()) return;
-    f_.state().GSaveDefaultFolder = F.back() == '/' ? F : F + "/";
+    state().GSaveDefaultFolder = F.back() == '/' ? F : F + "/";
 }
 
-void ObtainedImagesPage::MenuFoldeRemoveDefaultFolderClick() { f_.state().GSaveDefaultFolder.clear(); }
+void ObtainedImagesPage::MenuFoldeRemoveDefaultFolderClick() { state().GSaveDefaultFolder.clear(); }
 
-void ObtainedImagesPage::MenuFolderViewDefaultFolderClick() { StatusbarDefaltFolder(f_); }
+// The status bar names no default folder.
+void ObtainedImagesPage::MenuFolderViewDefaultFolderClick() {}
 
 void ObtainedImagesPage::SpinEditMainTopPanelHeightEnter()
 {
-    auto *spin = f_.dl.SpinEditMainTopPanelHeight;
+    auto *spin = c_.dl.SpinEditMainTopPanelHeight;
     spin->interpretText();
     const int h = spin->value();
-    f_.setPanelMainTopHeight(h);
-    const std::string &ini = f_.state().GSettingsFile;
+    ctx_.setPanelMainTopHeight(h);
+    const std::string &ini = state().GSettingsFile;
     if (ini.empty() || !FileExists(ini)) return;
     TIniFile file(ini);
     if (!file.WriteInteger("PageHTML", "MainTopPanelHeight", h))
-        ShowMessageBox(&f_, QStringLiteral("設定ﾌｧｲﾙに書き込めません   【 ") + qs(ini) + QStringLiteral(" 】"));
+        ctx_.message(QStringLiteral("設定ﾌｧｲﾙに書き込めません   【 ") + qs(ini) + QStringLiteral(" 】"));
 }

@@ -3,6 +3,7 @@
 // the two list clicks of the CSS page that fill its single-file fields, the "Folder" menu of the
 // default save folder and the height of the top area. Fetches run off the window thread.
 #pragma once
+#include "download/pages/DownloadPageContext.h"
 #include "download/pages/BackgroundJob.h"
 #include <QObject>
 #include <functional>
@@ -11,12 +12,11 @@
 class QAction;
 class QListWidget;
 class QMenu;
-class TAMainForm;
 
 class ObtainedImagesPage : public QObject {
     Q_OBJECT
 public:
-    explicit ObtainedImagesPage(TAMainForm &form);
+    ObtainedImagesPage(DownloadPageControls c, DownloadPageContext ctx, QObject *parent = nullptr);
 
     int DoListBoxSearch(QListWidget *ListBox, const std::string &Word, int N, int Start);
     void btnSearchClick();
@@ -60,6 +60,9 @@ private:
     void showSearchHit(int Index);
     std::string chooseFolder(const std::string &Start);
 
-    TAMainForm &f_;
+    AppState &state() const { return *ctx_.state; }
+
+    DownloadPageControls c_;
+    DownloadPageContext ctx_;
     BackgroundJob job_;
 };
