@@ -30,7 +30,7 @@ printf 'a{background:url(i.png)}\n/* <[http://h/c/a.css]> */\n[ http://h/c/b.css
     > "$out/corpus/seed3"
 
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I"$src" "$here/reindent_fuzz.cpp" "$src/webgui/HtmlReindent.cpp" "$src/webgui/WebGuiText.cpp" "$src"/text/*.cpp \
+    -I"$src" "$here/reindent_fuzz.cpp" "$src"/webgui/HtmlReindent*.cpp "$src/webgui/WebGuiText.cpp" "$src"/text/*.cpp \
     -lcurl -o "$out/reindent_fuzz"
 mkdir -p "$out/reindent-corpus"
 cp "$here"/../webgui/reindent_fixtures/*.in.html "$out/reindent-corpus/" 2>/dev/null || true
