@@ -212,8 +212,10 @@ ReindentResult Reindenter::run(const std::string& Source, bool joinText)
     }
     Ranges prot = protectedRanges(work, toks, false);
     {
+        // Compared whole: the bytes dropped beside a cut can weigh what the line break adds
+        // ("a\0\0<title>"), and a change missed by size leaves the tag on its raw line.
         std::string isolated = isolateStructuralTags(work, toks, prot);
-        if (isolated.size() != work.size()) {
+        if (isolated != work) {
             work = std::move(isolated);
             toks = scanPage(work);
             prot = protectedRanges(work, toks, false);
