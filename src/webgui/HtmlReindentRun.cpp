@@ -224,7 +224,8 @@ std::string normaliseMarkup(const std::string& s)
 
 // True when the scanner meets markup that browsers read in more than one way: a "<" that opens
 // nothing, control bytes outside raw content, a tag, comment or declaration left open or holding
-// a "<", or an "<!" or "<?" that declares nothing.
+// a "<", a comment closed at once or holding a comment start, or an "<!" or "<?" that declares
+// nothing.
 bool malformedMarkup(const std::string& s, const std::vector<HtmlToken>& toks)
 {
     for (const HtmlToken& t : toks) {
@@ -233,6 +234,10 @@ bool malformedMarkup(const std::string& s, const std::vector<HtmlToken>& toks)
         const std::string_view v(s.data() + t.begin, t.end - t.begin);
         if (t.kind == HtmlToken::Kind::Comment) {
             if (v.size() < 5 || v.substr(v.size() - 3) != "-->")
+                return true;
+            // "<!-->" and "<!--->" end at once and a "<!--" inside a comment opens nothing: a
+            // browser and the line rules can each read such a line another way
+            if (v.size() < 7 || v.find("<!--", 4) != npos)
                 return true;
             continue;
         }
