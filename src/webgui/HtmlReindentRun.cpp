@@ -245,7 +245,9 @@ bool malformedMarkup(const std::string& s, const std::vector<HtmlToken>& toks)
             if (static_cast<unsigned char>(c) < 32 && c != '\t' && c != '\r' && c != '\n')
                 return true;
         if (t.kind == HtmlToken::Kind::Text) {
-            if (v.find('<') != npos)
+            // a comment end in text closes nothing, but the line rules read a line holding one
+            // as a comment's end
+            if (v.find('<') != npos || v.find("-->") != npos)
                 return true;
             continue;
         }
