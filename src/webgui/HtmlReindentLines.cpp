@@ -181,11 +181,13 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     // the head rules place it
     if (inTitle && findTag(lower, "</title") == npos)
         return;
+    bool titleOut = false;
     for (;;) {
         const std::size_t t = findTag(lower, "<title");
         const std::size_t e = findTag(lower, "</title");
         if (t == npos && e == npos)
             break;
+        titleOut = true;
         bool empty = false;
         if (e != npos && (t == npos || e < t)) {
             // the end of a title over lines takes its text with it; a stray end tag only itself
@@ -206,6 +208,13 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
         }
         if (empty)
             return;
+    }
+    // What is left goes through every rule, as it will when a second run finds it without the
+    // title (a comment-like rest is then written as it stands); the text before a title that
+    // runs on over lines stays here, where the title's lines do not swallow it.
+    if (titleOut && !inTitle) {
+        processLine(line, line);
+        return;
     }
     // 10. editor marks of websphere pages
     if (opt.PrologMode == 1 && contains(lower, "websphere")) {
