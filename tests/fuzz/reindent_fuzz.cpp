@@ -77,7 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // Re-indenting changes nothing for pages whose tags and comments all end and hold no "<";
     // a tag left open at the end of a text swallows whatever a run puts after it.
     bool complete = true;
-    for (const HtmlToken& t : ScanHtml(src)) {
+    const std::vector<HtmlToken> toks = ScanHtml(src);
+    // a raw element begun at the very end holds whatever a run writes after it
+    if (!toks.empty() && toks.back().kind == HtmlToken::Kind::StartTag &&
+        (toks.back().name == "script" || toks.back().name == "style" || toks.back().name == "pre" ||
+         toks.back().name == "textarea" || toks.back().name == "xmp"))
+        complete = false;
+    for (const HtmlToken& t : toks) {
         const char last = src[t.end - 1];
         if ((t.isMarkup() && last != '>') || (t.kind == HtmlToken::Kind::Raw && t.end == src.size()))
             complete = false;

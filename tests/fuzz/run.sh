@@ -44,6 +44,7 @@ if [ "$which" != reindent ]; then
 fi
 if [ "$which" != urlmap ]; then
     # shellcheck disable=SC2086
-    "$out/reindent_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=10 -print_final_stats=1 $flags \
+    "$out/reindent_fuzz" -max_total_time="$seconds" -max_len=8192 -timeout=10 -print_final_stats=1 \
+        -dict="$here/reindent.dict" $flags \
         "$out/reindent-corpus"
 fi
