@@ -1,6 +1,8 @@
 #!/bin/sh
 # Builds the URL-mapping / HTML-normalisation and the re-indenter fuzz targets with clang (libFuzzer and
 # AddressSanitizer) and runs them. Usage: tests/fuzz/run.sh [seconds] [build folder] [urlmap|reindent|all]
+# "pieces" instead builds reindent_pieces and re-indents 3,000,000 pages put together from the
+# dictionary's pieces (seed 1), writing those that change on a second run to <build folder>/pieces.
 # FUZZ_FLAGS adds libFuzzer options to each run (e.g. "-fork=2 -ignore_crashes=1" to go on past a
 # finding on two cores).
 set -eu
@@ -11,6 +13,13 @@ out=${2:-${TMPDIR:-/tmp}/vk-fuzz}
 which=${3:-all}
 flags=${FUZZ_FLAGS:-}
 mkdir -p "$out/corpus"
+
+if [ "$which" = pieces ]; then
+    clang++ -std=c++20 -O2 -I"$src" "$here/reindent_pieces.cpp" "$src"/webgui/HtmlReindent*.cpp \
+        "$src/webgui/WebGuiText.cpp" "$src"/text/*.cpp -lcurl -o "$out/reindent_pieces"
+    mkdir -p "$out/pieces"
+    exec "$out/reindent_pieces" "$here/reindent.dict" "$out/pieces" 1 3000000
+fi
 
 clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I"$src" "$here/urlmap_fuzz.cpp" \
