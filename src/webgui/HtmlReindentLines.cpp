@@ -236,7 +236,8 @@ void Reindenter::processLine(std::string line, const std::string& rawLine)
     }
     // A "<script" inside a comment of the line opens nothing: the comment leaves the line below
     // and a second run meets it on a line of its own, where the title would then move.
-    const bool scriptLine = findTag(withoutComments(lower), "<script") != npos || scriptMarker;
+    const bool scriptLine =
+        (findTag(lower, "<script") != npos && findTag(withoutComments(lower), "<script") != npos) || scriptMarker;
     // 12., 13.
     if (scriptLine && !titleWritten)
         writeTitle("□３", &line);
