@@ -372,7 +372,10 @@ struct Writer {
             lineEnd();
             if (has(o, IndentSource)) indent(level);
         }
-        if (has(o, AddNbsp) && out.size() == contentStart && !noNbsp(lname)) out += QLatin1String("&nbsp;");
+        // An empty block keeps its height with the blank; an empty element inside a line (a
+        // named anchor before a heading's text) would gain a visible blank the page never had.
+        if (has(o, AddNbsp) && out.size() == contentStart && !noNbsp(lname) && !isInline(lname))
+            out += QLatin1String("&nbsp;");
         if (!bareFont) {
             out += QLatin1String("</");
             out += wname;
@@ -1168,6 +1171,19 @@ bool isPageRelative(const QString &v)
     }
     return true;
 }
+
+// Whether a reference the page wrote with its own scheme ("https://host", "https://host/wiki/標準")
+// names the same place as the engine's resolved form of it, which adds a "/" to a bare host and
+// percent-encodes what is not ASCII.
+bool sameAbsoluteUrl(const QString &written, const QString &resolved)
+{
+    if (isPageRelative(written) || written.startsWith(QLatin1String("file:"), Qt::CaseInsensitive)) return false;
+    QUrl a(written), b(resolved);
+    if (!a.isValid() || !b.isValid() || a.scheme().isEmpty() || a.isLocalFile()) return false;
+    for (QUrl *u : {&a, &b})
+        if (!u->host().isEmpty() && u->path().isEmpty()) u->setPath(QStringLiteral("/"));
+    return a.toString(QUrl::FullyEncoded) == b.toString(QUrl::FullyEncoded);
+}
 }  // namespace
 
 QString ConvertUrlAttribute(const QString &Tag, const QString &Value, const QString &Absolute, const WriterContext &Ctx)
@@ -1194,8 +1210,13 @@ QString ConvertUrlAttribute(const QString &Tag, const QString &Value, const QStr
     else if (has(o, ExcludeBaseURL)) r = noBase ? U : MakeRelativeUrl(abs, Ctx.baseHref, true, false);
     else r = U;
     if (!Ctx.stripPrefix.isEmpty() && r.startsWith(Ctx.stripPrefix, Qt::CaseInsensitive) &&
-        r.mid(Ctx.stripPrefix.size(), 1) == QLatin1String("/"))
+        r.mid(Ctx.stripPrefix.size(), 1) == QLatin1String("/")) {
         r.remove(0, Ctx.stripPrefix.size());
+        return r;
+    }
+    // Written in full by the page and left in full here: the page's own spelling, so a link to
+    // a Japanese article stays readable and the file keeps the bytes it had.
+    if (r == U && sameAbsoluteUrl(Value, abs)) return Value;
     return r;
 }
 

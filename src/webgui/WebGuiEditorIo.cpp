@@ -102,11 +102,12 @@ bool LoadLocalPage(TProfDHTMLEdit2 *Editor, const std::string &FileName, const s
     if (!WaitEditorReady(Editor)) return false;
     const std::string folder = folderPart(FileName);
     bool ok = false;
-    if (Text == LoadTextFile(FileName)) {
+    const std::string shown = CloseEmptyXhtmlElements(Text);
+    if (shown == LoadTextFile(FileName)) {
         ok = Editor->LoadFromFile(FileName);
     } else {
         Editor->SetBaseURL(fromSjis(folder));
-        Editor->SetSource(fromSjis(PageTextToSjis(Text)));
+        Editor->SetSource(fromSjis(PageTextToSjis(shown)));
         Editor->SetDocumentFileName(fromSjis(FileName));
         ok = Editor->DocumentReady();
     }

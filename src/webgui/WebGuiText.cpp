@@ -12,6 +12,7 @@
 #include "text/StrUtils.h"
 
 #include <algorithm>
+#include <set>
 #include <cctype>
 #include <filesystem>
 #include <system_error>
@@ -589,6 +590,59 @@ std::size_t iframeSpanEnd(const std::string& text, std::size_t b, std::size_t e)
 }
 
 } // namespace
+
+std::string CloseEmptyXhtmlElements(const std::string& Text)
+{
+    const std::vector<HtmlToken> tokens = ScanHtml(Text);
+    bool xhtml = false;
+    for (const HtmlToken& t : tokens) {
+        const std::string_view v(Text.data() + t.begin, t.end - t.begin);
+        if (t.kind == HtmlToken::Kind::Markup && StartsWithNoCase(v, "<?xml")) {
+            xhtml = true;
+            break;
+        }
+        if (t.kind == HtmlToken::Kind::StartTag && t.name == "html") {
+            xhtml = LowerCase(std::string(v)).find("http://www.w3.org/1999/xhtml") != npos;
+            break;
+        }
+    }
+    if (!xhtml)
+        return Text;
+    // Void elements end by themselves; script, style and the like would hold the rest of the
+    // page as their text either way, so they are left as written.
+    static const std::set<std::string> keep = {
+        "area", "base", "basefont", "bgsound", "br", "col", "embed", "frame", "hr", "img", "input", "isindex",
+        "keygen", "link", "meta", "param", "source", "track", "wbr", "script", "style", "pre", "textarea",
+        "xmp", "title", "plaintext", "iframe", "noscript", "noembed", "noframes"};
+    std::string out;
+    std::size_t at = 0;
+    for (const HtmlToken& t : tokens) {
+        if (t.kind != HtmlToken::Kind::StartTag || keep.count(t.name))
+            continue;
+        const std::string_view v(Text.data() + t.begin, t.end - t.begin);
+        if (v.size() < 4 || v.substr(v.size() - 2) != "/>")
+            continue;
+        const std::size_t slash = v.size() - 2;
+        bool inValue = false;  // "<a href=x/>": the slash is the value's
+        for (const HtmlAttr& a : ParseTagAttrs(v))
+            inValue = inValue || (a.hasValue && !a.quote && a.valueEnd > slash);
+        if (inValue)
+            continue;
+        std::size_t nameEnd = 1;
+        while (nameEnd < v.size() && !std::isspace(static_cast<unsigned char>(v[nameEnd])) && v[nameEnd] != '/' &&
+               v[nameEnd] != '>')
+            ++nameEnd;
+        out.append(Text, at, t.begin + slash - at);
+        out += "></";
+        out.append(v.substr(1, nameEnd - 1));
+        out += '>';
+        at = t.end;
+    }
+    if (at == 0)
+        return Text;
+    out.append(Text, at, npos);
+    return out;
+}
 
 std::string DisableIframes(const std::string& Text)
 {

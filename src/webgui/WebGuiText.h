@@ -100,6 +100,11 @@ std::string DisableIframes(const std::string& Text);
 // The marks taken off again, only in their exact forms.
 std::string EnableIframes(const std::string& Text);
 
+// An XHTML page's empty elements that HTML has no empty form for ("<a id="top"/>", "<div/>")
+// written with their end tag, so that an editor reading HTML ends them where the page's author
+// did instead of around the rest of the page; any other page is returned as it is.
+std::string CloseEmptyXhtmlElements(const std::string& Text);
+
 // A frame list item: an HTTP or HTTPS address is fetched; anything else is a local target,
 // its first "file://" removed.
 struct FrameItemTarget {

@@ -100,7 +100,12 @@ TEST(SourceWriter, TableOfFixturesAndOptions)
          R"({"t":1,"n":"IMG","a":[["src","images/prev.png","file:///d/doc/images/prev.png"]],"c":[]},)"
          R"({"t":1,"n":"A","a":[["href","/site.html","file:///site.html"]],"c":[]},)"
          R"({"t":1,"n":"A","a":[["href","?q=1","file:///d/doc/p.html?q=1"]],"c":[]}]})",
-         E, "<body>\r\n  <p><a href=\"../ch04.ja.html#s\">&nbsp;</a><img src=\"images/prev.png\" /><a href=\"/site.html\">&nbsp;</a><a href=\"?q=1\">&nbsp;</a></p>\r\n</body>"},
+         E, "<body>\r\n  <p><a href=\"../ch04.ja.html#s\"></a><img src=\"images/prev.png\" /><a href=\"/site.html\"></a><a href=\"?q=1\"></a></p>\r\n</body>"},
+        // A full address keeps the page's spelling, not the engine's encoded and slashed one.
+        {"absolute values stay as written",
+         R"({"t":1,"n":"P","a":[],"c":[{"t":1,"n":"A","a":[["href","https://ja.example.org/wiki/標準C","https://ja.example.org/wiki/%E6%A8%99%E6%BA%96C"]],"c":[{"t":3,"d":"x"}]},)"
+         R"({"t":1,"n":"A","a":[["href","https://h.example.org","https://h.example.org/"]],"c":[{"t":3,"d":"y"}]}]})",
+         E, "<body>\r\n  <p><a href=\"https://ja.example.org/wiki/標準C\">x</a><a href=\"https://h.example.org\">y</a></p>\r\n</body>"},
         {"URL as file URL without it", R"({"t":1,"n":"IMG","a":[["src","a.png","file:///d/a.png"]],"c":[]})",
          E & ~ExcludeFileProtocol & ~ExcludeBaseURL, "<body><img src=\"file:///d/a.png\" /></body>"},
         {"same-file anchor is bare", R"({"t":1,"n":"A","a":[["href","#n","file:///d/p.html#n"]],"c":[{"t":3,"d":"x"}]})", E,

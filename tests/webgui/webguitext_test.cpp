@@ -251,6 +251,25 @@ TEST(PageNames, HeadAndBodyElements)
     }
 }
 
+// An XHTML page's empty elements are ended where its author ended them; what HTML reads the
+// same either way, and any page that is not XHTML, stays as written.
+TEST(XhtmlEmptyElements, ClosedOnlyWhereHtmlWouldReadThemOpen)
+{
+    const std::string x = "<?xml version=\"1.0\"?>\n";
+    const struct {
+        std::string in, out;
+    } cases[] = {
+        {x + "<h1><a id=\"top\"/>Title</h1>", x + "<h1><a id=\"top\"></a>Title</h1>"},
+        {"<html xmlns=\"http://www.w3.org/1999/xhtml\"><DIV class=a />x", "<html xmlns=\"http://www.w3.org/1999/xhtml\"><DIV class=a ></DIV>x"},
+        {x + "<br/><img src=\"a.png\" /><meta charset=\"utf-8\"/>", x + "<br/><img src=\"a.png\" /><meta charset=\"utf-8\"/>"},
+        {x + "<a href=a/b/>x</a>", x + "<a href=a/b/>x</a>"},  // the slash is the value's
+        {x + "<script src=\"a.js\"/><p>x</p>", x + "<script src=\"a.js\"/><p>x</p>"},
+        {x + "<!-- <a id=\"c\"/> --><p title=\"<b/>\">x</p>", x + "<!-- <a id=\"c\"/> --><p title=\"<b/>\">x</p>"},
+        {"<html><h1><a id=\"top\"/>Title</h1>", "<html><h1><a id=\"top\"/>Title</h1>"},  // an HTML page
+    };
+    for (const auto &c : cases) EXPECT_EQ(CloseEmptyXhtmlElements(c.in), c.out) << c.in;
+}
+
 TEST(Frames, CheckDisableAndEnable)
 {
     EXPECT_EQ(CheckFramesetText("<FRAMESET cols=\"*\">"), -1);
