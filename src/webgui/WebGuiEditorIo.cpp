@@ -102,9 +102,19 @@ bool LoadLocalPage(TProfDHTMLEdit2 *Editor, const std::string &FileName, const s
     if (!WaitEditorReady(Editor)) return false;
     const std::string folder = folderPart(FileName);
     bool ok = false;
+    const std::string onDisk = LoadTextFile(FileName);
     const std::string shown = CloseEmptyXhtmlElements(Text);
-    if (shown == LoadTextFile(FileName)) {
+    if (shown == onDisk) {
         ok = Editor->LoadFromFile(FileName);
+    } else if (Text == onDisk) {
+        // The file itself first, so that the document's address is the file's and its images,
+        // style sheets and links resolve from its folder; then the same page with its empty
+        // elements ended.
+        ok = Editor->LoadFromFile(FileName);
+        if (ok) {
+            Editor->SetSource(fromSjis(PageTextToSjis(shown)));
+            ok = Editor->DocumentReady();
+        }
     } else {
         Editor->SetBaseURL(fromSjis(folder));
         Editor->SetSource(fromSjis(PageTextToSjis(shown)));

@@ -92,16 +92,7 @@ WebGuiPage::WebGuiPage(WebGuiControls &c, WebGuiPageContext ctx, QObject *parent
     c_.StatusBar->setPanelWidths({120, 300, 200, 300, 300});
     layoutPage();
     setPanelHeight(90);
-    if (c_.RadioGroupGULocalFileICharCode->itemCount() == 0)
-        c_.RadioGroupGULocalFileICharCode->setItems(
-            {QStringLiteral("自動"), QStringLiteral("EUC-JP"), QStringLiteral("UTF-8"), QStringLiteral("Shift_JIS"),
-             QStringLiteral("UTF-8（ANSI）")});
-    if (c_.RadioGroupRemoveIndentComment->itemCount() == 0)
-        c_.RadioGroupRemoveIndentComment->setItems({QStringLiteral("何もしない"), QStringLiteral("以前の --> <!-- を除く")});
-    c_.RadioGroupRemoveIndentComment->hide();
-    c_.CheckBoxInhibitGetSource->hide();
-    for (TRadioGroup *g : {c_.RadioGroupGULocalFileICharCode, c_.RadioGroupRemoveIndentComment})
-        if (g->itemIndex() < 0) g->setItemIndex(0);
+    labelOptions();
     c_.CheckBoxPageControlGUIRightTopEitireSrc->setChecked(true);
     c_.CheckBoxPageControlGUIRightTopOrgEitireSrc->setChecked(true);
     c_.CheckBoxGUIIndent->setChecked(true);

@@ -222,6 +222,7 @@ private:
     int panelRoom() const;
     bool panelHeightEvent(QObject *watched, QEvent *event);
     void layoutPage();
+    void labelOptions();
     int requestedHeight_ = 90, appliedHeight_ = -1;
     QWidget *pageViewport_ = nullptr;  // the view the page scrolls in
     // A step of a long open, shown in the status bar while it runs.

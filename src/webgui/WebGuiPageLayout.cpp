@@ -133,7 +133,8 @@ void WebGuiPage::layoutPage()
          c_.RadioGroupIndentImgAlt, c_.RadioGroupCommntBar},
         nullptr);
     row({c_.RadioGroupAdjustHTMLTree, c_.RadioGroupEmptyElement, c_.RadioGroupHTMLNodePosition,
-         c_.RadioGroupPageControlGUIRightTopEntireSrc, c_.SpinEditGUIAreaHeight, c_.SpinEditGUIGUIdMaxlen},
+         c_.RadioGroupPageControlGUIRightTopEntireSrc, new QLabel(QStringLiteral("H:"), host), c_.SpinEditGUIAreaHeight,
+         c_.SpinEditGUIGUIdMaxlen},
         nullptr);
     row({c_.CheckBoxGUIIndent, c_.CheckBoxPageControlGUIRightTopEitireSrc, c_.CheckBoxPageControlGUIRightTopOrgEitireSrc,
          c_.RadioGroupRemoveIndentComment, c_.CheckBoxInhibitGetSource},
@@ -159,4 +160,31 @@ void WebGuiPage::layoutPage()
             view->installEventFilter(this);
         }
     }
+}
+
+// The options' captions and items. What has no choice to offer here (groups without items, the
+// fixed line length, the re-indenter's switches the page keeps at their start) is kept for the
+// settings but not shown as an empty box.
+void WebGuiPage::labelOptions()
+{
+    auto radio = [](TRadioGroup *r, const QString &title, const QStringList &items) {
+        if (r->itemCount() == 0) r->setItems(items);
+        if (r->title().isEmpty()) r->setTitle(title);
+        if (r->itemIndex() < 0) r->setItemIndex(0);
+    };
+    radio(c_.RadioGroupGULocalFileICharCode, QStringLiteral(" Web/ﾛｰｶﾙ・ﾌｧｲﾙの「 文字ｺｰﾄﾞ（ CharSet ） 」  "),
+          {QStringLiteral("自動"), QStringLiteral("EUC-JP"), QStringLiteral("UTF-8"), QStringLiteral("Shift_JIS"),
+           QStringLiteral("UTF-8N")});
+    radio(c_.RadioGroupTDIndentation, QStringLiteral(" <!-- と　-->で、行分割する "),
+          {QStringLiteral("そのまま"), QStringLiteral("分割する")});
+    radio(c_.RadioGroupIndentImgAlt, QStringLiteral(" <img alt=\"■■■\"> "),
+          {QStringLiteral("何もしない"), QStringLiteral("加工する")});
+    radio(c_.RadioGroupGUIHTMLOption, QString(), {QStringLiteral("何もしない"), QStringLiteral("<!DOC ・・等の順序替え")});
+    radio(c_.RadioGroupCommntBar, QString(), {QStringLiteral("何もしない"), QStringLiteral("<!-- ### と %%% -->　とする")});
+    radio(c_.RadioGroupRemoveIndentComment, QString(), {QStringLiteral("何もしない"), QStringLiteral("以前の --> <!-- を除く")});
+    for (QWidget *w : std::initializer_list<QWidget *>{c_.RadioGroupGUIHTMLOption, c_.RadioGroupCommntBar, c_.RadioGroupRemoveIndentComment,
+                                                       c_.SpinEditGUIGUIdMaxlen, c_.CheckBoxInhibitGetSource})
+        w->hide();
+    for (TRadioGroup *g : {c_.RadioGroupAdjustHTMLTree, c_.RadioGroupPageControlGUIRightTopEntireSrc})
+        if (g->itemCount() == 0) g->hide();
 }
