@@ -2,8 +2,8 @@
 // handlers live in their own classes and reach the window through it.
 #pragma once
 #include <memory>
-#include "mainwindow/AppState.h"
 #include "mainwindow/FormControls.h"
+#include "state/AppState.h"
 #include <QMainWindow>
 #include <QPointer>
 

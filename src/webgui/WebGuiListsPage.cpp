@@ -1,10 +1,10 @@
 #include "webgui/WebGuiListsPage.h"
 
-#include "mainwindow/AppState.h"
 #include "platform/BrowserWaits.h"
 #include "platform/Controls.h"
 #include "platform/QtSjis.h"
 #include "platform/TWebbrowser.h"
+#include "state/AppState.h"
 #include "text/JCode.h"
 #include "text/TextConverter.h"
 #include "text/WebFetch.h"

@@ -2,12 +2,12 @@
 #include "webgui/WebGuiPage.h"
 
 #include "htmledit/TProfDHTMLEdit2.h"
-#include "mainwindow/AppState.h"
 #include "platform/BrowserWaits.h"
 #include "platform/Controls.h"
 #include "platform/QtSjis.h"
 #include "platform/RichEditTools.h"
 #include "platform/TWebbrowser.h"
+#include "state/AppState.h"
 #include "text/FileUtils.h"
 #include "text/HtmlNormalize.h"
 #include "text/HtmlRewrite.h"

@@ -1,10 +1,10 @@
 #include "webgui/WebGuiSearchPage.h"
 
 #include "htmledit/TProfDHTMLEdit2.h"
-#include "mainwindow/AppState.h"
 #include "platform/Controls.h"
 #include "platform/QtSjis.h"
 #include "platform/RichEditTools.h"
+#include "state/AppState.h"
 #include "text/StrUtils.h"
 #include "webgui/WebGuiEditorIo.h"
 #include "webgui/WebGuiPage.h"

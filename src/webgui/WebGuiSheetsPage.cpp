@@ -1,9 +1,9 @@
 #include "webgui/WebGuiSheetsPage.h"
 
 #include "htmledit/TProfDHTMLEdit2.h"
-#include "mainwindow/AppState.h"
 #include "platform/Controls.h"
 #include "platform/QtSjis.h"
+#include "state/AppState.h"
 #include "text/FileUtils.h"
 #include "text/HtmlRewrite.h"
 #include "text/StrUtils.h"

@@ -2,10 +2,10 @@
 // tests of its saves; files live in a temporary folder.
 #pragma once
 #include "htmledit/TProfDHTMLEdit2.h"
-#include "mainwindow/AppState.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
+#include "state/AppState.h"
 #include "support/WaitUntil.h"
 #include "text/FileUtils.h"
 #include "text/HtmlScan.h"

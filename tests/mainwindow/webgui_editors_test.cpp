@@ -1,12 +1,12 @@
 // The main window makes the WebGUI page's first editor tab and its two hidden editors, and keeps
 // what is typed in it when a file is opened.
 #include "htmledit/TProfDHTMLEdit2.h"
-#include "mainwindow/AppState.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/NetSearchPage.h"
 #include "mainwindow/TargetTabs.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
+#include "state/AppState.h"
 #include "support/WaitUntil.h"
 #include "text/FileUtils.h"
 #include "webgui/WebGuiPage.h"

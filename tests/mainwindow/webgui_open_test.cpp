@@ -3,10 +3,10 @@
 // the status bar and caption name the page opened, and the local-folder check lists only
 // values inside tags.
 #include "htmledit/TProfDHTMLEdit2.h"
-#include "mainwindow/AppState.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
+#include "state/AppState.h"
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
 #include "webgui/WebGuiEditorIo.h"

@@ -1,11 +1,11 @@
 // The WebGUI page on a real (offscreen) window: local pages opened into editor tabs and source
 // panes, the analysis sub-tabs, the indentation run with its save, and the saves of the page,
 // with files in a temporary folder.
-#include "mainwindow/AppState.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
 #include "nettools/TWhoisForm.h"
 #include "platform/QtSjis.h"
+#include "state/AppState.h"
 #include "support/WaitUntil.h"
 #include "htmledit/TProfDHTMLEdit2.h"
 #include "text/WebFetch.h"

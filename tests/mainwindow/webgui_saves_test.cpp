@@ -1,10 +1,10 @@
 // The saves of the WebGUI page on real pages in a real (offscreen) window: each page opened and
 // saved with every save button without an edit comes back as the same page.
 #include "htmledit/TProfDHTMLEdit2.h"
-#include "mainwindow/AppState.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
+#include "state/AppState.h"
 #include "support/WaitUntil.h"
 #include "text/FileUtils.h"
 #include "text/HtmlScan.h"

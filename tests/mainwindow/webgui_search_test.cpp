@@ -2,11 +2,11 @@
 // window: words split and coloured, the hit list and its jump, each kind of pane row, the
 // re-run on a new text, and the saves with their backup, in a temporary folder.
 #include "htmledit/TProfDHTMLEdit2.h"
-#include "mainwindow/AppState.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
 #include "platform/RichEditTools.h"
+#include "state/AppState.h"
 #include "support/WaitUntil.h"
 #include "webgui/WebGuiPage.h"
 #include "webgui/WebGuiToolPages.h"

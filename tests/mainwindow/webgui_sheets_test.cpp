@@ -1,9 +1,9 @@
 // The WebGUI page's style sheets, scripts, colour lists and link and frame lists on a real
 // (offscreen) window, against a local HTTP server and files in a temporary folder.
-#include "mainwindow/AppState.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
+#include "state/AppState.h"
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
 #include "text/JCode.h"

@@ -2,10 +2,10 @@
 // from a server on 127.0.0.1, the charset choice, framesets read after their load, fetch
 // failures, and the editor holding what a local open loaded.
 #include "htmledit/TProfDHTMLEdit2.h"
-#include "mainwindow/AppState.h"
 #include "mainwindow/FormHelpers.h"
 #include "mainwindow/TAMainForm.h"
 #include "platform/QtSjis.h"
+#include "state/AppState.h"
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
 #include "text/FileUtils.h"

@@ -1,5 +1,5 @@
 #include "download/pages/BrowserDocPage.h"
-#include "mainwindow/AppState.h"
+#include "state/AppState.h"
 #include "download/BrowserDoc.h"
 #include "download/CssTools.h"
 #include "platform/ComboDropDown.h"

@@ -1,5 +1,5 @@
 #include "download/pages/CssImagePage.h"
-#include "mainwindow/AppState.h"
+#include "state/AppState.h"
 #include "download/CssImageDownload.h"
 #include "download/RepairText.h"
 #include "platform/FolderPicker.h"

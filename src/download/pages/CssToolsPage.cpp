@@ -1,5 +1,5 @@
 #include "download/pages/CssToolsPage.h"
-#include "mainwindow/AppState.h"
+#include "state/AppState.h"
 #include "download/CssTools.h"
 #include "download/pages/DownloadCssPage.h"
 #include "platform/FolderPicker.h"

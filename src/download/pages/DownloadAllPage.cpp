@@ -1,5 +1,5 @@
 #include "download/pages/DownloadAllPage.h"
-#include "mainwindow/AppState.h"
+#include "state/AppState.h"
 #include "download/CssTools.h"
 #include "download/DownloadEngine.h"
 #include "download/pages/BrowserDocPage.h"

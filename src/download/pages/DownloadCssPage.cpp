@@ -1,5 +1,5 @@
 #include "download/pages/DownloadCssPage.h"
-#include "mainwindow/AppState.h"
+#include "state/AppState.h"
 #include "download/pages/BrowserDocPage.h"
 #include "platform/FolderPicker.h"
 #include "platform/QtSjis.h"

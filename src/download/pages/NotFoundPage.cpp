@@ -1,5 +1,5 @@
 #include "download/pages/NotFoundPage.h"
-#include "mainwindow/AppState.h"
+#include "state/AppState.h"
 #include "download/pages/BrowserDocPage.h"
 #include "download/RepairText.h"
 #include "download/pages/IndividualDownloadPage.h"

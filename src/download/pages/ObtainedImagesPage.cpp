@@ -1,5 +1,5 @@
 #include "download/pages/ObtainedImagesPage.h"
-#include "mainwindow/AppState.h"
+#include "state/AppState.h"
 #include "text/PathGuard.h"
 #include "download/pages/EnterFilter.h"
 #include "download/ObtainedImages.h"

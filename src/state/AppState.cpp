@@ -1,4 +1,4 @@
-#include "mainwindow/AppState.h"
+#include "state/AppState.h"
 #include "text/FileUtils.h"
 #include "text/JCode.h"
 
