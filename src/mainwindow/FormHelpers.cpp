@@ -9,6 +9,9 @@
 
 #include <QApplication>
 #include <QComboBox>
+#include <QCompleter>
+#include <QLineEdit>
+#include <QStringListModel>
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -48,9 +51,49 @@ QString TabCaptionText(const QString &Text)
     return t.replace(QLatin1Char('&'), QStringLiteral("&&"));
 }
 
+namespace {
+QStringListModel *lineEditItems(QLineEdit *Edit, bool Make)
+{
+    if (!Edit->completer() && Make) {
+        auto *c = new QCompleter(new QStringListModel(Edit), Edit);
+        c->setFilterMode(Qt::MatchContains);
+        Edit->setCompleter(c);
+    }
+    return Edit->completer() ? qobject_cast<QStringListModel *>(Edit->completer()->model()) : nullptr;
+}
+} // namespace
+
 void ClearItemList(QWidget *Box)
 {
     if (auto *combo = qobject_cast<QComboBox *>(Box)) combo->clear();
+    else if (auto *edit = qobject_cast<QLineEdit *>(Box))
+        if (QStringListModel *m = lineEditItems(edit, false)) m->setStringList({});
+}
+
+void AddItemOnce(QWidget *Box, const QString &Text)
+{
+    if (auto *combo = qobject_cast<QComboBox *>(Box)) {
+        if (combo->findText(Text, Qt::MatchExactly | Qt::MatchCaseSensitive) >= 0) return;
+        // The first item of an editable box would otherwise replace the text shown.
+        const QString shown = combo->currentText();
+        combo->addItem(Text);
+        if (combo->isEditable() && combo->currentText() != shown) combo->setEditText(shown);
+    } else if (auto *edit = qobject_cast<QLineEdit *>(Box)) {
+        QStringListModel *m = lineEditItems(edit, true);
+        if (!m || m->stringList().contains(Text)) return;
+        m->setStringList(m->stringList() << Text);
+    }
+}
+
+QStringList ItemList(QWidget *Box)
+{
+    QStringList out;
+    if (auto *combo = qobject_cast<QComboBox *>(Box)) {
+        for (int i = 0; i < combo->count(); ++i) out << combo->itemText(i);
+    } else if (auto *edit = qobject_cast<QLineEdit *>(Box)) {
+        if (QStringListModel *m = lineEditItems(edit, false)) out = m->stringList();
+    }
+    return out;
 }
 
 bool OpenInDesktopBrowser(QWidget *parent, const std::string &Url)

@@ -3,6 +3,7 @@
 // rename, number-only fields, and the download page's URL hand-over.
 #pragma once
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <string>
 
@@ -51,8 +52,11 @@ void URLPasteAndMakeLocalFile(TAMainForm &form, const std::string &Url);
 void btnDownloadURLPasteClick(TAMainForm &form);
 void SetGUIUrl(TAMainForm &form, const std::string &Url);
 // Empties the item list of a box that has one (a combo box, whose text goes with its
-// items); a box without a list is left as it is.
+// items; a line edit's list is what it offers while typed in); other boxes are left as they are.
 void ClearItemList(QWidget *Box);
+// Adds Text to a box's item list unless it is there already; the box's text stays as it is.
+void AddItemOnce(QWidget *Box, const QString &Text);
+QStringList ItemList(QWidget *Box);
 // A text shown as a tab's caption: an "&" stays an "&" instead of marking a shortcut key.
 QString TabCaptionText(const QString &Text);
 

@@ -166,6 +166,7 @@ bool LinkRouter::BaseBrowserDocumentClick(const DocEvent &e)
         }
         return false;
     }
+    if (!waitForPanes()) return false;
     RouteInput in;
     in.hoverUrl = st.GBaseHoverUrl;
     in.clickedHref = sjis(e.href);
@@ -179,11 +180,13 @@ bool LinkRouter::BaseBrowserDocumentClick(const DocEvent &e)
     if (in.ignoreClick) return false;
     if (!d.sourceLink.empty()) {
         st.GBaseClickRouted = false;
+        f_.dl.ComboBoxURLDirect->setEditText(qs(d.sourceLink));
         const QString u = qs(RemoveGoogleUrl(d.sourceLink));
-        n.edGoogleURL->addItem(u);
-        f_.dl.ComboBoxUrl->addItem(u);
-        f_.dl.ComboBoxDirectUrl->addItem(u);
-        f_.gui.ComboBoxGUIEditorURL->addItem(u);
+        for (QWidget *box : std::initializer_list<QWidget *>{n.edGoogleURL, f_.dl.ComboBoxUrl, f_.dl.ComboBoxDirectUrl,
+                                                            f_.gui.ComboBoxGUIEditorURL,
+                                                            f_.batch.EditPanelPanelPageControlMainTopTab07BatchPageView,
+                                                            f_.ip.edtHost})
+            AddItemOnce(box, u);
         f_.dl.ListBoxFrameSet->clear();
     }
     switch (d.action) {
@@ -233,6 +236,20 @@ bool LinkRouter::BaseBrowserDocumentClick(const DocEvent &e)
         }
     }
     OnceGoSamePage(f_);
+    return false;
+}
+
+bool LinkRouter::waitForPanes()
+{
+    // The click acts on the page the left pane ends up showing.
+    WaitWhileBrowserBusy(f_.net.BaseBrowser);
+    // A load the right pane began meanwhile is waited for with the wait window up; closing
+    // the window stops that load and drops the click.
+    if (CheckBrowserReady()) return true;
+    QPointer<TFormWaitForBrowser> w = waitWindow();
+    QPointer<TWebbrowser> target = tabs_.TargetBrowser();
+    if (WaitWhileBrowserBusy(target, kBrowserWaitMs, [w] { return !w || !w->isVisible(); })) return CheckBrowserReady();
+    if (target && (!w || !w->isVisible())) target->Stop();
     return false;
 }
 

@@ -35,6 +35,9 @@ public:
     TFormWaitForBrowser *waitWindow();
 
 private:
+    // Waits for the left pane to be idle, then for the right pane to be complete; false
+    // when the click is to be dropped.
+    bool waitForPanes();
     void routeToRight(const RouteDecision &d);
     void wireTarget(TWebbrowser *wb);
     void takeNewWindow(const QString &url, TWebbrowser **target);

@@ -167,6 +167,8 @@ void MainMenuHandlers::PageControlMainTopChange()
         fr.PageControlMainBody->setCurrentWidget(fr.PageControlMainBodyTab01Main);
         dl.WebBrowserMain->setMinimumWidth(0);
         if (!f_.net.edGoogleURL->currentText().isEmpty()) dl.ComboBoxUrl->setEditText(f_.net.edGoogleURL->currentText());
+        // A page the browser was given without loading it is the page's current page.
+        if (dl.ComboBoxUrl->currentText().isEmpty()) dl.ComboBoxUrl->setEditText(dl.WebBrowserMain->pendingUrl());
         dl.ComboBoxDirectUrl->setEditText(dl.ComboBoxUrl->currentText());
         dl.LabelDownloadedFile->setText(QStringLiteral(
             "ﾀﾞｳﾝﾛｰﾄﾞが終わらない場合は「 ﾀﾞｳﾝﾛｰﾄﾞ中止 」ﾎﾞﾀﾝをｸﾘｯｸしてください（ﾌﾟﾛｸﾞﾗﾑを閉じても中止されます） "));

@@ -108,6 +108,10 @@ QWidget *TargetTabs::CreateTargetTab(const std::string &Url, const std::string &
     }
 }
 
+// The download page's browser takes the batch's page as its current page without a fetch of
+// its own: the right pane already loads it, and the download page loads it when opened.
+void TargetTabs::holdForDownloadPage(const std::string &Url) { f_.dl.WebBrowserMain->setPendingUrl(qs(Url)); }
+
 int TargetTabs::OpenInTargetOrTab(const std::string &Url)
 {
     auto &st = f_.state();
@@ -116,12 +120,14 @@ int TargetTabs::OpenInTargetOrTab(const std::string &Url)
         if (!sheet) return -1;
         ++st.GTargetTabCount;
         WaitWhileBrowserBusy(TargetBrowser());
+        holdForDownloadPage(Url);
         return 0;
     }
     auto *pc = f_.net.TargetPageControl;
     pc->setTabToolTip(0, qs(Url));
     st.GTargetUrl = Url;
     TargetBrowser()->Navigate(qs(Url));
+    holdForDownloadPage(Url);
     pc->setTabText(pc->currentIndex(), QString::number(f_.net.SpinEditBatchBrowseStart->value()) +
                                            QStringLiteral(". ") + qs(UrlToTabCaption(Url)));
     ++st.GTargetTabCount;
@@ -206,6 +212,7 @@ void TargetTabs::ClearUrlListBox()
         c->setEditText(QString());
     }
     f_.batch.EditPanelPanelPageControlMainTopTab07BatchPageView->clear();
+    ClearItemList(f_.batch.EditPanelPanelPageControlMainTopTab07BatchPageView);
     f_.ip.edtHost->clear();
     f_.ip.edtHost->setEditText(QString());
     f_.batch.WebBrowserEditPanelPanelPageControlMainTopTab07BatchPageView->Navigate(QStringLiteral("about:blank"));

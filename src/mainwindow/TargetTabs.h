@@ -59,6 +59,7 @@ signals:
 
 private:
     void buildPopup();
+    void holdForDownloadPage(const std::string &Url);
     TAMainForm &f_;
     QPointer<TWebbrowser> front_;
     QMenu *popup_ = nullptr;

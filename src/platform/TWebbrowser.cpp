@@ -68,6 +68,7 @@ bool TWebPage::acceptNavigationRequest(const QUrl &url, NavigationType type, boo
     bool cancel = false;
     emit owner_->BeforeNavigate2(url.toString(), &cancel);
     if (cancel) return false;
+    owner_->pending_.clear();
     owner_->busy_ = true;
     return true;
 }
@@ -137,6 +138,7 @@ void TWebbrowser::setSilent(bool s)
 
 void TWebbrowser::Navigate(const QString &url)
 {
+    pending_.clear();
     if (!view_ && (url.isEmpty() || url == kAboutBlank)) return;  // already blank, nothing to load
     ensureView();
     ++generation_;
@@ -144,8 +146,16 @@ void TWebbrowser::Navigate(const QString &url)
     page_->load(url.isEmpty() ? QUrl(kAboutBlank) : toUrl(url));
 }
 
+void TWebbrowser::setPendingUrl(const QString &url)
+{
+    // A load still running would give a document that is no longer the pane's page.
+    if (busy_) Stop();
+    pending_ = url;
+}
+
 QString TWebbrowser::LocationURL() const
 {
+    if (!pending_.isEmpty()) return pending_;
     if (!page_) return kAboutBlank;
     const QUrl u = page_->url();
     return u.isEmpty() ? kAboutBlank : u.toString();
@@ -219,7 +229,7 @@ void TWebbrowser::onNewWindow(QWebEngineNewWindowRequest &request)
 
 QVariant TWebbrowser::evalSync(const QString &script, int timeoutMs, quint32 worldId)
 {
-    if (!view_ || g_terminating) return {};
+    if (!view_ || g_terminating || !pending_.isEmpty()) return {};
     struct Reply {
         QVariant value;
         bool done = false;

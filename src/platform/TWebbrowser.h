@@ -40,6 +40,10 @@ public:
 
     // URLs and local paths ("/..." becomes a file URL).
     void Navigate(const QString &url);
+    // The pane stands for url without fetching it: that is its location, and it holds no
+    // document, until its next navigation.
+    void setPendingUrl(const QString &url);
+    const QString &pendingUrl() const { return pending_; }
     QString LocationURL() const;
     QString LocationName() const;
     // A load requested or started and not yet finished.
@@ -51,7 +55,7 @@ public:
     bool canGoBack() const;
     bool canGoForward() const;
     // Whether the last finished load gave a document (false for a pane never navigated).
-    bool hasDocument() const { return view_ != nullptr && lastLoadOk_; }
+    bool hasDocument() const { return view_ != nullptr && lastLoadOk_ && pending_.isEmpty(); }
     bool Silent() const { return silent_; }
     void setSilent(bool s);
     // While set, a link click in the main frame never navigates the pane (a connected
@@ -62,8 +66,8 @@ public:
     quint64 loadGeneration() const { return generation_; }
 
     // Runs a script in the current document and waits for its answer, pumping events, at
-    // most timeoutMs. Gives an invalid QVariant when there is no document, on time-out, or
-    // when the document was replaced meanwhile.
+    // most timeoutMs. Gives an invalid QVariant when there is no document (a pending address
+    // included), on time-out, or when the document was replaced meanwhile.
     // worldId is the script world: the program's own readers run in ApplicationWorld, where
     // a page's scripts cannot reach them (and which runs even where page scripts are off).
     QVariant evalSync(const QString &script, int timeoutMs = 5000, quint32 worldId = 0 /* MainWorld */);
@@ -107,4 +111,5 @@ private:
     bool refuseLinkClicks_ = false;
     quint64 generation_ = 0;
     QWebEnginePage::NavigationType lastNavType_ = QWebEnginePage::NavigationTypeOther;
+    QString pending_;
 };
