@@ -1,0 +1,2 @@
+#include <platform/QtSjis.h>
+#include <QtCore/QString>

@@ -1,0 +1,4 @@
+#include "webgui/Page.h"
+#include "text/Words.h"
+  #  include "mainwindow/TAMainForm.h"
+#include "support/WaitUntil.h"
