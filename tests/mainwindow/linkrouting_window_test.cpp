@@ -8,6 +8,7 @@
 #include "mainwindow/SmallForms.h"
 #include "mainwindow/TAMainForm.h"
 #include "mainwindow/TargetTabs.h"
+#include "support/Gate.h"
 #include "support/TestHttpServer.h"
 #include "support/WaitUntil.h"
 #include "text/WebFetch.h"
@@ -22,26 +23,6 @@
 
 namespace {
 constexpr int kResults = 3;
-
-// A page whose answer the test releases; released at the latest when it goes, so the server
-// never waits on it at the test's end.
-struct Gate {
-    std::mutex mu;
-    std::condition_variable cv;
-    bool open = false;
-    ~Gate() { release(); }
-    void release()
-    {
-        std::lock_guard<std::mutex> l(mu);
-        open = true;
-        cv.notify_all();
-    }
-    void waitOpen()
-    {
-        std::unique_lock<std::mutex> l(mu);
-        cv.wait_for(l, std::chrono::seconds(30), [this] { return open; });
-    }
-};
 
 // The engine's result page (result links carry the attribute ending in ")" that marks them),
 // a document link beside them, the result sites, and two pages that answer when released.

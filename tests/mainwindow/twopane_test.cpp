@@ -8,6 +8,7 @@
 #include "mainwindow/TAMainForm.h"
 #include "mainwindow/TargetTabs.h"
 #include "platform/QtSjis.h"
+#include "support/Gate.h"
 #include "support/TestHttpServer.h"
 #include "text/WebFetch.h"
 #include <QApplication>
@@ -34,24 +35,6 @@ struct Form {
     }
     ~Form() { form->close(); }
     TAMainForm *operator->() { return form.get(); }
-};
-
-// A page whose answer the test releases: the right pane stays loading until then.
-struct Gate {
-    std::mutex mu;
-    std::condition_variable cv;
-    bool open = false;
-    void release()
-    {
-        std::lock_guard<std::mutex> l(mu);
-        open = true;
-        cv.notify_all();
-    }
-    void waitOpen()
-    {
-        std::unique_lock<std::mutex> l(mu);
-        cv.wait_for(l, std::chrono::seconds(30), [this] { return open; });
-    }
 };
 
 std::string page(const std::string &title) { return "<html><head><title>" + title + "</title></head><body><p>" + title + "</p></body></html>"; }
